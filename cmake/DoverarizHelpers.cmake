@@ -1,0 +1,11 @@
+# Registers one QtTest executable with ctest. GUI tests run on the offscreen platform; the bench
+# handsets run without their realistic delays.
+function(doverariz_add_test name)
+    cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+    add_executable(${name} ${name}.cpp ${ARG_SOURCES})
+    target_link_libraries(${name} PRIVATE project_options testsupport Qt6::Test ${ARG_LIBS})
+    add_test(NAME ${name} COMMAND ${name})
+    set_tests_properties(${name} PROPERTIES
+        ENVIRONMENT "QT_QPA_PLATFORM=offscreen;TGTLINK_DELAY_SCALE=0;ASAN_OPTIONS=detect_leaks=1:abort_on_error=1;UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1"
+        TIMEOUT 300)
+endfunction()

@@ -1,0 +1,120 @@
+#pragma once
+
+#include <QColor>
+#include <QMutex>
+#include <QObject>
+#include <QStringList>
+#include <atomic>
+#include <functional>
+#include <memory>
+
+#include "tgtlink/FlashInfo.h"
+
+class ChipInfo;
+class FactorySet;
+class FlashProgram;
+class PortLockManager;
+class TargetConnection;
+class ToolSettings;
+
+// Runs one write or read cycle on the handset each time start() runs, on a thread of its own, and reports
+// only through signals.
+class FPDoverARizWorker final : public QObject
+{
+    Q_OBJECT
+
+public:
+    // Result codes of the cycle's steps.
+    enum Result : int {
+        Success = 0,
+        Stopped = -985,
+        StationCheckFailed = -982,
+        ChipNotSupported = -984,
+        LayoutOrImageMissing = -992,
+        NoConnection = -997,
+        Failed = -1000,
+    };
+
+    // Sleeps for the fixed pauses of a cycle; tests replace it to shorten them.
+    using PauseFunction = std::function<void(int ms)>;
+
+    explicit FPDoverARizWorker(QObject *parent = nullptr);
+    ~FPDoverARizWorker() override;
+
+    void setSettings(ToolSettings *settings) { m_settings = settings; }
+    void setPortLock(PortLockManager *portLock) { m_portLock = portLock; }
+    void setStationFlagsEnabled(bool enabled) { m_stationFlagsEnabled = enabled; }
+    void setPauseFunction(PauseFunction pause);
+
+    bool isRunning() const { return m_running; }
+
+    // Called from the window's thread: ask the running cycle to stop and wait for it, keeping the caller's
+    // event loop alive.
+    void stop();
+    void waitStopped();
+
+    static const QColor InfoFg, InfoBg, ProgressFg, ProgressBg, PassFg, PassBg, ErrorFg, ErrorBg, WarningFg,
+        WarningBg;
+
+signals:
+    void workerStatus(int status);
+    void workerStatus(const QString &text, const QColor &fg, const QColor &bg);
+    void workerException();
+    void clearWorkerLog();
+    void setWRStatus(int status);
+    void workerFinish(bool ok);
+    void sngIMEIsHasRead(const QStringList &imeis, const QString &mbsn, const QString &psn, const QString &bt);
+    void sngIMEIsHasWritten(const QStringList &imeis, const QString &mbsn, const QString &psn, const QString &bt);
+    void sngVersionHasRead(const QString &version);
+    void sngDevicePlugOff();
+
+public slots:
+    void start();
+
+private:
+    // What a cycle needs from the settings record, copied when it starts, so that the window may change the
+    // record (the port name, say) while the cycle runs.
+    struct CycleConfig;
+
+    int openConnection();
+    void closeConnection();
+    int runSequence();
+    int prepareHandset();
+    int checkStationFlag();
+    int initFactoryData();
+    void factoryReset();
+    int writeStationFlag();
+    int saveFactoryData();
+    int checkVersion();
+    void reportVersion();
+    int readIdentities();
+    int writeIdentities();
+    int confirmWrite();
+
+    bool stopped() const { return m_stopRequested; }
+    void pause(int ms);
+    void info(const QString &text);
+    void progress(const QString &text);
+    void pass(const QString &text);
+    void error(const QString &text);
+    void warning(const QString &text);
+
+    ToolSettings *m_settings = nullptr;
+    PortLockManager *m_portLock = nullptr;
+    std::unique_ptr<CycleConfig> m_cycle; // valid while a cycle runs
+
+    std::atomic<bool> m_running{false};
+    std::atomic<bool> m_stopRequested{false};
+    std::atomic<bool> m_stationFlagsEnabled{true};
+    bool m_factoryDataDirty = false;
+    std::string m_flashVersion;
+
+    TargetConnection *m_connection = nullptr;
+    ChipInfo *m_chipInfo = nullptr;
+    FlashInfo m_flashInfo;
+    FactorySet *m_factorySet = nullptr;
+    QMutex m_programmerMutex;               // guards m_programmer, which stop() reaches from another thread
+    FlashProgram *m_programmer = nullptr;   // guarded by m_programmerMutex
+
+    PauseFunction m_pause;
+};

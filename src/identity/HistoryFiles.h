@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+class HistoryList;
+class ImeiHistory;
+class ToolSettings;
+
+// The single-value history kinds; equal to the RunType bit of the kind.
+enum HistoryKind : int {
+    HistoryMbsn = 2,
+    HistoryPsn = 4,
+    HistoryBt = 8,
+};
+
+// cfg/ below the application directory; created with its four history files when missing.
+void loadHistories(ToolSettings &settings);
+bool readImeiHistory(const QString &path, ImeiHistory &history);
+bool readHistoryList(const QString &path, HistoryList &list, int kind);
+// Appends one record line and flushes it to stable storage; false when it could not be written.
+bool appendHistoryLine(const QString &path, const QString &dateTime, const QString &value, bool withDate);
+// Extends the in-memory history, then the file. False only when the file could not be written.
+bool recordImeiHistory(ToolSettings &settings, const QStringList &imeis);
+bool recordHistory(ToolSettings &settings, int kind, const QString &value);
+bool imeiInHistory(const QString &candidate, const ImeiHistory &history);
+QString historyFilePath(int kind); // kind 1 (RunImei) gives the IMEI file
