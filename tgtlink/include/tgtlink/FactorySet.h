@@ -29,7 +29,7 @@ public:
 
     // 15 digits whose last is the Luhn check digit over the first 14.
     static bool IsIMEIValid(const std::string &imei);
-    // The 14-digit body followed by its check digit.
+    // The 14-digit body followed by its check digit; empty when the body is not exactly 14 digits.
     static std::string AddIMEIChecksum(const std::string &body);
 
 protected:
