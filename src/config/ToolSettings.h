@@ -12,7 +12,8 @@
 class SettingLoader;
 
 // Bits of ToolSettings::RunType: which items a cycle handles.
-enum RunItem : int {
+enum RunItem : int
+{
     RunImei = 0x01,
     RunMbsn = 0x02,
     RunPsn = 0x04,
@@ -20,13 +21,15 @@ enum RunItem : int {
     RunCheckVersion = 0x10,
 };
 
-enum OperationMode : int {
+enum OperationMode : int
+{
     OpWrite = 256,
     OpRead = 512,
 };
 
 // Where one identity comes from.
-enum InputType : int {
+enum InputType : int
+{
     InputManual = 0,
     InputDefaultValue = 1,
     InputAccumulationByStep = 2,

@@ -25,7 +25,8 @@ class FPDoverARizWorker final : public QObject
 
 public:
     // Result codes of the cycle's steps.
-    enum Result : int {
+    enum Result : int
+    {
         Success = 0,
         Stopped = -985,
         StationCheckFailed = -982,
@@ -53,8 +54,7 @@ public:
     void stop();
     void waitStopped();
 
-    static const QColor InfoFg, InfoBg, ProgressFg, ProgressBg, PassFg, PassBg, ErrorFg, ErrorBg, WarningFg,
-        WarningBg;
+    static const QColor InfoFg, InfoBg, ProgressFg, ProgressBg, PassFg, PassBg, ErrorFg, ErrorBg, WarningFg, WarningBg;
 
 signals:
     void workerStatus(int status);
@@ -113,8 +113,8 @@ private:
     ChipInfo *m_chipInfo = nullptr;
     FlashInfo m_flashInfo;
     FactorySet *m_factorySet = nullptr;
-    QMutex m_programmerMutex;               // guards m_programmer, which stop() reaches from another thread
-    FlashProgram *m_programmer = nullptr;   // guarded by m_programmerMutex
+    QMutex m_programmerMutex;             // guards m_programmer, which stop() reaches from another thread
+    FlashProgram *m_programmer = nullptr; // guarded by m_programmerMutex
 
     PauseFunction m_pause;
 };

@@ -1,0 +1,145 @@
+#include "config/ToolSettings.h"
+
+#include "tgtlink/SettingLoader.h"
+
+#include <algorithm>
+
+namespace {
+int clampMaxNum(int value)
+{
+    return std::clamp(value, 1, ToolSettings::MaxGenerateNum);
+}
+} // namespace
+
+ToolSettings::ToolSettings() = default;
+ToolSettings::~ToolSettings() = default;
+
+QString ToolSettings::filePath()
+{
+    return QStringLiteral("cfg/ImeiSN.ini");
+}
+
+void ToolSettings::load()
+{
+    loader = std::make_unique<SettingLoader>(filePath(), true);
+    transfer();
+    normaliseDefaultImei();
+    ImeiMaxNum = clampMaxNum(ImeiMaxNum);
+    MbsnMaxNum = clampMaxNum(MbsnMaxNum);
+    PsnMaxNum = clampMaxNum(PsnMaxNum);
+    loader.reset();
+}
+
+void ToolSettings::save()
+{
+    loader = std::make_unique<SettingLoader>(filePath(), false);
+    transfer();
+    loader.reset(); // the file is complete once the loader is gone
+}
+
+void ToolSettings::transfer()
+{
+    SettingLoader &l = *loader;
+    // The order of the calls is the order of the keys in the file.
+    l.beginGroup(QStringLiteral("ImeiSN"));
+    l.value(QStringLiteral("language"), language);
+    l.value(QStringLiteral("portName"), portName);
+    l.value(QStringLiteral("useCom"), useCom);
+    l.value(QStringLiteral("useUsb"), useUsb);
+    l.value(QStringLiteral("isEnableInitFactData"), isEnableInitFactData);
+    l.value(QStringLiteral("initFactData"), initFactData);
+    l.value(QStringLiteral("isPhaseCheck"), isPhaseCheck);
+    l.value(QStringLiteral("isEnablePhaseCheck"), isEnablePhaseCheck);
+    l.value(QStringLiteral("checkStation"), checkStation);
+    l.value(QStringLiteral("currentStation"), currentStation);
+    l.value(QStringLiteral("RunType"), RunType);
+    l.value(QStringLiteral("ImeiNum"), ImeiNum);
+    l.value(QStringLiteral("ImeiMaxNum"), ImeiMaxNum);
+    if (imeiInputTypes.size() != 4)
+        imeiInputTypes.resize(4);
+    l.value(QStringLiteral("Imei1InputType"), imeiInputTypes[0]);
+    l.value(QStringLiteral("Imei2InputType"), imeiInputTypes[1]);
+    l.value(QStringLiteral("Imei3InputType"), imeiInputTypes[2]);
+    l.value(QStringLiteral("Imei4InputType"), imeiInputTypes[3]);
+    l.value(QStringLiteral("ImeiSave"), ImeiSave);
+    l.value(QStringLiteral("ImeiCheckRepetitive"), ImeiCheckRepetitive);
+    l.value(QStringLiteral("ImeiFromFile"), ImeiFromFile);
+    l.value(QStringLiteral("NextAdd"), NextAdd);
+    l.value(QStringLiteral("ImeiInitNum14"), ImeiInitNum14);
+    l.value(QStringLiteral("ImeiMaskNum14"), ImeiMaskNum14);
+    l.value(QStringLiteral("ImeiDefaultValue"), ImeiDefaultValue);
+    l.value(QStringLiteral("MbsnSave"), MbsnSave);
+    l.value(QStringLiteral("MbsnCheckRepetitive"), MbsnCheckRepetitive);
+    l.value(QStringLiteral("Mbsnlen"), Mbsnlen);
+    l.value(QStringLiteral("MbsnInputType"), MbsnInputType);
+    l.value(QStringLiteral("MbsnMaxNum"), MbsnMaxNum);
+    l.value(QStringLiteral("MbsnFromFile"), MbsnFromFile);
+    l.value(QStringLiteral("MbsnInitNum"), MbsnInitNum);
+    l.value(QStringLiteral("MbsnMaskNum"), MbsnMaskNum);
+    l.value(QStringLiteral("PsnSave"), PsnSave);
+    l.value(QStringLiteral("PsnCheckRepetitive"), PsnCheckRepetitive);
+    l.value(QStringLiteral("Psnlen"), Psnlen);
+    l.value(QStringLiteral("PsnInputType"), PsnInputType);
+    l.value(QStringLiteral("PsnMaxNum"), PsnMaxNum);
+    l.value(QStringLiteral("PsnFromFile"), PsnFromFile);
+    l.value(QStringLiteral("PsnInitNum"), PsnInitNum);
+    l.value(QStringLiteral("PsnMaskNum"), PsnMaskNum);
+    l.value(QStringLiteral("BTSave"), BTSave);
+    l.value(QStringLiteral("BTCheckRepetitive"), BTCheckRepetitive);
+    l.value(QStringLiteral("BTInputType"), BTInputType);
+    l.value(QStringLiteral("BTInitAddr"), BTInitAddr);
+    l.value(QStringLiteral("BTEndAddr"), BTEndAddr);
+    l.value(QStringLiteral("BTCurrentAddr"), BTCurrentAddr);
+    l.value(QStringLiteral("BTIsAutoAddr"), BTIsAutoAddr);
+    l.value(QStringLiteral("FactoryReset"), FactoryReset);
+    l.value(QStringLiteral("StartDelay"), StartDelay);
+    l.value(QStringLiteral("KeyVersion"), KeyVersion);
+    l.value(QStringLiteral("KeyVersionLen"), KeyVersionLen);
+    l.value(QStringLiteral("LodVersion"), LodVersion);
+    l.value(QStringLiteral("AutoLoopTest"), AutoLoopTest);
+}
+
+void ToolSettings::normaliseDefaultImei()
+{
+    if (ImeiDefaultValue.size() < ImeiLength)
+        ImeiDefaultValue += QString(ImeiLength - ImeiDefaultValue.size(), QLatin1Char('0'));
+    else if (ImeiDefaultValue.size() > ImeiLength)
+        ImeiDefaultValue.truncate(ImeiLength);
+    bool ok = false;
+    const quint64 number = ImeiDefaultValue.toULongLong(&ok, 10);
+    imeiDefaultNumber = ok ? number : 0;
+}
+
+int ToolSettings::portScanKind() const
+{
+    return useUsb ? 3 : 2;
+}
+
+bool ToolSettings::hasManualInput() const
+{
+    if (RunType & RunImei) {
+        const int n = std::min(ImeiNum, 4);
+        for (int i = 0; i < n; ++i) {
+            if (imeiInputTypes.value(i) == InputManual)
+                return true;
+        }
+    }
+    return ((RunType & RunBt) && BTInputType == InputManual) || ((RunType & RunMbsn) && MbsnInputType == InputManual) ||
+           ((RunType & RunPsn) && PsnInputType == InputManual);
+}
+
+bool ToolSettings::isIdentityMissing() const
+{
+    return ((RunType & RunImei) && imeiList.isEmpty()) || ((RunType & RunMbsn) && currentMbsn.size() < Mbsnlen) ||
+           ((RunType & RunPsn) && currentPsn.size() < Psnlen) || ((RunType & RunBt) && currentBt.size() < btAddrLen);
+}
+
+void ToolSettings::clearCurrentIdentities(bool onlyWhenWriting)
+{
+    if (onlyWhenWriting && operationMode != OpWrite)
+        return;
+    currentMbsn.clear();
+    currentPsn.clear();
+    currentBt.clear();
+    imeiList.clear();
+}

@@ -1,0 +1,618 @@
+#include "device/FPDoverARizWorker.h"
+
+#include "config/ToolSettings.h"
+#include "identity/HistoryFiles.h"
+#include "identity/ImeiRules.h"
+#include "ports/PortLockGuard.h"
+
+#include "tgtlink/ChipInfo.h"
+#include "tgtlink/FactorySet.h"
+#include "tgtlink/FlashProgram.h"
+#include "tgtlink/LodData.h"
+#include "tgtlink/RamRun.h"
+#include "tgtlink/TargetConnection.h"
+#include "tgtlink/TargetError.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QMutexLocker>
+#include <QThread>
+
+const QColor FPDoverARizWorker::InfoFg = QColor(Qt::white);
+const QColor FPDoverARizWorker::InfoBg = QColor(Qt::lightGray);
+const QColor FPDoverARizWorker::ProgressFg = QColor(Qt::yellow);
+const QColor FPDoverARizWorker::ProgressBg = QColor(Qt::lightGray);
+const QColor FPDoverARizWorker::PassFg = QColor(Qt::green);
+const QColor FPDoverARizWorker::PassBg = QColor(Qt::lightGray);
+const QColor FPDoverARizWorker::ErrorFg = QColor(Qt::red);
+const QColor FPDoverARizWorker::ErrorBg = QColor(Qt::lightGray);
+const QColor FPDoverARizWorker::WarningFg = QColor(Qt::yellow);
+const QColor FPDoverARizWorker::WarningBg = QColor(Qt::lightGray);
+
+namespace {
+// The fixed pauses of a cycle, in milliseconds.
+constexpr int StopPollPause = 2000;
+constexpr int IdlePollPause = 50;
+constexpr int FailurePause = 1000;
+constexpr int BeforeSavePause = 1000;
+constexpr int ComManualConfirmPause = 5000;
+
+QString libText(int code)
+{
+    return QString::fromStdString(TargetStrError(code));
+}
+
+bool allBitsSet(unsigned value)
+{
+    return value == FlashInfo::NotReported;
+}
+} // namespace
+
+struct FPDoverARizWorker::CycleConfig
+{
+    explicit CycleConfig(const ToolSettings &s)
+        : operationMode(s.operationMode), runType(s.RunType), portName(s.portName), initFactData(s.initFactData),
+          factoryReset(s.FactoryReset), isPhaseCheck(s.isPhaseCheck), checkStation(s.checkStation),
+          currentStation(s.currentStation), expectedVersion(s.expectedVersion), keyVersion(s.KeyVersion),
+          keyVersionLen(s.KeyVersionLen), imeiNum(s.ImeiNum), imeiInputTypes(s.imeiInputTypes),
+          mbsnInputType(s.MbsnInputType), psnInputType(s.PsnInputType), btInputType(s.BTInputType),
+          imeiSave(s.ImeiSave), mbsnSave(s.MbsnSave), psnSave(s.PsnSave), btSave(s.BTSave), imeiList(s.imeiList),
+          mbsn(s.currentMbsn), psn(s.currentPsn), bt(s.currentBt)
+    {
+    }
+
+    bool isWrite() const { return operationMode == OpWrite; }
+    bool isRead() const { return operationMode == OpRead; }
+    bool has(int item) const { return (runType & item) != 0; }
+
+    const int operationMode;
+    const int runType;
+    const QString portName;
+    const bool initFactData;
+    const bool factoryReset;
+    const bool isPhaseCheck;
+    const QString checkStation;
+    const QString currentStation;
+    const QString expectedVersion;
+    const QString keyVersion;
+    const int keyVersionLen;
+    const int imeiNum;
+    const QVector<int> imeiInputTypes;
+    const int mbsnInputType;
+    const int psnInputType;
+    const int btInputType;
+    const bool imeiSave;
+    const bool mbsnSave;
+    const bool psnSave;
+    const bool btSave;
+    const QStringList imeiList;
+    const QString mbsn;
+    const QString psn;
+    const QString bt;
+};
+
+FPDoverARizWorker::FPDoverARizWorker(QObject *parent) : QObject(parent) {}
+
+FPDoverARizWorker::~FPDoverARizWorker() = default;
+
+void FPDoverARizWorker::setPauseFunction(PauseFunction pause)
+{
+    m_pause = std::move(pause);
+}
+
+void FPDoverARizWorker::pause(int ms)
+{
+    if (m_pause)
+        m_pause(ms);
+    else
+        QThread::msleep(static_cast<unsigned long>(ms));
+}
+
+void FPDoverARizWorker::info(const QString &text)
+{
+    emit workerStatus(text, InfoFg, InfoBg);
+}
+
+void FPDoverARizWorker::progress(const QString &text)
+{
+    emit workerStatus(text, ProgressFg, ProgressBg);
+}
+
+void FPDoverARizWorker::pass(const QString &text)
+{
+    emit workerStatus(text, PassFg, PassBg);
+}
+
+void FPDoverARizWorker::error(const QString &text)
+{
+    emit workerStatus(text, ErrorFg, ErrorBg);
+}
+
+void FPDoverARizWorker::warning(const QString &text)
+{
+    emit workerStatus(text, WarningFg, WarningBg);
+}
+
+void FPDoverARizWorker::stop()
+{
+    progress(tr("Stop ..."));
+    m_stopRequested = true;
+    {
+        QMutexLocker locker(&m_programmerMutex);
+        if (m_programmer)
+            m_programmer->abortRequested = true;
+    }
+    while (m_running) {
+        QCoreApplication::processEvents();
+        pause(StopPollPause);
+    }
+}
+
+void FPDoverARizWorker::waitStopped()
+{
+    while (m_running) {
+        QCoreApplication::processEvents();
+        pause(IdlePollPause);
+    }
+}
+
+void FPDoverARizWorker::start()
+{
+    if (!m_settings)
+        return;
+    m_cycle = std::make_unique<CycleConfig>(*m_settings);
+    const CycleConfig &cycle = *m_cycle;
+    PortLockGuard portLock(m_portLock, cycle.portName);
+
+    // A failed opening is reported and cleaned up like every other failure.
+    m_running = true;
+    m_stopRequested = false;
+    m_factoryDataDirty = false;
+    m_flashInfo.clear();
+    m_flashVersion.clear();
+
+    int result = openConnection();
+    if (result == Success) {
+        m_chipInfo->clearCache();
+        QMutexLocker locker(&m_programmerMutex);
+        m_programmer = new FlashProgram(m_connection, m_chipInfo, this);
+    }
+    if (result == Success)
+        result = runSequence();
+
+    if (cycle.isWrite())
+        m_settings->clearCurrentIdentities(false);
+
+    delete m_factorySet;
+    m_factorySet = nullptr;
+    {
+        QMutexLocker locker(&m_programmerMutex);
+        delete m_programmer;
+        m_programmer = nullptr;
+    }
+    closeConnection();
+
+    if (result == Success) {
+        emit workerFinish(true);
+        emit setWRStatus(3);
+    } else if (result == Stopped) {
+        emit setWRStatus(1);
+    } else {
+        emit workerFinish(false);
+        emit workerException();
+        emit setWRStatus(-1);
+    }
+    pass(tr("Stop exited"));
+    m_cycle.reset();
+    m_running = false;
+}
+
+int FPDoverARizWorker::openConnection()
+{
+    if (m_connection)
+        return Success;
+    const QString &port = m_cycle->portName;
+    m_connection = CreateTargetConnection(port);
+    if (!m_connection) {
+        error(tr("Unable to open port %1: no handset answers there, or the port is in use").arg(port));
+        return NoConnection;
+    }
+    m_chipInfo = new ChipInfo(m_connection);
+    const int prepared = m_chipInfo->hostPrepareRamRun(m_cycle->has(RunCheckVersion));
+    if (prepared < 0) {
+        error(tr("Unable to prepare the handset on port %1: %2").arg(port, libText(prepared)));
+        return prepared;
+    }
+    return Success;
+}
+
+void FPDoverARizWorker::closeConnection()
+{
+    if (!m_connection && !m_chipInfo)
+        return;
+    progress(tr("Close port %1").arg(m_cycle->portName));
+    delete m_chipInfo;
+    m_chipInfo = nullptr;
+    delete m_connection;
+    m_connection = nullptr;
+}
+
+int FPDoverARizWorker::runSequence()
+{
+    const CycleConfig &cycle = *m_cycle;
+    if (stopped())
+        return Stopped;
+    emit setWRStatus(2);
+    info(QString());
+    info(tr("Init flash information ..."));
+
+    int result = prepareHandset();
+    if (result != Success)
+        return result;
+
+    if (stopped())
+        return Stopped;
+    if (checkStationFlag() != Success) {
+        error(tr("Check flags failed!"));
+        return StationCheckFailed;
+    }
+
+    if (stopped())
+        return Stopped;
+    // A read cycle never changes the handset's data, whatever the settings ask for.
+    if (cycle.isRead() && cycle.initFactData)
+        info(tr("Read cycle: the factory data is not initialised"));
+    else if (initFactoryData() < 0)
+        return Failed;
+
+    if (stopped())
+        return Stopped;
+    if (cycle.isRead() && cycle.factoryReset)
+        info(tr("Read cycle: the factory reset is skipped"));
+    else
+        factoryReset();
+
+    if (stopped())
+        return Stopped;
+    if (cycle.isRead()) {
+        result = readIdentities();
+        if (result != Success)
+            emit workerStatus(result);
+        return result;
+    }
+    if (cycle.isWrite()) {
+        result = writeIdentities();
+        if (result != Success)
+            return result;
+        return confirmWrite();
+    }
+    return Success;
+}
+
+int FPDoverARizWorker::prepareHandset()
+{
+    const CycleConfig &cycle = *m_cycle;
+    if (!m_chipInfo)
+        return NoConnection;
+
+    int code = m_flashInfo.loadFromTarget(m_connection, m_chipInfo);
+    if (code != TGT_OK) {
+        error(tr("Unable to get flash info from device: %1").arg(libText(code)));
+        return code;
+    }
+    if (stopped())
+        return Stopped;
+    if (m_flashInfo.flashModel.empty()) {
+        error(tr("Flash model is unknown"));
+        return LayoutOrImageMissing;
+    }
+    if (allBitsSet(m_flashInfo.factoryBase) || allBitsSet(m_flashInfo.factorySize)) {
+        warning(tr("Factory base and size are unknown"));
+        return LayoutOrImageMissing;
+    }
+    unsigned chipId = 0;
+    code = m_chipInfo->getChipId(chipId);
+    if (code != TGT_OK) {
+        error(tr("Unable to get chip ID: %1").arg(libText(code)));
+        return code;
+    }
+    if (stopped())
+        return Stopped;
+    if (!ChipInfo::IsChipIdSupported(chipId)) {
+        warning(tr("Unsupported chip"));
+        return ChipNotSupported;
+    }
+    code = checkVersion();
+    if (code < 0)
+        return code;
+    if (stopped())
+        return Stopped;
+
+    const QString lodName = ChipInfo::RamrunFname(m_connection->kind(), chipId, m_flashInfo.flashModel);
+    if (lodName.isEmpty()) {
+        error(tr("Unable to determine ramrun lod file name"));
+        return LayoutOrImageMissing;
+    }
+    if (!QFileInfo::exists(lodName)) {
+        error(tr("Ramrun lod file %1 not exist").arg(lodName));
+        return LayoutOrImageMissing;
+    }
+    {
+        LodData lod;
+        if (!lod.load(lodName)) {
+            error(tr("Unable to load ramrun lod file %1").arg(lodName));
+            return LayoutOrImageMissing;
+        }
+        RamRun ramRun;
+        ramRun.init(m_chipInfo, &lod, m_connection);
+        code = ramRun.run();
+        if (code != TGT_OK) {
+            error(QStringLiteral("Download ramrun lod failed: %1").arg(libText(code)));
+            return code;
+        }
+    }
+    code = m_programmer->checkStart();
+    if (code != TGT_OK) {
+        error(QStringLiteral("Flash programmer not started: %1").arg(libText(code)));
+        return code;
+    }
+    info(tr("Begin to read information from flash ..."));
+    m_factorySet = CreateFactorySet(m_flashInfo, m_connection, m_chipInfo);
+    if (!m_factorySet) {
+        error(tr("Invalid station setting magic"));
+        return Failed;
+    }
+    if (stopped())
+        return Stopped;
+    if (!(cycle.isWrite() && cycle.initFactData)) {
+        code = m_factorySet->loadFromDevice(m_programmer);
+        if (code != TGT_OK) {
+            error(tr("Failed to read factory data from device: %1").arg(libText(code)));
+            return Failed;
+        }
+    }
+    reportVersion();
+    return Success;
+}
+
+int FPDoverARizWorker::checkStationFlag()
+{
+    const CycleConfig &cycle = *m_cycle;
+    if (!cycle.isPhaseCheck || cycle.initFactData || cycle.checkStation.isEmpty() || !m_stationFlagsEnabled)
+        return Success;
+    progress(tr("Check flags ..."));
+    bool found = false;
+    bool passed = false;
+    if (m_factorySet->queryStation(cycle.checkStation.toStdString(), found, passed) != TGT_OK) {
+        error(tr("Failed to check station!"));
+        return Failed;
+    }
+    if (!found) {
+        error(tr("Missing station: %1!").arg(cycle.checkStation));
+        return Failed;
+    }
+    if (!passed) {
+        error(tr("Failed station: %1!").arg(cycle.checkStation));
+        return Failed;
+    }
+    return Success;
+}
+
+int FPDoverARizWorker::initFactoryData()
+{
+    if (!m_cycle->initFactData)
+        return Success;
+    info(tr("Init factory data ..."));
+    m_factorySet->initialize();
+    m_factoryDataDirty = true;
+    return Success;
+}
+
+void FPDoverARizWorker::factoryReset()
+{
+    if (!m_cycle->factoryReset)
+        return;
+    progress(tr("FactoryReset ..."));
+    if (!m_programmer) {
+        error(tr("Programmer is nullptr"));
+        return;
+    }
+    if (allBitsSet(m_flashInfo.userAreaStart) || allBitsSet(m_flashInfo.userAreaSize)) {
+        error(tr("The address of user data is invalid"));
+        return;
+    }
+    if (m_programmer->erase(m_flashInfo.userAreaStart, m_flashInfo.userAreaSize) == TGT_OK)
+        pass(tr("Factory reset successfully!"));
+    else
+        error(tr("Factory reset failed!"));
+}
+
+int FPDoverARizWorker::writeStationFlag()
+{
+    const CycleConfig &cycle = *m_cycle;
+    if (!cycle.isPhaseCheck || cycle.currentStation.isEmpty() || !m_stationFlagsEnabled)
+        return Success;
+    progress(tr("Write flag ..."));
+    // A flag that did not reach the factory data must not end in a passed cycle.
+    const int code = m_factorySet->setStation(cycle.currentStation.toStdString(), true);
+    if (code != TGT_OK) {
+        error(tr("Failed to write station flag %1: %2").arg(cycle.currentStation, libText(code)));
+        return Failed;
+    }
+    m_factoryDataDirty = true;
+    return Success;
+}
+
+int FPDoverARizWorker::saveFactoryData()
+{
+    if (!m_factoryDataDirty)
+        return Success;
+    if (m_factorySet->saveToDevice(m_programmer) != TGT_OK) {
+        error(tr("Failed to update factory data"));
+        return Failed;
+    }
+    return Success;
+}
+
+int FPDoverARizWorker::checkVersion()
+{
+    const CycleConfig &cycle = *m_cycle;
+    if (!cycle.has(RunCheckVersion))
+        return Success;
+    const QString &expected = cycle.expectedVersion;
+    std::string read;
+    if (m_chipInfo->getVersion(read) != TGT_OK) {
+        m_flashVersion = "FAILED-1";
+        if (expected.isEmpty())
+            return Success;
+        error(tr("Failed to get version!"));
+        return Failed;
+    }
+    m_flashVersion = read;
+    const QString flash = QString::fromStdString(read);
+    if (expected.isEmpty() || expected == flash)
+        return Success;
+    if (flash.contains(expected) && !cycle.keyVersion.isEmpty() && cycle.keyVersionLen > 0) {
+        const qsizetype p = expected.indexOf(cycle.keyVersion);
+        if (p >= 0 && expected.size() - p >= cycle.keyVersionLen &&
+            flash.contains(expected.mid(p, cycle.keyVersionLen)))
+            return Success;
+    }
+    error(tr("The version does not match, its value is %1 in flash !").arg(flash));
+    return Failed;
+}
+
+void FPDoverARizWorker::reportVersion()
+{
+    const CycleConfig &cycle = *m_cycle;
+    if (!cycle.has(RunCheckVersion))
+        return;
+    if (!cycle.expectedVersion.isEmpty())
+        pass(tr("Version checking successful!"));
+    else if (m_flashVersion == "FAILED-1")
+        error(tr("Failed to get version!"));
+    else
+        emit sngVersionHasRead(QString::fromStdString(m_flashVersion));
+}
+
+int FPDoverARizWorker::readIdentities()
+{
+    const CycleConfig &cycle = *m_cycle;
+    QStringList imeis;
+    QString mbsn, psn, bt;
+    if (cycle.has(RunImei)) {
+        for (int i = 0; i < 4; ++i)
+            imeis << QString::fromStdString(m_factorySet->getImei(i));
+    }
+    if (stopped())
+        return Stopped;
+    if (cycle.has(RunMbsn))
+        mbsn = QString::fromStdString(m_factorySet->getMbsn());
+    if (cycle.has(RunPsn))
+        psn = QString::fromStdString(m_factorySet->getPsn());
+    if (stopped())
+        return Stopped;
+    if (cycle.has(RunBt))
+        bt = QString::fromStdString(m_factorySet->getBt());
+    emit sngIMEIsHasRead(imeis, mbsn, psn, bt);
+
+    const int flag = writeStationFlag();
+    if (flag < 0)
+        return flag;
+    if (stopped())
+        return Stopped;
+    pause(BeforeSavePause);
+    if (saveFactoryData() != Success) {
+        error(tr("Writing station is  failed!"));
+        return Failed;
+    }
+    return Success;
+}
+
+int FPDoverARizWorker::writeIdentities()
+{
+    const CycleConfig &cycle = *m_cycle;
+    const int n = std::max(0, std::min(int(cycle.imeiList.size()), cycle.imeiNum));
+    if (cycle.has(RunImei) && n > 0) {
+        for (int i = 0; i < n; ++i) {
+            const QString &imei = cycle.imeiList.at(i);
+            const int code = m_factorySet->setImei(i, imei.toStdString(), true);
+            if (code == TGT_OK)
+                continue;
+            if (code == TGT_ERR_INVALID_IMEI)
+                error(tr("IMEI%1 is invalid,you can use %2,please check!").arg(i + 1).arg(adjustImei(imei)));
+            else
+                error(tr("Set IMEI%1 failed!").arg(i + 1));
+            pause(FailurePause);
+            return Failed;
+        }
+        if (cycle.imeiSave && !recordImeiHistory(*m_settings, cycle.imeiList)) {
+            error(tr("Unable to record the IMEIs in %1; the handset is not written").arg(historyFilePath(RunImei)));
+            return Failed;
+        }
+    }
+    if (stopped())
+        return Stopped;
+
+    struct Item
+    {
+        int bit;
+        const QString &value;
+        int (FactorySet::*set)(const std::string &);
+        bool save;
+        QString failure;
+    };
+    const Item items[] = {
+        {RunMbsn, cycle.mbsn, &FactorySet::setMbsn, cycle.mbsnSave, tr("write MBSN error!")},
+        {RunPsn, cycle.psn, &FactorySet::setPsn, cycle.psnSave, tr("write PSN error!")},
+        {RunBt, cycle.bt, &FactorySet::setBt, cycle.btSave, tr("write BT error!")},
+    };
+    for (const Item &item : items) {
+        if (!cycle.has(item.bit) || item.value.isEmpty())
+            continue;
+        if ((m_factorySet->*item.set)(item.value.toStdString()) != TGT_OK) {
+            error(item.failure);
+            pause(FailurePause);
+            return Failed;
+        }
+        if (item.save && !recordHistory(*m_settings, item.bit, item.value)) {
+            error(
+                tr("Unable to record %1 in %2; the handset is not written").arg(item.value, historyFilePath(item.bit)));
+            return Failed;
+        }
+    }
+    if (stopped())
+        return Stopped;
+
+    const int flag = writeStationFlag();
+    if (flag < 0)
+        return flag;
+    if (stopped())
+        return Stopped;
+    pause(BeforeSavePause);
+    info(tr("Writing data to flash..."));
+    m_factoryDataDirty = true;
+    if (saveFactoryData() != Success) {
+        error(tr("Writing is  failed!"));
+        return Failed;
+    }
+    emit sngIMEIsHasWritten(cycle.imeiList.mid(0, n), cycle.mbsn, cycle.psn, cycle.bt);
+    return Success;
+}
+
+int FPDoverARizWorker::confirmWrite()
+{
+    const CycleConfig &cycle = *m_cycle;
+    bool manual = false;
+    if (cycle.has(RunImei)) {
+        for (int i = 0; i < cycle.imeiNum && i < cycle.imeiInputTypes.size(); ++i)
+            manual = manual || cycle.imeiInputTypes.at(i) == InputManual;
+    }
+    manual = manual || (cycle.has(RunMbsn) && cycle.mbsnInputType == InputManual) ||
+             (cycle.has(RunPsn) && cycle.psnInputType == InputManual) ||
+             (cycle.has(RunBt) && cycle.btInputType == InputManual);
+    if (cycle.portName.contains(QLatin1String("COM")) && manual)
+        pause(ComManualConfirmPause);
+    pass(tr("Writing is successful."));
+    return Success;
+}
