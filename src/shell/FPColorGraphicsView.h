@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QGraphicsView>
+
+class QGraphicsScene;
+
+// The large status panel: one word or phrase in big bold letters on a solid colour telling what the station
+// is doing. Busy and finished read differently for a write and for a read.
+class FPColorGraphicsView final : public QGraphicsView
+{
+    Q_OBJECT
+
+public:
+    enum StatusState : int
+    {
+        StateErrorAlt = -2, // shown like StateError
+        StateError = -1,
+        StateUnmount = 0,
+        StateIdle = 1,
+        StateBusy = 2,
+        StateFinished = 3,
+        StateSetting = 4,
+    };
+
+    explicit FPColorGraphicsView(QWidget *parent = nullptr);
+
+    void setWriteState(int state);
+    void setReadState(int state);
+    // Repaints for the state in the current wording; a number outside -2..4 only empties the panel.
+    void showState(int state);
+
+    int state() const { return m_state; }
+    bool isWriteMode() const { return m_writeMode; }
+
+private:
+    int m_state = StateUnmount;
+    QGraphicsScene *m_scene;
+    bool m_writeMode = true;
+};
