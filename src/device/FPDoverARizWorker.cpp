@@ -136,16 +136,19 @@ void FPDoverARizWorker::warning(const QString &text)
 void FPDoverARizWorker::stop()
 {
     progress(tr("Stop ..."));
-    m_stopRequested = true;
-    {
-        QMutexLocker locker(&m_programmerMutex);
-        if (m_programmer)
-            m_programmer->abortRequested = true;
-    }
+    requestStop();
     while (m_running) {
         QCoreApplication::processEvents();
         pause(StopPollPause);
     }
+}
+
+void FPDoverARizWorker::requestStop()
+{
+    m_stopRequested = true;
+    QMutexLocker locker(&m_programmerMutex);
+    if (m_programmer)
+        m_programmer->abortRequested = true;
 }
 
 void FPDoverARizWorker::waitStopped()

@@ -53,6 +53,8 @@ public:
     // event loop alive.
     void stop();
     void waitStopped();
+    // Asks the running cycle to stop at its next check without waiting; safe from any thread.
+    void requestStop();
 
     static const QColor InfoFg, InfoBg, ProgressFg, ProgressBg, PassFg, PassBg, ErrorFg, ErrorBg, WarningFg, WarningBg;
 
