@@ -1,0 +1,51 @@
+#include "app/UnattendedRun.h"
+
+#include "shell/MessageBoxes.h"
+
+#include <QCoreApplication>
+#include <QPixmap>
+#include <QTextStream>
+#include <QTimer>
+#include <QWidget>
+
+namespace {
+const char ExitAfterVariable[] = "DOVERARIZ_EXIT_AFTER_MS";
+const char GrabVariable[] = "DOVERARIZ_GRAB";
+
+void print(const QString &line)
+{
+    QTextStream out(stdout);
+    out << line << '\n';
+    out.flush();
+}
+} // namespace
+
+bool UnattendedRun::isRequested()
+{
+    return qEnvironmentVariableIsSet(ExitAfterVariable);
+}
+
+void UnattendedRun::beginAnswering()
+{
+    MessageBoxes::setUnattended(true);
+}
+
+void UnattendedRun::reportBoxes()
+{
+    for (const auto &box : MessageBoxes::takeRecords())
+        print(QStringLiteral("box: %1: %2").arg(box.title, box.text));
+}
+
+void UnattendedRun::scheduleExit(QWidget *window)
+{
+    bool ok = false;
+    const int ms = qEnvironmentVariableIntValue(ExitAfterVariable, &ok);
+    QTimer::singleShot(ok ? std::max(ms, 0) : 0, window, [window] {
+        const QString grab = qEnvironmentVariable(GrabVariable);
+        if (!grab.isEmpty() && !window->grab().save(grab, "PNG"))
+            print(QStringLiteral("grab failed: %1").arg(grab));
+        reportBoxes();
+        print(QStringLiteral("title: %1").arg(window->windowTitle()));
+        QCoreApplication::exit(0);
+    });
+}

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QString>
+
+class QWidget;
+
+// Lets a script or a test run the tool without anyone at the station: with DOVERARIZ_EXIT_AFTER_MS set, every
+// message box is answered with its default button and noted on standard output, and after that many
+// milliseconds the window is grabbed into the PNG named by DOVERARIZ_GRAB (when set), its title is printed and
+// the event loop ends with code 0.
+class UnattendedRun final
+{
+public:
+    static bool isRequested();
+    // Answers message boxes from now on; call before the first box.
+    static void beginAnswering();
+    // Prints what the boxes answered so far said.
+    static void reportBoxes();
+    // Arms the timer that ends the run.
+    static void scheduleExit(QWidget *window);
+};

@@ -1,0 +1,550 @@
+#include "shell/FPDoverARizMainWindow.h"
+
+#include "ui_FPDoverARizMainWindow.h"
+
+#include "config/AppPaths.h"
+#include "config/Clock.h"
+#include "config/ToolSettings.h"
+#include "device/FPDoverARizWorker.h"
+#include "identity/HistoryFiles.h"
+#include "ports/PortScanWorker.h"
+#include "ports/PortScanWorkerLock.h"
+#include "shell/FPColorGraphicsView.h"
+#include "shell/ManualViewer.h"
+#include "shell/MessageBoxes.h"
+
+#include <QCloseEvent>
+#include <QDir>
+#include <QGraphicsScene>
+#include <QKeyEvent>
+#include <QRadioButton>
+#include <QScrollBar>
+#include <QThread>
+#include <QTimer>
+#include <QToolBar>
+#include <QTranslator>
+
+// Resources of a static library are registered by hand; outside any namespace, as the macro requires.
+static void initResources()
+{
+    Q_INIT_RESOURCE(resources);
+}
+
+const QString FPDoverARizMainWindow::Version = QStringLiteral("v10.00.01");
+const QString FPDoverARizMainWindow::BuildTag = QStringLiteral("-g415aec77");
+const QString FPDoverARizMainWindow::BuildDate = QStringLiteral("2016-09-13");
+
+namespace {
+// The PDF viewer the line installs beside the executable; the desktop's handler stands in when it is absent.
+const QString ViewerFileName = QStringLiteral("FoxitReader.exe");
+const QString HelpManual = QStringLiteral("DOC/DOVER_ARIZ_TOOL_USERGUIDE.pdf");
+const QString HelpManualEn = QStringLiteral("DOC/DOVER_ARIZ_TOOL_USERGUIDE_en.pdf");
+const QString KeyManual = QStringLiteral("doc/dover_ariz_tool_manual_cn.pdf");
+const QString LanguageChinese = QStringLiteral("Chinese");
+const QString LanguageEnglish = QStringLiteral("English");
+
+// A catalogue that is missing leaves its translator empty and the source texts showing; nothing to report.
+void loadCatalogue(QTranslator &translator, const QString &path)
+{
+    const bool loaded = translator.load(path); // clears the translator first
+    Q_UNUSED(loaded)
+}
+} // namespace
+
+FPDoverARizMainWindow::FPDoverARizMainWindow(QWidget *parent)
+    : QMainWindow(parent), ui(std::make_unique<Ui::FPDoverARizMainWindow>()),
+      m_toolTranslator(std::make_unique<QTranslator>()), m_qtTranslator(std::make_unique<QTranslator>())
+{
+    initResources();
+    setWindowIcon(QIcon(QStringLiteral(":/images/MainWnd.ico")));
+    ui->setupUi(this);
+
+    m_settings = std::make_unique<ToolSettings>();
+    m_settings->load();
+    m_settings->operationMode = OpWrite;
+    m_settings->portName.clear();
+
+    // Installed while still empty; the language step fills them.
+    QCoreApplication::installTranslator(m_qtTranslator.get());
+    QCoreApplication::installTranslator(m_toolTranslator.get());
+    m_toolCatalogue = QStringLiteral("tr/imei_chs.qm");
+    m_toolCatalogueEn = QStringLiteral("tr/imei_chs_en.qm");
+    m_qtCatalogue = QStringLiteral("tr/qt_zh_CN.qm");
+    ui->LogoLabel->setPixmap(QPixmap(QStringLiteral(":/images/logo.png")));
+
+    ui->versionLEdit->setText(m_settings->LodVersion);
+
+    buildToolBar();
+    setPalettes();
+    ui->logTextEdit->setStyleSheet(QStringLiteral("QTextEdit { background: black }"));
+    ui->logTextEdit->setTextColor(QColor(255, 255, 255));
+    ui->logTextEdit->setFont(QFont(QStringLiteral("Times"), 13, QFont::Bold));
+    m_imeiEdits = {ui->imei1LEdit, ui->imei2LEdit, ui->imei3LEdit, ui->imei4LEdit};
+
+    const QList<QPair<QPushButton *, QLineEdit *>> clearButtons = {
+        {ui->versionClearBtn, ui->versionLEdit}, {ui->imei1ClearBtn, ui->imei1LEdit},
+        {ui->imei2ClearBtn, ui->imei2LEdit},     {ui->imei3ClearBtn, ui->imei3LEdit},
+        {ui->imei4ClearBtn, ui->imei4LEdit},     {ui->mbsnClearBtn, ui->mbsnLEdit},
+        {ui->psnClearBtn, ui->psnLEdit},         {ui->btClearBtn, ui->BTLEdit}};
+    for (const auto &[button, edit] : clearButtons)
+        connect(button, &QPushButton::clicked, edit, &QLineEdit::clear);
+    connect(ui->setupBtn, &QPushButton::clicked, this, &FPDoverARizMainWindow::onSettingUp);
+    connect(ui->exitBtn, &QPushButton::clicked, this, &FPDoverARizMainWindow::close);
+    connect(ui->countBtn, &QPushButton::clicked, this, &FPDoverARizMainWindow::onRestartCount);
+    connect(ui->startBtn, &QPushButton::clicked, this, &FPDoverARizMainWindow::onWrite);
+    connect(ui->readBtn, &QPushButton::clicked, this, &FPDoverARizMainWindow::onRead);
+    connect(ui->stopBtn, &QPushButton::clicked, this, &FPDoverARizMainWindow::onStop);
+
+    startPortScanner();
+
+    setStationState(StateReady);
+    ui->stopBtn->setEnabled(false);
+
+    m_workerThread = new QThread(this);
+    m_workerThread->setObjectName(QStringLiteral("device worker"));
+    m_worker = new FPDoverARizWorker;
+    m_worker->setSettings(m_settings.get());
+    m_worker->setPortLock(m_portLock.get());
+    m_worker->moveToThread(m_workerThread);
+    m_workerThread->start(QThread::InheritPriority);
+    connectWorker();
+
+    m_settings->portName.clear();
+    if (m_settings->language == LanguageChinese)
+        m_chineseRadio->setChecked(true);
+    else
+        m_englishRadio->setChecked(true);
+
+    clearWorkerLog();
+    paintFirstStatus();
+
+    loadHistories(*m_settings);
+    prepareIdentityPools();
+    configureIdentityFields();
+    writeSourceSummary();
+    focusFirstInputField();
+
+    m_imeiLog.open(AppPaths::appDir(), Clock::now()); // without a file the run simply keeps no adjustment log
+    m_startTimer = new QTimer(this);
+    m_startTimer->setSingleShot(true);
+    connect(m_startTimer, &QTimer::timeout, this, &FPDoverARizMainWindow::onStartDelayed);
+
+    resize(720, 700);
+}
+
+FPDoverARizMainWindow::~FPDoverARizMainWindow()
+{
+    m_settings->save();
+    onStop();
+    m_workerThread->quit();
+    m_workerThread->wait();
+    m_worker = nullptr; // deleted on its thread when the thread finished
+
+    m_portLock.reset();
+    m_portScanner.reset(); // stops the scan and waits for it
+    m_imeiLog.close();
+    QCoreApplication::removeTranslator(m_toolTranslator.get());
+    QCoreApplication::removeTranslator(m_qtTranslator.get());
+}
+
+void FPDoverARizMainWindow::buildToolBar()
+{
+    QToolBar *toolBar = addToolBar(tr("Tools"));
+    toolBar->setObjectName(QStringLiteral("toolBar"));
+    toolBar->setFixedHeight(30);
+
+    const QFont radioFont(QStringLiteral("Times"), 12);
+    m_englishRadio = new QRadioButton(toolBar);
+    m_englishRadio->setObjectName(QStringLiteral("englishRadioBtn"));
+    m_englishRadio->setFont(radioFont);
+    m_chineseRadio = new QRadioButton(toolBar);
+    m_chineseRadio->setObjectName(QStringLiteral("chineseRadioBtn"));
+    m_chineseRadio->setFont(radioFont);
+    toolBar->addWidget(m_englishRadio);
+    toolBar->addWidget(m_chineseRadio);
+    toolBar->addSeparator();
+    m_helpAction = toolBar->addAction(QIcon(QStringLiteral(":/images/user_mamual.png")), tr("Help"));
+    m_helpAction->setObjectName(QStringLiteral("helpAction"));
+    toolBar->addSeparator();
+    m_aboutAction = toolBar->addAction(QIcon(QStringLiteral(":/images/about.png")), tr("About"));
+    m_aboutAction->setObjectName(QStringLiteral("aboutAction"));
+
+    connect(m_aboutAction, &QAction::triggered, this, &FPDoverARizMainWindow::onAbout);
+    connect(m_helpAction, &QAction::triggered, this, &FPDoverARizMainWindow::onHelpTopic);
+    connect(m_englishRadio, &QRadioButton::toggled, this, &FPDoverARizMainWindow::onLanguage);
+    connect(m_chineseRadio, &QRadioButton::toggled, this, &FPDoverARizMainWindow::onLanguage);
+}
+
+void FPDoverARizMainWindow::setPalettes()
+{
+    QPalette pal = palette();
+    const QBrush white(QColor(255, 255, 255), Qt::SolidPattern);
+    const QBrush grey(QColor(232, 232, 232), Qt::SolidPattern);
+    pal.setBrush(QPalette::Active, QPalette::Base, white);
+    pal.setBrush(QPalette::Active, QPalette::Window, grey);
+    pal.setBrush(QPalette::Inactive, QPalette::Window, grey);
+    pal.setBrush(QPalette::Disabled, QPalette::Base, grey);
+    pal.setBrush(QPalette::Disabled, QPalette::Window, grey);
+    setPalette(pal);
+}
+
+void FPDoverARizMainWindow::connectWorker()
+{
+    // start() runs a whole cycle: queued, so that it runs on the worker's thread and the GUI stays live.
+    connect(this, &FPDoverARizMainWindow::startWorker, m_worker, &FPDoverARizWorker::start, Qt::QueuedConnection);
+    // The worker dies on its own thread once that thread's loop has ended.
+    connect(m_workerThread, &QThread::finished, m_worker, &QObject::deleteLater);
+
+    // The worker reports from its thread (and from stop() on ours): queued, so that every report is handled
+    // on the GUI thread in the order sent.
+    const auto status = qOverload<const QString &, const QColor &, const QColor &>(&FPDoverARizWorker::workerStatus);
+    connect(m_worker, status, this, &FPDoverARizMainWindow::workerStatus, Qt::QueuedConnection);
+    connect(m_worker, &FPDoverARizWorker::workerException, this, &FPDoverARizMainWindow::workerException,
+            Qt::QueuedConnection);
+    connect(m_worker, &FPDoverARizWorker::clearWorkerLog, this, &FPDoverARizMainWindow::clearWorkerLog,
+            Qt::QueuedConnection);
+    connect(m_worker, &FPDoverARizWorker::workerFinish, this, &FPDoverARizMainWindow::workerFinish,
+            Qt::QueuedConnection);
+    connect(m_worker, &FPDoverARizWorker::setWRStatus, this, &FPDoverARizMainWindow::setWRStatus, Qt::QueuedConnection);
+    connect(m_worker, &FPDoverARizWorker::sngIMEIsHasWritten, this, &FPDoverARizMainWindow::onIMEIsHasWritten,
+            Qt::QueuedConnection);
+    connect(m_worker, &FPDoverARizWorker::sngIMEIsHasRead, this, &FPDoverARizMainWindow::onIMEIsHasRead,
+            Qt::QueuedConnection);
+    connect(m_worker, &FPDoverARizWorker::sngVersionHasRead, this, &FPDoverARizMainWindow::onVersionHasRead,
+            Qt::QueuedConnection);
+}
+
+void FPDoverARizMainWindow::startPortScanner()
+{
+    m_portScanner = std::make_unique<PortScanWorker>();
+    m_portLock = std::make_unique<PortScanWorkerLock>(m_portScanner.get());
+    // The scanner emits on its own thread.
+    connect(m_portScanner.get(), &PortScanWorker::workerScanned, this, &FPDoverARizMainWindow::onPortScanned,
+            Qt::QueuedConnection);
+    m_portScanner->setScanMode(m_settings->portScanKind());
+    m_portScanner->start();
+}
+
+void FPDoverARizMainWindow::setStationState(int state)
+{
+    m_state = state;
+    applyStationState();
+}
+
+void FPDoverARizMainWindow::applyStationState()
+{
+    if (m_state == StateReady && m_settings->portName.isEmpty())
+        m_state = StateNoPort;
+
+    bool write, read, stop, port, setup;
+    switch (m_state) {
+    case StateNoPort:
+        write = false, read = false, stop = false, port = true, setup = true;
+        break;
+    case StateReady:
+        write = true, read = true, stop = false, port = true, setup = true;
+        break;
+    case StateBusy:
+        write = false, read = false, stop = true, port = false, setup = false;
+        break;
+    case StateLocked:
+        write = false, read = false, stop = false, port = false, setup = false;
+        break;
+    default:
+        return;
+    }
+    ui->startBtn->setEnabled(write);
+    ui->readBtn->setEnabled(read);
+    ui->stopBtn->setEnabled(stop);
+    ui->portBtn->setEnabled(port);
+    ui->setupBtn->setEnabled(setup);
+}
+
+void FPDoverARizMainWindow::showStatus(int status)
+{
+    if (m_settings->operationMode == OpRead)
+        ui->graphicsViewStatus->setReadState(status);
+    else
+        ui->graphicsViewStatus->setWriteState(status);
+}
+
+void FPDoverARizMainWindow::paintFirstStatus()
+{
+    FPColorGraphicsView *view = ui->graphicsViewStatus;
+    QGraphicsScene *scene = view->scene();
+    scene->clear();
+    view->setBackgroundBrush(QBrush(QColor(210, 210, 210), Qt::SolidPattern));
+    scene->addText(tr("Unmount"), QFont(view->font().family(), 50, QFont::Bold));
+}
+
+void FPDoverARizMainWindow::refreshPortLabel()
+{
+    const QString &port = m_settings->portName;
+    ui->portBtn->setText(port.isEmpty() ? tr("Port: (none)") : tr("Port: %1").arg(port));
+}
+
+void FPDoverARizMainWindow::showCounters()
+{
+    ui->lbPass->setText(tr("PASS: %1").arg(m_counters.passCount()));
+    ui->lbFail->setText(tr("FAIL: %1").arg(m_counters.failCount()));
+    ui->lbTotal->setText(tr("Total: %1").arg(m_counters.total()));
+    ui->lbRatio->setText(tr("FPY: %1%").arg(m_counters.fpy()));
+}
+
+void FPDoverARizMainWindow::updateCounters(bool passed)
+{
+    m_counters.record(passed);
+    showCounters();
+}
+
+void FPDoverARizMainWindow::onRestartCount()
+{
+    m_counters.reset();
+    ui->lbPass->setText(tr("PASS: 0"));
+    ui->lbFail->setText(tr("FAIL: 0"));
+    ui->lbTotal->setText(tr("Total: 0"));
+    ui->lbRatio->setText(tr("FPY: 0%"));
+}
+
+void FPDoverARizMainWindow::info(const QString &text)
+{
+    workerStatus(text, FPDoverARizWorker::InfoFg, FPDoverARizWorker::InfoBg);
+}
+
+void FPDoverARizMainWindow::writeSourceSummary()
+{
+    ui->logTextEdit->append(QStringLiteral("\n"));
+    const ToolSettings &s = *m_settings;
+    if (!(s.RunType & RunImei))
+        return;
+    switch (s.imeiInputTypes.value(0)) {
+    case InputLoadFromFile:
+        info(tr(" IMEI source:From excel file\n\tPath:%1\n\tMax limited number:%2")
+                 .arg(s.ImeiFromFile)
+                 .arg(s.ImeiMaxNum));
+        break;
+    case InputCustom:
+        info(tr(" IMEI source:Custom"));
+        info(tr("\tInitial number:%1\n\tMask:%2\n\tMax limited number:%3")
+                 .arg(s.ImeiInitNum14, s.ImeiMaskNum14)
+                 .arg(s.ImeiMaxNum));
+        if (s.ImeiNum == 1)
+            info(tr("\tThe other IMEIs : None"));
+        else if (s.NextAdd)
+            info(tr("\tThe other IMEIs : Add 1 by the order"));
+        else
+            info(tr("\tThe other IMEIs : Equal to the first"));
+        break;
+    default:
+        break;
+    }
+}
+
+void FPDoverARizMainWindow::workerStatus(const QString &text, const QColor &fg, const QColor &bg)
+{
+    QTextEdit *log = ui->logTextEdit;
+    const bool bold = fg == QColor(Qt::green);
+    if (bold)
+        log->setFontWeight(QFont::Bold);
+    log->setTextColor(fg);
+    log->append(text);
+    log->moveCursor(QTextCursor::End);
+    log->ensureCursorVisible();
+    log->setTextColor(bg);
+    if (bold)
+        log->setFontWeight(QFont::Normal);
+}
+
+void FPDoverARizMainWindow::clearWorkerLog()
+{
+    ui->logTextEdit->clear();
+}
+
+void FPDoverARizMainWindow::workerException()
+{
+    setStationState(StateLocked);
+    m_continuous = false;
+}
+
+void FPDoverARizMainWindow::setWRStatus(int status)
+{
+    showStatus(status);
+    if (status == FPColorGraphicsView::StateError)
+        setStationState(StateReady);
+}
+
+void FPDoverARizMainWindow::workerFinish(bool ok)
+{
+    const bool writing = m_settings->operationMode == OpWrite;
+    if (!ok || (writing && m_settings->hasManualInput()))
+        onStop();
+    if (m_settings->RunType & RunCheckVersion)
+        ui->versionLEdit->setEnabled(true);
+    if (!writing)
+        return;
+    updateCounters(ok);
+    if (m_stopped)
+        return;
+    // The repeated write test (AutoLoopTest) continues here with the cycle control.
+}
+
+void FPDoverARizMainWindow::onStop()
+{
+    m_startTimer->stop();
+    m_worker->stop();
+    m_worker->waitStopped();
+    m_stopped = true;
+    m_continuous = false;
+    setStationState(StateReady);
+    ui->gbCount->setEnabled(true);
+    if (m_settings->operationMode == OpRead)
+        clearOperatorFields();
+}
+
+void FPDoverARizMainWindow::onPortScanned(const QStringList &ports)
+{
+    const QString port = ports.value(0);
+    if (!port.isEmpty()) {
+        m_settings->portName = port;
+        showStatus(FPColorGraphicsView::StateIdle);
+    } else {
+        m_settings->portName.clear();
+        showStatus(FPColorGraphicsView::StateUnmount);
+    }
+    refreshPortLabel();
+
+    if (m_worker->isRunning())
+        return;
+    if (!m_continuous) {
+        if (!port.isEmpty())
+            m_state = StateReady;
+        else if (m_settings->operationMode == OpWrite)
+            clearOperatorFields();
+        applyStationState();
+        focusFirstInputField();
+        return;
+    }
+    if (!port.isEmpty())
+        startNextContinuousCycle();
+}
+
+void FPDoverARizMainWindow::onLanguage()
+{
+    if (m_chineseRadio->isChecked()) {
+        loadCatalogue(*m_qtTranslator, AppPaths::filePath(m_qtCatalogue));
+        loadCatalogue(*m_toolTranslator, AppPaths::filePath(m_toolCatalogue));
+        m_settings->language = LanguageChinese;
+    } else {
+        loadCatalogue(*m_qtTranslator, QString()); // leaves it empty: Qt's own texts stay English
+        loadCatalogue(*m_toolTranslator, AppPaths::filePath(m_toolCatalogueEn));
+        m_settings->language = LanguageEnglish;
+    }
+    setWindowTitle(tr("KVX IMEI Write tool %1").arg(Version));
+    m_chineseRadio->setText(tr("Chinese"));
+    m_englishRadio->setText(tr("English"));
+    m_aboutAction->setText(tr("About"));
+    m_helpAction->setText(tr("Help"));
+    ui->retranslateUi(this); // also puts the counter labels back to their zero texts; the counts stay
+    refreshPortLabel();
+}
+
+void FPDoverARizMainWindow::onAbout()
+{
+    MessageBoxes::information(
+        this, tr("About IMEI Write tool"),
+        tr("KVX imei write tool %1%2\nCopyright (C) %3, all rights reserved.").arg(Version, BuildTag, BuildDate));
+}
+
+void FPDoverARizMainWindow::openManual(const QString &viewer, const QString &viewerText, const QString &document,
+                                       const QString &missingText, bool reuseProcess)
+{
+    QProcess *fresh = nullptr;
+    switch (ManualViewer::open(viewer, document, this, reuseProcess ? &m_helpViewer : &fresh)) {
+    case ManualViewer::Outcome::Opened:
+        break;
+    case ManualViewer::Outcome::ViewerMissing:
+        MessageBoxes::warning(this, tr("Warning"), viewerText);
+        break;
+    case ManualViewer::Outcome::DocumentMissing:
+        MessageBoxes::warning(this, tr("Warning"), missingText);
+        break;
+    }
+}
+
+void FPDoverARizMainWindow::onHelpTopic()
+{
+    const QString path =
+        AppPaths::appDir() + QLatin1Char('/') + (m_englishRadio->isChecked() ? HelpManualEn : HelpManual);
+    openManual(AppPaths::filePath(ViewerFileName), QDir::toNativeSeparators(QStringLiteral("./") + ViewerFileName),
+               path, tr("%1 isn't exist!").arg(QDir::toNativeSeparators(path)), true);
+}
+
+void FPDoverARizMainWindow::keyReleaseEvent(QKeyEvent *event)
+{
+    // Other keys are swallowed, as the window always did.
+    if (event->key() == Qt::Key_F1) {
+        const QString document = QDir::toNativeSeparators(KeyManual);
+        openManual(AppPaths::filePath(ViewerFileName), ViewerFileName, AppPaths::filePath(KeyManual), document, false);
+    } else if (event->key() == Qt::Key_F2) {
+        MessageBoxes::about(
+            this, tr("About KVX Write IMEI tool"),
+            tr("KVX Write IMEI tool %1%2\nCopyright (C) %3, all rights reserved.").arg(Version, BuildTag, BuildDate));
+    }
+}
+
+void FPDoverARizMainWindow::closeEvent(QCloseEvent *event)
+{
+    event->ignore();
+    m_settings->LodVersion = ui->versionLEdit->text();
+    m_settings->save();
+    // Flushed, not closed: an operator who stays keeps a log for the rest of the run.
+    m_imeiLog.flush();
+    const auto answer = MessageBoxes::question(this, tr("Close Confirmation?"), tr("Are you sure you want to exit?"),
+                                               QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
+    if (answer != QMessageBox::Yes)
+        return;
+    if (m_state == StateBusy)
+        onStop();
+    event->accept();
+}
+
+// Cycle control and the settings dialog build on these; until then the buttons only follow the state table.
+void FPDoverARizMainWindow::onSettingUp() {}
+void FPDoverARizMainWindow::onRead() {}
+void FPDoverARizMainWindow::onWrite() {}
+void FPDoverARizMainWindow::onStartDelayed() {}
+void FPDoverARizMainWindow::onIMEIsHasWritten(const QStringList &, const QString &, const QString &, const QString &) {}
+void FPDoverARizMainWindow::onIMEIsHasRead(const QStringList &, const QString &, const QString &, const QString &) {}
+void FPDoverARizMainWindow::onVersionHasRead(const QString &) {}
+
+void FPDoverARizMainWindow::clearOperatorFields()
+{
+    const ToolSettings &s = *m_settings;
+    if (s.RunType & RunImei) {
+        const int n = std::min(s.ImeiNum, int(m_imeiEdits.size()));
+        for (int i = 0; i < n; ++i) {
+            if (s.imeiInputTypes.value(i) == InputManual)
+                m_imeiEdits[i]->clear();
+        }
+    }
+    if ((s.RunType & RunMbsn) && s.MbsnInputType == InputManual)
+        ui->mbsnLEdit->clear();
+    if ((s.RunType & RunPsn) && s.PsnInputType == InputManual)
+        ui->psnLEdit->clear();
+    if ((s.RunType & RunBt) && s.BTInputType == InputManual)
+        ui->BTLEdit->clear();
+}
+
+// The identity pools come with the identity sources: nothing to prepare yet.
+bool FPDoverARizMainWindow::prepareIdentityPools()
+{
+    return true;
+}
+
+// The identity-field rules (lengths, filters, the Return chain, clearing operator-entered fields) come with
+// manual and scanner input.
+void FPDoverARizMainWindow::configureIdentityFields() {}
+void FPDoverARizMainWindow::focusFirstInputField() {}
+
+// Continuous mode restarts the cycle when the next handset is plugged in; it comes with the cycle control.
+void FPDoverARizMainWindow::startNextContinuousCycle() {}

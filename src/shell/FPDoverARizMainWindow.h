@@ -1,0 +1,144 @@
+#pragma once
+
+#include "shell/ImeiAdjustmentLog.h"
+#include "shell/ProductionCounters.h"
+
+#include <QColor>
+#include <QList>
+#include <QMainWindow>
+#include <QStringList>
+#include <memory>
+
+namespace Ui {
+class FPDoverARizMainWindow;
+}
+
+class FPDoverARizWorker;
+class PortScanWorker;
+class PortScanWorkerLock;
+class QAction;
+class QIODevice;
+class QLineEdit;
+class QProcess;
+class QRadioButton;
+class QThread;
+class QTimer;
+class QTranslator;
+class ToolSettings;
+
+// The station's only window. It owns the settings record, the translators, the port scanner and its port
+// lock, the worker and its thread, the counters and the IMEI adjustment log for the life of the process.
+class FPDoverARizMainWindow final : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    // Which control buttons are usable.
+    enum StationState : int
+    {
+        StateNoPort = 0,
+        StateReady = 1,
+        StateBusy = 2,
+        StateLocked = 3, // after a worker exception
+    };
+
+    static const QString Version;
+    static const QString BuildTag;
+    static const QString BuildDate;
+
+    explicit FPDoverARizMainWindow(QWidget *parent = nullptr);
+    ~FPDoverARizMainWindow() override;
+
+    int stationState() const { return m_state; }
+    ToolSettings &settings() { return *m_settings; }
+    const ProductionCounters &counters() const { return m_counters; }
+    // The run's adjustment log, handed to the IMEI rules; null when the run has none.
+    QIODevice *imeiLog() const { return m_imeiLog.device(); }
+    QString imeiLogFileName() const { return m_imeiLog.fileName(); }
+    FPDoverARizWorker *worker() const { return m_worker; }
+    PortScanWorker *portScanner() const { return m_portScanner.get(); }
+
+    // A finished write cycle: counts it and shows the counters.
+    void updateCounters(bool passed);
+
+signals:
+    void startWorker();
+    void imei1ReturnPressed();
+    void imei2ReturnPressed();
+    void imei3ReturnPressed();
+    void imei4ReturnPressed();
+    void mbsnReturnPressed();
+    void psnReturnPressed();
+    void btReturnPressed();
+
+public slots:
+    void workerStatus(const QString &text, const QColor &fg, const QColor &bg);
+    void workerException();
+    void onStop();
+    void onSettingUp();
+    void onLanguage();
+    void clearWorkerLog();
+    void workerFinish(bool ok);
+    void setWRStatus(int status);
+    void onAbout();
+    void onHelpTopic();
+    void onIMEIsHasWritten(const QStringList &imeis, const QString &mbsn, const QString &psn, const QString &bt);
+    void onPortScanned(const QStringList &ports);
+    void onRead();
+    void onWrite();
+    void onStartDelayed();
+    void onIMEIsHasRead(const QStringList &imeis, const QString &mbsn, const QString &psn, const QString &bt);
+    void onVersionHasRead(const QString &version);
+    void onRestartCount();
+
+protected:
+    void keyReleaseEvent(QKeyEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void buildToolBar();
+    void setPalettes();
+    void connectWorker();
+    void startPortScanner();
+    void setStationState(int state);
+    void applyStationState();
+    void showStatus(int status);
+    void paintFirstStatus();
+    void refreshPortLabel();
+    void showCounters();
+    void writeSourceSummary();
+    void clearOperatorFields();
+    void openManual(const QString &viewer, const QString &viewerText, const QString &document,
+                    const QString &missingText, bool reuseProcess);
+    void info(const QString &text);
+
+    // Seams filled by the identity sources and the identity-field rules.
+    bool prepareIdentityPools();
+    void configureIdentityFields();
+    void focusFirstInputField();
+    void startNextContinuousCycle();
+
+    std::unique_ptr<Ui::FPDoverARizMainWindow> ui;
+    QThread *m_workerThread = nullptr;
+    FPDoverARizWorker *m_worker = nullptr; // no parent: deleted by its thread's finished()
+    int m_state = StateReady;
+    QList<QLineEdit *> m_imeiEdits;
+    std::unique_ptr<ToolSettings> m_settings;
+    bool m_stopped = false;
+    QRadioButton *m_chineseRadio = nullptr;
+    QRadioButton *m_englishRadio = nullptr;
+    QString m_toolCatalogue;
+    QString m_toolCatalogueEn;
+    QString m_qtCatalogue;
+    std::unique_ptr<QTranslator> m_toolTranslator;
+    std::unique_ptr<QTranslator> m_qtTranslator;
+    QProcess *m_helpViewer = nullptr; // child of the window, created on first use
+    QAction *m_aboutAction = nullptr;
+    QAction *m_helpAction = nullptr;
+    std::unique_ptr<PortScanWorker> m_portScanner;
+    std::unique_ptr<PortScanWorkerLock> m_portLock;
+    QTimer *m_startTimer = nullptr;
+    bool m_continuous = false;
+    ProductionCounters m_counters;
+    ImeiAdjustmentLog m_imeiLog;
+};
