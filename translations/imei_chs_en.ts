@@ -1,4 +1,440 @@
 <?xml version="1.0" encoding="utf-8"?>
 <!DOCTYPE TS>
 <TS version="2.1" language="en">
+<context>
+    <name>FPColorGraphicsView</name>
+    <message>
+        <source>Error!!</source>
+        <translation>Error!!</translation>
+    </message>
+    <message>
+        <source>Unmount</source>
+        <translation>Unmount</translation>
+    </message>
+    <message>
+        <source>Idle...</source>
+        <translation>Idle...</translation>
+    </message>
+    <message>
+        <source>Writting...</source>
+        <translation>Writting...</translation>
+    </message>
+    <message>
+        <source>Reading...</source>
+        <translation>Reading...</translation>
+    </message>
+    <message>
+        <source>Writting Finished!</source>
+        <translation>Writting Finished!</translation>
+    </message>
+    <message>
+        <source>Reading Finished!</source>
+        <translation>Reading Finished!</translation>
+    </message>
+    <message>
+        <source>Setting...</source>
+        <translation>Setting...</translation>
+    </message>
+</context>
+<context>
+    <name>FPDoverARizMainWindow</name>
+    <message>
+        <source>Port</source>
+        <translation>Port</translation>
+    </message>
+    <message>
+        <source>Version</source>
+        <translation>Version</translation>
+    </message>
+    <message>
+        <source>IMEI1</source>
+        <translation>IMEI1</translation>
+    </message>
+    <message>
+        <source>IMEI2</source>
+        <translation>IMEI2</translation>
+    </message>
+    <message>
+        <source>IMEI3</source>
+        <translation>IMEI3</translation>
+    </message>
+    <message>
+        <source>IMEI4</source>
+        <translation>IMEI4</translation>
+    </message>
+    <message>
+        <source>MBSN</source>
+        <translation>MBSN</translation>
+    </message>
+    <message>
+        <source>PSN</source>
+        <translation>PSN</translation>
+    </message>
+    <message>
+        <source>BT_Addr</source>
+        <translation>BT_Addr</translation>
+    </message>
+    <message>
+        <source>Total: 0</source>
+        <translation>Total: 0</translation>
+    </message>
+    <message>
+        <source>PASS: 0</source>
+        <translation>PASS: 0</translation>
+    </message>
+    <message>
+        <source>FAIL: 0</source>
+        <translation>FAIL: 0</translation>
+    </message>
+    <message>
+        <source>FPY: 0%</source>
+        <translation>FPY: 0%</translation>
+    </message>
+    <message>
+        <source>Reset</source>
+        <translation>Reset</translation>
+    </message>
+    <message>
+        <source>Setup</source>
+        <translation>Setup</translation>
+    </message>
+    <message>
+        <source>Write</source>
+        <translation>Write</translation>
+    </message>
+    <message>
+        <source>Read</source>
+        <translation>Read</translation>
+    </message>
+    <message>
+        <source>Stop</source>
+        <translation>Stop</translation>
+    </message>
+    <message>
+        <source>Exit</source>
+        <translation>Exit</translation>
+    </message>
+    <message>
+        <source>Tools</source>
+        <translation>Tools</translation>
+    </message>
+    <message>
+        <source>Help</source>
+        <translation>Help</translation>
+    </message>
+    <message>
+        <source>About</source>
+        <translation>About</translation>
+    </message>
+    <message>
+        <source>Unmount</source>
+        <translation>Unmount</translation>
+    </message>
+    <message>
+        <source>Port: (none)</source>
+        <translation>Port: (none)</translation>
+    </message>
+    <message>
+        <source>Port: %1</source>
+        <translation>Port: %1</translation>
+    </message>
+    <message>
+        <source>PASS: %1</source>
+        <translation>PASS: %1</translation>
+    </message>
+    <message>
+        <source>FAIL: %1</source>
+        <translation>FAIL: %1</translation>
+    </message>
+    <message>
+        <source>Total: %1</source>
+        <translation>Total: %1</translation>
+    </message>
+    <message>
+        <source>FPY: %1%</source>
+        <translation>FPY: %1%</translation>
+    </message>
+    <message>
+        <source> IMEI source:From excel file
+	Path:%1
+	Max limited number:%2</source>
+        <translation> IMEI source:From excel file
+	Path:%1
+	Max limited number:%2</translation>
+    </message>
+    <message>
+        <source> IMEI source:Custom</source>
+        <translation> IMEI source:Custom</translation>
+    </message>
+    <message>
+        <source>	Initial number:%1
+	Mask:%2
+	Max limited number:%3</source>
+        <translation>	Initial number:%1
+	Mask:%2
+	Max limited number:%3</translation>
+    </message>
+    <message>
+        <source>	The other IMEIs : None</source>
+        <translation>	The other IMEIs : None</translation>
+    </message>
+    <message>
+        <source>	The other IMEIs : Add 1 by the order</source>
+        <translation>	The other IMEIs : Add 1 by the order</translation>
+    </message>
+    <message>
+        <source>	The other IMEIs : Equal to the first</source>
+        <translation>	The other IMEIs : Equal to the first</translation>
+    </message>
+    <message>
+        <source>KVX IMEI Write tool %1</source>
+        <translation>KVX IMEI Write tool %1</translation>
+    </message>
+    <message>
+        <source>Chinese</source>
+        <translation>Chinese</translation>
+    </message>
+    <message>
+        <source>English</source>
+        <translation>English</translation>
+    </message>
+    <message>
+        <source>About IMEI Write tool</source>
+        <translation>About IMEI Write tool</translation>
+    </message>
+    <message>
+        <source>KVX imei write tool %1%2
+Copyright (C) %3, all rights reserved.</source>
+        <translation>KVX imei write tool %1%2
+Copyright (C) %3, all rights reserved.</translation>
+    </message>
+    <message>
+        <source>Warning</source>
+        <translation>Warning</translation>
+    </message>
+    <message>
+        <source>%1 isn&apos;t exist!</source>
+        <translation>%1 isn&apos;t exist!</translation>
+    </message>
+    <message>
+        <source>About KVX Write IMEI tool</source>
+        <translation>About KVX Write IMEI tool</translation>
+    </message>
+    <message>
+        <source>KVX Write IMEI tool %1%2
+Copyright (C) %3, all rights reserved.</source>
+        <translation>KVX Write IMEI tool %1%2
+Copyright (C) %3, all rights reserved.</translation>
+    </message>
+    <message>
+        <source>Close Confirmation?</source>
+        <translation>Close Confirmation?</translation>
+    </message>
+    <message>
+        <source>Are you sure you want to exit?</source>
+        <translation>Are you sure you want to exit?</translation>
+    </message>
+</context>
+<context>
+    <name>FPDoverARizWorker</name>
+    <message>
+        <source>Stop ...</source>
+        <translation>Stop ...</translation>
+    </message>
+    <message>
+        <source>Stop exited</source>
+        <translation>Stop exited</translation>
+    </message>
+    <message>
+        <source>Unable to open port %1: no handset answers there, or the port is in use</source>
+        <translation>Unable to open port %1: no handset answers there, or the port is in use</translation>
+    </message>
+    <message>
+        <source>Unable to prepare the handset on port %1: %2</source>
+        <translation>Unable to prepare the handset on port %1: %2</translation>
+    </message>
+    <message>
+        <source>Close port %1</source>
+        <translation>Close port %1</translation>
+    </message>
+    <message>
+        <source>Init flash information ...</source>
+        <translation>Init flash information ...</translation>
+    </message>
+    <message>
+        <source>Check flags failed!</source>
+        <translation>Check flags failed!</translation>
+    </message>
+    <message>
+        <source>Read cycle: the factory data is not initialised</source>
+        <translation>Read cycle: the factory data is not initialised</translation>
+    </message>
+    <message>
+        <source>Read cycle: the factory reset is skipped</source>
+        <translation>Read cycle: the factory reset is skipped</translation>
+    </message>
+    <message>
+        <source>Unable to get flash info from device: %1</source>
+        <translation>Unable to get flash info from device: %1</translation>
+    </message>
+    <message>
+        <source>Flash model is unknown</source>
+        <translation>Flash model is unknown</translation>
+    </message>
+    <message>
+        <source>Factory base and size are unknown</source>
+        <translation>Factory base and size are unknown</translation>
+    </message>
+    <message>
+        <source>Unable to get chip ID: %1</source>
+        <translation>Unable to get chip ID: %1</translation>
+    </message>
+    <message>
+        <source>Unsupported chip</source>
+        <translation>Unsupported chip</translation>
+    </message>
+    <message>
+        <source>Unable to determine ramrun lod file name</source>
+        <translation>Unable to determine ramrun lod file name</translation>
+    </message>
+    <message>
+        <source>Ramrun lod file %1 not exist</source>
+        <translation>Ramrun lod file %1 not exist</translation>
+    </message>
+    <message>
+        <source>Unable to load ramrun lod file %1</source>
+        <translation>Unable to load ramrun lod file %1</translation>
+    </message>
+    <message>
+        <source>Begin to read information from flash ...</source>
+        <translation>Begin to read information from flash ...</translation>
+    </message>
+    <message>
+        <source>Invalid station setting magic</source>
+        <translation>Invalid station setting magic</translation>
+    </message>
+    <message>
+        <source>Failed to read factory data from device: %1</source>
+        <translation>Failed to read factory data from device: %1</translation>
+    </message>
+    <message>
+        <source>Check flags ...</source>
+        <translation>Check flags ...</translation>
+    </message>
+    <message>
+        <source>Failed to check station!</source>
+        <translation>Failed to check station!</translation>
+    </message>
+    <message>
+        <source>Missing station: %1!</source>
+        <translation>Missing station: %1!</translation>
+    </message>
+    <message>
+        <source>Failed station: %1!</source>
+        <translation>Failed station: %1!</translation>
+    </message>
+    <message>
+        <source>Init factory data ...</source>
+        <translation>Init factory data ...</translation>
+    </message>
+    <message>
+        <source>FactoryReset ...</source>
+        <translation>FactoryReset ...</translation>
+    </message>
+    <message>
+        <source>Programmer is nullptr</source>
+        <translation>Programmer is nullptr</translation>
+    </message>
+    <message>
+        <source>The address of user data is invalid</source>
+        <translation>The address of user data is invalid</translation>
+    </message>
+    <message>
+        <source>Factory reset successfully!</source>
+        <translation>Factory reset successfully!</translation>
+    </message>
+    <message>
+        <source>Factory reset failed!</source>
+        <translation>Factory reset failed!</translation>
+    </message>
+    <message>
+        <source>Write flag ...</source>
+        <translation>Write flag ...</translation>
+    </message>
+    <message>
+        <source>Failed to write station flag %1: %2</source>
+        <translation>Failed to write station flag %1: %2</translation>
+    </message>
+    <message>
+        <source>Failed to update factory data</source>
+        <translation>Failed to update factory data</translation>
+    </message>
+    <message>
+        <source>Failed to get version!</source>
+        <translation>Failed to get version!</translation>
+    </message>
+    <message>
+        <source>The version does not match, its value is %1 in flash !</source>
+        <translation>The version does not match, its value is %1 in flash !</translation>
+    </message>
+    <message>
+        <source>Version checking successful!</source>
+        <translation>Version checking successful!</translation>
+    </message>
+    <message>
+        <source>Writing station is  failed!</source>
+        <translation>Writing station is  failed!</translation>
+    </message>
+    <message>
+        <source>IMEI%1 is invalid,you can use %2,please check!</source>
+        <translation>IMEI%1 is invalid,you can use %2,please check!</translation>
+    </message>
+    <message>
+        <source>Set IMEI%1 failed!</source>
+        <translation>Set IMEI%1 failed!</translation>
+    </message>
+    <message>
+        <source>Unable to record the IMEIs in %1; the handset is not written</source>
+        <translation>Unable to record the IMEIs in %1; the handset is not written</translation>
+    </message>
+    <message>
+        <source>write MBSN error!</source>
+        <translation>write MBSN error!</translation>
+    </message>
+    <message>
+        <source>write PSN error!</source>
+        <translation>write PSN error!</translation>
+    </message>
+    <message>
+        <source>write BT error!</source>
+        <translation>write BT error!</translation>
+    </message>
+    <message>
+        <source>Unable to record %1 in %2; the handset is not written</source>
+        <translation>Unable to record %1 in %2; the handset is not written</translation>
+    </message>
+    <message>
+        <source>Writing data to flash...</source>
+        <translation>Writing data to flash...</translation>
+    </message>
+    <message>
+        <source>Writing is  failed!</source>
+        <translation>Writing is  failed!</translation>
+    </message>
+    <message>
+        <source>Writing is successful.</source>
+        <translation>Writing is successful.</translation>
+    </message>
+</context>
+<context>
+    <name>main</name>
+    <message>
+        <source>Error</source>
+        <translation>Error</translation>
+    </message>
+    <message>
+        <source>You have already run an application.</source>
+        <translation>You have already run an application.</translation>
+    </message>
+</context>
 </TS>
