@@ -89,10 +89,14 @@ private slots:
         QTest::addColumn<QString>("stored");
         QTest::addColumn<QString>("value");
         QTest::addColumn<quint64>("number");
-        QTest::newRow("short") << "12345" << "123450000000000" << quint64(123450000000000ULL);
-        QTest::newRow("long") << "1234567890123456" << "123456789012345" << quint64(123456789012345ULL);
-        QTest::newRow("letters") << "35A" << "35A000000000000" << quint64(0);
-        QTest::newRow("exact") << "490154203237518" << "490154203237518" << quint64(490154203237518ULL);
+        QTest::newRow("short") << "12345"
+                               << "123450000000000" << quint64(123450000000000ULL);
+        QTest::newRow("long") << "1234567890123456"
+                              << "123456789012345" << quint64(123456789012345ULL);
+        QTest::newRow("letters") << "35A"
+                                 << "35A000000000000" << quint64(0);
+        QTest::newRow("exact") << "490154203237518"
+                               << "490154203237518" << quint64(490154203237518ULL);
     }
     void defaultImeiNormalised()
     {
