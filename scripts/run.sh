@@ -9,7 +9,7 @@ cmake --build build -j"$(nproc)"
 bin="$PWD/build/bin"
 handset=("$bin/handset" --bench "$bin/bench")
 if ! "${handset[@]}" show USB1 >/dev/null 2>&1; then
-    "${handset[@]}" plug USB1 --station CALIB=pass
+    "${handset[@]}" plug USB1 --station CALIBRATION=pass
     echo "Plugged a demo handset on USB1 (bench: $bin/bench). Unplug it with: ${handset[*]} unplug USB1"
 fi
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ] && [ -z "${QT_QPA_PLATFORM:-}" ]; then
