@@ -8,7 +8,8 @@ class ImeiHistory;
 class ToolSettings;
 
 // The single-value history kinds; equal to the RunType bit of the kind.
-enum HistoryKind : int {
+enum HistoryKind : int
+{
     HistoryMbsn = 2,
     HistoryPsn = 4,
     HistoryBt = 8,

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArrayView>
 #include <QString>
 
 // One line of the IMEI history: when the set was recorded and its IMEIs joined by commas.
@@ -27,6 +28,17 @@ public:
 
     // True when the IMEI text of any record contains `candidate` (case-sensitive substring).
     bool contains(const QString &candidate) const;
+
+    // Loading a history file. Records come as the file's bytes (the locale's 8-bit encoding), so that a
+    // million records load without a string object each. Between beginBulkLoad() and endBulkLoad() the
+    // index is not kept up (lookups stay right but slow); endBulkLoad() builds it once. `sizeHint`, the
+    // size of the file, lets the storage be reserved once.
+    void beginBulkLoad(qint64 sizeHint = 0);
+    void appendEncoded(QByteArrayView dateTime, QByteArrayView imeis);
+    // Appends the record when it is regular, a "yyyy-MM-dd hh:mm:ss" date-time and one to four 15-digit
+    // IMEIs joined by commas; otherwise appends nothing and returns false.
+    bool appendIfRegular(QByteArrayView dateTime, QByteArrayView imeis);
+    void endBulkLoad();
 
 private:
     struct Data;

@@ -1,0 +1,220 @@
+#include "identity/HistoryFiles.h"
+
+#include "config/AppPaths.h"
+#include "config/Clock.h"
+#include "config/ToolSettings.h"
+#include "identity/FileSync.h"
+#include "identity/HistoryLineReader.h"
+#include "identity/HistoryList.h"
+#include "identity/ImeiHistory.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+// History files are 8-bit text in the locale's encoding; the identities the tool writes are ASCII.
+
+namespace {
+
+const QString ImeiFileName = QStringLiteral("cfg/imei_history.data");
+
+QByteArray firstLineOf(int kind)
+{
+    switch (kind) {
+    case RunImei:
+        return QByteArrayLiteral("#Date and time\t\t\tHistory IMEI\n");
+    case HistoryMbsn:
+        return QByteArrayLiteral("#History MBSN\n");
+    case HistoryPsn:
+        return QByteArrayLiteral("#History PSN\n");
+    case HistoryBt:
+        return QByteArrayLiteral("#History Blue Tooth\n");
+    default:
+        return QByteArray();
+    }
+}
+
+HistoryList *listOf(ToolSettings &settings, int kind)
+{
+    switch (kind) {
+    case HistoryMbsn:
+        return &settings.mbsnHistory;
+    case HistoryPsn:
+        return &settings.psnHistory;
+    case HistoryBt:
+        return &settings.btHistory;
+    default:
+        return nullptr;
+    }
+}
+
+// A new history file holds only its first line, written in text mode so that its line end is the
+// platform's. NewOnly: a file that appeared meanwhile is never truncated.
+void createWithFirstLine(const QString &path, int kind)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Text | QIODevice::NewOnly))
+        return;
+    const QByteArray line = firstLineOf(kind);
+    if (file.write(line) == line.size())
+        syncFileToDisk(file);
+    file.close();
+    syncDirectoryToDisk(QFileInfo(path).absolutePath());
+}
+
+// A line that holds "#" anywhere is a comment, records that happen to contain one included.
+inline bool isComment(QByteArrayView line)
+{
+    return line.contains('#');
+}
+
+} // namespace
+
+QString historyFilePath(int kind)
+{
+    switch (kind) {
+    case RunImei:
+        return AppPaths::filePath(ImeiFileName);
+    case HistoryMbsn:
+        return AppPaths::filePath(QStringLiteral("cfg/mbsn_history.data"));
+    case HistoryPsn:
+        return AppPaths::filePath(QStringLiteral("cfg/psn_history.data"));
+    case HistoryBt:
+        return AppPaths::filePath(QStringLiteral("cfg/bt_history.data"));
+    default:
+        return QString();
+    }
+}
+
+void loadHistories(ToolSettings &settings)
+{
+    QDir().mkpath(AppPaths::filePath(QStringLiteral("cfg")));
+    settings.imeiHistory.clear();
+    settings.mbsnHistory.clear();
+    settings.psnHistory.clear();
+    settings.btHistory.clear();
+    readImeiHistory(historyFilePath(RunImei), settings.imeiHistory);
+    readHistoryList(historyFilePath(HistoryMbsn), settings.mbsnHistory, HistoryMbsn);
+    readHistoryList(historyFilePath(HistoryPsn), settings.psnHistory, HistoryPsn);
+    readHistoryList(historyFilePath(HistoryBt), settings.btHistory, HistoryBt);
+}
+
+bool readImeiHistory(const QString &path, ImeiHistory &history)
+{
+    history.clear();
+    if (!QFileInfo::exists(path)) {
+        createWithFirstLine(path, RunImei);
+        return true;
+    }
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+        return true; // an unreadable file yields an empty history
+    HistoryLineReader reader(file);
+    QByteArrayView line;
+    history.beginBulkLoad(file.size());
+    while (reader.next(line)) {
+        // The records the tool writes, date-time and two tabs before the IMEIs: no comment, no other tab.
+        if (line.size() > 21 && line.at(19) == '\t' && line.at(20) == '\t' &&
+            history.appendIfRegular(line.first(19), line.sliced(21)))
+            continue;
+        if (isComment(line))
+            continue;
+        // Date-time before the first tab, IMEI text after the last; without a tab the whole line is both.
+        const qsizetype firstTab = line.indexOf('\t');
+        if (firstTab < 0) {
+            history.appendEncoded(line, line);
+            continue;
+        }
+        qsizetype lastTab = line.size() - 1;
+        while (line.at(lastTab) != '\t')
+            --lastTab;
+        history.appendEncoded(line.first(firstTab), line.sliced(lastTab + 1));
+    }
+    history.endBulkLoad();
+    return true;
+}
+
+bool readHistoryList(const QString &path, HistoryList &list, int kind)
+{
+    list.clear();
+    if (!QFileInfo::exists(path)) {
+        createWithFirstLine(path, kind);
+        return true;
+    }
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+        return true;
+    HistoryLineReader reader(file);
+    QByteArrayView line;
+    while (reader.next(line)) {
+        if (line.isEmpty() || isComment(line))
+            continue;
+        list.append(QString::fromLocal8Bit(line)); // whole, without trimming
+    }
+    return true;
+}
+
+bool appendHistoryLine(const QString &path, const QString &dateTime, const QString &value, bool withDate)
+{
+    QByteArray record;
+    if (withDate)
+        record = dateTime.toLocal8Bit() + "\t\t";
+    record += value.toLocal8Bit();
+    // A line end inside the record would split it into two records, or forge one: refuse to write it.
+    if (record.contains('\n') || record.contains('\r'))
+        return false;
+    record += '\n';
+
+    const bool existed = QFileInfo::exists(path);
+    QFile file(path);
+    if (!file.open(QIODevice::ReadWrite | QIODevice::Append | QIODevice::Unbuffered))
+        return false;
+    // A last line cut short (a power cut during an append) would swallow this record: end it first.
+    const qint64 size = file.size();
+    if (size > 0) {
+        char last = '\n';
+        if (!file.seek(size - 1) || !file.getChar(&last))
+            return false;
+        if (last != '\n')
+            record.prepend('\n');
+    }
+    if (file.write(record) != record.size())
+        return false;
+    if (!syncFileToDisk(file))
+        return false;
+    file.close();
+    if (file.error() != QFileDevice::NoError)
+        return false;
+    if (!existed && !syncDirectoryToDisk(QFileInfo(path).absolutePath()))
+        return false;
+    return true;
+}
+
+bool recordImeiHistory(ToolSettings &settings, const QStringList &imeis)
+{
+    if (imeis.size() < 4)
+        return true;
+    // IMEI1, then each of IMEI2 to IMEI4 that differs from IMEI1.
+    QString text = imeis.at(0);
+    for (int k = 1; k < 4; ++k) {
+        if (imeis.at(k) != imeis.at(0))
+            text += QLatin1Char(',') + imeis.at(k);
+    }
+    const QString dateTime = Clock::now().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
+    settings.imeiHistory.append(dateTime, text);
+    return appendHistoryLine(historyFilePath(RunImei), dateTime, text, true);
+}
+
+bool recordHistory(ToolSettings &settings, int kind, const QString &value)
+{
+    HistoryList *list = listOf(settings, kind);
+    if (!list)
+        return true;
+    list->append(value);
+    return appendHistoryLine(historyFilePath(kind), QString(), value, false);
+}
+
+bool imeiInHistory(const QString &candidate, const ImeiHistory &history)
+{
+    return history.contains(candidate);
+}

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+
+class QIODevice;
+
+// Splits a history file into lines while reading it in bounded chunks, so that a damaged file (no line
+// ends, binary garbage, gigabytes) costs a fixed amount of memory. A line ends at a line feed, with or
+// without a carriage return before it; the last line needs no line end. A line longer than
+// MaxLineLength bytes cannot be a record the tool wrote: it is skipped whole rather than kept cut, since a
+// cut line would yield a value that never existed.
+class HistoryLineReader final
+{
+public:
+    static constexpr qsizetype MaxLineLength = 4096;
+    static constexpr qsizetype ChunkSize = 1 << 20;
+
+    explicit HistoryLineReader(QIODevice &device);
+
+    // The next line without its line end; false at the end of the device or on a read error. The view
+    // stays valid until the next call.
+    bool next(QByteArrayView &line);
+    qint64 skippedLines() const { return m_skipped; }
+
+private:
+    bool refill();
+
+    QIODevice &m_device;
+    QByteArray m_buffer;
+    qsizetype m_begin = 0; // first byte not yet consumed
+    qsizetype m_end = 0;   // one past the last byte read
+    bool m_atEnd = false;
+    bool m_discarding = false; // inside an over-long line, dropping bytes up to its line end
+    qint64 m_skipped = 0;
+};

@@ -1,0 +1,616 @@
+#include "identity/ImeiHistory.h"
+
+#include <QByteArrayMatcher>
+#include <QtEndian>
+
+#include <algorithm>
+#include <cstring>
+#include <limits>
+#include <vector>
+
+// How the history is kept:
+// - A regular record, the kind the tool writes (a "yyyy-MM-dd hh:mm:ss" date-time and one to four
+//   15-digit IMEIs joined by commas), costs one 64-bit head (IMEI count and the date-time digits as a
+//   number), a 32-bit reference and one 64-bit number per IMEI.
+// - Any other record (hand edits, garbage, partial IMEIs) is kept as text and searched literally.
+// - An index holds every IMEI of the regular records and every run of 15 digits inside the irregular
+//   ones. A 15-digit candidate can only occur in a regular record as one of its IMEIs (any 15
+//   characters across a comma hold the comma), so for such a candidate membership in the index is
+//   exactly the substring test. Other candidates take the literal scan.
+// - The index is a bucketed array: values mixed by a bijective function, grouped by their top bits,
+//   with a directory of bucket starts; IMEIs appended later wait in a small sorted tail until the
+//   index is rebuilt.
+
+namespace {
+
+constexpr qsizetype ImeiLength = 15;
+constexpr qsizetype DateLength = 19; // yyyy-MM-dd hh:mm:ss
+constexpr int MaxImeisPerRecord = 4;
+constexpr qsizetype MaxRegularText = MaxImeisPerRecord * (ImeiLength + 1) - 1;
+constexpr int CountShift = 60;
+constexpr quint64 DateMask = (quint64(1) << 56) - 1; // 14 digits of four bits
+constexpr int DatePositions[14] = {0, 1, 2, 3, 5, 6, 8, 9, 11, 12, 14, 15, 17, 18};
+constexpr size_t TailLimit = 4096;             // values outside the index before it is rebuilt
+constexpr size_t MaxWindows = size_t(1) << 21; // runs of irregular records worth indexing
+constexpr quint64 Pow14 = 100000000000000ULL;
+constexpr qsizetype ScanChunk = 64 * 1024;
+constexpr quint32 LongBucket = 32; // a bucket this long holds repeats: they are dropped
+
+// Bijective, so the index can hold mixed values and still compare exactly; it spreads the consecutive
+// IMEIs of a production run evenly over the buckets.
+inline quint64 mix(quint64 x)
+{
+    x ^= x >> 30;
+    x *= 0xbf58476d1ce4e5b9ULL;
+    x ^= x >> 27;
+    x *= 0x94d049bb133111ebULL;
+    x ^= x >> 31;
+    return x;
+}
+
+inline bool isDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
+
+inline bool isDigit(char16_t c)
+{
+    return c >= u'0' && c <= u'9';
+}
+
+#if Q_BYTE_ORDER == Q_LITTLE_ENDIAN
+inline quint64 load8(const char *p)
+{
+    quint64 v;
+    std::memcpy(&v, p, 8);
+    return v;
+}
+
+inline bool eightDigits(quint64 v)
+{
+    return ((v & 0xF0F0F0F0F0F0F0F0ULL) | (((v + 0x0606060606060606ULL) & 0xF0F0F0F0F0F0F0F0ULL) >> 4)) ==
+           0x3333333333333333ULL;
+}
+
+// Eight ASCII digits, the first in the lowest byte, as a number.
+inline quint64 parseEight(quint64 v)
+{
+    v -= 0x3030303030303030ULL;
+    v = (v * 10) + (v >> 8);
+    v = (((v & 0x000000FF000000FFULL) * (100 + (1000000ULL << 32))) +
+         (((v >> 16) & 0x000000FF000000FFULL) * (1 + (10000ULL << 32)))) >>
+        32;
+    return quint32(v);
+}
+#endif
+
+// 15 ASCII digits at p as a number.
+inline bool parseImei(const char *p, quint64 &value)
+{
+#if Q_BYTE_ORDER == Q_LITTLE_ENDIAN
+    const quint64 a = load8(p);
+    const quint64 b = load8(p + 7);
+    if (!eightDigits(a) || !eightDigits(b))
+        return false;
+    value = parseEight(a) * 10000000ULL + parseEight(b) % 10000000ULL;
+    return true;
+#else
+    quint64 v = 0;
+    for (int i = 0; i < ImeiLength; ++i) {
+        if (!isDigit(p[i]))
+            return false;
+        v = v * 10 + quint64(p[i] - '0');
+    }
+    value = v;
+    return true;
+#endif
+}
+
+// "yyyy-MM-dd hh:mm:ss" with any digits, its 14 digits packed four bits each, so that the text comes back
+// exactly.
+bool parseDate(QByteArrayView text, quint64 &packed)
+{
+    if (text.size() != DateLength)
+        return false;
+    const char *p = text.data();
+#if Q_BYTE_ORDER == Q_LITTLE_ENDIAN
+    // XOR with the pattern leaves 0 to 9 in digit places and 0 in separator places.
+    auto lanes = [](quint64 bytes, const char(&pattern)[9], quint64 separators, bool &ok) {
+        const quint64 t = bytes ^ load8(pattern);
+        ok = ok && ((t | (t + 0x7676767676767676ULL)) & 0x8080808080808080ULL) == 0 && (t & separators) == 0;
+        return t;
+    };
+    bool ok = true;
+    const quint64 a = lanes(load8(p), "0000-00-", 0xFF0000FF00000000ULL, ok);
+    const quint64 b = lanes(load8(p + 8), "00 00:00", 0x0000FF0000FF0000ULL, ok);
+    const quint64 c = lanes(load8(p + 11), "00:00:00", 0x0000FF0000FF0000ULL, ok);
+    if (!ok)
+        return false;
+    auto digit = [](quint64 lanes, int byte) { return (lanes >> (8 * byte)) & 0xF; };
+    packed = digit(a, 0) << 52 | digit(a, 1) << 48 | digit(a, 2) << 44 | digit(a, 3) << 40 | digit(a, 5) << 36 |
+             digit(a, 6) << 32 | digit(b, 0) << 28 | digit(b, 1) << 24 | digit(b, 3) << 20 | digit(b, 4) << 16 |
+             digit(b, 6) << 12 | digit(b, 7) << 8 | digit(c, 6) << 4 | digit(c, 7);
+    return true;
+#else
+    if (p[4] != '-' || p[7] != '-' || p[10] != ' ' || p[13] != ':' || p[16] != ':')
+        return false;
+    quint64 v = 0;
+    for (int pos : DatePositions) {
+        if (!isDigit(p[pos]))
+            return false;
+        v = v << 4 | quint64(p[pos] - '0');
+    }
+    packed = v;
+    return true;
+#endif
+}
+
+QString unpackDate(quint64 packed)
+{
+    char text[DateLength + 1] = "0000-00-00 00:00:00";
+    for (int i = 13; i >= 0; --i) {
+        text[DatePositions[i]] = char('0' + (packed & 0xF));
+        packed >>= 4;
+    }
+    return QString::fromLatin1(text, DateLength);
+}
+
+// The 15 digits of an IMEI number, leading zeros included.
+inline void writeImei(char *out, quint64 v)
+{
+    static constexpr char pairs[] = "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+                                    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+                                    "8081828384858687888990919293949596979899";
+    for (int i = 13; i > 0; i -= 2) {
+        const unsigned r = unsigned(v % 100);
+        v /= 100;
+        out[i] = pairs[2 * r];
+        out[i + 1] = pairs[2 * r + 1];
+    }
+    out[0] = char('0' + v % 10);
+}
+
+// One to four IMEIs joined by commas, as the tool writes them.
+bool parseImeis(QByteArrayView text, quint64 (&values)[MaxImeisPerRecord], int &count)
+{
+    const qsizetype size = text.size();
+    if (size < ImeiLength || size > MaxRegularText || (size + 1) % (ImeiLength + 1) != 0)
+        return false;
+    count = int((size + 1) / (ImeiLength + 1));
+    const char *p = text.data();
+    for (int k = 0; k < count; ++k) {
+        const char *group = p + k * (ImeiLength + 1);
+        if (k > 0 && group[-1] != ',')
+            return false;
+        if (!parseImei(group, values[k]))
+            return false;
+    }
+    return true;
+}
+
+template <typename Char> size_t countWindows(const Char *p, qsizetype size)
+{
+    size_t windows = 0;
+    qsizetype run = 0;
+    for (qsizetype i = 0; i < size; ++i) {
+        run = isDigit(p[i]) ? run + 1 : 0;
+        if (run >= ImeiLength)
+            ++windows;
+    }
+    return windows;
+}
+
+// Calls onWindow(value) for every run of 15 digits, overlapping runs included.
+template <typename Char, typename Emit> void forEachWindow(const Char *p, qsizetype size, Emit onWindow)
+{
+    quint64 value = 0;
+    qsizetype run = 0;
+    for (qsizetype i = 0; i < size; ++i) {
+        if (!isDigit(p[i])) {
+            run = 0;
+            value = 0;
+            continue;
+        }
+        value = (value % Pow14) * 10 + quint64(p[i] - '0');
+        if (++run >= ImeiLength)
+            onWindow(value);
+    }
+}
+
+} // namespace
+
+struct ImeiHistory::Data
+{
+    struct Irregular
+    {
+        qsizetype dateOffset;
+        qsizetype imeiOffset;
+        qsizetype dateLength;
+        qsizetype imeiLength;
+    };
+
+    std::vector<quint64> heads; // regular: IMEI count << CountShift | date digits; irregular: 0
+    std::vector<quint32> refs;  // regular: first IMEI in imeis; irregular: number in irregular
+    std::vector<quint64> imeis; // IMEIs of the regular records, in record order
+    std::vector<Irregular> irregular;
+    QString irregularDates;
+    QString irregularImeis;       // every text followed by a line feed, which keeps matches apart
+    std::vector<quint64> windows; // runs of 15 digits inside irregular IMEI texts
+    bool windowsComplete = true;  // false once some irregular record's runs were left out
+
+    // The index covers imeis[0, indexedImeis) and windows[0, indexedWindows).
+    std::vector<quint64> index;     // mixed values, grouped by bucket, no duplicates within one
+    std::vector<quint32> directory; // bucket b is index[directory[b], directory[b + 1])
+    int bucketShift = 64;
+    size_t indexedImeis = 0;
+    size_t indexedWindows = 0;
+    std::vector<quint64> tail; // mixed values appended since, sorted, not in the index
+    bool bulk = false;
+
+    bool inIndex(quint64 mixed) const
+    {
+        if (index.empty())
+            return false;
+        const size_t bucket = size_t(mixed >> bucketShift);
+        const quint64 *it = index.data() + directory[bucket];
+        const quint64 *end = index.data() + directory[bucket + 1];
+        for (; it != end; ++it) {
+            if (*it == mixed)
+                return true;
+        }
+        return false;
+    }
+
+    bool hasValue(quint64 value) const
+    {
+        const quint64 mixed = mix(value);
+        if (inIndex(mixed) || std::binary_search(tail.begin(), tail.end(), mixed))
+            return true;
+        if (!bulk)
+            return false;
+        return std::find(imeis.begin() + qsizetype(indexedImeis), imeis.end(), value) != imeis.end() ||
+               std::find(windows.begin() + qsizetype(indexedWindows), windows.end(), value) != windows.end();
+    }
+
+    void addValue(quint64 value)
+    {
+        if (bulk)
+            return;
+        const quint64 mixed = mix(value);
+        if (inIndex(mixed))
+            return;
+        const auto pos = std::lower_bound(tail.begin(), tail.end(), mixed);
+        if (pos != tail.end() && *pos == mixed)
+            return;
+        tail.insert(pos, mixed);
+        if (tail.size() > TailLimit)
+            rebuild();
+    }
+
+    void appendRegular(quint64 date, const quint64 (&values)[MaxImeisPerRecord], int count)
+    {
+        heads.push_back((quint64(count) << CountShift) | date);
+        refs.push_back(quint32(imeis.size()));
+        for (int k = 0; k < count; ++k) {
+            imeis.push_back(values[k]);
+            addValue(values[k]);
+        }
+    }
+
+    template <typename DateText, typename ImeiText> void appendIrregular(DateText date, ImeiText imeiText)
+    {
+        Irregular r{irregularDates.size(), irregularImeis.size(), date.size(), imeiText.size()};
+        irregularDates.append(date);
+        irregularImeis.append(imeiText);
+        irregularImeis.append(QLatin1Char('\n'));
+        heads.push_back(0);
+        refs.push_back(quint32(irregular.size()));
+        irregular.push_back(r);
+        indexWindows(irregularImeis.constData() + r.imeiOffset, r.imeiLength);
+    }
+
+    void indexWindows(const QChar *text, qsizetype size)
+    {
+        const auto *p = reinterpret_cast<const char16_t *>(text);
+        const size_t count = countWindows(p, size);
+        if (count == 0)
+            return;
+        if (windows.size() + count > MaxWindows) {
+            windowsComplete = false; // this record's runs are found by the literal scan instead
+            return;
+        }
+        forEachWindow(p, size, [this](quint64 v) {
+            windows.push_back(v);
+            addValue(v);
+        });
+    }
+
+    void rebuild();
+    bool scanRegular(const QString &candidate) const;
+    bool scanIrregular(const QString &candidate) const;
+};
+
+// Radix sort of the mixed values by their top bits in two cache-friendly passes: first into at most
+// 1024 partitions, then each partition, small enough for the cache, into its buckets. A bucket far
+// longer than the average of four holds repeats (a pressure test records the same IMEIs over and over):
+// it is made unique so that lookups stay short.
+void ImeiHistory::Data::rebuild()
+{
+    tail.clear();
+    tail.shrink_to_fit();
+    index.clear();
+    index.shrink_to_fit();
+    indexedImeis = imeis.size();
+    indexedWindows = windows.size();
+    const size_t n = indexedImeis + indexedWindows;
+    directory.clear();
+    if (n == 0) {
+        bucketShift = 64;
+        return;
+    }
+    int bits = 1;
+    while (bits < 31 && (size_t(1) << bits) < (n + 3) / 4)
+        ++bits;
+    const int partitionBits = std::min(bits, 10);
+    const int innerBits = bits - partitionBits;
+    const size_t partitions = size_t(1) << partitionBits;
+    const size_t inner = size_t(1) << innerBits;
+    const int partitionShift = 64 - partitionBits;
+    bucketShift = 64 - bits;
+
+    // Pass 1: by partition, straight into the index.
+    std::vector<size_t> cursor(partitions + 1, 0);
+    auto countAll = [&](const std::vector<quint64> &values, size_t count) {
+        for (size_t i = 0; i < count; ++i)
+            ++cursor[size_t(mix(values[i]) >> partitionShift) + 1];
+    };
+    countAll(imeis, indexedImeis);
+    countAll(windows, indexedWindows);
+    for (size_t p = 1; p <= partitions; ++p)
+        cursor[p] += cursor[p - 1];
+    std::vector<size_t> partitionStart(cursor.begin(), cursor.end());
+    index.resize(n);
+    quint64 *out = index.data();
+    auto scatterAll = [&](const std::vector<quint64> &values, size_t count) {
+        for (size_t i = 0; i < count; ++i) {
+            const quint64 m = mix(values[i]);
+            out[cursor[size_t(m >> partitionShift)]++] = m;
+        }
+    };
+    scatterAll(imeis, indexedImeis);
+    scatterAll(windows, indexedWindows);
+
+    // Pass 2: each partition into its buckets, then sorted and made unique bucket by bucket, compacted
+    // towards the front.
+    directory.assign(partitions * inner + 1, 0);
+    std::vector<quint64> scratch;
+    std::vector<quint32> counts(inner + 1);
+    size_t write = 0;
+    const quint64 innerMask = inner - 1;
+    for (size_t p = 0; p < partitions; ++p) {
+        const size_t begin = partitionStart[p];
+        const size_t end = partitionStart[p + 1];
+        const size_t size = end - begin;
+        quint32 *dir = directory.data() + p * inner;
+        if (size == 0) {
+            for (size_t b = 0; b < inner; ++b)
+                dir[b] = quint32(write);
+            continue;
+        }
+        scratch.assign(index.begin() + qsizetype(begin), index.begin() + qsizetype(end));
+        std::fill(counts.begin(), counts.end(), 0);
+        for (quint64 m : scratch)
+            ++counts[size_t((m >> bucketShift) & innerMask) + 1];
+        for (size_t b = 1; b <= inner; ++b)
+            counts[b] += counts[b - 1];
+        quint64 *part = index.data() + begin;
+        {
+            std::vector<quint32> fill(counts.begin(), counts.end() - 1);
+            for (quint64 m : scratch)
+                part[fill[size_t((m >> bucketShift) & innerMask)]++] = m;
+        }
+        quint32 largest = 0;
+        for (size_t b = 0; b < inner; ++b)
+            largest = std::max(largest, counts[b + 1] - counts[b]);
+        if (write == begin && largest <= LongBucket) {
+            for (size_t b = 0; b < inner; ++b)
+                dir[b] = quint32(begin + counts[b]);
+            write = end;
+            continue;
+        }
+        for (size_t b = 0; b < inner; ++b) {
+            dir[b] = quint32(write);
+            quint64 *first = part + counts[b];
+            quint64 *last = part + counts[b + 1];
+            if (last - first > LongBucket) {
+                std::sort(first, last);
+                last = std::unique(first, last);
+            }
+            for (quint64 *it = first; it < last; ++it)
+                index[write++] = *it;
+        }
+    }
+    directory[partitions * inner] = quint32(write);
+    index.resize(write);
+    if (write < n - n / 4)
+        index.shrink_to_fit();
+}
+
+bool ImeiHistory::Data::scanRegular(const QString &candidate) const
+{
+    // Regular texts hold digits and commas only, 15 digits between commas.
+    const qsizetype size = candidate.size();
+    if (size > MaxRegularText)
+        return false;
+    bool hasComma = false;
+    for (QChar c : candidate) {
+        if (c == QLatin1Char(','))
+            hasComma = true;
+        else if (!isDigit(char16_t(c.unicode())))
+            return false;
+    }
+    if (!hasComma && size > ImeiLength)
+        return false;
+    const QByteArray needle = candidate.toLatin1();
+    const QByteArrayMatcher matcher(needle);
+    QByteArray buffer(ScanChunk + MaxRegularText + 1, Qt::Uninitialized);
+    char *out = buffer.data();
+    qsizetype used = 0;
+    auto flushed = [&]() {
+        const bool found = matcher.indexIn(out, used) >= 0;
+        used = 0;
+        return found;
+    };
+    if (!hasComma) {
+        // Without a comma the candidate lies inside one IMEI: every IMEI on a line of its own.
+        for (quint64 v : imeis) {
+            writeImei(out + used, v);
+            out[used + ImeiLength] = '\n';
+            used += ImeiLength + 1;
+            if (used >= ScanChunk && flushed())
+                return true;
+        }
+        return used > 0 && flushed();
+    }
+    for (size_t i = 0; i < heads.size(); ++i) {
+        const int count = int(heads[i] >> CountShift);
+        if (count == 0)
+            continue;
+        const quint64 *v = imeis.data() + refs[i];
+        for (int k = 0; k < count; ++k) {
+            if (k > 0)
+                out[used++] = ',';
+            writeImei(out + used, v[k]);
+            used += ImeiLength;
+        }
+        out[used++] = '\n';
+        if (used >= ScanChunk && flushed())
+            return true;
+    }
+    return used > 0 && flushed();
+}
+
+bool ImeiHistory::Data::scanIrregular(const QString &candidate) const
+{
+    if (irregular.empty())
+        return false;
+    if (!candidate.contains(QLatin1Char('\n')))
+        return QStringView(irregularImeis).indexOf(candidate) >= 0;
+    // A line feed in the candidate could match across the separators: search record by record.
+    for (const Irregular &r : irregular) {
+        if (QStringView(irregularImeis).mid(r.imeiOffset, r.imeiLength).contains(candidate))
+            return true;
+    }
+    return false;
+}
+
+ImeiHistory::ImeiHistory() : d(new Data) {}
+
+ImeiHistory::~ImeiHistory()
+{
+    delete d;
+}
+
+void ImeiHistory::clear()
+{
+    delete d;
+    d = new Data;
+}
+
+bool ImeiHistory::appendIfRegular(QByteArrayView dateTime, QByteArrayView imeis)
+{
+    quint64 date = 0;
+    quint64 values[MaxImeisPerRecord];
+    int count = 0;
+    // The 32-bit references end past four thousand million IMEIs; later records are kept as text.
+    const bool refFits = d->imeis.size() < size_t(std::numeric_limits<quint32>::max()) - MaxImeisPerRecord;
+    if (!refFits || !parseDate(dateTime, date) || !parseImeis(imeis, values, count))
+        return false;
+    d->appendRegular(date, values, count);
+    return true;
+}
+
+void ImeiHistory::append(const QString &dateTime, const QString &imeis)
+{
+    auto isAscii = [](const QString &s) {
+        return std::all_of(s.cbegin(), s.cend(), [](QChar c) { return c.unicode() < 0x80; });
+    };
+    if (dateTime.size() == DateLength && imeis.size() <= MaxRegularText && isAscii(dateTime) && isAscii(imeis) &&
+        appendIfRegular(dateTime.toLatin1(), imeis.toLatin1()))
+        return;
+    d->appendIrregular(QStringView(dateTime), QStringView(imeis));
+}
+
+void ImeiHistory::appendEncoded(QByteArrayView dateTime, QByteArrayView imeis)
+{
+    // Regular records are ASCII, the same in every 8-bit encoding.
+    if (!appendIfRegular(dateTime, imeis))
+        d->appendIrregular(QString::fromLocal8Bit(dateTime), QString::fromLocal8Bit(imeis));
+}
+
+void ImeiHistory::beginBulkLoad(qint64 sizeHint)
+{
+    d->bulk = true;
+    // Only what is touched becomes resident; the cap keeps a huge damaged file from reserving much.
+    const size_t cap = size_t(1) << 24;
+    const size_t bytes = size_t(qMax<qint64>(sizeHint, 0));
+    const size_t records = std::min<size_t>(bytes / size_t(DateLength + 2 + ImeiLength + 1), cap);
+    const size_t imeis = std::min<size_t>(bytes / size_t(ImeiLength + 1), cap);
+    d->heads.reserve(d->heads.size() + records);
+    d->refs.reserve(d->refs.size() + records);
+    d->imeis.reserve(d->imeis.size() + imeis);
+}
+
+void ImeiHistory::endBulkLoad()
+{
+    d->bulk = false;
+    d->rebuild();
+}
+
+qsizetype ImeiHistory::size() const
+{
+    return qsizetype(d->heads.size());
+}
+
+ImeiHistoryRecord ImeiHistory::at(qsizetype index) const
+{
+    if (index < 0 || index >= size())
+        return {};
+    const quint64 head = d->heads[size_t(index)];
+    const quint32 ref = d->refs[size_t(index)];
+    const int count = int(head >> CountShift);
+    if (count == 0) {
+        const Data::Irregular &r = d->irregular[ref];
+        return {d->irregularDates.mid(r.dateOffset, r.dateLength), d->irregularImeis.mid(r.imeiOffset, r.imeiLength)};
+    }
+    char text[MaxRegularText];
+    qsizetype used = 0;
+    for (int k = 0; k < count; ++k) {
+        if (k > 0)
+            text[used++] = ',';
+        writeImei(text + used, d->imeis[ref + size_t(k)]);
+        used += ImeiLength;
+    }
+    return {unpackDate(head & DateMask), QString::fromLatin1(text, used)};
+}
+
+bool ImeiHistory::contains(const QString &candidate) const
+{
+    if (candidate.isEmpty())
+        return !d->heads.empty(); // the empty text is part of every text
+    if (candidate.size() == ImeiLength) {
+        const auto *p = reinterpret_cast<const char16_t *>(candidate.utf16());
+        quint64 value = 0;
+        bool digits = true;
+        for (qsizetype i = 0; i < ImeiLength && digits; ++i) {
+            digits = isDigit(p[i]);
+            value = value * 10 + quint64(p[i] - u'0');
+        }
+        if (digits) {
+            if (d->hasValue(value))
+                return true;
+            return !d->windowsComplete && d->scanIrregular(candidate);
+        }
+    }
+    return d->scanRegular(candidate) || d->scanIrregular(candidate);
+}
