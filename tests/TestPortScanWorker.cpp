@@ -1,15 +1,12 @@
 #include "config/Clock.h"
 #include "ports/PortScanWorker.h"
 #include "ports/PortScanWorkerLock.h"
+#include "support/TestSupport.h"
 #include "tgtlink/TargetError.h"
-
-#include "Bench.h"
-#include "BenchFaults.h"
 
 #include <QHash>
 #include <QMutex>
 #include <QSemaphore>
-#include <QTemporaryDir>
 #include <QtTest>
 #include <atomic>
 #include <memory>
@@ -65,38 +62,31 @@ private:
     QHash<QString, int> m_counts; // guarded by m_mutex
 };
 
-// A bench directory of its own for one test function.
+// The shared bench fixture, with the port kinds and the fault that these tests use.
 class ScanBench final
 {
 public:
-    ScanBench() { qputenv("TGTLINK_BENCH", m_dir.path().toLocal8Bit()); }
-    ~ScanBench() { qunsetenv("TGTLINK_BENCH"); }
-    bool isValid() const { return m_dir.isValid(); }
+    bool isValid() const { return m_bench.isValid(); }
 
     bool plug(const QString &port, unsigned kind)
     {
-        BenchHandset handset;
-        handset.port = port;
+        BenchHandset handset = BenchFixture::handset(port);
         handset.kind = kind;
-        QString error;
-        const bool ok = Bench::plug(handset, &error);
-        if (!ok)
-            qWarning() << "plug" << port << error;
-        return ok;
+        return m_bench.plug(handset);
     }
     bool plugUsb(const QString &port) { return plug(port, TGT_CONN_USB); }
     bool plugSerial(const QString &port) { return plug(port, TGT_CONN_SERIAL); }
     bool plugDebugHost(const QString &port) { return plug(port, TGT_CONN_DEBUG_HOST); }
-    bool unplug(const QString &port) { return Bench::unplug(port); }
+    bool unplug(const QString &port) { return m_bench.unplug(port); }
     // The handset stays plugged but its chip ID read fails, as a handset that stopped answering.
     bool silence(const QString &port, bool once)
     {
-        return BenchFaults::setFault(port, QStringLiteral("chipid"), TGT_ERR_TIMEOUT, once);
+        return m_bench.fault(port, QStringLiteral("chipid"), TGT_ERR_TIMEOUT, once);
     }
-    bool wake(const QString &port) { return BenchFaults::clear(port); }
+    bool wake(const QString &port) { return m_bench.clearFaults(port); }
 
 private:
-    QTemporaryDir m_dir;
+    BenchFixture m_bench;
 };
 
 // A scanner over the bench, watched by a recorder and a probe log.
