@@ -1,0 +1,179 @@
+// The bench command line, in-process and as its own process.
+#include "HandsetCommand.h"
+#include "support/TestSupport.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QtTest>
+
+class TestHandsetTool final : public QObject
+{
+    Q_OBJECT
+
+private:
+    static QJsonObject showJson(const QString &port)
+    {
+        HandsetCommand cmd;
+        if (cmd.run({QStringLiteral("show"), port, QStringLiteral("--json")}) != 0)
+            return {};
+        return QJsonDocument::fromJson(cmd.out().toUtf8()).object();
+    }
+
+private slots:
+    void plugWrittenAndShowJson()
+    {
+        BenchFixture bench;
+        HandsetCommand cmd;
+        QCOMPARE(cmd.run({"plug",        "COM7",
+                          "--chip",      "0x52B0",
+                          "--flash",     "FM128A",
+                          "--version",   "W1.2",
+                          "--imei",      "490154203237518",
+                          "--imei",      "100000000000009",
+                          "--mbsn",      "MB77",
+                          "--psn",       "PS88",
+                          "--bt",        "0A1B2C3D4E5F",
+                          "--station",   "CALIBRATION=pass",
+                          "--station",   "BT_TEST=fail",
+                          "--user-size", "none"}),
+                 0);
+        QVERIFY2(cmd.err().isEmpty(), qPrintable(cmd.err()));
+        const QJsonObject o = showJson(QStringLiteral("COM7"));
+        QCOMPARE(o.value("kind").toString(), QStringLiteral("com"));
+        QCOMPARE(o.value("chipId").toString(), QStringLiteral("0x52B0"));
+        QCOMPARE(o.value("flashModel").toString(), QStringLiteral("FM128A"));
+        QCOMPARE(o.value("version").toString(), QStringLiteral("W1.2"));
+        const QJsonObject layout = o.value("layout").toObject();
+        QCOMPARE(layout.value("factoryBase").toInteger(), qint64(BenchHandset().factoryBase));
+        QVERIFY(layout.value("userAreaSize").isNull());
+        const QJsonObject f = o.value("factoryData").toObject();
+        QCOMPARE(f.value("imeis").toArray().at(1).toString(), QStringLiteral("100000000000009"));
+        QCOMPARE(f.value("imeis").toArray().size(), 4);
+        QCOMPARE(f.value("mbsn").toString(), QStringLiteral("MB77"));
+        QCOMPARE(f.value("psn").toString(), QStringLiteral("PS88"));
+        QCOMPARE(f.value("bt").toString(), QStringLiteral("0A1B2C3D4E5F"));
+        QCOMPARE(f.value("stations").toObject().value("CALIBRATION").toBool(), true);
+        QCOMPARE(f.value("stations").toObject().value("BT_TEST").toBool(), false);
+        QCOMPARE(f.value("stationListMatches").toBool(), true);
+    }
+
+    void plugBlankAndText()
+    {
+        BenchFixture bench;
+        HandsetCommand cmd;
+        QCOMPARE(cmd.run({"plug", "USB2", "--no-version", "--no-flash-model", "--factory-size", "none"}), 0);
+        QVERIFY(showJson(QStringLiteral("USB2")).value("factoryData").isNull());
+        QVERIFY(showJson(QStringLiteral("USB2")).value("version").isNull());
+        QCOMPARE(cmd.run({"show", "USB2"}), 0);
+        QVERIFY(cmd.out().contains(QLatin1String("Factory data:  blank")));
+        QVERIFY(cmd.out().contains(QLatin1String("size not reported")));
+        QCOMPARE(cmd.run({"list"}), 0);
+        QVERIFY(cmd.out().startsWith(QLatin1String("USB2\tusb")));
+    }
+
+    void badRequestsFail_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("code");
+        QTest::newRow("no command") << QStringList() << 2;
+        QTest::newRow("unknown command") << QStringList({"wiggle"}) << 2;
+        QTest::newRow("plug without port") << QStringList({"plug"}) << 2;
+        QTest::newRow("unknown option") << QStringList({"plug", "USB1", "--colour", "red"}) << 2;
+        QTest::newRow("missing value") << QStringList({"plug", "USB1", "--chip"}) << 2;
+        QTest::newRow("bad number") << QStringList({"plug", "USB1", "--chip", "0xZZ"}) << 2;
+        QTest::newRow("bad station") << QStringList({"plug", "USB1", "--station", "CAL=maybe"}) << 2;
+        QTest::newRow("blank and data") << QStringList({"plug", "USB1", "--blank", "--mbsn", "X"}) << 2;
+        QTest::newRow("bad bt") << QStringList({"plug", "USB1", "--bt", "nothex"}) << 1;
+        QTest::newRow("bad port") << QStringList({"plug", "a/b"}) << 1;
+        QTest::newRow("show nothing") << QStringList({"show", "USB9"}) << 1;
+        QTest::newRow("unplug nothing") << QStringList({"unplug", "USB9"}) << 1;
+        QTest::newRow("unknown fault op") << QStringList({"fault", "set", "USB1", "dance", "-1"}) << 1;
+        QTest::newRow("fault code not a number") << QStringList({"fault", "set", "USB1", "save", "x"}) << 2;
+    }
+    void badRequestsFail()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(int, code);
+        BenchFixture bench;
+        HandsetCommand cmd;
+        QCOMPARE(cmd.run(args), code);
+        QVERIFY(!cmd.err().isEmpty());
+        QVERIFY(Bench::ports().isEmpty());
+    }
+
+    void faultSetListClear()
+    {
+        BenchFixture bench;
+        QVERIFY(bench.plug());
+        HandsetCommand cmd;
+        QCOMPARE(cmd.run({"fault", "set", "USB1", "save", "-102", "--once"}), 0);
+        QCOMPARE(cmd.run({"fault", "powercut", "USB1", "17"}), 0);
+        QCOMPARE(cmd.run({"fault", "delay", "USB1", "ramrun", "1500"}), 0);
+        QCOMPARE(cmd.run({"fault", "list", "USB1"}), 0);
+        QCOMPARE(cmd.out(), QStringLiteral("fault save -102 once\npowercut 17 always\ndelay ramrun 1500\n"));
+        QCOMPARE(showJson(QStringLiteral("USB1")).value("faults").toArray().size(), 3);
+        QCOMPARE(cmd.run({"fault", "clear", "USB1", "ramrun"}), 0);
+        QCOMPARE(BenchFaults::list(QStringLiteral("USB1")).size(), 2);
+        QCOMPARE(cmd.run({"fault", "clear", "USB1"}), 0);
+        QVERIFY(BenchFaults::list(QStringLiteral("USB1")).isEmpty());
+    }
+
+    void setVersionAndUnplug()
+    {
+        BenchFixture bench;
+        QVERIFY(bench.plug());
+        HandsetCommand cmd;
+        QCOMPARE(cmd.run({"set-version", "USB1", "W9.9"}), 0);
+        QCOMPARE(bench.read().version, QStringLiteral("W9.9"));
+        QCOMPARE(cmd.run({"set-version", "USB1", "--none"}), 0);
+        QVERIFY(bench.read().version.isEmpty());
+        QCOMPARE(cmd.run({"unplug", "USB1"}), 0);
+        QVERIFY(Bench::ports().isEmpty());
+    }
+
+    void benchOptionPointsElsewhereAndIsRestored()
+    {
+        BenchFixture bench;
+        QTemporaryDir other;
+        HandsetCommand cmd;
+        QCOMPARE(cmd.run({"--bench", other.path(), "plug", "USB5"}), 0);
+        QVERIFY(QFile::exists(other.filePath(QStringLiteral("usb/USB5"))));
+        QCOMPARE(qEnvironmentVariable("TGTLINK_BENCH"), bench.benchDir());
+        QVERIFY(Bench::ports().isEmpty());
+    }
+
+    void helpNamesEveryOperation()
+    {
+        HandsetCommand cmd;
+        QCOMPARE(cmd.run({"--help"}), 0);
+        for (const QString &op : BenchFaults::operations())
+            QVERIFY2(cmd.out().contains(op), qPrintable(op));
+    }
+
+    // A fault set by the tool in its own process is seen by the library here.
+    void faultCrossesProcesses()
+    {
+        BenchFixture bench;
+        QVERIFY(bench.plug());
+        QProcess tool;
+        tool.start(QStringLiteral(HANDSET_EXE),
+                   {"--bench", bench.benchDir(), "fault", "set", "USB1", "version", "-103", "--once"});
+        QVERIFY(tool.waitForFinished(30000));
+        QCOMPARE(tool.exitCode(), 0);
+        std::unique_ptr<TargetConnection> connection(CreateTargetConnection(QStringLiteral("USB1")));
+        QVERIFY(connection);
+        ChipInfo chip(connection.get());
+        std::string version;
+        QCOMPARE(chip.getVersion(version), int(TGT_ERR_TIMEOUT));
+        QCOMPARE(chip.getVersion(version), int(TGT_OK));
+
+        // And the tool sees the connection this process holds.
+        tool.start(QStringLiteral(HANDSET_EXE), {"--bench", bench.benchDir(), "show", "USB1", "--json"});
+        QVERIFY(tool.waitForFinished(30000));
+        QCOMPARE(QJsonDocument::fromJson(tool.readAllStandardOutput()).object().value("inUse").toBool(), true);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestHandsetTool)
+#include "TestHandsetTool.moc"

@@ -1,0 +1,191 @@
+// The settings loader: values in both directions, tolerance of bad files, atomic saving.
+#include "tgtlink/SettingLoader.h"
+
+#include <QtTest>
+
+namespace {
+
+bool writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+struct Values
+{
+    QString text = QStringLiteral("default");
+    bool flag = true;
+    int number = 7;
+};
+
+Values load(const QString &path, Values v = Values())
+{
+    SettingLoader loader(path, true);
+    loader.beginGroup(QStringLiteral("ImeiSN"));
+    loader.value(QStringLiteral("text"), v.text);
+    loader.value(QStringLiteral("flag"), v.flag);
+    loader.value(QStringLiteral("number"), v.number);
+    return v;
+}
+
+} // namespace
+
+class TestTgtlinkSettingLoader final : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void roundTrip_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("flag");
+        QTest::addColumn<int>("number");
+        QTest::newRow("plain") << "COM7" << false << 42;
+        QTest::newRow("commas and quotes") << "a, b; \"c\" = d" << true << -1;
+        QTest::newRow("non-ascii") << QStringLiteral("工位 ü") << false << 2147483647;
+        QTest::newRow("empty") << "" << true << -2147483647 - 1;
+    }
+    void roundTrip()
+    {
+        QFETCH(QString, text);
+        QFETCH(bool, flag);
+        QFETCH(int, number);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("cfg/ImeiSN.ini"));
+        QDir().mkpath(dir.filePath(QStringLiteral("cfg")));
+        {
+            SettingLoader saver(path, false);
+            QVERIFY(!saver.isLoading());
+            saver.beginGroup(QStringLiteral("ImeiSN"));
+            saver.value(QStringLiteral("text"), text);
+            saver.value(QStringLiteral("flag"), flag);
+            saver.value(QStringLiteral("number"), number);
+        }
+        const Values v = load(path);
+        QCOMPARE(v.text, text);
+        QCOMPARE(v.flag, flag);
+        QCOMPARE(v.number, number);
+        // Nothing but the settings file is left beside it.
+        QCOMPARE(
+            QDir(dir.filePath(QStringLiteral("cfg"))).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+            QStringList({"ImeiSN.ini"}));
+    }
+
+    // Wrong types, missing keys and unreadable files leave the variables as they were.
+    void badValuesLeaveVariablesAlone_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("flag");
+        QTest::addColumn<int>("number");
+        QTest::newRow("all present") << QByteArray("[ImeiSN]\ntext=abc\nflag=false\nnumber=12\n") << "abc" << false
+                                     << 12;
+        QTest::newRow("numeric bool") << QByteArray("[ImeiSN]\nflag=0\nnumber= 13 \n") << "default" << false << 13;
+        QTest::newRow("keys missing") << QByteArray("[ImeiSN]\nother=1\n") << "default" << true << 7;
+        QTest::newRow("other group") << QByteArray("[Other]\ntext=x\nflag=false\nnumber=1\n") << "default" << true << 7;
+        QTest::newRow("wrong types") << QByteArray("[ImeiSN]\nflag=abc\nnumber=abc\n") << "default" << true << 7;
+        QTest::newRow("int overflow") << QByteArray("[ImeiSN]\nnumber=99999999999\n") << "default" << true << 7;
+        QTest::newRow("byte array text") << QByteArray("[ImeiSN]\ntext=@ByteArray(xyz)\n") << "default" << true << 7;
+        QTest::newRow("unquoted list") << QByteArray("[ImeiSN]\ntext=a, b\n") << "a, b" << true << 7;
+        QByteArray garbage;
+        for (int i = 0; i < 70000; ++i)
+            garbage.append(char((i * 7919) % 256));
+        QTest::newRow("binary garbage") << garbage << "default" << true << 7;
+        QTest::newRow("long line") << QByteArray("[ImeiSN]\nnumber=5\ntext=") + QByteArray(900000, 'x') + "\n"
+                                   << QString(900000, QLatin1Char('x')) << true << 5;
+        QTest::newRow("over the size limit")
+            << QByteArray("[ImeiSN]\nnumber=5\n") + QByteArray(1100000, ';') << "default" << true << 7;
+    }
+    void badValuesLeaveVariablesAlone()
+    {
+        QFETCH(QByteArray, content);
+        QFETCH(QString, text);
+        QFETCH(bool, flag);
+        QFETCH(int, number);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("ImeiSN.ini"));
+        QVERIFY(writeFile(path, content));
+        const Values v = load(path);
+        QCOMPARE(v.text, text);
+        QCOMPARE(v.flag, flag);
+        QCOMPARE(v.number, number);
+        QCOMPARE(readFile(path), content); // reading never writes
+    }
+
+    void missingOrHugeFile_data()
+    {
+        QTest::addColumn<int>("kind"); // 0 missing, 1 directory, 2 sparse 3 GiB
+        QTest::newRow("missing") << 0;
+        QTest::newRow("directory") << 1;
+        QTest::newRow("gigabytes") << 2;
+    }
+    void missingOrHugeFile()
+    {
+        QFETCH(int, kind);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("ImeiSN.ini"));
+        if (kind == 1)
+            QVERIFY(QDir().mkpath(path));
+        if (kind == 2) {
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            QVERIFY(f.write("[ImeiSN]\nnumber=1\n") > 0);
+            QVERIFY(f.resize(3LL * 1024 * 1024 * 1024)); // sparse: costs no disk
+        }
+        const Values v = load(path);
+        QCOMPARE(v.text, QStringLiteral("default"));
+        QCOMPARE(v.number, 7);
+    }
+
+    void savingKeepsOtherKeys()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("ImeiSN.ini"));
+        QVERIFY(writeFile(path, "[ImeiSN]\nnumber=1\nforeign=kept\n[Other]\nx=y\n"));
+        {
+            SettingLoader saver(path, false);
+            saver.beginGroup(QStringLiteral("ImeiSN"));
+            int number = 99;
+            saver.value(QStringLiteral("number"), number);
+        }
+        QSettings check(path, QSettings::IniFormat);
+        QCOMPARE(check.value(QStringLiteral("ImeiSN/number")).toInt(), 99);
+        QCOMPARE(check.value(QStringLiteral("ImeiSN/foreign")).toString(), QStringLiteral("kept"));
+        QCOMPARE(check.value(QStringLiteral("Other/x")).toString(), QStringLiteral("y"));
+    }
+
+    // Until the loader is destroyed the old file stays whole; a save into an unwritable place keeps it.
+    void saveIsAtomic()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("ImeiSN.ini"));
+        const QByteArray old("[ImeiSN]\nnumber=1\n");
+        QVERIFY(writeFile(path, old));
+        {
+            SettingLoader saver(path, false);
+            saver.beginGroup(QStringLiteral("ImeiSN"));
+            int number = 2;
+            saver.value(QStringLiteral("number"), number);
+            QCOMPARE(readFile(path), old);
+        }
+        QCOMPARE(load(path).number, 2);
+
+        const QString nowhere = dir.filePath(QStringLiteral("missing-dir/ImeiSN.ini"));
+        {
+            SettingLoader saver(nowhere, false);
+            int number = 3;
+            saver.value(QStringLiteral("number"), number);
+        }
+        QVERIFY(!QFile::exists(nowhere));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList({"ImeiSN.ini"}));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestTgtlinkSettingLoader)
+#include "TestTgtlinkSettingLoader.moc"
