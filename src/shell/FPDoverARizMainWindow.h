@@ -58,6 +58,8 @@ public:
     FPDoverARizWorker *worker() const { return m_worker; }
     PortScanWorker *portScanner() const { return m_portScanner.get(); }
 
+    // Sets the window state and enables the control buttons by it; "ready" becomes "no port" without a port.
+    void setStationState(int state);
     // A finished write cycle: counts it and shows the counters.
     void updateCounters(bool passed);
 
@@ -100,7 +102,6 @@ private:
     void setPalettes();
     void connectWorker();
     void startPortScanner();
-    void setStationState(int state);
     void applyStationState();
     void showStatus(int status);
     void paintFirstStatus();

@@ -1,0 +1,170 @@
+#include "app/SingleInstanceLock.h"
+
+#include <QDir>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QUuid>
+#include <QtTest>
+#include <memory>
+
+#ifndef DOVERARIZ_EXE
+#error "DOVERARIZ_EXE names the built executable"
+#endif
+
+namespace {
+const QString ChineseTitle = QStringLiteral("KVX IMEI 写号工具 v10.00.01");
+constexpr int StartTimeout = 30000; // ms; a sanitized build starts slowly on a busy machine
+} // namespace
+
+// Runs real copies of the built executable, each from a directory of its own laid out like an installation
+// (the executable and tr/), with a private temporary directory so that the single-instance lock is theirs.
+class TestStartup final : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void lockIsExclusive_data();
+    void lockIsExclusive();
+    void secondInstanceRefused();
+    void killedInstanceDoesNotBlock();
+    void findsFilesBesideExecutable();
+
+private:
+    QString appPath(const QString &relative) const { return QDir(m_root->path() + "/app").filePath(relative); }
+    // Starts the tool; it quits by itself after `exitAfterMs`.
+    std::unique_ptr<QProcess> start(int exitAfterMs, const QString &workingDir = QString());
+    QStringList logFiles() const;
+
+    std::unique_ptr<QTemporaryDir> m_root;
+};
+
+void TestStartup::init()
+{
+    m_root = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_root->isValid());
+    const QDir root(m_root->path());
+    for (const char *dir : {"app/tr", "tmp", "bench", "elsewhere"})
+        QVERIFY(root.mkpath(QString::fromLatin1(dir)));
+    QVERIFY(QFile::copy(QStringLiteral(DOVERARIZ_EXE), appPath(QStringLiteral("doverariz"))));
+    QVERIFY(QFile::setPermissions(appPath(QStringLiteral("doverariz")),
+                                  QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    const QDir catalogues(QStringLiteral(DOVERARIZ_RUNTIME_DIR "/tr"));
+    const QStringList names = catalogues.entryList({QStringLiteral("*.qm")}, QDir::Files);
+    QVERIFY(names.contains(QStringLiteral("imei_chs.qm")));
+    for (const QString &name : names)
+        QVERIFY(QFile::copy(catalogues.filePath(name), appPath(QStringLiteral("tr/") + name)));
+}
+
+void TestStartup::cleanup()
+{
+    m_root.reset();
+}
+
+std::unique_ptr<QProcess> TestStartup::start(int exitAfterMs, const QString &workingDir)
+{
+    auto process = std::make_unique<QProcess>();
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("TMPDIR"), m_root->path() + QStringLiteral("/tmp"));
+    env.insert(QStringLiteral("TGTLINK_BENCH"), m_root->path() + QStringLiteral("/bench"));
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    env.insert(QStringLiteral("DOVERARIZ_EXIT_AFTER_MS"), QString::number(exitAfterMs));
+    process->setProcessEnvironment(env);
+    process->setWorkingDirectory(workingDir.isEmpty() ? m_root->path() + QStringLiteral("/elsewhere") : workingDir);
+    process->setProcessChannelMode(QProcess::SeparateChannels);
+    process->start(appPath(QStringLiteral("doverariz")), {});
+    return process;
+}
+
+QStringList TestStartup::logFiles() const
+{
+    return QDir(appPath(QStringLiteral("log"))).entryList({QStringLiteral("doverariz.*.log")}, QDir::Files);
+}
+
+void TestStartup::lockIsExclusive_data()
+{
+    QTest::addColumn<bool>("sameName");
+    QTest::addColumn<bool>("secondLocks");
+
+    QTest::newRow("same name") << true << false;
+    QTest::newRow("other name") << false << true;
+}
+
+void TestStartup::lockIsExclusive()
+{
+    QFETCH(bool, sameName);
+    QFETCH(bool, secondLocks);
+
+    const QString name = QStringLiteral("TestStartup-") + QUuid::createUuid().toString(QUuid::WithoutBraces);
+    auto first = std::make_unique<SingleInstanceLock>(name);
+    QVERIFY(first->tryLock());
+    QVERIFY(first->tryLock()); // asking again while holding it is no refusal
+    SingleInstanceLock second(sameName ? name : name + QStringLiteral("-other"));
+    QCOMPARE(second.tryLock(), secondLocks);
+    first.reset();
+    QVERIFY(second.tryLock()); // released with its holder
+    QFile::remove(SingleInstanceLock(name).location());
+    QFile::remove(SingleInstanceLock(name + QStringLiteral("-other")).location());
+}
+
+void TestStartup::secondInstanceRefused()
+{
+    auto first = start(600000);
+    QVERIFY(first->waitForStarted());
+    // The log file is opened at the end of the window's construction, long after the lock was taken.
+    QTRY_VERIFY_WITH_TIMEOUT(logFiles().size() == 1, StartTimeout);
+    const QStringList before = QDir(appPath(QString())).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
+
+    auto second = start(0);
+    QVERIFY(second->waitForFinished(StartTimeout));
+    QCOMPARE(second->exitStatus(), QProcess::NormalExit);
+    QCOMPARE(qint8(second->exitCode()), qint8(-1));
+    QVERIFY2(QString::fromUtf8(second->readAllStandardOutput())
+                 .contains(QStringLiteral("box: Error: You have already run an application.")),
+             "the refusal box was not shown");
+    // It touched nothing: no log file of its own, nothing new beside the executable.
+    QCOMPARE(logFiles().size(), 1);
+    QCOMPARE(QDir(appPath(QString())).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), before);
+
+    QCOMPARE(first->state(), QProcess::Running); // the first copy is unaffected
+    first->kill();
+    QVERIFY(first->waitForFinished(StartTimeout));
+}
+
+void TestStartup::killedInstanceDoesNotBlock()
+{
+    auto killed = start(600000);
+    QVERIFY(killed->waitForStarted());
+    QTRY_VERIFY_WITH_TIMEOUT(logFiles().size() == 1, StartTimeout);
+    killed->kill(); // no chance to release anything itself
+    QVERIFY(killed->waitForFinished(StartTimeout));
+
+    for (int run = 0; run < 2; ++run) { // and one that closed normally does not block either
+        auto next = start(200);
+        QVERIFY(next->waitForFinished(StartTimeout));
+        const QString out = QString::fromUtf8(next->readAllStandardOutput());
+        QCOMPARE(next->exitCode(), 0);
+        QVERIFY2(out.contains(QStringLiteral("title: ")), qPrintable(out));
+        QVERIFY2(!out.contains(QStringLiteral("box: ")), qPrintable(out));
+    }
+}
+
+void TestStartup::findsFilesBesideExecutable()
+{
+    const QString elsewhere = m_root->path() + QStringLiteral("/elsewhere");
+    auto run = start(200, elsewhere);
+    QVERIFY(run->waitForFinished(StartTimeout));
+    QCOMPARE(run->exitCode(), 0);
+    const QString out = QString::fromUtf8(run->readAllStandardOutput());
+    QVERIFY2(out.contains(QStringLiteral("title: ") + ChineseTitle), qPrintable(out)); // tr/ was found
+
+    QVERIFY(QFile::exists(appPath(QStringLiteral("cfg/ImeiSN.ini")))); // saved when the window went
+    QVERIFY(QFile::exists(appPath(QStringLiteral("cfg/imei_history.data"))));
+    QCOMPARE(logFiles().size(), 1);
+    QCOMPARE(QDir(elsewhere).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
+}
+
+QTEST_GUILESS_MAIN(TestStartup)
+#include "TestStartup.moc"
