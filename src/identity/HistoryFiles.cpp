@@ -170,7 +170,7 @@ bool appendHistoryLine(const QString &path, const QString &dateTime, const QStri
     if (!file.open(QIODevice::ReadWrite | QIODevice::Append | QIODevice::Unbuffered))
         return false;
     // A last line cut short (a power cut during an append) would swallow this record: end it first.
-    const qint64 size = file.size();
+    const qint64 size = file.isSequential() ? 0 : file.size();
     if (size > 0) {
         char last = '\n';
         if (!file.seek(size - 1) || !file.getChar(&last))

@@ -1,0 +1,826 @@
+#include "config/AppPaths.h"
+#include "config/Clock.h"
+#include "config/ToolSettings.h"
+#include "identity/HistoryFiles.h"
+#include "identity/HistoryLineReader.h"
+#include "identity/HistoryList.h"
+#include "identity/ImeiHistory.h"
+
+#include <QBuffer>
+#include <QDir>
+#include <QFile>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <algorithm>
+#include <memory>
+
+using Records = QList<QPair<QString, QString>>;
+Q_DECLARE_METATYPE(Records)
+
+namespace {
+
+// What the platform's text mode writes for a line end.
+QByteArray textLineEnd()
+{
+#ifdef Q_OS_WIN
+    return QByteArrayLiteral("\r\n");
+#else
+    return QByteArrayLiteral("\n");
+#endif
+}
+
+QByteArray readBytes(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return QByteArray("<unreadable>");
+    return file.readAll();
+}
+
+bool writeBytes(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+Records recordsOf(const ImeiHistory &history)
+{
+    Records records;
+    for (qsizetype i = 0; i < history.size(); ++i) {
+        const ImeiHistoryRecord r = history.at(i);
+        records.append({r.dateTime, r.imeis});
+    }
+    return records;
+}
+
+QStringList valuesOf(const HistoryList &list)
+{
+    QStringList values;
+    for (qsizetype i = 0; i < list.size(); ++i)
+        values << list.at(i);
+    return values;
+}
+
+QString luhnImei(quint64 body)
+{
+    const QString text = QString::number(body).rightJustified(14, u'0');
+    int sum = 0;
+    for (int i = 0; i < 14; ++i) {
+        int d = text.at(i).digitValue() * (i % 2 == 1 ? 2 : 1);
+        sum += d > 9 ? d - 9 : d;
+    }
+    return text + QChar(u'0' + (10 - sum % 10) % 10);
+}
+
+// The oracle of duplicate detection: the literal scan over every record's IMEI text.
+bool literalScan(const QStringList &texts, const QString &candidate)
+{
+    for (const QString &t : texts) {
+        if (t.contains(candidate))
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+class TestHistoryFiles final : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void loadCreatesDirectoryAndFirstLines();
+    void loadKeepsExistingFiles();
+    void readImeiHistory_data();
+    void readImeiHistory();
+    void readHistoryList_data();
+    void readHistoryList();
+    void lineReaderAcrossChunks_data();
+    void lineReaderAcrossChunks();
+    void malformedFilesLoadBounded_data();
+    void malformedFilesLoadBounded();
+    void appendHistoryLineBytes_data();
+    void appendHistoryLineBytes();
+    void appendFailures_data();
+    void appendFailures();
+    void recordImeiHistory_data();
+    void recordImeiHistory();
+    void recordHistoryKinds_data();
+    void recordHistoryKinds();
+    void failedRecordStillExtendsMemory();
+    void recordsSurviveRestart();
+    void trailingBlankIsAnotherValue();
+    void lineWithoutTabMatchesSubstring();
+
+    void indexedLookupEqualsLiteralScan_data();
+    void indexedLookupEqualsLiteralScan();
+    void lookupAfterAppendsAndRebuilds();
+    void historyListMembership();
+
+private:
+    std::unique_ptr<QTemporaryDir> m_dir;
+    QString cfgPath(const QString &name) const { return m_dir->filePath(QStringLiteral("cfg/") + name); }
+};
+
+void TestHistoryFiles::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_dir->isValid());
+    AppPaths::setAppDirForTesting(m_dir->path());
+    Clock::setNowFunctionForTesting([] { return QDateTime(QDate(2024, 3, 5), QTime(19, 8, 9)); });
+}
+
+void TestHistoryFiles::cleanup()
+{
+    Clock::setNowFunctionForTesting({});
+    AppPaths::setAppDirForTesting(QString());
+    m_dir.reset();
+}
+
+void TestHistoryFiles::loadCreatesDirectoryAndFirstLines()
+{
+    ToolSettings settings;
+    settings.imeiHistory.append(QStringLiteral("x"), QStringLiteral("y"));
+    settings.mbsnHistory.append(QStringLiteral("stale"));
+    QVERIFY(!QFileInfo::exists(m_dir->filePath(QStringLiteral("cfg"))));
+    loadHistories(settings);
+
+    QVERIFY(QFileInfo(m_dir->filePath(QStringLiteral("cfg"))).isDir());
+    QCOMPARE(readBytes(cfgPath("imei_history.data")), "#Date and time\t\t\tHistory IMEI" + textLineEnd());
+    QCOMPARE(readBytes(cfgPath("mbsn_history.data")), "#History MBSN" + textLineEnd());
+    QCOMPARE(readBytes(cfgPath("psn_history.data")), "#History PSN" + textLineEnd());
+    QCOMPARE(readBytes(cfgPath("bt_history.data")), "#History Blue Tooth" + textLineEnd());
+    QCOMPARE(settings.imeiHistory.size(), 0);
+    QCOMPARE(settings.mbsnHistory.size(), 0);
+    QCOMPARE(settings.psnHistory.size(), 0);
+    QCOMPARE(settings.btHistory.size(), 0);
+    QCOMPARE(historyFilePath(RunImei), cfgPath("imei_history.data"));
+    QCOMPARE(historyFilePath(HistoryBt), cfgPath("bt_history.data"));
+    QCOMPARE(historyFilePath(16), QString());
+}
+
+void TestHistoryFiles::loadKeepsExistingFiles()
+{
+    QVERIFY(QDir(m_dir->path()).mkpath(QStringLiteral("cfg")));
+    const QByteArray imei = "#Date and time\t\t\tHistory IMEI\n2024-01-02 03:04:05\t\t356938035643809\n";
+    QVERIFY(writeBytes(cfgPath("imei_history.data"), imei));
+    QVERIFY(writeBytes(cfgPath("psn_history.data"), "#History PSN\nP1\nP2\n"));
+    ToolSettings settings;
+    loadHistories(settings);
+    QCOMPARE(readBytes(cfgPath("imei_history.data")), imei);
+    QCOMPARE(recordsOf(settings.imeiHistory), (Records{{"2024-01-02 03:04:05", "356938035643809"}}));
+    QCOMPARE(valuesOf(settings.psnHistory), (QStringList{"P1", "P2"}));
+    QCOMPARE(readBytes(cfgPath("mbsn_history.data")), "#History MBSN" + textLineEnd());
+}
+
+void TestHistoryFiles::readImeiHistory_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<Records>("expected");
+
+    const QString date = QStringLiteral("2024-01-02 03:04:05");
+    const QString four = QStringLiteral("356938035643809,490154203237518,352099001761481,100000000000009");
+    const QByteArray long4096 = QByteArray(4096, 'x');
+    QTest::newRow("regular records")
+        << QByteArray("#Date and time\t\t\tHistory IMEI\n2024-01-02 03:04:05\t\t356938035643809,490154203237518,"
+                      "352099001761481,100000000000009\n2024-01-02 03:04:05\t\t356938035643809\n")
+        << Records{{date, four}, {date, "356938035643809"}};
+    QTest::newRow("CRLF line ends") << QByteArray("#h\r\n2024-01-02 03:04:05\t\t356938035643809\r\nabc\r\n")
+                                    << Records{{date, "356938035643809"}, {"abc", "abc"}};
+    QTest::newRow("last line without line end") << QByteArray("a\tb") << Records{{"a", "b"}};
+    QTest::newRow("no tab: whole line for both")
+        << QByteArray("356938035643809 by hand\n") << Records{{"356938035643809 by hand", "356938035643809 by hand"}};
+    QTest::newRow("empty line: two empty texts") << QByteArray("\n\r\n") << Records{{"", ""}, {"", ""}};
+    QTest::newRow("first tab and last tab") << QByteArray("d\tmiddle\t\tlast\n") << Records{{"d", "last"}};
+    QTest::newRow("three tabs") << QByteArray("2024-01-02 03:04:05\t\t\t356938035643809\n")
+                                << Records{{date, "356938035643809"}};
+    QTest::newRow("one tab") << QByteArray("2024-01-02 03:04:05\t356938035643809\n")
+                             << Records{{date, "356938035643809"}};
+    QTest::newRow("tab at the end") << QByteArray("d\t\n") << Records{{"d", ""}};
+    QTest::newRow("comment anywhere, records with # included")
+        << QByteArray("x#y\n2024-01-02 03:04:05\t\t35693803564#809\n  #\nkept\n") << Records{{"kept", "kept"}};
+    QTest::newRow("partial IMEIs and odd separators")
+        << QByteArray("2024-01-02 03:04:05\t\t3569380356,\n2024-01-02 03:04:05\t\t356938035643809,\n")
+        << Records{{date, "3569380356,"}, {date, "356938035643809,"}};
+    QTest::newRow("date not in the usual form") << QByteArray("2024/01/02 03:04:05\t\t356938035643809\n")
+                                                << Records{{"2024/01/02 03:04:05", "356938035643809"}};
+    QTest::newRow("NUL and binary bytes")
+        << QByteArray("a\0b\tc\xff\x01\n", 8)
+        << Records{{QString::fromLocal8Bit(QByteArray("a\0b", 3)), QString::fromLocal8Bit(QByteArray("c\xff\x01", 3))}};
+    QTest::newRow("line of 4096 bytes is kept") << long4096 + "\nz\n"
+                                                << Records{{QString(long4096), QString(long4096)}, {"z", "z"}};
+    QTest::newRow("line over 4096 bytes is skipped") << long4096 + "y\nz\n" << Records{{"z", "z"}};
+    QTest::newRow("over-long last line is skipped") << "z\n" + long4096 + "yy" << Records{{"z", "z"}};
+    QTest::newRow("carriage return not counted in the length")
+        << long4096 + "\r\nz" << Records{{QString(long4096), QString(long4096)}, {"z", "z"}};
+}
+
+void TestHistoryFiles::readImeiHistory()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(Records, expected);
+    const QString path = m_dir->filePath(QStringLiteral("imei.data"));
+    QVERIFY(writeBytes(path, content));
+    ImeiHistory history;
+    history.append(QStringLiteral("old"), QStringLiteral("old"));
+    QVERIFY(::readImeiHistory(path, history));
+    QCOMPARE(recordsOf(history), expected);
+    QCOMPARE(readBytes(path), content); // reading never changes the file
+}
+
+void TestHistoryFiles::readHistoryList_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QStringList>("expected");
+
+    QTest::newRow("values in order") << QByteArray("#History MBSN\nA1\nB2\n") << QStringList{"A1", "B2"};
+    QTest::newRow("empty lines skipped") << QByteArray("\nA\n\r\n\nB") << QStringList{"A", "B"};
+    QTest::newRow("comments anywhere skipped") << QByteArray("A#\n#B\nC\n") << QStringList{"C"};
+    QTest::newRow("no trimming") << QByteArray(" A \n\tB\n") << QStringList{" A ", "\tB"};
+    QTest::newRow("CRLF stripped") << QByteArray("A\r\nB\r\n") << QStringList{"A", "B"};
+    QTest::newRow("lone carriage return kept inside") << QByteArray("A\rB\n") << QStringList{"A\rB"};
+    QTest::newRow("over-long line skipped") << QByteArray(5000, 'q') + "\nA\n" << QStringList{"A"};
+}
+
+void TestHistoryFiles::readHistoryList()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(QStringList, expected);
+    const QString path = m_dir->filePath(QStringLiteral("list.data"));
+    QVERIFY(writeBytes(path, content));
+    HistoryList list;
+    list.append(QStringLiteral("old"));
+    QVERIFY(::readHistoryList(path, list, HistoryMbsn));
+    QCOMPARE(valuesOf(list), expected);
+    QVERIFY(!list.contains(QStringLiteral("old")));
+    for (const QString &v : expected)
+        QVERIFY(list.contains(v));
+}
+
+void TestHistoryFiles::lineReaderAcrossChunks_data()
+{
+    QTest::addColumn<qsizetype>("offset"); // where the interesting bytes sit relative to the chunk end
+    QTest::addColumn<QByteArray>("middle");
+    QTest::addColumn<QList<QByteArray>>("expected");
+
+    const QByteArray big(HistoryLineReader::MaxLineLength, 'b');
+    QTest::newRow("line end right at the chunk end")
+        << qsizetype(-1) << QByteArray("\nnext") << QList<QByteArray>{"next"};
+    QTest::newRow("CR and LF split over two chunks")
+        << qsizetype(-1) << QByteArray("\r\nnext") << QList<QByteArray>{"next"};
+    QTest::newRow("line straddling the chunk end")
+        << qsizetype(-10) << QByteArray("\nstraddling line\nnext") << QList<QByteArray>{"straddling line", "next"};
+    QTest::newRow("longest line straddling")
+        << qsizetype(-100) << "\n" + big + "\r\nnext" << QList<QByteArray>{big, "next"};
+    QTest::newRow("over-long line straddling")
+        << qsizetype(-100) << "\n" + big + "x\nnext" << QList<QByteArray>{"next"};
+}
+
+void TestHistoryFiles::lineReaderAcrossChunks()
+{
+    QFETCH(qsizetype, offset);
+    QFETCH(QByteArray, middle);
+    QFETCH(QList<QByteArray>, expected);
+
+    // A first line that fills the chunk up to the offset, made of short lines.
+    QByteArray data;
+    while (data.size() < HistoryLineReader::ChunkSize + offset - 40)
+        data += "0123456789012345678901234567890\n";
+    data += QByteArray(HistoryLineReader::ChunkSize + offset - data.size(), 'f');
+    const qsizetype fillerLines = data.count('\n') + 1;
+    data += middle;
+    QBuffer buffer(&data);
+    QVERIFY(buffer.open(QIODevice::ReadOnly));
+    HistoryLineReader reader(buffer);
+    QList<QByteArray> lines;
+    QByteArrayView line;
+    while (reader.next(line))
+        lines << line.toByteArray();
+    QVERIFY(lines.size() >= fillerLines - 1);
+    QCOMPARE(lines.mid(fillerLines), expected);
+    QCOMPARE(lines.at(fillerLines - 1).back(), 'f');
+}
+
+void TestHistoryFiles::malformedFilesLoadBounded_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("a quarter gigabyte of NUL bytes") << "nul";
+    QTest::newRow("one line of 64 MiB") << "longline";
+    QTest::newRow("random binary garbage") << "garbage";
+}
+
+// A damaged file loads without crashing and without keeping more than lines of bounded length; what
+// follows the damage is still read.
+void TestHistoryFiles::malformedFilesLoadBounded()
+{
+    QFETCH(QString, kind);
+    const QString path = m_dir->filePath(QStringLiteral("damaged.data"));
+    {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        if (kind == QLatin1String("nul")) {
+            QVERIFY(file.resize(qint64(256) << 20)); // sparse: cheap to make, long to read
+            QVERIFY(file.seek(file.size()));
+        } else if (kind == QLatin1String("longline")) {
+            const QByteArray block(1 << 20, '7');
+            for (int i = 0; i < 64; ++i)
+                QCOMPARE(file.write(block), block.size());
+        } else {
+            QRandomGenerator rng(99);
+            QByteArray block(1 << 20, Qt::Uninitialized);
+            for (int i = 0; i < 8; ++i) {
+                for (char &c : block)
+                    c = char(rng.bounded(256));
+                QCOMPARE(file.write(block), block.size());
+            }
+        }
+        const QByteArray tail = "\n2024-01-02 03:04:05\t\t356938035643809\n";
+        QCOMPARE(file.write(tail), tail.size());
+    }
+    ImeiHistory history;
+    QVERIFY(::readImeiHistory(path, history));
+    QVERIFY(history.size() >= 1);
+    const ImeiHistoryRecord last = history.at(history.size() - 1);
+    QCOMPARE(last.imeis, QStringLiteral("356938035643809"));
+    QVERIFY(history.contains(QStringLiteral("356938035643809")));
+    QStringList texts;
+    for (qsizetype i = 0; i < history.size(); ++i) {
+        const ImeiHistoryRecord r = history.at(i);
+        QVERIFY(r.imeis.size() <= HistoryLineReader::MaxLineLength);
+        texts << r.imeis;
+    }
+    if (kind != QLatin1String("garbage"))
+        QCOMPARE(history.size(), 1);
+    // Irregular garbage is searched literally, and agrees with the scan.
+    QRandomGenerator rng(5);
+    for (int i = 0; i < 200; ++i) {
+        const QString &t = texts.at(rng.bounded(int(texts.size())));
+        const int from = t.isEmpty() ? 0 : rng.bounded(int(t.size()));
+        const QString candidate = t.mid(from, 1 + rng.bounded(16));
+        QCOMPARE(history.contains(candidate), literalScan(texts, candidate));
+    }
+
+    HistoryList list;
+    QVERIFY(::readHistoryList(path, list, HistoryMbsn));
+    QVERIFY(list.size() >= 1);
+    QCOMPARE(list.at(list.size() - 1), QStringLiteral("2024-01-02 03:04:05\t\t356938035643809"));
+}
+
+void TestHistoryFiles::appendHistoryLineBytes_data()
+{
+    QTest::addColumn<QByteArray>("before"); // "<none>": no file
+    QTest::addColumn<QString>("dateTime");
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<bool>("withDate");
+    QTest::addColumn<QByteArray>("after");
+
+    QTest::newRow("with date") << QByteArray("#h\n") << "2024-03-05 19:08:09"
+                               << "356938035643809" << true
+                               << QByteArray("#h\n2024-03-05 19:08:09\t\t356938035643809\n");
+    QTest::newRow("value alone") << QByteArray("#History MBSN\n") << "ignored"
+                                 << "MB01" << false << QByteArray("#History MBSN\nMB01\n");
+    QTest::newRow("missing file: no first line") << QByteArray("<none>") << ""
+                                                 << "P1" << false << QByteArray("P1\n");
+    QTest::newRow("empty file") << QByteArray() << ""
+                                << "P1" << false << QByteArray("P1\n");
+    QTest::newRow("last line cut short is ended first") << QByteArray("#h\nMB0") << ""
+                                                        << "MB02" << false << QByteArray("#h\nMB0\nMB02\n");
+    QTest::newRow("CRLF file stays as it was") << QByteArray("#h\r\n") << ""
+                                               << "A" << false << QByteArray("#h\r\nA\n");
+    QTest::newRow("empty value") << QByteArray("#h\n") << ""
+                                 << "" << false << QByteArray("#h\n\n");
+}
+
+void TestHistoryFiles::appendHistoryLineBytes()
+{
+    QFETCH(QByteArray, before);
+    QFETCH(QString, dateTime);
+    QFETCH(QString, value);
+    QFETCH(bool, withDate);
+    QFETCH(QByteArray, after);
+    const QString path = m_dir->filePath(QStringLiteral("append.data"));
+    if (before != "<none>")
+        QVERIFY(writeBytes(path, before));
+    QVERIFY(appendHistoryLine(path, dateTime, value, withDate));
+    QCOMPARE(readBytes(path), after);
+}
+
+void TestHistoryFiles::appendFailures_data()
+{
+    QTest::addColumn<QString>("setup");
+    QTest::addColumn<QString>("value");
+    QTest::newRow("the file is a directory") << "directory"
+                                             << "A";
+    QTest::newRow("the folder is a file") << "folder-is-file"
+                                          << "A";
+    QTest::newRow("the disk is full") << "full"
+                                      << "A";
+    QTest::newRow("read-only folder") << "read-only"
+                                      << "A";
+    QTest::newRow("line feed in the value") << "plain"
+                                            << "A\nB";
+    QTest::newRow("carriage return in the value") << "plain"
+                                                  << "A\r";
+}
+
+void TestHistoryFiles::appendFailures()
+{
+    QFETCH(QString, setup);
+    QFETCH(QString, value);
+    QString path = m_dir->filePath(QStringLiteral("h.data"));
+    if (setup == QLatin1String("directory")) {
+        QVERIFY(QDir(m_dir->path()).mkdir(QStringLiteral("h.data")));
+    } else if (setup == QLatin1String("folder-is-file")) {
+        QVERIFY(writeBytes(m_dir->filePath(QStringLiteral("cfg")), "x"));
+        path = m_dir->filePath(QStringLiteral("cfg/h.data"));
+    } else if (setup == QLatin1String("full")) {
+        if (!QFileInfo::exists(QStringLiteral("/dev/full")))
+            QSKIP("no /dev/full here");
+        path = QStringLiteral("/dev/full");
+    } else if (setup == QLatin1String("read-only")) {
+        const QString folder = m_dir->filePath(QStringLiteral("ro"));
+        QVERIFY(QDir(m_dir->path()).mkdir(QStringLiteral("ro")));
+        QVERIFY(QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner));
+        path = folder + QStringLiteral("/h.data");
+        QFile probe(path);
+        if (probe.open(QIODevice::WriteOnly)) {
+            probe.remove();
+            QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+            QSKIP("permissions do not bind this user (root)");
+        }
+    } else {
+        QVERIFY(writeBytes(path, "#h\n"));
+    }
+    QVERIFY(!appendHistoryLine(path, QString(), value, false));
+    if (setup == QLatin1String("plain"))
+        QCOMPARE(readBytes(path), QByteArray("#h\n"));
+    if (setup == QLatin1String("read-only"))
+        QFile::setPermissions(m_dir->filePath(QStringLiteral("ro")),
+                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}
+
+void TestHistoryFiles::recordImeiHistory_data()
+{
+    QTest::addColumn<QStringList>("imeis");
+    QTest::addColumn<QString>("text"); // empty: nothing recorded
+
+    const QString a = QStringLiteral("356938035643809");
+    const QString b = QStringLiteral("490154203237518");
+    const QString c = QStringLiteral("352099001761481");
+    const QString e = QStringLiteral("100000000000009");
+    QTest::newRow("four different") << QStringList{a, b, c, e} << a + "," + b + "," + c + "," + e;
+    QTest::newRow("IMEI2 equal to IMEI1 (two per handset)") << QStringList{a, a, a, a} << a;
+    QTest::newRow("only IMEI2 equal") << QStringList{a, a, c, e} << a + "," + c + "," + e;
+    QTest::newRow("each compared with IMEI1 only") << QStringList{a, b, b, a} << a + "," + b + "," + b;
+    QTest::newRow("fewer than four entries") << QStringList{a, b, c} << QString();
+    QTest::newRow("no entries") << QStringList() << QString();
+    QTest::newRow("a fifth entry is ignored") << QStringList{a, b, c, e, "999"} << a + "," + b + "," + c + "," + e;
+}
+
+void TestHistoryFiles::recordImeiHistory()
+{
+    QFETCH(QStringList, imeis);
+    QFETCH(QString, text);
+    ToolSettings settings;
+    loadHistories(settings);
+    const QByteArray header = readBytes(cfgPath("imei_history.data"));
+    QVERIFY(::recordImeiHistory(settings, imeis));
+    if (text.isEmpty()) {
+        QCOMPARE(settings.imeiHistory.size(), 0);
+        QCOMPARE(readBytes(cfgPath("imei_history.data")), header);
+        return;
+    }
+    QCOMPARE(recordsOf(settings.imeiHistory), (Records{{"2024-03-05 19:08:09", text}}));
+    QCOMPARE(readBytes(cfgPath("imei_history.data")), header + "2024-03-05 19:08:09\t\t" + text.toLatin1() + "\n");
+    for (const QString &imei : imeis.mid(0, 4))
+        QVERIFY(imeiInHistory(imei, settings.imeiHistory));
+}
+
+void TestHistoryFiles::recordHistoryKinds_data()
+{
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<QString>("file");
+    QTest::newRow("MBSN") << int(HistoryMbsn) << "mbsn_history.data";
+    QTest::newRow("PSN") << int(HistoryPsn) << "psn_history.data";
+    QTest::newRow("BT") << int(HistoryBt) << "bt_history.data";
+    QTest::newRow("IMEI bit is no single-value kind") << int(RunImei) << "";
+    QTest::newRow("unknown kind") << 16 << "";
+}
+
+void TestHistoryFiles::recordHistoryKinds()
+{
+    QFETCH(int, kind);
+    QFETCH(QString, file);
+    ToolSettings settings;
+    loadHistories(settings);
+    QMap<QString, QByteArray> before;
+    for (const QString &name : QDir(m_dir->filePath(QStringLiteral("cfg"))).entryList(QDir::Files))
+        before[name] = readBytes(cfgPath(name));
+
+    QVERIFY(::recordHistory(settings, kind, QStringLiteral("V01")));
+    const QStringList values{"V01"};
+    QCOMPARE(valuesOf(settings.mbsnHistory), kind == HistoryMbsn ? values : QStringList());
+    QCOMPARE(valuesOf(settings.psnHistory), kind == HistoryPsn ? values : QStringList());
+    QCOMPARE(valuesOf(settings.btHistory), kind == HistoryBt ? values : QStringList());
+    for (auto it = before.cbegin(); it != before.cend(); ++it)
+        QCOMPARE(readBytes(cfgPath(it.key())), it.key() == file ? it.value() + "V01\n" : it.value());
+}
+
+// The worker fails the cycle on false; the value is still known to this run's duplicate tests.
+void TestHistoryFiles::failedRecordStillExtendsMemory()
+{
+    ToolSettings settings;
+    loadHistories(settings);
+    QVERIFY(QFile::remove(cfgPath("imei_history.data")));
+    QVERIFY(QDir(m_dir->path()).mkdir(QStringLiteral("cfg/imei_history.data")));
+    QVERIFY(QFile::remove(cfgPath("bt_history.data")));
+    QVERIFY(QDir(m_dir->path()).mkdir(QStringLiteral("cfg/bt_history.data")));
+
+    const QString imei = QStringLiteral("356938035643809");
+    QVERIFY(!::recordImeiHistory(settings, QStringList(4, imei)));
+    QVERIFY(imeiInHistory(imei, settings.imeiHistory));
+    QVERIFY(!::recordHistory(settings, HistoryBt, QStringLiteral("002715082c32")));
+    QVERIFY(settings.btHistory.contains(QStringLiteral("002715082c32")));
+    QVERIFY(::recordHistory(settings, HistoryPsn, QStringLiteral("P1")));
+}
+
+void TestHistoryFiles::recordsSurviveRestart()
+{
+    Records expected;
+    {
+        ToolSettings settings;
+        loadHistories(settings);
+        for (int i = 0; i < 50; ++i) {
+            const QStringList imeis{luhnImei(35000000000000 + 4 * i), luhnImei(35000000000001 + 4 * i),
+                                    luhnImei(35000000000002 + 4 * i), luhnImei(35000000000003 + 4 * i)};
+            QVERIFY(::recordImeiHistory(settings, imeis));
+            QVERIFY(::recordHistory(settings, HistoryMbsn, QStringLiteral("MB%1").arg(i)));
+        }
+        expected = recordsOf(settings.imeiHistory);
+        // A file deleted while the tool runs comes back with the next append, without its first line.
+        QVERIFY(QFile::remove(cfgPath("psn_history.data")));
+        QVERIFY(::recordHistory(settings, HistoryPsn, QStringLiteral("P1")));
+        QCOMPARE(readBytes(cfgPath("psn_history.data")), QByteArray("P1\n"));
+    }
+    ToolSettings settings;
+    loadHistories(settings);
+    QCOMPARE(recordsOf(settings.imeiHistory), expected);
+    QCOMPARE(settings.mbsnHistory.size(), 50);
+    QVERIFY(settings.mbsnHistory.contains(QStringLiteral("MB49")));
+    QCOMPARE(valuesOf(settings.psnHistory), QStringList{"P1"});
+    QVERIFY(imeiInHistory(luhnImei(35000000000002), settings.imeiHistory));
+    QVERIFY(!imeiInHistory(luhnImei(35000000000200), settings.imeiHistory));
+}
+
+void TestHistoryFiles::trailingBlankIsAnotherValue()
+{
+    {
+        ToolSettings settings;
+        loadHistories(settings);
+        QVERIFY(::recordHistory(settings, HistoryMbsn, QStringLiteral("A")));
+    }
+    QFile file(cfgPath("mbsn_history.data"));
+    QVERIFY(file.open(QIODevice::Append));
+    QCOMPARE(file.write("A \n"), 3);
+    file.close();
+    ToolSettings settings;
+    loadHistories(settings);
+    QCOMPARE(valuesOf(settings.mbsnHistory), (QStringList{"A", "A "}));
+    QVERIFY(settings.mbsnHistory.contains(QStringLiteral("A ")));
+    QVERIFY(!settings.mbsnHistory.contains(QStringLiteral(" A")));
+    QVERIFY(!settings.mbsnHistory.contains(QStringLiteral("a")));
+}
+
+void TestHistoryFiles::lineWithoutTabMatchesSubstring()
+{
+    QVERIFY(QDir(m_dir->path()).mkpath(QStringLiteral("cfg")));
+    QVERIFY(writeBytes(cfgPath("imei_history.data"), "#h\nwritten by hand 356938035643809 ok\n"));
+    ToolSettings settings;
+    loadHistories(settings);
+    QCOMPARE(settings.imeiHistory.size(), 1);
+    QVERIFY(imeiInHistory(QStringLiteral("356938035643809"), settings.imeiHistory));
+    QVERIFY(imeiInHistory(QStringLiteral("by hand 3569"), settings.imeiHistory));
+    QVERIFY(!imeiInHistory(QStringLiteral("356938035643808"), settings.imeiHistory));
+    QVERIFY(!imeiInHistory(QStringLiteral("BY HAND"), settings.imeiHistory));
+}
+
+void TestHistoryFiles::indexedLookupEqualsLiteralScan_data()
+{
+    QTest::addColumn<QString>("scenario");
+    QTest::newRow("random regular records") << "regular";
+    QTest::newRow("adversarial irregular records") << "adversarial";
+    QTest::newRow("repeated IMEIs") << "repeats";
+    QTest::newRow("more 15-digit runs than are indexed") << "windows";
+    QTest::newRow("empty history") << "empty";
+}
+
+// The index must answer exactly what the literal scan answers, for any record and any candidate.
+void TestHistoryFiles::indexedLookupEqualsLiteralScan()
+{
+    QFETCH(QString, scenario);
+    QRandomGenerator rng(2024);
+    QByteArray file = "#Date and time\t\t\tHistory IMEI\n";
+    auto randomImei = [&]() { return luhnImei(rng.bounded(Q_INT64_C(100000000000000))); };
+    auto date = [&]() {
+        return QStringLiteral("20%1-%2-%3 %4:%5:%6")
+            .arg(rng.bounded(100), 2, 10, QLatin1Char('0'))
+            .arg(rng.bounded(100), 2, 10, QLatin1Char('0'))
+            .arg(rng.bounded(100), 2, 10, QLatin1Char('0'))
+            .arg(rng.bounded(100), 2, 10, QLatin1Char('0'))
+            .arg(rng.bounded(100), 2, 10, QLatin1Char('0'))
+            .arg(rng.bounded(100), 2, 10, QLatin1Char('0'));
+    };
+    QStringList pool; // IMEIs that candidates are drawn from
+    for (int i = 0; i < 200; ++i)
+        pool << randomImei();
+    pool << QStringLiteral("000000000000000") << QStringLiteral("999999999999999");
+    auto regularText = [&](int count) {
+        QStringList imeis;
+        for (int k = 0; k < count; ++k)
+            imeis << (rng.bounded(3) == 0 ? pool.at(rng.bounded(int(pool.size()))) : randomImei());
+        return imeis.join(u',');
+    };
+    const int records = scenario == QLatin1String("empty") ? 0 : 1500;
+    for (int i = 0; i < records; ++i) {
+        QString line;
+        if (scenario == QLatin1String("regular")) {
+            line = date() + "\t\t" + regularText(1 + rng.bounded(4));
+        } else if (scenario == QLatin1String("repeats")) {
+            line = date() + "\t\t" + pool.at(i % 3) + "," + pool.at(3 + i % 2);
+        } else if (scenario == QLatin1String("windows")) {
+            // Long digit runs, 4082 runs of 15 digits a line: the last lines are past what is indexed.
+            QString digits;
+            for (int k = 0; k < 4096; ++k)
+                digits += QChar(u'0' + rng.bounded(10));
+            line = i % 2 == 0 ? digits : date() + "\t\t" + regularText(4);
+            if (i >= 1100)
+                break;
+        } else {
+            const QString a = pool.at(rng.bounded(int(pool.size())));
+            const QString b = pool.at(rng.bounded(int(pool.size())));
+            switch (rng.bounded(14)) {
+            case 0:
+                line = date() + "\t\t" + a.left(1 + rng.bounded(14));
+                break; // partial
+            case 1:
+                line = date() + "\t\t" + a + b.left(3);
+                break; // 18 digits
+            case 2:
+                line = date() + "\t\t" + a + "," + b + ",";
+                break; // trailing comma
+            case 3:
+                line = date() + "\t\t," + a;
+                break; // leading comma
+            case 4:
+                line = a + " " + b;
+                break; // no tab
+            case 5:
+                line = date() + "\t\t" + a + ",," + b;
+                break; // empty group
+            case 6:
+                line = date() + "\t\t" + regularText(5);
+                break; // five IMEIs
+            case 7:
+                line = date().replace(u'-', u'/') + "\t\t" + a;
+                break; // other date form
+            case 8:
+                line = date() + "\t\t" + a.left(7) + "x" + a.mid(7);
+                break; // letter inside
+            case 9:
+                line = date() + "\t\t" + b.right(9) + a + b.left(4);
+                break; // IMEI inside a run
+            case 10:
+                line = QString();
+                break; // empty line
+            case 11:
+                line = date() + "\t\t" + a + ";" + b + "\x01";
+                break; // garbage separators
+            case 12:
+                line = date() + "\t\t" + a.right(8) + "," + b.left(7);
+                break;
+            default:
+                line = date() + "\t\t" + regularText(1 + rng.bounded(4));
+                break;
+            }
+        }
+        file += line.toLatin1() + "\n";
+    }
+    const QString path = m_dir->filePath(QStringLiteral("imei_history.data"));
+    QVERIFY(writeBytes(path, file));
+    ImeiHistory history;
+    QVERIFY(::readImeiHistory(path, history));
+
+    // Oracle records straight from the lines, as the file format defines them.
+    QStringList texts;
+    const QList<QByteArray> lines = file.split('\n');
+    for (qsizetype i = 1; i + 1 < lines.size(); ++i) {
+        const QString line = QString::fromLatin1(lines.at(i));
+        const qsizetype first = line.indexOf(u'\t');
+        const ImeiHistoryRecord r = history.at(texts.size());
+        QCOMPARE(r.dateTime, first < 0 ? line : line.left(first));
+        QCOMPARE(r.imeis, first < 0 ? line : line.mid(line.lastIndexOf(u'\t') + 1));
+        texts << r.imeis;
+    }
+    QCOMPARE(history.size(), texts.size());
+
+    QStringList candidates{QString(),           QStringLiteral(","), QStringLiteral("\n"), QString(QChar(0x4e2d)),
+                           QStringLiteral("0"), QString(15, u'0'),   QString(15, u'9'),    QString(16, u'0')};
+    for (const QString &imei : pool) {
+        candidates << imei << imei.left(14) << imei.right(14) << imei.mid(3, 9) << imei + ","
+                   << "," + imei << imei.left(14) + "0" << imei + imei.left(1);
+    }
+    for (int i = 0; i < 300; ++i)
+        candidates << randomImei();
+    for (int i = 0; i < 1500 && !texts.isEmpty(); ++i) {
+        const QString &t = texts.at(rng.bounded(int(texts.size())));
+        if (t.isEmpty())
+            continue;
+        const int from = rng.bounded(int(t.size()));
+        const int length = rng.bounded(3) == 0 ? 15 : 1 + rng.bounded(40);
+        candidates << t.mid(from, length); // substrings across commas and 15-digit runs of irregular text
+    }
+    if (scenario == QLatin1String("windows")) {
+        // The literal oracle is slow over megabytes of digits: fewer candidates, most from the last lines.
+        std::shuffle(candidates.begin(), candidates.end(), rng);
+        candidates.resize(150);
+        for (int i = 0; i < 150; ++i) {
+            const QString &t = texts.at(texts.size() - 1 - rng.bounded(100));
+            candidates << t.mid(rng.bounded(int(t.size())), rng.bounded(2) == 0 ? 15 : 1 + rng.bounded(20));
+        }
+    }
+    for (const QString &candidate : std::as_const(candidates)) {
+        if (history.contains(candidate) != literalScan(texts, candidate))
+            QFAIL(qPrintable(QStringLiteral("disagrees on \"%1\"").arg(candidate)));
+    }
+    QCOMPARE(history.contains(QString()), !texts.isEmpty());
+}
+
+// Appends after loading go to the tail and, past its limit, into a rebuilt index.
+void TestHistoryFiles::lookupAfterAppendsAndRebuilds()
+{
+    ImeiHistory history;
+    QStringList texts;
+    QStringList written;
+    for (int i = 0; i < 4000; ++i) {
+        const QStringList set{luhnImei(10000000000000 + 8 * i), luhnImei(10000000000001 + 8 * i),
+                              luhnImei(10000000000002 + 8 * i), luhnImei(10000000000003 + 8 * i)};
+        const QString text = set.join(u',');
+        history.append(QStringLiteral("2024-03-05 19:08:09"), text);
+        texts << text;
+        written << set;
+        if (i % 1000 == 0) {
+            history.append(QStringLiteral("by hand"), QStringLiteral("12345678901234567890")); // irregular
+            texts << QStringLiteral("12345678901234567890");
+        }
+        QVERIFY(history.contains(set.at(3)));
+    }
+    for (const QString &imei : std::as_const(written))
+        QVERIFY(history.contains(imei));
+    for (int i = 0; i < 100; ++i) {
+        const QString absent = luhnImei(10000000000004 + 8 * i);
+        QCOMPARE(history.contains(absent), literalScan(texts, absent));
+    }
+    QVERIFY(history.contains(QStringLiteral("234567890123456")));
+    QVERIFY(history.contains(QStringLiteral("567890123456789")));
+    QVERIFY(!history.contains(QStringLiteral("567890123456780")));
+    QCOMPARE(history.at(0).dateTime, QStringLiteral("2024-03-05 19:08:09"));
+    QCOMPARE(history.at(1).imeis, QStringLiteral("12345678901234567890"));
+    QCOMPARE(history.at(history.size()).imeis, QString()); // out of range
+    // A text outside the 8-bit range is kept as it is.
+    history.append(QStringLiteral("2024-03-05 19:08:09"), QStringView(u"\u4e2d356938035643809").toString());
+    QVERIFY(history.contains(QStringView(u"\u4e2d3569").toString()));
+    QVERIFY(history.contains(QStringLiteral("356938035643809")));
+    history.clear();
+    QCOMPARE(history.size(), 0);
+    QVERIFY(!history.contains(written.at(0)));
+}
+
+void TestHistoryFiles::historyListMembership()
+{
+    HistoryList list;
+    QVERIFY(!list.contains(QString()));
+    for (int i = 0; i < 5000; ++i)
+        list.append(QStringLiteral("SN%1").arg(i, 17, 10, QLatin1Char('0')));
+    list.append(QString());
+    list.append(QStringLiteral("dup"));
+    list.append(QStringLiteral("dup"));
+    QCOMPARE(list.size(), 5003);
+    QCOMPARE(list.at(42), QStringLiteral("SN00000000000000042"));
+    QCOMPARE(list.at(-1), QString());
+    QVERIFY(list.contains(QStringLiteral("SN00000000000004999")));
+    QVERIFY(!list.contains(QStringLiteral("SN00000000000005000")));
+    QVERIFY(!list.contains(QStringLiteral("sn00000000000004999")));
+    QVERIFY(list.contains(QString()));
+    QVERIFY(list.contains(QStringLiteral("dup")));
+    list.clear();
+    QVERIFY(list.isEmpty());
+    QVERIFY(!list.contains(QStringLiteral("dup")));
+}
+
+QTEST_GUILESS_MAIN(TestHistoryFiles)
+#include "TestHistoryFiles.moc"
