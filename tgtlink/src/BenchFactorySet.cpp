@@ -69,7 +69,7 @@ FactorySet *CreateFactorySet(FlashInfo &flashInfo, TargetConnection *connection,
             return nullptr;
         QByteArray area;
         if (HandsetImage::readFactoryArea(c->imagePath(), header, area) == TGT_OK) {
-            const FactoryStore::Area parsed = FactoryStore::inspect(area);
+            const FactoryStore::Area parsed = FactoryStore::parseArea(area);
             const int newest = parsed.newest();
             if (newest >= 0 && parsed.slot[newest].record.stationMagic != magic)
                 return nullptr; // written for another station list
@@ -104,7 +104,7 @@ int BenchFactorySet::loadFromDevice(FlashProgram *programmer)
         rc = HandsetImage::readFactoryArea(m_connection->imagePath(), header, area);
     if (rc != TGT_OK)
         return rc;
-    const FactoryStore::Area parsed = FactoryStore::inspect(area);
+    const FactoryStore::Area parsed = FactoryStore::parseArea(area);
     const int newest = parsed.newest();
     if (newest < 0)
         return TGT_ERR_NO_FACTORY_DATA;

@@ -96,7 +96,7 @@ int slotCapacity(qint64 areaBytes)
     return int(areaBytes / 2) - SlotHeaderSize;
 }
 
-Area inspect(const QByteArray &area)
+Area parseArea(const QByteArray &area)
 {
     Area result;
     const qsizetype half = area.size() / 2;
@@ -128,7 +128,7 @@ int save(QFile &image, qint64 areaOffset, qint64 areaBytes, const FactoryRecord 
     const QByteArray current = image.read(areaBytes);
     if (current.size() != areaBytes)
         return TGT_ERR_IO;
-    const Area area = inspect(current);
+    const Area area = parseArea(current);
     const int newest = area.newest();
     const int target = newest == 0 ? 1 : 0;
     const quint64 sequence = newest < 0 ? 1 : area.slot[newest].sequence + 1;

@@ -28,7 +28,7 @@ struct Area
     int newest() const; // index of the newest valid copy, -1 when none (a blank handset)
 };
 
-Area inspect(const QByteArray &area);
+Area parseArea(const QByteArray &area);
 // Bytes of payload one copy can hold in an area of that size.
 int slotCapacity(qint64 areaBytes);
 // An area holding `record` as copy 0 with `sequence` (or blank, all 0xFF, when `record` is null).

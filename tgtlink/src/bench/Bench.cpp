@@ -282,7 +282,7 @@ bool Bench::read(const QString &port, BenchHandset &out, QString *error)
     h.userAreaSize = header.userAreaSize;
     h.factoryAreaBytes = header.factoryAreaBytes;
     h.userAreaBytes = header.userAreaBytes;
-    const FactoryStore::Area area = FactoryStore::inspect(factory);
+    const FactoryStore::Area area = FactoryStore::parseArea(factory);
     h.validCopies = int(area.slot[0].valid) + int(area.slot[1].valid);
     const int newest = area.newest();
     h.blank = newest < 0;
