@@ -8,8 +8,10 @@
 #include "shell/ManualViewer.h"
 #include "shell/MessageBoxes.h"
 
+#include "BenchFaults.h"
 #include "support/BenchFixture.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -110,6 +112,7 @@ private slots:
     void manuals();
     void aboutBoxes_data();
     void aboutBoxes();
+    void destroyedInTheMiddleOfACycle();
 
 private:
     // A window whose scanner has been stopped, so that only the test reports ports to it.
@@ -709,6 +712,32 @@ void TestMainWindow::aboutBoxes()
     QCOMPARE(lines.size(), 2);
     QCOMPARE(lines[0], firstLine);
     QVERIFY(lines[1].contains(QStringLiteral("2016-09-13")));
+}
+
+void TestMainWindow::destroyedInTheMiddleOfACycle()
+{
+    QVERIFY(m_bench->plug(QStringLiteral("USB1")));
+    const QByteArray scale = qgetenv("TGTLINK_DELAY_SCALE");
+    const auto restore = qScopeGuard([&] {
+        qputenv("TGTLINK_DELAY_SCALE", scale);
+        m_bench->unplug(QStringLiteral("USB1"));
+    });
+    qputenv("TGTLINK_DELAY_SCALE", "1");
+    QString error;
+    QVERIFY2(BenchFaults::setDelay(QStringLiteral("USB1"), QStringLiteral("connect"), 300, &error), qPrintable(error));
+
+    auto window = quietWindow();
+    window->worker()->setPauseFunction([](int) { QThread::msleep(1); });
+    window->settings().portName = QStringLiteral("USB1");
+    window->settings().operationMode = OpRead;
+    emit window->startWorker();
+    QTRY_VERIFY(window->worker()->isRunning());
+
+    // The destructor stops the cycle and ends the worker's thread; nothing hangs and nothing leaks.
+    QElapsedTimer timer;
+    timer.start();
+    window.reset();
+    QVERIFY2(timer.elapsed() < 5000, qPrintable(QString::number(timer.elapsed())));
 }
 
 QTEST_MAIN(TestMainWindow)
