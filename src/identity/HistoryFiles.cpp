@@ -11,6 +11,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QThread>
+
+#include <memory>
 
 // History files are 8-bit text in the locale's encoding; the identities the tool writes are ASCII.
 
@@ -68,6 +71,43 @@ inline bool isComment(QByteArrayView line)
     return line.contains('#');
 }
 
+// Files from this size on are read by two threads.
+constexpr qint64 ParallelLoadBytes = qint64(8) << 20;
+
+// The position just after the first line feed at or after `from`; -1 when there is none close by.
+qint64 lineStartAfter(QFile &file, qint64 from)
+{
+    if (!file.seek(from))
+        return -1;
+    const QByteArray block = file.read(HistoryLineReader::MaxLineLength * 4);
+    const qsizetype newline = block.indexOf('\n');
+    return newline < 0 ? -1 : from + newline + 1;
+}
+
+void readImeiLines(QIODevice &device, qint64 limit, ImeiHistory &history)
+{
+    HistoryLineReader reader(device, limit);
+    QByteArrayView line;
+    while (reader.next(line)) {
+        // The records the tool writes, date-time and two tabs before the IMEIs: no comment, no other tab.
+        if (line.size() > 21 && line.at(19) == '\t' && line.at(20) == '\t' &&
+            history.appendIfRegular(line.first(19), line.sliced(21)))
+            continue;
+        if (isComment(line))
+            continue;
+        // Date-time before the first tab, IMEI text after the last; without a tab the whole line is both.
+        const qsizetype firstTab = line.indexOf('\t');
+        if (firstTab < 0) {
+            history.appendEncoded(line, line);
+            continue;
+        }
+        qsizetype lastTab = line.size() - 1;
+        while (line.at(lastTab) != '\t')
+            --lastTab;
+        history.appendEncoded(line.first(firstTab), line.sliced(lastTab + 1));
+    }
+}
+
 } // namespace
 
 QString historyFilePath(int kind)
@@ -109,26 +149,26 @@ bool readImeiHistory(const QString &path, ImeiHistory &history)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
         return true; // an unreadable file yields an empty history
-    HistoryLineReader reader(file);
-    QByteArrayView line;
-    history.beginBulkLoad(file.size());
-    while (reader.next(line)) {
-        // The records the tool writes, date-time and two tabs before the IMEIs: no comment, no other tab.
-        if (line.size() > 21 && line.at(19) == '\t' && line.at(20) == '\t' &&
-            history.appendIfRegular(line.first(19), line.sliced(21)))
-            continue;
-        if (isComment(line))
-            continue;
-        // Date-time before the first tab, IMEI text after the last; without a tab the whole line is both.
-        const qsizetype firstTab = line.indexOf('\t');
-        if (firstTab < 0) {
-            history.appendEncoded(line, line);
-            continue;
-        }
-        qsizetype lastTab = line.size() - 1;
-        while (line.at(lastTab) != '\t')
-            --lastTab;
-        history.appendEncoded(line.first(firstTab), line.sliced(lastTab + 1));
+    const qint64 size = file.size();
+    history.beginBulkLoad(size);
+    // A big file is read in two halves at once, split at a line start; the second half's records are then
+    // moved behind the first's.
+    const qint64 split = size >= ParallelLoadBytes ? lineStartAfter(file, size / 2) : -1;
+    if (split > 0 && file.seek(0)) {
+        ImeiHistory second;
+        second.beginBulkLoad(size - split);
+        std::unique_ptr<QThread> helper(QThread::create([&path, &second, split] {
+            QFile part(path);
+            if (part.open(QIODevice::ReadOnly | QIODevice::Unbuffered) && part.seek(split))
+                readImeiLines(part, -1, second);
+        }));
+        helper->setObjectName(QStringLiteral("IMEI history reader"));
+        helper->start();
+        readImeiLines(file, split, history);
+        helper->wait();
+        history.takeRecordsOf(second);
+    } else if (file.seek(0)) {
+        readImeiLines(file, -1, history);
     }
     history.endBulkLoad();
     return true;

@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-HistoryLineReader::HistoryLineReader(QIODevice &device) : m_device(device)
+HistoryLineReader::HistoryLineReader(QIODevice &device, qint64 limit) : m_device(device), m_remaining(limit)
 {
     m_buffer.resize(ChunkSize + MaxLineLength + 2);
 }
@@ -71,9 +71,14 @@ bool HistoryLineReader::refill()
         std::memmove(data, data + m_begin, size_t(pending));
     m_begin = 0;
     m_end = pending;
-    const qint64 got = m_device.read(data + m_end, ChunkSize);
+    const qint64 wanted = m_remaining < 0 ? ChunkSize : qMin<qint64>(ChunkSize, m_remaining);
+    if (wanted == 0)
+        return false;
+    const qint64 got = m_device.read(data + m_end, wanted);
     if (got <= 0)
         return false;
     m_end += got;
+    if (m_remaining > 0)
+        m_remaining -= got;
     return true;
 }

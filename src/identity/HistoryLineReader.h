@@ -16,7 +16,8 @@ public:
     static constexpr qsizetype MaxLineLength = 4096;
     static constexpr qsizetype ChunkSize = 1 << 20;
 
-    explicit HistoryLineReader(QIODevice &device);
+    // Reads from the device's position on, at most `limit` bytes when it is not negative.
+    explicit HistoryLineReader(QIODevice &device, qint64 limit = -1);
 
     // The next line without its line end; false at the end of the device or on a read error. The view
     // stays valid until the next call.
@@ -30,6 +31,7 @@ private:
     QByteArray m_buffer;
     qsizetype m_begin = 0; // first byte not yet consumed
     qsizetype m_end = 0;   // one past the last byte read
+    qint64 m_remaining; // bytes still to read; negative: up to the end
     bool m_atEnd = false;
     bool m_discarding = false; // inside an over-long line, dropping bytes up to its line end
     qint64 m_skipped = 0;

@@ -1,11 +1,13 @@
 #include "identity/ImeiHistory.h"
 
 #include <QByteArrayMatcher>
+#include <QThread>
 #include <QtEndian>
 
 #include <algorithm>
 #include <cstring>
 #include <limits>
+#include <memory>
 #include <vector>
 
 // How the history is kept:
@@ -34,7 +36,8 @@ constexpr size_t TailLimit = 4096;             // values outside the index befor
 constexpr size_t MaxWindows = size_t(1) << 21; // runs of irregular records worth indexing
 constexpr quint64 Pow14 = 100000000000000ULL;
 constexpr qsizetype ScanChunk = 64 * 1024;
-constexpr quint32 LongBucket = 32; // a bucket this long holds repeats: they are dropped
+constexpr quint32 LongBucket = 32;               // a bucket this long holds repeats: they are dropped
+constexpr size_t ParallelValues = size_t(1) << 18; // index builds this big use a second thread
 
 // Bijective, so the index can hold mixed values and still compare exactly; it spreads the consecutive
 // IMEIs of a production run evenly over the buckets.
@@ -326,14 +329,30 @@ struct ImeiHistory::Data
     }
 
     void rebuild();
+    void takeRecordsOf(Data &other);
     bool scanRegular(const QString &candidate) const;
     bool scanIrregular(const QString &candidate) const;
 };
 
-// Radix sort of the mixed values by their top bits in two cache-friendly passes: first into at most
-// 1024 partitions, then each partition, small enough for the cache, into its buckets. A bucket far
-// longer than the average of four holds repeats (a pressure test records the same IMEIs over and over):
-// it is made unique so that lookups stay short.
+// Runs work(0) here and work(1) on a second thread when the job is big enough to repay the thread.
+template <typename Work> void inTwoParts(bool parallel, Work work)
+{
+    if (!parallel) {
+        work(0);
+        work(1);
+        return;
+    }
+    std::unique_ptr<QThread> helper(QThread::create([&work] { work(1); }));
+    helper->setObjectName(QStringLiteral("IMEI history index"));
+    helper->start();
+    work(0);
+    helper->wait();
+}
+
+// Radix sort of the mixed values by their top bits in two cache-friendly passes, each split over two
+// threads: first into at most 1024 partitions, then each partition, small enough for the cache, into
+// its buckets. A bucket far longer than the average of four holds repeats (a pressure test records the
+// same IMEIs over and over): it is made unique so that lookups stay short.
 void ImeiHistory::Data::rebuild()
 {
     tail.clear();
@@ -357,83 +376,133 @@ void ImeiHistory::Data::rebuild()
     const size_t inner = size_t(1) << innerBits;
     const int partitionShift = 64 - partitionBits;
     bucketShift = 64 - bits;
+    const bool parallel = n >= ParallelValues;
 
-    // Pass 1: by partition, straight into the index.
-    std::vector<size_t> cursor(partitions + 1, 0);
-    auto countAll = [&](const std::vector<quint64> &values, size_t count) {
-        for (size_t i = 0; i < count; ++i)
-            ++cursor[size_t(mix(values[i]) >> partitionShift) + 1];
-    };
-    countAll(imeis, indexedImeis);
-    countAll(windows, indexedWindows);
-    for (size_t p = 1; p <= partitions; ++p)
-        cursor[p] += cursor[p - 1];
-    std::vector<size_t> partitionStart(cursor.begin(), cursor.end());
+    // Value i of the index, IMEIs first, then the runs of irregular records.
+    auto valueAt = [this](size_t i) { return i < indexedImeis ? imeis[i] : windows[i - indexedImeis]; };
+    const size_t half = n / 2;
+    auto rangeOf = [&](int part) { return part == 0 ? std::make_pair(size_t(0), half) : std::make_pair(half, n); };
+
+    // Pass 1: by partition, straight into the index; each thread owns a slice of every partition.
+    std::vector<size_t> counts[2] = {std::vector<size_t>(partitions, 0), std::vector<size_t>(partitions, 0)};
+    inTwoParts(parallel, [&](int part) {
+        const auto [from, to] = rangeOf(part);
+        std::vector<size_t> &count = counts[part];
+        for (size_t i = from; i < to; ++i)
+            ++count[size_t(mix(valueAt(i)) >> partitionShift)];
+    });
+    std::vector<size_t> partitionStart(partitions + 1, 0);
+    std::vector<size_t> cursors[2] = {std::vector<size_t>(partitions), std::vector<size_t>(partitions)};
+    for (size_t p = 0; p < partitions; ++p) {
+        cursors[0][p] = partitionStart[p];
+        cursors[1][p] = partitionStart[p] + counts[0][p];
+        partitionStart[p + 1] = cursors[1][p] + counts[1][p];
+    }
     index.resize(n);
     quint64 *out = index.data();
-    auto scatterAll = [&](const std::vector<quint64> &values, size_t count) {
-        for (size_t i = 0; i < count; ++i) {
-            const quint64 m = mix(values[i]);
+    inTwoParts(parallel, [&](int part) {
+        const auto [from, to] = rangeOf(part);
+        std::vector<size_t> &cursor = cursors[part];
+        for (size_t i = from; i < to; ++i) {
+            const quint64 m = mix(valueAt(i));
             out[cursor[size_t(m >> partitionShift)]++] = m;
         }
-    };
-    scatterAll(imeis, indexedImeis);
-    scatterAll(windows, indexedWindows);
+    });
 
-    // Pass 2: each partition into its buckets, then sorted and made unique bucket by bucket, compacted
-    // towards the front.
+    // Pass 2: each partition into its buckets; long buckets made unique, which may leave the partition
+    // shorter (used[p] values kept at its front).
     directory.assign(partitions * inner + 1, 0);
-    std::vector<quint64> scratch;
-    std::vector<quint32> counts(inner + 1);
-    size_t write = 0;
+    std::vector<size_t> used(partitions, 0);
     const quint64 innerMask = inner - 1;
+    inTwoParts(parallel, [&](int part) {
+        std::vector<quint64> scratch;
+        std::vector<quint32> bucketStart(inner + 1);
+        std::vector<quint32> fill(inner);
+        const size_t firstPartition = part == 0 ? 0 : partitions / 2;
+        const size_t endPartition = part == 0 ? partitions / 2 : partitions;
+        for (size_t p = firstPartition; p < endPartition; ++p) {
+            const size_t begin = partitionStart[p];
+            const size_t size = partitionStart[p + 1] - begin;
+            quint32 *dir = directory.data() + p * inner;
+            quint64 *slice = out + begin;
+            scratch.assign(slice, slice + size);
+            std::fill(bucketStart.begin(), bucketStart.end(), 0);
+            for (quint64 m : scratch)
+                ++bucketStart[size_t((m >> bucketShift) & innerMask) + 1];
+            quint32 largest = 0;
+            for (size_t b = 1; b <= inner; ++b) {
+                largest = std::max(largest, bucketStart[b]);
+                bucketStart[b] += bucketStart[b - 1];
+            }
+            std::copy(bucketStart.begin(), bucketStart.end() - 1, fill.begin());
+            for (quint64 m : scratch)
+                slice[fill[size_t((m >> bucketShift) & innerMask)]++] = m;
+            if (largest <= LongBucket) {
+                for (size_t b = 0; b < inner; ++b)
+                    dir[b] = quint32(begin + bucketStart[b]);
+                used[p] = size;
+                continue;
+            }
+            size_t write = 0;
+            for (size_t b = 0; b < inner; ++b) {
+                dir[b] = quint32(begin + write);
+                quint64 *first = slice + bucketStart[b];
+                quint64 *last = slice + bucketStart[b + 1];
+                if (last - first > LongBucket) {
+                    std::sort(first, last);
+                    last = std::unique(first, last);
+                }
+                for (quint64 *it = first; it < last; ++it)
+                    slice[write++] = *it;
+            }
+            used[p] = write;
+        }
+    });
+
+    // Close the gaps that unique buckets left, if any.
+    size_t write = 0;
     for (size_t p = 0; p < partitions; ++p) {
         const size_t begin = partitionStart[p];
-        const size_t end = partitionStart[p + 1];
-        const size_t size = end - begin;
-        quint32 *dir = directory.data() + p * inner;
-        if (size == 0) {
+        if (write != begin) {
+            std::memmove(out + write, out + begin, used[p] * sizeof(quint64));
+            quint32 *dir = directory.data() + p * inner;
             for (size_t b = 0; b < inner; ++b)
-                dir[b] = quint32(write);
-            continue;
+                dir[b] = quint32(dir[b] - (begin - write));
         }
-        scratch.assign(index.begin() + qsizetype(begin), index.begin() + qsizetype(end));
-        std::fill(counts.begin(), counts.end(), 0);
-        for (quint64 m : scratch)
-            ++counts[size_t((m >> bucketShift) & innerMask) + 1];
-        for (size_t b = 1; b <= inner; ++b)
-            counts[b] += counts[b - 1];
-        quint64 *part = index.data() + begin;
-        {
-            std::vector<quint32> fill(counts.begin(), counts.end() - 1);
-            for (quint64 m : scratch)
-                part[fill[size_t((m >> bucketShift) & innerMask)]++] = m;
-        }
-        quint32 largest = 0;
-        for (size_t b = 0; b < inner; ++b)
-            largest = std::max(largest, counts[b + 1] - counts[b]);
-        if (write == begin && largest <= LongBucket) {
-            for (size_t b = 0; b < inner; ++b)
-                dir[b] = quint32(begin + counts[b]);
-            write = end;
-            continue;
-        }
-        for (size_t b = 0; b < inner; ++b) {
-            dir[b] = quint32(write);
-            quint64 *first = part + counts[b];
-            quint64 *last = part + counts[b + 1];
-            if (last - first > LongBucket) {
-                std::sort(first, last);
-                last = std::unique(first, last);
-            }
-            for (quint64 *it = first; it < last; ++it)
-                index[write++] = *it;
-        }
+        write += used[p];
     }
     directory[partitions * inner] = quint32(write);
     index.resize(write);
     if (write < n - n / 4)
         index.shrink_to_fit();
+}
+
+void ImeiHistory::Data::takeRecordsOf(Data &other)
+{
+    const quint32 imeiBase = quint32(imeis.size());
+    const quint32 irregularBase = quint32(irregular.size());
+    heads.insert(heads.end(), other.heads.begin(), other.heads.end());
+    refs.reserve(refs.size() + other.refs.size());
+    for (size_t i = 0; i < other.refs.size(); ++i)
+        refs.push_back(other.refs[i] + ((other.heads[i] >> CountShift) != 0 ? imeiBase : irregularBase));
+    imeis.insert(imeis.end(), other.imeis.begin(), other.imeis.end());
+    for (Irregular r : other.irregular) {
+        r.dateOffset += irregularDates.size();
+        r.imeiOffset += irregularImeis.size();
+        irregular.push_back(r);
+    }
+    irregularDates += other.irregularDates;
+    irregularImeis += other.irregularImeis;
+    const bool takeWindows = windows.size() + other.windows.size() <= MaxWindows;
+    if (takeWindows)
+        windows.insert(windows.end(), other.windows.begin(), other.windows.end());
+    windowsComplete = windowsComplete && other.windowsComplete && takeWindows; // else the literal scan covers them
+    for (quint64 v : other.imeis)
+        addValue(v);
+    if (takeWindows) {
+        for (quint64 v : other.windows)
+            addValue(v);
+    }
 }
 
 bool ImeiHistory::Data::scanRegular(const QString &candidate) const
@@ -559,6 +628,14 @@ void ImeiHistory::beginBulkLoad(qint64 sizeHint)
     d->heads.reserve(d->heads.size() + records);
     d->refs.reserve(d->refs.size() + records);
     d->imeis.reserve(d->imeis.size() + imeis);
+}
+
+void ImeiHistory::takeRecordsOf(ImeiHistory &other)
+{
+    if (&other == this)
+        return;
+    d->takeRecordsOf(*other.d);
+    other.clear();
 }
 
 void ImeiHistory::endBulkLoad()

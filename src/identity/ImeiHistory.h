@@ -39,6 +39,8 @@ public:
     // IMEIs joined by commas; otherwise appends nothing and returns false.
     bool appendIfRegular(QByteArrayView dateTime, QByteArrayView imeis);
     void endBulkLoad();
+    // Moves the records of `other` behind these, leaving `other` empty: a file loaded in parts.
+    void takeRecordsOf(ImeiHistory &other);
 
 private:
     struct Data;

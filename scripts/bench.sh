@@ -1,0 +1,9 @@
+#!/usr/bin/env bash
+# Builds the benchmarks (RelWithDebInfo, in build/) and runs them. Each prints one figure a line as
+# "name: value unit", with the reference figures of the same run beside ours.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/install-deps.sh
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+cmake --build build --target ImeiHistoryBenchmark -j"$(nproc)"
+build/bench/ImeiHistoryBenchmark
