@@ -28,6 +28,7 @@ private slots:
 
     void lockIsExclusive_data();
     void lockIsExclusive();
+    void lockNotInheritedByChildren();
     void secondInstanceRefused();
     void killedInstanceDoesNotBlock();
     void findsFilesBesideExecutable();
@@ -107,6 +108,24 @@ void TestStartup::lockIsExclusive()
     QVERIFY(second.tryLock()); // released with its holder
     QFile::remove(SingleInstanceLock(name).location());
     QFile::remove(SingleInstanceLock(name + QStringLiteral("-other")).location());
+}
+
+void TestStartup::lockNotInheritedByChildren()
+{
+    // A manual viewer started by the tool outlives it; it must not keep the next start out.
+    const QString name = QStringLiteral("TestStartup-") + QUuid::createUuid().toString(QUuid::WithoutBraces);
+    auto holder = std::make_unique<SingleInstanceLock>(name);
+    QVERIFY(holder->tryLock());
+    QProcess child;
+    child.start(QStringLiteral("/bin/sleep"), {QStringLiteral("30")});
+    QVERIFY(child.waitForStarted());
+    holder.reset();
+    SingleInstanceLock next(name);
+    const bool locked = next.tryLock();
+    child.kill();
+    child.waitForFinished();
+    QVERIFY(locked);
+    QFile::remove(next.location());
 }
 
 void TestStartup::secondInstanceRefused()
