@@ -173,12 +173,14 @@ int writeHeader(const QString &path, const HandsetHeader &header)
     return TGT_OK;
 }
 
-int create(const QString &path, const HandsetHeader &header, const QByteArray &factoryArea, QString *error)
+int create(const QString &path, const HandsetHeader &header, const QByteArray &factoryArea, const QByteArray &userArea,
+           QString *error)
 {
     const QString problem = checkHeader(header);
-    if (!problem.isEmpty() || factoryArea.size() != qsizetype(header.factoryAreaBytes)) {
+    if (!problem.isEmpty() || factoryArea.size() != qsizetype(header.factoryAreaBytes) ||
+        (!userArea.isEmpty() && userArea.size() != qsizetype(header.userAreaBytes))) {
         if (error)
-            *error = problem.isEmpty() ? QStringLiteral("factory area has the wrong size") : problem;
+            *error = problem.isEmpty() ? QStringLiteral("an area has the wrong size") : problem;
         return TGT_ERR_INVALID_ARGUMENT;
     }
     QSaveFile file(path);
@@ -188,7 +190,7 @@ int create(const QString &path, const HandsetHeader &header, const QByteArray &f
         return TGT_ERR_IO;
     }
     const QByteArray head = encodeHeader(header);
-    const QByteArray user(qsizetype(header.userAreaBytes), char(0xFF));
+    const QByteArray user = userArea.isEmpty() ? QByteArray(qsizetype(header.userAreaBytes), char(0xFF)) : userArea;
     if (file.write(head) != head.size() || file.write(factoryArea) != factoryArea.size() ||
         file.write(user) != user.size() || !file.commit()) {
         if (error)

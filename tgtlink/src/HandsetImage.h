@@ -44,6 +44,8 @@ int readUserArea(const QString &path, const HandsetHeader &header, QByteArray &a
 // Rewrites the header in place.
 int writeHeader(const QString &path, const HandsetHeader &header);
 // A whole new image, written atomically: the handset appears complete or not at all.
-int create(const QString &path, const HandsetHeader &header, const QByteArray &factoryArea, QString *error);
+// `userArea` may be empty for an erased one.
+int create(const QString &path, const HandsetHeader &header, const QByteArray &factoryArea, const QByteArray &userArea,
+           QString *error);
 
 } // namespace HandsetImage

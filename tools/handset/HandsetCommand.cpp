@@ -176,6 +176,7 @@ QString HandsetCommand::usage()
                "      --imei V (up to 4 times)  --mbsn V  --psn V  --bt V\n"
                "      --station NAME=pass|fail (repeatable)  --station-magic N   factory data to write\n"
                "      --blank                  no factory data (the default)\n"
+               "      --erased                 an erased user area (default: it holds user data)\n"
                "  unplug PORT                  remove the handset\n"
                "  list [--json]                plugged handsets\n"
                "  show PORT [--json]           everything the handset holds\n"
@@ -330,6 +331,8 @@ int HandsetCommand::plug(QStringList args)
             dataGiven = true;
         } else if (opt == QLatin1String("--blank")) {
             blankAsked = true;
+        } else if (opt == QLatin1String("--erased")) {
+            h.userAreaErased = true;
         } else {
             return fail(QStringLiteral("plug: unknown option \"%1\"").arg(opt), 2);
         }

@@ -224,7 +224,12 @@ bool Bench::plug(const BenchHandset &h, QString *error)
         return false;
     }
     FaultStore::clear(h.port, QString(), nullptr); // faults of an earlier handset of that name do not carry over
-    return HandsetImage::create(BenchPaths::imagePath(h.kind, h.port), header, area, error) == TGT_OK;
+    QByteArray user;
+    if (!h.userAreaErased) {
+        const QByteArray pattern("user data of the handset\n");
+        user = pattern.repeated(qsizetype(h.userAreaBytes) / pattern.size() + 1).left(qsizetype(h.userAreaBytes));
+    }
+    return HandsetImage::create(BenchPaths::imagePath(h.kind, h.port), header, area, user, error) == TGT_OK;
 }
 
 bool Bench::unplug(const QString &port, QString *error)
