@@ -27,9 +27,11 @@ struct BenchHandset
 
     bool blank = true; // no factory data at all; otherwise `factory` is written as the current copy
     BenchFactoryData factory;
+    // Every user-area byte is 0xFF. Plugged with false, the user area holds user data (a fixed pattern), so
+    // that an erase shows.
+    bool userAreaErased = false;
 
     // Read back only.
-    int validCopies = 0;         // factory-data copies that pass their checks (0 to 2)
-    bool userAreaErased = false; // every user-area byte is 0xFF
-    bool inUse = false;          // a connection holds the handset
+    int validCopies = 0; // factory-data copies that pass their checks (0 to 2)
+    bool inUse = false;  // a connection holds the handset
 };
