@@ -120,6 +120,7 @@ private slots:
     void indexedLookupEqualsLiteralScan_data();
     void indexedLookupEqualsLiteralScan();
     void lookupAfterAppendsAndRebuilds();
+    void bigFileLoadsInOrder();
     void historyListMembership();
 
 private:
@@ -798,6 +799,49 @@ void TestHistoryFiles::lookupAfterAppendsAndRebuilds()
     history.clear();
     QCOMPARE(history.size(), 0);
     QVERIFY(!history.contains(written.at(0)));
+}
+
+// A big file is read in two parts at once and its index built on two threads: the records keep their
+// order and every lookup still agrees with the scan.
+void TestHistoryFiles::bigFileLoadsInOrder()
+{
+    QRandomGenerator rng(77);
+    QByteArray file = "#Date and time\t\t\tHistory IMEI\n";
+    QStringList dates;
+    QStringList texts;
+    for (int i = 0; file.size() < (qint64(10) << 20); ++i) {
+        QString date = QStringLiteral("2024-01-01 00:00:%1").arg(i % 60, 2, 10, QLatin1Char('0'));
+        QStringList imeis;
+        for (int k = 0; k < 4; ++k)
+            imeis << luhnImei(rng.bounded(Q_INT64_C(100000000000000)));
+        QString text = imeis.join(u',');
+        if (i % 97 == 0) {
+            text = imeis.at(0) + QStringLiteral(" hand ") + QString::number(i); // irregular, in both halves
+            date = QStringLiteral("d%1").arg(i);
+        }
+        file += (date + "\t\t" + text).toLatin1() + "\n";
+        dates << date;
+        texts << text;
+    }
+    const QString path = m_dir->filePath(QStringLiteral("big.data"));
+    QVERIFY(writeBytes(path, file));
+    ImeiHistory history;
+    QVERIFY(::readImeiHistory(path, history));
+    QCOMPARE(history.size(), texts.size());
+    for (qsizetype i = 0; i < texts.size(); ++i) {
+        const ImeiHistoryRecord r = history.at(i);
+        if (r.dateTime != dates.at(i) || r.imeis != texts.at(i))
+            QFAIL(qPrintable(QStringLiteral("record %1 differs: %2 %3").arg(i).arg(r.dateTime, r.imeis)));
+    }
+    for (int i = 0; i < 40; ++i) {
+        const QString &t = texts.at(rng.bounded(int(texts.size())));
+        const QString present = t.mid(16 * rng.bounded(3), 15);
+        QVERIFY(history.contains(present));
+        const QString absent = luhnImei(rng.bounded(Q_INT64_C(100000000000000)));
+        QCOMPARE(history.contains(absent), literalScan(texts, absent));
+        const QString part = t.mid(rng.bounded(int(t.size())), 1 + rng.bounded(20));
+        QCOMPARE(history.contains(part), literalScan(texts, part));
+    }
 }
 
 void TestHistoryFiles::historyListMembership()

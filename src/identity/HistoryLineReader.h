@@ -31,7 +31,7 @@ private:
     QByteArray m_buffer;
     qsizetype m_begin = 0; // first byte not yet consumed
     qsizetype m_end = 0;   // one past the last byte read
-    qint64 m_remaining; // bytes still to read; negative: up to the end
+    qint64 m_remaining;    // bytes still to read; negative: up to the end
     bool m_atEnd = false;
     bool m_discarding = false; // inside an over-long line, dropping bytes up to its line end
     qint64 m_skipped = 0;

@@ -36,7 +36,7 @@ constexpr size_t TailLimit = 4096;             // values outside the index befor
 constexpr size_t MaxWindows = size_t(1) << 21; // runs of irregular records worth indexing
 constexpr quint64 Pow14 = 100000000000000ULL;
 constexpr qsizetype ScanChunk = 64 * 1024;
-constexpr quint32 LongBucket = 32;               // a bucket this long holds repeats: they are dropped
+constexpr quint32 LongBucket = 32;                 // a bucket this long holds repeats: they are dropped
 constexpr size_t ParallelValues = size_t(1) << 18; // index builds this big use a second thread
 
 // Bijective, so the index can hold mixed values and still compare exactly; it spreads the consecutive
