@@ -110,8 +110,6 @@ private slots:
     void closeConfirmation();
     void manuals_data();
     void manuals();
-    void aboutBoxes_data();
-    void aboutBoxes();
     void destroyedInTheMiddleOfACycle();
 
 private:
@@ -678,40 +676,6 @@ void TestMainWindow::manuals()
     } else {
         QCOMPARE(QFileInfo(desktopOpened).absoluteFilePath(), QFileInfo(path(opened)).absoluteFilePath());
     }
-}
-
-void TestMainWindow::aboutBoxes_data()
-{
-    QTest::addColumn<bool>("f2"); // the F2 key, else the About action
-    QTest::addColumn<QString>("title");
-    QTest::addColumn<QString>("firstLine");
-
-    QTest::newRow("about action") << false << "About IMEI Write tool"
-                                  << "KVX imei write tool v10.00.01-g415aec77";
-    QTest::newRow("F2") << true << "About KVX Write IMEI tool"
-                        << "KVX Write IMEI tool v10.00.01-g415aec77";
-}
-
-void TestMainWindow::aboutBoxes()
-{
-    QFETCH(bool, f2);
-    QFETCH(QString, title);
-    QFETCH(QString, firstLine);
-
-    auto window = quietWindow();
-    useEnglish(*window);
-    MessageBoxes::setNextAnswer(QMessageBox::Ok);
-    if (f2)
-        QTest::keyRelease(window.get(), Qt::Key_F2);
-    else
-        window->findChild<QAction *>(QStringLiteral("aboutAction"))->trigger();
-    const auto boxes = MessageBoxes::takeRecords();
-    QCOMPARE(boxes.size(), 1);
-    QCOMPARE(boxes[0].title, title);
-    const QStringList lines = boxes[0].text.split(QLatin1Char('\n'));
-    QCOMPARE(lines.size(), 2);
-    QCOMPARE(lines[0], firstLine);
-    QVERIFY(lines[1].contains(QStringLiteral("2016-09-13")));
 }
 
 void TestMainWindow::destroyedInTheMiddleOfACycle()
