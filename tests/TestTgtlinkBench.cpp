@@ -228,20 +228,31 @@ private slots:
         QVERIFY(second);
     }
 
-    void lockOfADeadProcessDoesNotBlock()
+    // A lock file left by a process that is gone does not block; one of a live process does.
+    void lockLeftBehind_data()
     {
+        QTest::addColumn<bool>("holderAlive");
+        QTest::newRow("dead holder") << false;
+        QTest::newRow("live holder") << true;
+    }
+    void lockLeftBehind()
+    {
+        QFETCH(bool, holderAlive);
         BenchFixture bench;
         QVERIFY(bench.plug());
-        QProcess gone;
-        gone.start(QStringLiteral("true"));
-        QVERIFY(gone.waitForFinished());
-        const qint64 pid = gone.processId() > 0 ? gone.processId() : 999999;
+        qint64 pid = QCoreApplication::applicationPid();
+        if (!holderAlive) {
+            QProcess gone;
+            gone.start(QStringLiteral("true"));
+            QVERIFY(gone.waitForFinished());
+            pid = gone.processId() > 0 ? gone.processId() : 999999;
+        }
         QDir().mkpath(bench.benchDir() + QStringLiteral("/.side"));
-        QVERIFY(
-            writeFile(bench.benchDir() + QStringLiteral("/.side/USB1.lock"),
-                      QByteArray::number(pid) + "\nTestTgtlinkBench\n" + QSysInfo::machineHostName().toUtf8() + "\n"));
+        const QByteArray app = QFileInfo(QCoreApplication::applicationFilePath()).fileName().toUtf8();
+        QVERIFY(writeFile(bench.benchDir() + QStringLiteral("/.side/USB1.lock"),
+                          QByteArray::number(pid) + '\n' + app + '\n' + QSysInfo::machineHostName().toUtf8() + '\n'));
         std::unique_ptr<TargetConnection> connection(CreateTargetConnection(QStringLiteral("USB1")));
-        QVERIFY(connection);
+        QCOMPARE(connection != nullptr, !holderAlive);
     }
 
     void noHandsetNoConnection_data()
