@@ -176,13 +176,25 @@ private slots:
         }
         QCOMPARE(load(path).number, 2);
 
-        const QString nowhere = dir.filePath(QStringLiteral("missing-dir/ImeiSN.ini"));
+        // A first save creates the missing folder.
+        const QString fresh = dir.filePath(QStringLiteral("new/cfg/ImeiSN.ini"));
         {
-            SettingLoader saver(nowhere, false);
+            SettingLoader saver(fresh, false);
+            saver.beginGroup(QStringLiteral("ImeiSN"));
             int number = 3;
             saver.value(QStringLiteral("number"), number);
         }
-        QVERIFY(!QFile::exists(nowhere));
+        QCOMPARE(load(fresh).number, 3);
+
+        // A file that cannot be replaced (a folder stands there) is reported and left alone.
+        const QString blocked = dir.filePath(QStringLiteral("blocked.ini"));
+        QVERIFY(QDir().mkpath(blocked));
+        {
+            SettingLoader saver(blocked, false);
+            int number = 4;
+            saver.value(QStringLiteral("number"), number);
+        }
+        QVERIFY(QFileInfo(blocked).isDir());
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList({"ImeiSN.ini"}));
     }
 };

@@ -61,6 +61,9 @@ void syncDirectory(const QString &path)
 
 bool replaceAtomically(const QString &path, const QByteArray &bytes)
 {
+    // Like QSettings itself, a missing folder (cfg/ on a first run) is created.
+    if (!QDir().mkpath(QFileInfo(path).absolutePath()))
+        return false;
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return false;
