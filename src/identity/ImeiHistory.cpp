@@ -1,5 +1,7 @@
 #include "identity/ImeiHistory.h"
 
+#include "identity/LargeArrayAllocator.h"
+
 #include <QByteArrayMatcher>
 #include <QThread>
 #include <QtEndian>
@@ -24,6 +26,8 @@
 //   index is rebuilt.
 
 namespace {
+
+template <typename T> using LargeArray = std::vector<T, LargeArrayAllocator<T>>;
 
 constexpr qsizetype ImeiLength = 15;
 constexpr qsizetype DateLength = 19; // yyyy-MM-dd hh:mm:ss
@@ -232,18 +236,18 @@ struct ImeiHistory::Data
         qsizetype imeiLength;
     };
 
-    std::vector<quint64> heads; // regular: IMEI count << CountShift | date digits; irregular: 0
-    std::vector<quint32> refs;  // regular: first IMEI in imeis; irregular: number in irregular
-    std::vector<quint64> imeis; // IMEIs of the regular records, in record order
+    LargeArray<quint64> heads; // regular: IMEI count << CountShift | date digits; irregular: 0
+    LargeArray<quint32> refs;  // regular: first IMEI in imeis; irregular: number in irregular
+    LargeArray<quint64> imeis; // IMEIs of the regular records, in record order
     std::vector<Irregular> irregular;
     QString irregularDates;
-    QString irregularImeis;       // every text followed by a line feed, which keeps matches apart
-    std::vector<quint64> windows; // runs of 15 digits inside irregular IMEI texts
-    bool windowsComplete = true;  // false once some irregular record's runs were left out
+    QString irregularImeis;      // every text followed by a line feed, which keeps matches apart
+    LargeArray<quint64> windows; // runs of 15 digits inside irregular IMEI texts
+    bool windowsComplete = true; // false once some irregular record's runs were left out
 
     // The index covers imeis[0, indexedImeis) and windows[0, indexedWindows).
-    std::vector<quint64> index;     // mixed values, grouped by bucket, no duplicates within one
-    std::vector<quint32> directory; // bucket b is index[directory[b], directory[b + 1])
+    LargeArray<quint64> index;     // mixed values, grouped by bucket, no duplicates within one
+    LargeArray<quint32> directory; // bucket b is index[directory[b], directory[b + 1])
     int bucketShift = 64;
     size_t indexedImeis = 0;
     size_t indexedWindows = 0;
