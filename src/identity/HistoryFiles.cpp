@@ -150,10 +150,10 @@ bool readImeiHistory(const QString &path, ImeiHistory &history)
     if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
         return true; // an unreadable file yields an empty history
     const qint64 size = file.size();
-    history.beginBulkLoad(size);
     // A big file is read in two halves at once, split at a line start; the second half's records are then
     // moved behind the first's.
     const qint64 split = size >= ParallelLoadBytes ? lineStartAfter(file, size / 2) : -1;
+    history.beginBulkLoad(split > 0 ? split : size);
     if (split > 0 && file.seek(0)) {
         ImeiHistory second;
         second.beginBulkLoad(size - split);

@@ -1,7 +1,5 @@
 #include "identity/ImeiHistory.h"
 
-#include "identity/LargeArrayAllocator.h"
-
 #include <QByteArrayMatcher>
 #include <QThread>
 #include <QtEndian>
@@ -11,6 +9,10 @@
 #include <limits>
 #include <memory>
 #include <vector>
+
+#ifdef Q_OS_LINUX
+#include <sys/mman.h>
+#endif
 
 // How the history is kept:
 // - A regular record, the kind the tool writes (a "yyyy-MM-dd hh:mm:ss" date-time and one to four
@@ -27,7 +29,19 @@
 
 namespace {
 
-template <typename T> using LargeArray = std::vector<T, LargeArrayAllocator<T>>;
+// Big arrays on huge pages where the system offers them: a long history otherwise costs tens of
+// thousands of page faults to fill. Only a hint; elsewhere nothing happens.
+template <typename T> void reserveOnHugePages(std::vector<T> &v, size_t count)
+{
+    v.reserve(count);
+#ifdef Q_OS_LINUX
+    constexpr uintptr_t HugePage = uintptr_t(2) << 20;
+    const uintptr_t begin = (reinterpret_cast<uintptr_t>(v.data() + v.size()) + HugePage - 1) & ~(HugePage - 1);
+    const uintptr_t end = reinterpret_cast<uintptr_t>(v.data() + v.capacity()) & ~(HugePage - 1);
+    if (end > begin)
+        ::madvise(reinterpret_cast<void *>(begin), end - begin, MADV_HUGEPAGE);
+#endif
+}
 
 constexpr qsizetype ImeiLength = 15;
 constexpr qsizetype DateLength = 19; // yyyy-MM-dd hh:mm:ss
@@ -236,18 +250,28 @@ struct ImeiHistory::Data
         qsizetype imeiLength;
     };
 
-    LargeArray<quint64> heads; // regular: IMEI count << CountShift | date digits; irregular: 0
-    LargeArray<quint32> refs;  // regular: first IMEI in imeis; irregular: number in irregular
-    LargeArray<quint64> imeis; // IMEIs of the regular records, in record order
-    std::vector<Irregular> irregular;
-    QString irregularDates;
-    QString irregularImeis;      // every text followed by a line feed, which keeps matches apart
-    LargeArray<quint64> windows; // runs of 15 digits inside irregular IMEI texts
-    bool windowsComplete = true; // false once some irregular record's runs were left out
+    // Records in file order, in one or more parts: a file loaded in parts keeps them as they were filled,
+    // without copying. Appends go to the last part.
+    struct Part
+    {
+        std::vector<quint64> heads; // regular: IMEI count << CountShift | date digits; irregular: 0
+        std::vector<quint32> refs;  // regular: first IMEI in imeis; irregular: number in irregular
+        std::vector<quint64> imeis; // IMEIs of the regular records, in record order
+        std::vector<Irregular> irregular;
+        QString irregularDates;
+        QString irregularImeis;    // every text followed by a line feed, which keeps matches apart
+        qsizetype firstRecord = 0; // records in the parts before
+    };
 
-    // The index covers imeis[0, indexedImeis) and windows[0, indexedWindows).
-    LargeArray<quint64> index;     // mixed values, grouped by bucket, no duplicates within one
-    LargeArray<quint32> directory; // bucket b is index[directory[b], directory[b + 1])
+    std::vector<Part> parts = std::vector<Part>(1);
+    qsizetype records = 0;
+    size_t imeiCount = 0;         // IMEIs of all parts
+    std::vector<quint64> windows; // runs of 15 digits inside irregular IMEI texts
+    bool windowsComplete = true;  // false once some irregular record's runs were left out
+
+    // The index covers the first indexedImeis IMEIs of the parts, in order, and windows[0, indexedWindows).
+    std::vector<quint64> index;     // mixed values, grouped by bucket, no duplicates within one
+    std::vector<quint32> directory; // bucket b is index[directory[b], directory[b + 1])
     int bucketShift = 64;
     size_t indexedImeis = 0;
     size_t indexedWindows = 0;
@@ -275,8 +299,12 @@ struct ImeiHistory::Data
             return true;
         if (!bulk)
             return false;
-        return std::find(imeis.begin() + qsizetype(indexedImeis), imeis.end(), value) != imeis.end() ||
-               std::find(windows.begin() + qsizetype(indexedWindows), windows.end(), value) != windows.end();
+        // While loading, what is not indexed yet is scanned.
+        for (const Part &part : parts) {
+            if (std::find(part.imeis.begin(), part.imeis.end(), value) != part.imeis.end())
+                return true;
+        }
+        return std::find(windows.begin(), windows.end(), value) != windows.end();
     }
 
     void addValue(quint64 value)
@@ -296,24 +324,29 @@ struct ImeiHistory::Data
 
     void appendRegular(quint64 date, const quint64 (&values)[MaxImeisPerRecord], int count)
     {
-        heads.push_back((quint64(count) << CountShift) | date);
-        refs.push_back(quint32(imeis.size()));
+        Part &part = parts.back();
+        part.heads.push_back((quint64(count) << CountShift) | date);
+        part.refs.push_back(quint32(part.imeis.size()));
+        ++records;
+        imeiCount += size_t(count);
         for (int k = 0; k < count; ++k) {
-            imeis.push_back(values[k]);
+            part.imeis.push_back(values[k]);
             addValue(values[k]);
         }
     }
 
     template <typename DateText, typename ImeiText> void appendIrregular(DateText date, ImeiText imeiText)
     {
-        Irregular r{irregularDates.size(), irregularImeis.size(), date.size(), imeiText.size()};
-        irregularDates.append(date);
-        irregularImeis.append(imeiText);
-        irregularImeis.append(QLatin1Char('\n'));
-        heads.push_back(0);
-        refs.push_back(quint32(irregular.size()));
-        irregular.push_back(r);
-        indexWindows(irregularImeis.constData() + r.imeiOffset, r.imeiLength);
+        Part &part = parts.back();
+        Irregular r{part.irregularDates.size(), part.irregularImeis.size(), date.size(), imeiText.size()};
+        part.irregularDates.append(date);
+        part.irregularImeis.append(imeiText);
+        part.irregularImeis.append(QLatin1Char('\n'));
+        part.heads.push_back(0);
+        part.refs.push_back(quint32(part.irregular.size()));
+        part.irregular.push_back(r);
+        ++records;
+        indexWindows(part.irregularImeis.constData() + r.imeiOffset, r.imeiLength);
     }
 
     void indexWindows(const QChar *text, qsizetype size)
@@ -330,6 +363,30 @@ struct ImeiHistory::Data
             windows.push_back(v);
             addValue(v);
         });
+    }
+
+    const Part &partOf(qsizetype record) const
+    {
+        size_t p = parts.size() - 1;
+        while (p > 0 && parts[p].firstRecord > record)
+            --p;
+        return parts[p];
+    }
+
+    // Calls fn(value) for values [from, to) of the index's sequence: the IMEIs of all parts, then the runs.
+    template <typename Fn> void forEachValue(size_t from, size_t to, Fn fn) const
+    {
+        size_t offset = 0;
+        auto span = [&](const std::vector<quint64> &values, size_t count) {
+            const size_t begin = std::max(from, offset);
+            const size_t end = std::min(to, offset + count);
+            for (size_t i = begin; i < end; ++i)
+                fn(values[i - offset]);
+            offset += count;
+        };
+        for (const Part &part : parts)
+            span(part.imeis, part.imeis.size());
+        span(windows, indexedWindows);
     }
 
     void rebuild();
@@ -363,7 +420,7 @@ void ImeiHistory::Data::rebuild()
     tail.shrink_to_fit();
     index.clear();
     index.shrink_to_fit();
-    indexedImeis = imeis.size();
+    indexedImeis = imeiCount;
     indexedWindows = windows.size();
     const size_t n = indexedImeis + indexedWindows;
     directory.clear();
@@ -382,8 +439,6 @@ void ImeiHistory::Data::rebuild()
     bucketShift = 64 - bits;
     const bool parallel = n >= ParallelValues;
 
-    // Value i of the index, IMEIs first, then the runs of irregular records.
-    auto valueAt = [this](size_t i) { return i < indexedImeis ? imeis[i] : windows[i - indexedImeis]; };
     const size_t half = n / 2;
     auto rangeOf = [&](int part) { return part == 0 ? std::make_pair(size_t(0), half) : std::make_pair(half, n); };
 
@@ -392,8 +447,7 @@ void ImeiHistory::Data::rebuild()
     inTwoParts(parallel, [&](int part) {
         const auto [from, to] = rangeOf(part);
         std::vector<size_t> &count = counts[part];
-        for (size_t i = from; i < to; ++i)
-            ++count[size_t(mix(valueAt(i)) >> partitionShift)];
+        forEachValue(from, to, [&](quint64 v) { ++count[size_t(mix(v) >> partitionShift)]; });
     });
     std::vector<size_t> partitionStart(partitions + 1, 0);
     std::vector<size_t> cursors[2] = {std::vector<size_t>(partitions), std::vector<size_t>(partitions)};
@@ -402,15 +456,16 @@ void ImeiHistory::Data::rebuild()
         cursors[1][p] = partitionStart[p] + counts[0][p];
         partitionStart[p + 1] = cursors[1][p] + counts[1][p];
     }
+    reserveOnHugePages(index, n);
     index.resize(n);
     quint64 *out = index.data();
     inTwoParts(parallel, [&](int part) {
         const auto [from, to] = rangeOf(part);
         std::vector<size_t> &cursor = cursors[part];
-        for (size_t i = from; i < to; ++i) {
-            const quint64 m = mix(valueAt(i));
+        forEachValue(from, to, [&](quint64 v) {
+            const quint64 m = mix(v);
             out[cursor[size_t(m >> partitionShift)]++] = m;
-        }
+        });
     });
 
     // Pass 2: each partition into its buckets; long buckets made unique, which may leave the partition
@@ -483,30 +538,31 @@ void ImeiHistory::Data::rebuild()
 
 void ImeiHistory::Data::takeRecordsOf(Data &other)
 {
-    const quint32 imeiBase = quint32(imeis.size());
-    const quint32 irregularBase = quint32(irregular.size());
-    heads.insert(heads.end(), other.heads.begin(), other.heads.end());
-    refs.reserve(refs.size() + other.refs.size());
-    for (size_t i = 0; i < other.refs.size(); ++i)
-        refs.push_back(other.refs[i] + ((other.heads[i] >> CountShift) != 0 ? imeiBase : irregularBase));
-    imeis.insert(imeis.end(), other.imeis.begin(), other.imeis.end());
-    for (Irregular r : other.irregular) {
-        r.dateOffset += irregularDates.size();
-        r.imeiOffset += irregularImeis.size();
-        irregular.push_back(r);
+    if (records == 0)
+        parts.clear();
+    for (Part &part : other.parts) {
+        if (part.heads.empty())
+            continue;
+        part.firstRecord = records;
+        records += qsizetype(part.heads.size());
+        imeiCount += part.imeis.size();
+        parts.push_back(std::move(part));
+        if (!bulk) {
+            for (quint64 v : parts.back().imeis)
+                addValue(v);
+        }
     }
-    irregularDates += other.irregularDates;
-    irregularImeis += other.irregularImeis;
+    if (parts.empty())
+        parts.resize(1);
     const bool takeWindows = windows.size() + other.windows.size() <= MaxWindows;
-    if (takeWindows)
-        windows.insert(windows.end(), other.windows.begin(), other.windows.end());
-    windowsComplete = windowsComplete && other.windowsComplete && takeWindows; // else the literal scan covers them
-    for (quint64 v : other.imeis)
-        addValue(v);
     if (takeWindows) {
-        for (quint64 v : other.windows)
-            addValue(v);
+        windows.insert(windows.end(), other.windows.begin(), other.windows.end());
+        if (!bulk) {
+            for (quint64 v : other.windows)
+                addValue(v);
+        }
     }
+    windowsComplete = windowsComplete && other.windowsComplete && takeWindows; // else the literal scan covers them
 }
 
 bool ImeiHistory::Data::scanRegular(const QString &candidate) const
@@ -534,45 +590,53 @@ bool ImeiHistory::Data::scanRegular(const QString &candidate) const
         used = 0;
         return found;
     };
-    if (!hasComma) {
-        // Without a comma the candidate lies inside one IMEI: every IMEI on a line of its own.
-        for (quint64 v : imeis) {
-            writeImei(out + used, v);
-            out[used + ImeiLength] = '\n';
-            used += ImeiLength + 1;
+    for (const Part &part : parts) {
+        if (!hasComma) {
+            // Without a comma the candidate lies inside one IMEI: every IMEI on a line of its own.
+            for (quint64 v : part.imeis) {
+                writeImei(out + used, v);
+                out[used + ImeiLength] = '\n';
+                used += ImeiLength + 1;
+                if (used >= ScanChunk && flushed())
+                    return true;
+            }
+            continue;
+        }
+        for (size_t i = 0; i < part.heads.size(); ++i) {
+            const int count = int(part.heads[i] >> CountShift);
+            if (count == 0)
+                continue;
+            const quint64 *v = part.imeis.data() + part.refs[i];
+            for (int k = 0; k < count; ++k) {
+                if (k > 0)
+                    out[used++] = ',';
+                writeImei(out + used, v[k]);
+                used += ImeiLength;
+            }
+            out[used++] = '\n';
             if (used >= ScanChunk && flushed())
                 return true;
         }
-        return used > 0 && flushed();
-    }
-    for (size_t i = 0; i < heads.size(); ++i) {
-        const int count = int(heads[i] >> CountShift);
-        if (count == 0)
-            continue;
-        const quint64 *v = imeis.data() + refs[i];
-        for (int k = 0; k < count; ++k) {
-            if (k > 0)
-                out[used++] = ',';
-            writeImei(out + used, v[k]);
-            used += ImeiLength;
-        }
-        out[used++] = '\n';
-        if (used >= ScanChunk && flushed())
-            return true;
     }
     return used > 0 && flushed();
 }
 
 bool ImeiHistory::Data::scanIrregular(const QString &candidate) const
 {
-    if (irregular.empty())
-        return false;
-    if (!candidate.contains(QLatin1Char('\n')))
-        return QStringView(irregularImeis).indexOf(candidate) >= 0;
-    // A line feed in the candidate could match across the separators: search record by record.
-    for (const Irregular &r : irregular) {
-        if (QStringView(irregularImeis).mid(r.imeiOffset, r.imeiLength).contains(candidate))
-            return true;
+    const bool lineFeed = candidate.contains(QLatin1Char('\n'));
+    for (const Part &part : parts) {
+        if (part.irregular.empty())
+            continue;
+        if (!lineFeed) {
+            if (QStringView(part.irregularImeis).indexOf(candidate) >= 0)
+                return true;
+            continue;
+        }
+        // A line feed in the candidate could match across the separators: search record by record.
+        for (const Irregular &r : part.irregular) {
+            if (QStringView(part.irregularImeis).mid(r.imeiOffset, r.imeiLength).contains(candidate))
+                return true;
+        }
     }
     return false;
 }
@@ -596,7 +660,7 @@ bool ImeiHistory::appendIfRegular(QByteArrayView dateTime, QByteArrayView imeis)
     quint64 values[MaxImeisPerRecord];
     int count = 0;
     // The 32-bit references end past four thousand million IMEIs; later records are kept as text.
-    const bool refFits = d->imeis.size() < size_t(std::numeric_limits<quint32>::max()) - MaxImeisPerRecord;
+    const bool refFits = d->parts.back().imeis.size() < size_t(std::numeric_limits<quint32>::max()) - MaxImeisPerRecord;
     if (!refFits || !parseDate(dateTime, date) || !parseImeis(imeis, values, count))
         return false;
     d->appendRegular(date, values, count);
@@ -629,9 +693,10 @@ void ImeiHistory::beginBulkLoad(qint64 sizeHint)
     const size_t bytes = size_t(qMax<qint64>(sizeHint, 0));
     const size_t records = std::min<size_t>(bytes / size_t(DateLength + 2 + ImeiLength + 1), cap);
     const size_t imeis = std::min<size_t>(bytes / size_t(ImeiLength + 1), cap);
-    d->heads.reserve(d->heads.size() + records);
-    d->refs.reserve(d->refs.size() + records);
-    d->imeis.reserve(d->imeis.size() + imeis);
+    Data::Part &part = d->parts.back();
+    reserveOnHugePages(part.heads, part.heads.size() + records);
+    reserveOnHugePages(part.refs, part.refs.size() + records);
+    reserveOnHugePages(part.imeis, part.imeis.size() + imeis);
 }
 
 void ImeiHistory::takeRecordsOf(ImeiHistory &other)
@@ -650,26 +715,29 @@ void ImeiHistory::endBulkLoad()
 
 qsizetype ImeiHistory::size() const
 {
-    return qsizetype(d->heads.size());
+    return d->records;
 }
 
 ImeiHistoryRecord ImeiHistory::at(qsizetype index) const
 {
     if (index < 0 || index >= size())
         return {};
-    const quint64 head = d->heads[size_t(index)];
-    const quint32 ref = d->refs[size_t(index)];
+    const Data::Part &part = d->partOf(index);
+    const size_t local = size_t(index - part.firstRecord);
+    const quint64 head = part.heads[local];
+    const quint32 ref = part.refs[local];
     const int count = int(head >> CountShift);
     if (count == 0) {
-        const Data::Irregular &r = d->irregular[ref];
-        return {d->irregularDates.mid(r.dateOffset, r.dateLength), d->irregularImeis.mid(r.imeiOffset, r.imeiLength)};
+        const Data::Irregular &r = part.irregular[ref];
+        return {part.irregularDates.mid(r.dateOffset, r.dateLength),
+                part.irregularImeis.mid(r.imeiOffset, r.imeiLength)};
     }
     char text[MaxRegularText];
     qsizetype used = 0;
     for (int k = 0; k < count; ++k) {
         if (k > 0)
             text[used++] = ',';
-        writeImei(text + used, d->imeis[ref + size_t(k)]);
+        writeImei(text + used, part.imeis[ref + size_t(k)]);
         used += ImeiLength;
     }
     return {unpackDate(head & DateMask), QString::fromLatin1(text, used)};
@@ -678,7 +746,7 @@ ImeiHistoryRecord ImeiHistory::at(qsizetype index) const
 bool ImeiHistory::contains(const QString &candidate) const
 {
     if (candidate.isEmpty())
-        return !d->heads.empty(); // the empty text is part of every text
+        return d->records > 0; // the empty text is part of every text
     if (candidate.size() == ImeiLength) {
         const auto *p = reinterpret_cast<const char16_t *>(candidate.utf16());
         quint64 value = 0;
