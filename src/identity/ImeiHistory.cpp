@@ -113,7 +113,8 @@ inline bool parseImei(const char *p, quint64 &value)
     const quint64 b = load8(p + 7);
     if (!eightDigits(a) || !eightDigits(b))
         return false;
-    value = parseEight(a) * 10000000ULL + parseEight(b) % 10000000ULL;
+    // b starts with the last digit of a: counted as 0 there.
+    value = parseEight(a) * 10000000ULL + parseEight((b & ~quint64(0xFF)) | 0x30);
     return true;
 #else
     quint64 v = 0;
