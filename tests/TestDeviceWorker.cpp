@@ -120,6 +120,18 @@ private:
         }
         return nullptr;
     }
+    // Runs `action` on the cycle's own thread, in the middle of it, when the worker emits the line `text`.
+    template <typename Action> void onLine(const QString &text, Action action)
+    {
+        connect(
+            m_worker.get(),
+            qOverload<const QString &, const QColor &, const QColor &>(&FPDoverARizWorker::workerStatus), this,
+            [text, action](const QString &t) {
+                if (t == text)
+                    action();
+            },
+            Qt::DirectConnection);
+    }
     void verifyFailedAndReleased()
     {
         QCOMPARE(m_finish->count(), 1);
@@ -705,14 +717,7 @@ private slots:
     {
         QVERIFY(plug(handset()));
         prepareWrite();
-        connect(
-            m_worker.get(),
-            qOverload<const QString &, const QColor &, const QColor &>(&FPDoverARizWorker::workerStatus), this,
-            [this](const QString &t) {
-                if (t == QLatin1String("Init flash information ..."))
-                    m_worker->requestStop();
-            },
-            Qt::DirectConnection); // on the cycle's own thread, in the middle of it
+        onLine(QStringLiteral("Init flash information ..."), [this] { m_worker->requestStop(); });
         m_worker->start();
         QCOMPARE(m_wrStatus, QVector<int>({2, 1}));
         QCOMPARE(m_finish->count(), 0);
@@ -778,14 +783,8 @@ private slots:
     {
         QVERIFY(plug(handset()));
         prepareWrite();
-        connect(
-            m_worker.get(),
-            qOverload<const QString &, const QColor &, const QColor &>(&FPDoverARizWorker::workerStatus), this,
-            [](const QString &t) {
-                if (t == QLatin1String("Begin to read information from flash ..."))
-                    Bench::unplug(QStringLiteral("USB1"));
-            },
-            Qt::DirectConnection); // unplug in the middle of the cycle
+        onLine(QStringLiteral("Begin to read information from flash ..."),
+               [] { Bench::unplug(QStringLiteral("USB1")); });
         m_worker->start();
         QCOMPARE(m_finish->at(0).at(0).toBool(), false);
         QCOMPARE(m_lines.last().text, QStringLiteral("Stop exited"));
@@ -810,14 +809,7 @@ private slots:
     {
         QVERIFY(plug(handset()));
         prepareWrite();
-        connect(
-            m_worker.get(),
-            qOverload<const QString &, const QColor &, const QColor &>(&FPDoverARizWorker::workerStatus), this,
-            [this](const QString &t) {
-                if (t == QLatin1String("Init flash information ..."))
-                    m_settings->portName = QStringLiteral("USB9");
-            },
-            Qt::DirectConnection);
+        onLine(QStringLiteral("Init flash information ..."), [this] { m_settings->portName = QStringLiteral("USB9"); });
         m_worker->start();
         QCOMPARE(m_finish->at(0).at(0).toBool(), true);
         QVERIFY(find(QStringLiteral("Close port USB1")));
