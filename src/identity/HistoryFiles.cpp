@@ -88,7 +88,11 @@ void readImeiLines(QIODevice &device, qint64 limit, ImeiHistory &history)
 {
     HistoryLineReader reader(device, limit);
     QByteArrayView line;
-    while (reader.next(line)) {
+    for (;;) {
+        // The records the tool writes, straight from the reader's buffer; any other line comes through next().
+        reader.consume(history.appendRegularLines(reader.pending()));
+        if (!reader.next(line))
+            break;
         // The records the tool writes, date-time and two tabs before the IMEIs: no comment, no other tab.
         if (line.size() > 21 && line.at(19) == '\t' && line.at(20) == '\t' &&
             history.appendIfRegular(line.first(19), line.sliced(21)))

@@ -22,6 +22,14 @@ public:
     // The next line without its line end; false at the end of the device or on a read error. The view
     // stays valid until the next call.
     bool next(QByteArrayView &line);
+    // The bytes read and not yet taken, from the start of the next line on (empty inside an over-long line):
+    // a caller that recognises whole lines there takes them with consume() and leaves the rest to next().
+    QByteArrayView pending() const
+    {
+        return m_discarding ? QByteArrayView() : QByteArrayView(m_buffer.constData() + m_begin, m_end - m_begin);
+    }
+    // Takes the first `bytes` bytes of pending(), which end just after a line feed.
+    void consume(qsizetype bytes) { m_begin += bytes; }
     qint64 skippedLines() const { return m_skipped; }
 
 private:

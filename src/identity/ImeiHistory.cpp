@@ -5,9 +5,11 @@
 #include <QtEndian>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <limits>
 #include <memory>
+#include <type_traits>
 #include <vector>
 
 #ifdef Q_OS_LINUX
@@ -31,17 +33,83 @@ namespace {
 
 // Big arrays on huge pages where the system offers them: a long history otherwise costs tens of
 // thousands of page faults to fill. Only a hint; elsewhere nothing happens.
+void adviseHugePages(void *data, size_t bytes)
+{
+#ifdef Q_OS_LINUX
+    constexpr uintptr_t HugePage = uintptr_t(2) << 20;
+    const uintptr_t begin = (reinterpret_cast<uintptr_t>(data) + HugePage - 1) & ~(HugePage - 1);
+    const uintptr_t end = (reinterpret_cast<uintptr_t>(data) + bytes) & ~(HugePage - 1);
+    if (end > begin)
+        ::madvise(reinterpret_cast<void *>(begin), end - begin, MADV_HUGEPAGE);
+#else
+    Q_UNUSED(data);
+    Q_UNUSED(bytes);
+#endif
+}
+
 template <typename T> void reserveOnHugePages(std::vector<T> &v, size_t count)
 {
     v.reserve(count);
-#ifdef Q_OS_LINUX
-    constexpr uintptr_t HugePage = uintptr_t(2) << 20;
-    const uintptr_t begin = (reinterpret_cast<uintptr_t>(v.data() + v.size()) + HugePage - 1) & ~(HugePage - 1);
-    const uintptr_t end = reinterpret_cast<uintptr_t>(v.data() + v.capacity()) & ~(HugePage - 1);
-    if (end > begin)
-        ::madvise(reinterpret_cast<void *>(begin), end - begin, MADV_HUGEPAGE);
-#endif
+    adviseHugePages(v.data() + v.size(), (v.capacity() - v.size()) * sizeof(T));
 }
+
+// A growable array of plain values whose new elements are left uninitialised: filling a big history
+// writes each element once instead of zeroing it first.
+template <typename T> class RawArray final
+{
+    static_assert(std::is_trivially_copyable_v<T>);
+
+public:
+    RawArray() = default;
+    RawArray(RawArray &&other) noexcept { *this = std::move(other); }
+    RawArray &operator=(RawArray &&other) noexcept
+    {
+        std::swap(m_data, other.m_data);
+        std::swap(m_size, other.m_size);
+        std::swap(m_capacity, other.m_capacity);
+        return *this;
+    }
+    ~RawArray() { std::free(m_data); }
+
+    size_t size() const { return m_size; }
+    bool empty() const { return m_size == 0; }
+    size_t capacity() const { return m_capacity; }
+    T *data() { return m_data; }
+    const T *data() const { return m_data; }
+    const T *begin() const { return m_data; }
+    const T *end() const { return m_data + m_size; }
+    T &operator[](size_t i) { return m_data[i]; }
+    const T &operator[](size_t i) const { return m_data[i]; }
+
+    void reserve(size_t count)
+    {
+        if (count <= m_capacity)
+            return;
+        T *grown = static_cast<T *>(std::realloc(static_cast<void *>(m_data), count * sizeof(T)));
+        Q_CHECK_PTR(grown);
+        m_data = grown;
+        m_capacity = count;
+        adviseHugePages(m_data + m_size, (m_capacity - m_size) * sizeof(T));
+    }
+    // Room for `count` more elements, written through the pointer returned and then taken by grow().
+    T *room(size_t count)
+    {
+        if (m_size + count > m_capacity)
+            reserve(std::max({m_size + count, 2 * m_capacity, size_t(64)}));
+        return m_data + m_size;
+    }
+    void grow(size_t count) { m_size += count; }
+    void push_back(T value)
+    {
+        *room(1) = value;
+        ++m_size;
+    }
+
+private:
+    T *m_data = nullptr;
+    size_t m_size = 0;
+    size_t m_capacity = 0;
+};
 
 constexpr qsizetype ImeiLength = 15;
 constexpr qsizetype DateLength = 19; // yyyy-MM-dd hh:mm:ss
@@ -53,6 +121,8 @@ constexpr int DatePositions[14] = {0, 1, 2, 3, 5, 6, 8, 9, 11, 12, 14, 15, 17, 1
 constexpr size_t TailLimit = 4096;             // values outside the index before it is rebuilt
 constexpr size_t MaxWindows = size_t(1) << 21; // runs of irregular records worth indexing
 constexpr quint64 Pow14 = 100000000000000ULL;
+// The 32-bit references end past four thousand million IMEIs; later records are kept as text.
+constexpr size_t RefLimit = size_t(std::numeric_limits<quint32>::max()) - MaxImeisPerRecord;
 constexpr qsizetype ScanChunk = 64 * 1024;
 constexpr quint32 LongBucket = 32;                 // a bucket this long holds repeats: they are dropped
 constexpr size_t ParallelValues = size_t(1) << 18; // index builds this big use a second thread
@@ -255,9 +325,9 @@ struct ImeiHistory::Data
     // without copying. Appends go to the last part.
     struct Part
     {
-        std::vector<quint64> heads; // regular: IMEI count << CountShift | date digits; irregular: 0
-        std::vector<quint32> refs;  // regular: first IMEI in imeis; irregular: number in irregular
-        std::vector<quint64> imeis; // IMEIs of the regular records, in record order
+        RawArray<quint64> heads; // regular: IMEI count << CountShift | date digits; irregular: 0
+        RawArray<quint32> refs;  // regular: first IMEI in imeis; irregular: number in irregular
+        RawArray<quint64> imeis; // IMEIs of the regular records, in record order
         std::vector<Irregular> irregular;
         QString irregularDates;
         QString irregularImeis;    // every text followed by a line feed, which keeps matches apart
@@ -336,6 +406,53 @@ struct ImeiHistory::Data
         }
     }
 
+    // The regular record lines at the front of the text, each ending in a line feed with or without a
+    // carriage return before it; returns the bytes they took. Parses in place, without looking for line ends
+    // first: a line that is not regular, or is cut by the end of the text, stops it.
+    qsizetype appendRegularLines(const char *text, qsizetype size)
+    {
+        constexpr qsizetype ShortestLine = DateLength + 2 + ImeiLength + 1;
+        Part &part = parts.back();
+        const char *p = text;
+        const char *const end = text + size;
+        while (end - p >= ShortestLine && part.imeis.size() < RefLimit) {
+            quint64 date = 0;
+            if (p[DateLength] != '\t' || p[DateLength + 1] != '\t' || !parseDate(QByteArrayView(p, DateLength), date))
+                break;
+            quint64 *values = part.imeis.room(MaxImeisPerRecord);
+            const char *group = p + DateLength + 2;
+            const char *next = nullptr;
+            int count = 0;
+            while (end - group > ImeiLength && parseImei(group, values[count])) {
+                ++count;
+                const char c = group[ImeiLength];
+                if (c == '\n') {
+                    next = group + ImeiLength + 1;
+                } else if (c == '\r') {
+                    if (end - group > ImeiLength + 1 && group[ImeiLength + 1] == '\n')
+                        next = group + ImeiLength + 2;
+                } else if (c == ',' && count < MaxImeisPerRecord) {
+                    group += ImeiLength + 1;
+                    continue;
+                }
+                break;
+            }
+            if (!next)
+                break;
+            part.heads.push_back((quint64(count) << CountShift) | date);
+            part.refs.push_back(quint32(part.imeis.size()));
+            part.imeis.grow(size_t(count));
+            ++records;
+            imeiCount += size_t(count);
+            if (!bulk) {
+                for (int k = 0; k < count; ++k)
+                    addValue(values[k]);
+            }
+            p = next;
+        }
+        return p - text;
+    }
+
     template <typename DateText, typename ImeiText> void appendIrregular(DateText date, ImeiText imeiText)
     {
         Part &part = parts.back();
@@ -378,7 +495,7 @@ struct ImeiHistory::Data
     template <typename Fn> void forEachValue(size_t from, size_t to, Fn fn) const
     {
         size_t offset = 0;
-        auto span = [&](const std::vector<quint64> &values, size_t count) {
+        auto span = [&](const auto &values, size_t count) {
             const size_t begin = std::max(from, offset);
             const size_t end = std::min(to, offset + count);
             for (size_t i = begin; i < end; ++i)
@@ -660,8 +777,7 @@ bool ImeiHistory::appendIfRegular(QByteArrayView dateTime, QByteArrayView imeis)
     quint64 date = 0;
     quint64 values[MaxImeisPerRecord];
     int count = 0;
-    // The 32-bit references end past four thousand million IMEIs; later records are kept as text.
-    const bool refFits = d->parts.back().imeis.size() < size_t(std::numeric_limits<quint32>::max()) - MaxImeisPerRecord;
+    const bool refFits = d->parts.back().imeis.size() < RefLimit;
     if (!refFits || !parseDate(dateTime, date) || !parseImeis(imeis, values, count))
         return false;
     d->appendRegular(date, values, count);
@@ -686,6 +802,11 @@ void ImeiHistory::appendEncoded(QByteArrayView dateTime, QByteArrayView imeis)
         d->appendIrregular(QString::fromLocal8Bit(dateTime), QString::fromLocal8Bit(imeis));
 }
 
+qsizetype ImeiHistory::appendRegularLines(QByteArrayView text)
+{
+    return d->appendRegularLines(text.data(), text.size());
+}
+
 void ImeiHistory::beginBulkLoad(qint64 sizeHint)
 {
     d->bulk = true;
@@ -695,9 +816,9 @@ void ImeiHistory::beginBulkLoad(qint64 sizeHint)
     const size_t records = std::min<size_t>(bytes / size_t(DateLength + 2 + ImeiLength + 1), cap);
     const size_t imeis = std::min<size_t>(bytes / size_t(ImeiLength + 1), cap);
     Data::Part &part = d->parts.back();
-    reserveOnHugePages(part.heads, part.heads.size() + records);
-    reserveOnHugePages(part.refs, part.refs.size() + records);
-    reserveOnHugePages(part.imeis, part.imeis.size() + imeis);
+    part.heads.reserve(part.heads.size() + records);
+    part.refs.reserve(part.refs.size() + records);
+    part.imeis.reserve(part.imeis.size() + imeis);
 }
 
 void ImeiHistory::takeRecordsOf(ImeiHistory &other)

@@ -38,6 +38,9 @@ public:
     // Appends the record when it is regular, a "yyyy-MM-dd hh:mm:ss" date-time and one to four 15-digit
     // IMEIs joined by commas; otherwise appends nothing and returns false.
     bool appendIfRegular(QByteArrayView dateTime, QByteArrayView imeis);
+    // Appends the regular record lines at the front of a history file's text, each ending in a line feed;
+    // returns the bytes they took. The first line that is not one is left to the caller.
+    qsizetype appendRegularLines(QByteArrayView text);
     void endBulkLoad();
     // Moves the records of `other` behind these, leaving `other` empty: a file loaded in parts.
     void takeRecordsOf(ImeiHistory &other);
