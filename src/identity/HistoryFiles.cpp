@@ -84,31 +84,31 @@ qint64 lineStartAfter(QFile &file, qint64 from)
     return newline < 0 ? -1 : from + newline + 1;
 }
 
-void readImeiLines(QIODevice &device, qint64 limit, ImeiHistory &history)
+void readImeiLines(QIODevice &device, qint64 limit, ImeiHistory &history, int slice)
 {
     HistoryLineReader reader(device, limit);
     QByteArrayView line;
     for (;;) {
         // The records the tool writes, straight from the reader's buffer; any other line comes through next().
-        reader.consume(history.appendRegularLines(reader.pending()));
+        reader.consume(history.appendRegularLines(reader.pending(), slice));
         if (!reader.next(line))
             break;
         // The records the tool writes, date-time and two tabs before the IMEIs: no comment, no other tab.
         if (line.size() > 21 && line.at(19) == '\t' && line.at(20) == '\t' &&
-            history.appendIfRegular(line.first(19), line.sliced(21)))
+            history.appendIfRegular(line.first(19), line.sliced(21), slice))
             continue;
         if (isComment(line))
             continue;
         // Date-time before the first tab, IMEI text after the last; without a tab the whole line is both.
         const qsizetype firstTab = line.indexOf('\t');
         if (firstTab < 0) {
-            history.appendEncoded(line, line);
+            history.appendEncoded(line, line, slice);
             continue;
         }
         qsizetype lastTab = line.size() - 1;
         while (line.at(lastTab) != '\t')
             --lastTab;
-        history.appendEncoded(line.first(firstTab), line.sliced(lastTab + 1));
+        history.appendEncoded(line.first(firstTab), line.sliced(lastTab + 1), slice);
     }
 }
 
@@ -154,25 +154,28 @@ bool readImeiHistory(const QString &path, ImeiHistory &history)
     if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
         return true; // an unreadable file yields an empty history
     const qint64 size = file.size();
-    // A big file is read in two halves at once, split at a line start; the second half's records are then
-    // moved behind the first's.
+    // A big file is read in two slices at once, split at a line start; the index is sorted as they are parsed.
     const qint64 split = size >= ParallelLoadBytes ? lineStartAfter(file, size / 2) : -1;
-    history.beginBulkLoad(split > 0 ? split : size);
     if (split > 0 && file.seek(0)) {
-        ImeiHistory second;
-        second.beginBulkLoad(size - split);
-        std::unique_ptr<QThread> helper(QThread::create([&path, &second, split] {
+        history.beginBulkLoad(split, size - split);
+        bool secondRead = false;
+        std::unique_ptr<QThread> helper(QThread::create([&path, &history, &secondRead, split] {
             QFile part(path);
-            if (part.open(QIODevice::ReadOnly | QIODevice::Unbuffered) && part.seek(split))
-                readImeiLines(part, -1, second);
+            secondRead = part.open(QIODevice::ReadOnly | QIODevice::Unbuffered) && part.seek(split);
+            if (secondRead)
+                readImeiLines(part, -1, history, 1);
         }));
         helper->setObjectName(QStringLiteral("IMEI history reader"));
         helper->start();
-        readImeiLines(file, split, history);
+        readImeiLines(file, split, history, 0);
         helper->wait();
-        history.takeRecordsOf(second);
-    } else if (file.seek(0)) {
-        readImeiLines(file, -1, history);
+        // The second slice could not be opened on its own: read here rather than lose its records.
+        if (!secondRead && file.seek(split))
+            readImeiLines(file, -1, history, 1);
+    } else {
+        history.beginBulkLoad(size);
+        if (file.seek(0))
+            readImeiLines(file, -1, history, 0);
     }
     history.endBulkLoad();
     return true;

@@ -31,26 +31,53 @@
 
 namespace {
 
-// Big arrays on huge pages where the system offers them: a long history otherwise costs tens of
-// thousands of page faults to fill. Only a hint; elsewhere nothing happens.
-void adviseHugePages(void *data, size_t bytes)
+// Storage of the big arrays, the one place that asks the system for memory itself. On Linux a big block
+// is mapped on its own, aligned to huge pages and advised onto them: filling a long history in small pages
+// costs tens of thousands of page faults, and the allocator's own choice (its heap or a mapping, by a
+// threshold it moves as blocks are freed) would decide that differently from one load to the next.
+// Elsewhere the blocks come from malloc.
+constexpr size_t HugePage = size_t(2) << 20;
+constexpr size_t MappedBytes = HugePage / 2; // blocks from this size on are mapped
+
+size_t blockBytes(size_t bytes)
 {
-#ifdef Q_OS_LINUX
-    constexpr uintptr_t HugePage = uintptr_t(2) << 20;
-    const uintptr_t begin = (reinterpret_cast<uintptr_t>(data) + HugePage - 1) & ~(HugePage - 1);
-    const uintptr_t end = (reinterpret_cast<uintptr_t>(data) + bytes) & ~(HugePage - 1);
-    if (end > begin)
-        ::madvise(reinterpret_cast<void *>(begin), end - begin, MADV_HUGEPAGE);
-#else
-    Q_UNUSED(data);
-    Q_UNUSED(bytes);
-#endif
+    return bytes >= MappedBytes ? (bytes + HugePage - 1) & ~(HugePage - 1) : bytes;
 }
 
-template <typename T> void reserveOnHugePages(std::vector<T> &v, size_t count)
+void *allocateBlock(size_t bytes)
 {
-    v.reserve(count);
-    adviseHugePages(v.data() + v.size(), (v.capacity() - v.size()) * sizeof(T));
+#ifdef Q_OS_LINUX
+    if (bytes >= MappedBytes) {
+        const size_t size = blockBytes(bytes);
+        void *raw = ::mmap(nullptr, size + HugePage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (raw == MAP_FAILED)
+            return nullptr;
+        const uintptr_t begin = reinterpret_cast<uintptr_t>(raw);
+        const uintptr_t aligned = (begin + HugePage - 1) & ~(HugePage - 1);
+        if (aligned > begin)
+            ::munmap(raw, aligned - begin);
+        if (begin + HugePage > aligned)
+            ::munmap(reinterpret_cast<void *>(aligned + size), begin + HugePage - aligned);
+        ::madvise(reinterpret_cast<void *>(aligned), size, MADV_HUGEPAGE); // only a hint
+        return reinterpret_cast<void *>(aligned);
+    }
+#endif
+    return std::malloc(bytes);
+}
+
+void releaseBlock(void *block, size_t bytes)
+{
+    if (!block)
+        return;
+#ifdef Q_OS_LINUX
+    if (bytes >= MappedBytes) {
+        ::munmap(block, blockBytes(bytes));
+        return;
+    }
+#else
+    Q_UNUSED(bytes);
+#endif
+    std::free(block);
 }
 
 // A growable array of plain values whose new elements are left uninitialised: filling a big history
@@ -69,7 +96,7 @@ public:
         std::swap(m_capacity, other.m_capacity);
         return *this;
     }
-    ~RawArray() { std::free(m_data); }
+    ~RawArray() { releaseBlock(m_data, m_capacity * sizeof(T)); }
 
     size_t size() const { return m_size; }
     bool empty() const { return m_size == 0; }
@@ -85,11 +112,7 @@ public:
     {
         if (count <= m_capacity)
             return;
-        T *grown = static_cast<T *>(std::realloc(static_cast<void *>(m_data), count * sizeof(T)));
-        Q_CHECK_PTR(grown);
-        m_data = grown;
-        m_capacity = count;
-        adviseHugePages(m_data + m_size, (m_capacity - m_size) * sizeof(T));
+        moveTo(count);
     }
     // Room for `count` more elements, written through the pointer returned and then taken by grow().
     T *room(size_t count)
@@ -99,6 +122,17 @@ public:
         return m_data + m_size;
     }
     void grow(size_t count) { m_size += count; }
+    void resizeUninitialised(size_t count)
+    {
+        reserve(count);
+        m_size = count;
+    }
+    void shrinkToFit()
+    {
+        if (blockBytes(m_size * sizeof(T)) < blockBytes(m_capacity * sizeof(T)))
+            moveTo(m_size);
+    }
+
     void push_back(T value)
     {
         *room(1) = value;
@@ -106,6 +140,19 @@ public:
     }
 
 private:
+    // Into a block of `count` elements (all of a mapped block's room used), keeping the elements.
+    void moveTo(size_t count)
+    {
+        const size_t bytes = blockBytes(count * sizeof(T));
+        T *block = count == 0 ? nullptr : static_cast<T *>(allocateBlock(bytes));
+        Q_CHECK_PTR(count == 0 || block);
+        if (m_size > 0)
+            std::memcpy(static_cast<void *>(block), m_data, m_size * sizeof(T));
+        releaseBlock(m_data, m_capacity * sizeof(T));
+        m_data = block;
+        m_capacity = bytes / sizeof(T);
+    }
+
     T *m_data = nullptr;
     size_t m_size = 0;
     size_t m_capacity = 0;
@@ -126,6 +173,7 @@ constexpr size_t RefLimit = size_t(std::numeric_limits<quint32>::max()) - MaxIme
 constexpr qsizetype ScanChunk = 64 * 1024;
 constexpr quint32 LongBucket = 32;                 // a bucket this long holds repeats: they are dropped
 constexpr size_t ParallelValues = size_t(1) << 18; // index builds this big use a second thread
+constexpr int MaxPartitionBits = 10;
 
 // Bijective, so the index can hold mixed values and still compare exactly; it spreads the consecutive
 // IMEIs of a production run evenly over the buckets.
@@ -321,8 +369,8 @@ struct ImeiHistory::Data
         qsizetype imeiLength;
     };
 
-    // Records in file order, in one or more parts: a file loaded in parts keeps them as they were filled,
-    // without copying. Appends go to the last part.
+    // Records in file order, in one or more parts: a file loaded in slices keeps one part per slice, as it
+    // was filled, without copying. Appends go to the last part.
     struct Part
     {
         RawArray<quint64> heads; // regular: IMEI count << CountShift | date digits; irregular: 0
@@ -330,32 +378,39 @@ struct ImeiHistory::Data
         RawArray<quint64> imeis; // IMEIs of the regular records, in record order
         std::vector<Irregular> irregular;
         QString irregularDates;
-        QString irregularImeis;    // every text followed by a line feed, which keeps matches apart
-        qsizetype firstRecord = 0; // records in the parts before
+        QString irregularImeis;       // every text followed by a line feed, which keeps matches apart
+        std::vector<quint64> windows; // runs of 15 digits inside the irregular IMEI texts
+        bool windowsComplete = true;  // false once some irregular record's runs were left out
+        size_t windowBudget = 0;      // while loading: runs this slice may still index
+        qsizetype firstRecord = 0;    // records in the parts before
     };
 
     std::vector<Part> parts = std::vector<Part>(1);
     qsizetype records = 0;
-    size_t imeiCount = 0;         // IMEIs of all parts
-    std::vector<quint64> windows; // runs of 15 digits inside irregular IMEI texts
-    bool windowsComplete = true;  // false once some irregular record's runs were left out
+    size_t imeiCount = 0;   // IMEIs of all parts
+    size_t windowCount = 0; // runs of all parts
+    bool windowsComplete = true;
 
-    // The index covers the first indexedImeis IMEIs of the parts, in order, and windows[0, indexedWindows).
-    std::vector<quint64> index;     // mixed values, grouped by bucket, no duplicates within one
-    std::vector<quint32> directory; // bucket b is index[directory[b], directory[b + 1])
+    // The index covers all IMEIs of the parts and the first indexedWindows runs of the parts, in order.
+    // Mixed values are grouped by their top bits: the partition, then the bucket within it. Partition p
+    // owns the directory entries [p * (inner + 1), (p + 1) * (inner + 1)]: its buckets' starts and its end.
+    RawArray<quint64> index;     // mixed values, grouped by bucket, no duplicates within a long one
+    RawArray<quint32> directory; // empty: nothing indexed
     int bucketShift = 64;
-    size_t indexedImeis = 0;
+    int innerBits = 0;
     size_t indexedWindows = 0;
     std::vector<quint64> tail; // mixed values appended since, sorted, not in the index
     bool bulk = false;
+    size_t bulkPart = 0; // the part of slice 0 while loading
 
     bool inIndex(quint64 mixed) const
     {
-        if (index.empty())
+        if (directory.empty())
             return false;
         const size_t bucket = size_t(mixed >> bucketShift);
-        const quint64 *it = index.data() + directory[bucket];
-        const quint64 *end = index.data() + directory[bucket + 1];
+        const quint32 *dir = directory.data() + bucket + (bucket >> innerBits);
+        const quint64 *it = index.data() + dir[0];
+        const quint64 *end = index.data() + dir[1];
         for (; it != end; ++it) {
             if (*it == mixed)
                 return true;
@@ -372,16 +427,15 @@ struct ImeiHistory::Data
             return false;
         // While loading, what is not indexed yet is scanned.
         for (const Part &part : parts) {
-            if (std::find(part.imeis.begin(), part.imeis.end(), value) != part.imeis.end())
+            if (std::find(part.imeis.begin(), part.imeis.end(), value) != part.imeis.end() ||
+                std::find(part.windows.begin(), part.windows.end(), value) != part.windows.end())
                 return true;
         }
-        return std::find(windows.begin(), windows.end(), value) != windows.end();
+        return false;
     }
 
     void addValue(quint64 value)
     {
-        if (bulk)
-            return;
         const quint64 mixed = mix(value);
         if (inIndex(mixed))
             return;
@@ -393,26 +447,45 @@ struct ImeiHistory::Data
             rebuild();
     }
 
-    void appendRegular(quint64 date, const quint64 (&values)[MaxImeisPerRecord], int count)
+    // Outside a load, into the tail; a load indexes everything at its end.
+    void collect(quint64 value)
     {
-        Part &part = parts.back();
+        if (!bulk)
+            addValue(value);
+    }
+
+    Part &target(int slice)
+    {
+        if (!bulk)
+            return parts.back();
+        return parts[std::min(bulkPart + size_t(qMax(slice, 0)), parts.size() - 1)];
+    }
+
+    void countRecord(size_t imeis)
+    {
+        if (bulk)
+            return; // counted when the load ends
+        ++records;
+        imeiCount += imeis;
+    }
+
+    void appendRegular(Part &part, quint64 date, const quint64 (&values)[MaxImeisPerRecord], int count)
+    {
         part.heads.push_back((quint64(count) << CountShift) | date);
         part.refs.push_back(quint32(part.imeis.size()));
-        ++records;
-        imeiCount += size_t(count);
+        countRecord(size_t(count));
         for (int k = 0; k < count; ++k) {
             part.imeis.push_back(values[k]);
-            addValue(values[k]);
+            collect(values[k]);
         }
     }
 
     // The regular record lines at the front of the text, each ending in a line feed with or without a
     // carriage return before it; returns the bytes they took. Parses in place, without looking for line ends
     // first: a line that is not regular, or is cut by the end of the text, stops it.
-    qsizetype appendRegularLines(const char *text, qsizetype size)
+    qsizetype appendRegularLines(Part &part, const char *text, qsizetype size)
     {
         constexpr qsizetype ShortestLine = DateLength + 2 + ImeiLength + 1;
-        Part &part = parts.back();
         const char *p = text;
         const char *const end = text + size;
         while (end - p >= ShortestLine && part.imeis.size() < RefLimit) {
@@ -442,8 +515,7 @@ struct ImeiHistory::Data
             part.heads.push_back((quint64(count) << CountShift) | date);
             part.refs.push_back(quint32(part.imeis.size()));
             part.imeis.grow(size_t(count));
-            ++records;
-            imeiCount += size_t(count);
+            countRecord(size_t(count));
             if (!bulk) {
                 for (int k = 0; k < count; ++k)
                     addValue(values[k]);
@@ -453,9 +525,8 @@ struct ImeiHistory::Data
         return p - text;
     }
 
-    template <typename DateText, typename ImeiText> void appendIrregular(DateText date, ImeiText imeiText)
+    template <typename DateText, typename ImeiText> void appendIrregular(Part &part, DateText date, ImeiText imeiText)
     {
-        Part &part = parts.back();
         Irregular r{part.irregularDates.size(), part.irregularImeis.size(), date.size(), imeiText.size()};
         part.irregularDates.append(date);
         part.irregularImeis.append(imeiText);
@@ -463,23 +534,30 @@ struct ImeiHistory::Data
         part.heads.push_back(0);
         part.refs.push_back(quint32(part.irregular.size()));
         part.irregular.push_back(r);
-        ++records;
-        indexWindows(part.irregularImeis.constData() + r.imeiOffset, r.imeiLength);
+        countRecord(0);
+        indexWindows(part, part.irregularImeis.constData() + r.imeiOffset, r.imeiLength);
     }
 
-    void indexWindows(const QChar *text, qsizetype size)
+    void indexWindows(Part &part, const QChar *text, qsizetype size)
     {
         const auto *p = reinterpret_cast<const char16_t *>(text);
         const size_t count = countWindows(p, size);
         if (count == 0)
             return;
-        if (windows.size() + count > MaxWindows) {
-            windowsComplete = false; // this record's runs are found by the literal scan instead
+        const size_t room = bulk ? part.windowBudget : MaxWindows - std::min(windowCount, MaxWindows);
+        if (count > room) {
+            part.windowsComplete = false; // this record's runs are found by the literal scan instead
+            if (!bulk)
+                windowsComplete = false;
             return;
         }
-        forEachWindow(p, size, [this](quint64 v) {
-            windows.push_back(v);
-            addValue(v);
+        if (bulk)
+            part.windowBudget -= count;
+        else
+            windowCount += count;
+        forEachWindow(p, size, [this, &part](quint64 v) {
+            part.windows.push_back(v);
+            collect(v);
         });
     }
 
@@ -491,11 +569,11 @@ struct ImeiHistory::Data
         return parts[p];
     }
 
-    // Calls fn(value) for values [from, to) of the index's sequence: the IMEIs of all parts, then the runs.
+    // Calls fn(value) for values [from, to) of the index's sequence: the IMEIs of all parts, then their runs.
     template <typename Fn> void forEachValue(size_t from, size_t to, Fn fn) const
     {
         size_t offset = 0;
-        auto span = [&](const auto &values, size_t count) {
+        auto span = [&](const quint64 *values, size_t count) {
             const size_t begin = std::max(from, offset);
             const size_t end = std::min(to, offset + count);
             for (size_t i = begin; i < end; ++i)
@@ -503,12 +581,19 @@ struct ImeiHistory::Data
             offset += count;
         };
         for (const Part &part : parts)
-            span(part.imeis, part.imeis.size());
-        span(windows, indexedWindows);
+            span(part.imeis.data(), part.imeis.size());
+        size_t runs = indexedWindows;
+        for (const Part &part : parts) {
+            const size_t count = std::min(runs, part.windows.size());
+            span(part.windows.data(), count);
+            runs -= count;
+        }
     }
 
+    void beginBulkLoad(std::initializer_list<qint64> sliceBytes);
+    void endBulkLoad();
     void rebuild();
-    void takeRecordsOf(Data &other);
+    void sortPartitions(const std::vector<size_t> &partitionStart, bool parallel);
     bool scanRegular(const QString &candidate) const;
     bool scanIrregular(const QString &candidate) const;
 };
@@ -528,33 +613,82 @@ template <typename Work> void inTwoParts(bool parallel, Work work)
     helper->wait();
 }
 
+// Bucket bits for n values: about four values a bucket.
+int bucketBitsFor(size_t n)
+{
+    int bits = 1;
+    while (bits < 31 && (size_t(1) << bits) < (n + 3) / 4)
+        ++bits;
+    return bits;
+}
+
+void ImeiHistory::Data::beginBulkLoad(std::initializer_list<qint64> sliceBytes)
+{
+    bulk = true;
+    const size_t slices = std::max<size_t>(sliceBytes.size(), 1);
+    bulkPart = parts.back().heads.empty() ? parts.size() - 1 : parts.size();
+    parts.resize(bulkPart + slices);
+    // Only what is touched becomes resident; the cap keeps a huge damaged file from reserving much.
+    constexpr size_t Cap = size_t(1) << 24;
+    constexpr size_t ShortestRecordLine = DateLength + 2 + ImeiLength + 1;
+    size_t s = 0;
+    for (qint64 sizeHint : sliceBytes) {
+        const size_t bytes = size_t(qMax<qint64>(sizeHint, 0));
+        Part &part = parts[bulkPart + s++];
+        part.windowBudget = (MaxWindows - std::min(windowCount, MaxWindows)) / slices;
+        part.heads.reserve(part.heads.size() + std::min(bytes / ShortestRecordLine, Cap));
+        part.refs.reserve(part.refs.size() + std::min(bytes / ShortestRecordLine, Cap));
+        part.imeis.reserve(part.imeis.size() + std::min(bytes / size_t(ImeiLength + 1), Cap));
+    }
+}
+
+void ImeiHistory::Data::endBulkLoad()
+{
+    if (bulk) {
+        bulk = false;
+        // Empty slices go; the counts are taken from the parts.
+        std::vector<Part> kept;
+        kept.reserve(parts.size());
+        for (Part &part : parts) {
+            if (!part.heads.empty() || (kept.empty() && &part == &parts.back()))
+                kept.push_back(std::move(part));
+        }
+        parts = std::move(kept);
+        records = 0;
+        imeiCount = 0;
+        windowCount = 0;
+        windowsComplete = true;
+        for (Part &part : parts) {
+            part.firstRecord = records;
+            records += qsizetype(part.heads.size());
+            imeiCount += part.imeis.size();
+            windowCount += part.windows.size();
+            windowsComplete = windowsComplete && part.windowsComplete;
+        }
+    }
+    rebuild();
+}
+
 // Radix sort of the mixed values by their top bits in two cache-friendly passes, each split over two
 // threads: first into at most 1024 partitions, then each partition, small enough for the cache, into
-// its buckets. A bucket far longer than the average of four holds repeats (a pressure test records the
-// same IMEIs over and over): it is made unique so that lookups stay short.
+// its buckets.
 void ImeiHistory::Data::rebuild()
 {
     tail.clear();
     tail.shrink_to_fit();
-    index.clear();
-    index.shrink_to_fit();
-    indexedImeis = imeiCount;
-    indexedWindows = windows.size();
-    const size_t n = indexedImeis + indexedWindows;
-    directory.clear();
+    index = RawArray<quint64>();
+    directory = RawArray<quint32>();
+    indexedWindows = windowCount;
+    const size_t n = imeiCount + indexedWindows;
     if (n == 0) {
         bucketShift = 64;
+        innerBits = 0;
         return;
     }
-    int bits = 1;
-    while (bits < 31 && (size_t(1) << bits) < (n + 3) / 4)
-        ++bits;
-    const int partitionBits = std::min(bits, 10);
-    const int innerBits = bits - partitionBits;
+    const int bits = bucketBitsFor(n);
+    const int partitionBits = std::min(bits, MaxPartitionBits);
     const size_t partitions = size_t(1) << partitionBits;
-    const size_t inner = size_t(1) << innerBits;
-    const int partitionShift = 64 - partitionBits;
-    bucketShift = 64 - bits;
+    const int shift = 64 - partitionBits;
     const bool parallel = n >= ParallelValues;
 
     const size_t half = n / 2;
@@ -565,32 +699,41 @@ void ImeiHistory::Data::rebuild()
     inTwoParts(parallel, [&](int part) {
         const auto [from, to] = rangeOf(part);
         std::vector<size_t> &count = counts[part];
-        forEachValue(from, to, [&](quint64 v) { ++count[size_t(mix(v) >> partitionShift)]; });
+        forEachValue(from, to, [&](quint64 v) { ++count[size_t(mix(v) >> shift)]; });
     });
-    std::vector<size_t> partitionStart(partitions + 1, 0);
     std::vector<size_t> cursors[2] = {std::vector<size_t>(partitions), std::vector<size_t>(partitions)};
+    std::vector<size_t> partitionStart(partitions + 1, 0);
     for (size_t p = 0; p < partitions; ++p) {
         cursors[0][p] = partitionStart[p];
         cursors[1][p] = partitionStart[p] + counts[0][p];
         partitionStart[p + 1] = cursors[1][p] + counts[1][p];
     }
-    reserveOnHugePages(index, n);
-    index.resize(n);
+    index.resizeUninitialised(n);
     quint64 *out = index.data();
     inTwoParts(parallel, [&](int part) {
         const auto [from, to] = rangeOf(part);
         std::vector<size_t> &cursor = cursors[part];
         forEachValue(from, to, [&](quint64 v) {
             const quint64 m = mix(v);
-            out[cursor[size_t(m >> partitionShift)]++] = m;
+            out[cursor[size_t(m >> shift)]++] = m;
         });
     });
+    bucketShift = 64 - bits;
+    innerBits = bits - partitionBits;
+    sortPartitions(partitionStart, parallel);
+}
 
-    // Pass 2: each partition into its buckets; long buckets made unique, which may leave the partition
-    // shorter (used[p] values kept at its front).
-    directory.assign(partitions * inner + 1, 0);
-    std::vector<size_t> used(partitions, 0);
+// Pass 2: each partition, small enough for the cache, sorted into its buckets in place. A bucket far longer
+// than the average of four holds repeats (a pressure test records the same IMEIs over and over): it is made
+// unique so that lookups stay short, and the partitions are then moved together.
+void ImeiHistory::Data::sortPartitions(const std::vector<size_t> &partitionStart, bool parallel)
+{
+    const size_t partitions = partitionStart.size() - 1;
+    const size_t inner = size_t(1) << innerBits;
     const quint64 innerMask = inner - 1;
+    const size_t stride = inner + 1;
+    directory.resizeUninitialised(partitions * stride);
+    quint64 *out = index.data();
     inTwoParts(parallel, [&](int part) {
         std::vector<quint64> scratch;
         std::vector<quint32> bucketStart(inner + 1);
@@ -599,10 +742,9 @@ void ImeiHistory::Data::rebuild()
         const size_t endPartition = part == 0 ? partitions / 2 : partitions;
         for (size_t p = firstPartition; p < endPartition; ++p) {
             const size_t begin = partitionStart[p];
-            const size_t size = partitionStart[p + 1] - begin;
-            quint32 *dir = directory.data() + p * inner;
             quint64 *slice = out + begin;
-            scratch.assign(slice, slice + size);
+            scratch.assign(slice, out + partitionStart[p + 1]);
+            quint32 *dir = directory.data() + p * stride;
             std::fill(bucketStart.begin(), bucketStart.end(), 0);
             for (quint64 m : scratch)
                 ++bucketStart[size_t((m >> bucketShift) & innerMask) + 1];
@@ -615,9 +757,8 @@ void ImeiHistory::Data::rebuild()
             for (quint64 m : scratch)
                 slice[fill[size_t((m >> bucketShift) & innerMask)]++] = m;
             if (largest <= LongBucket) {
-                for (size_t b = 0; b < inner; ++b)
+                for (size_t b = 0; b <= inner; ++b)
                     dir[b] = quint32(begin + bucketStart[b]);
-                used[p] = size;
                 continue;
             }
             size_t write = 0;
@@ -632,55 +773,26 @@ void ImeiHistory::Data::rebuild()
                 for (quint64 *it = first; it < last; ++it)
                     slice[write++] = *it;
             }
-            used[p] = write;
+            dir[inner] = quint32(begin + write);
         }
     });
 
     // Close the gaps that unique buckets left, if any.
     size_t write = 0;
     for (size_t p = 0; p < partitions; ++p) {
-        const size_t begin = partitionStart[p];
+        quint32 *dir = directory.data() + p * stride;
+        const size_t begin = dir[0];
+        const size_t count = dir[inner] - begin;
         if (write != begin) {
-            std::memmove(out + write, out + begin, used[p] * sizeof(quint64));
-            quint32 *dir = directory.data() + p * inner;
-            for (size_t b = 0; b < inner; ++b)
+            std::memmove(out + write, out + begin, count * sizeof(quint64));
+            for (size_t b = 0; b <= inner; ++b)
                 dir[b] = quint32(dir[b] - (begin - write));
         }
-        write += used[p];
+        write += count;
     }
-    directory[partitions * inner] = quint32(write);
-    index.resize(write);
-    if (write < n - n / 4)
-        index.shrink_to_fit();
-}
-
-void ImeiHistory::Data::takeRecordsOf(Data &other)
-{
-    if (records == 0)
-        parts.clear();
-    for (Part &part : other.parts) {
-        if (part.heads.empty())
-            continue;
-        part.firstRecord = records;
-        records += qsizetype(part.heads.size());
-        imeiCount += part.imeis.size();
-        parts.push_back(std::move(part));
-        if (!bulk) {
-            for (quint64 v : parts.back().imeis)
-                addValue(v);
-        }
-    }
-    if (parts.empty())
-        parts.resize(1);
-    const bool takeWindows = windows.size() + other.windows.size() <= MaxWindows;
-    if (takeWindows) {
-        windows.insert(windows.end(), other.windows.begin(), other.windows.end());
-        if (!bulk) {
-            for (quint64 v : other.windows)
-                addValue(v);
-        }
-    }
-    windowsComplete = windowsComplete && other.windowsComplete && takeWindows; // else the literal scan covers them
+    index.resizeUninitialised(write);
+    if (write < index.capacity() - index.capacity() / 4)
+        index.shrinkToFit();
 }
 
 bool ImeiHistory::Data::scanRegular(const QString &candidate) const
@@ -772,15 +884,15 @@ void ImeiHistory::clear()
     d = new Data;
 }
 
-bool ImeiHistory::appendIfRegular(QByteArrayView dateTime, QByteArrayView imeis)
+bool ImeiHistory::appendIfRegular(QByteArrayView dateTime, QByteArrayView imeis, int slice)
 {
+    Data::Part &part = d->target(slice);
     quint64 date = 0;
     quint64 values[MaxImeisPerRecord];
     int count = 0;
-    const bool refFits = d->parts.back().imeis.size() < RefLimit;
-    if (!refFits || !parseDate(dateTime, date) || !parseImeis(imeis, values, count))
+    if (part.imeis.size() >= RefLimit || !parseDate(dateTime, date) || !parseImeis(imeis, values, count))
         return false;
-    d->appendRegular(date, values, count);
+    d->appendRegular(part, date, values, count);
     return true;
 }
 
@@ -792,47 +904,34 @@ void ImeiHistory::append(const QString &dateTime, const QString &imeis)
     if (dateTime.size() == DateLength && imeis.size() <= MaxRegularText && isAscii(dateTime) && isAscii(imeis) &&
         appendIfRegular(dateTime.toLatin1(), imeis.toLatin1()))
         return;
-    d->appendIrregular(QStringView(dateTime), QStringView(imeis));
+    d->appendIrregular(d->target(0), QStringView(dateTime), QStringView(imeis));
 }
 
-void ImeiHistory::appendEncoded(QByteArrayView dateTime, QByteArrayView imeis)
+void ImeiHistory::appendEncoded(QByteArrayView dateTime, QByteArrayView imeis, int slice)
 {
     // Regular records are ASCII, the same in every 8-bit encoding.
-    if (!appendIfRegular(dateTime, imeis))
-        d->appendIrregular(QString::fromLocal8Bit(dateTime), QString::fromLocal8Bit(imeis));
+    if (!appendIfRegular(dateTime, imeis, slice))
+        d->appendIrregular(d->target(slice), QString::fromLocal8Bit(dateTime), QString::fromLocal8Bit(imeis));
 }
 
-qsizetype ImeiHistory::appendRegularLines(QByteArrayView text)
+qsizetype ImeiHistory::appendRegularLines(QByteArrayView text, int slice)
 {
-    return d->appendRegularLines(text.data(), text.size());
+    return d->appendRegularLines(d->target(slice), text.data(), text.size());
 }
 
 void ImeiHistory::beginBulkLoad(qint64 sizeHint)
 {
-    d->bulk = true;
-    // Only what is touched becomes resident; the cap keeps a huge damaged file from reserving much.
-    const size_t cap = size_t(1) << 24;
-    const size_t bytes = size_t(qMax<qint64>(sizeHint, 0));
-    const size_t records = std::min<size_t>(bytes / size_t(DateLength + 2 + ImeiLength + 1), cap);
-    const size_t imeis = std::min<size_t>(bytes / size_t(ImeiLength + 1), cap);
-    Data::Part &part = d->parts.back();
-    part.heads.reserve(part.heads.size() + records);
-    part.refs.reserve(part.refs.size() + records);
-    part.imeis.reserve(part.imeis.size() + imeis);
+    d->beginBulkLoad({sizeHint});
 }
 
-void ImeiHistory::takeRecordsOf(ImeiHistory &other)
+void ImeiHistory::beginBulkLoad(qint64 firstSliceBytes, qint64 secondSliceBytes)
 {
-    if (&other == this)
-        return;
-    d->takeRecordsOf(*other.d);
-    other.clear();
+    d->beginBulkLoad({firstSliceBytes, secondSliceBytes});
 }
 
 void ImeiHistory::endBulkLoad()
 {
-    d->bulk = false;
-    d->rebuild();
+    d->endBulkLoad();
 }
 
 qsizetype ImeiHistory::size() const

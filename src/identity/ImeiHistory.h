@@ -31,19 +31,20 @@ public:
 
     // Loading a history file. Records come as the file's bytes (the locale's 8-bit encoding), so that a
     // million records load without a string object each. Between beginBulkLoad() and endBulkLoad() the
-    // index is not kept up (lookups stay right but slow); endBulkLoad() builds it once. `sizeHint`, the
-    // size of the file, lets the storage be reserved once.
+    // index is not kept up (lookups stay right but slow); endBulkLoad() builds it once. The sizes given,
+    // those of the file or of its slices, let the storage be reserved once. A file may be loaded in two
+    // slices at once: each slice is filled by one thread through the calls with its number, and the slices'
+    // records follow each other in that order.
     void beginBulkLoad(qint64 sizeHint = 0);
-    void appendEncoded(QByteArrayView dateTime, QByteArrayView imeis);
+    void beginBulkLoad(qint64 firstSliceBytes, qint64 secondSliceBytes);
+    void appendEncoded(QByteArrayView dateTime, QByteArrayView imeis, int slice = 0);
     // Appends the record when it is regular, a "yyyy-MM-dd hh:mm:ss" date-time and one to four 15-digit
     // IMEIs joined by commas; otherwise appends nothing and returns false.
-    bool appendIfRegular(QByteArrayView dateTime, QByteArrayView imeis);
+    bool appendIfRegular(QByteArrayView dateTime, QByteArrayView imeis, int slice = 0);
     // Appends the regular record lines at the front of a history file's text, each ending in a line feed;
     // returns the bytes they took. The first line that is not one is left to the caller.
-    qsizetype appendRegularLines(QByteArrayView text);
+    qsizetype appendRegularLines(QByteArrayView text, int slice = 0);
     void endBulkLoad();
-    // Moves the records of `other` behind these, leaving `other` empty: a file loaded in parts.
-    void takeRecordsOf(ImeiHistory &other);
 
 private:
     struct Data;
