@@ -139,15 +139,24 @@ void SettingLoader::endGroup()
         m_settings->endGroup();
 }
 
-void SettingLoader::value(const QString &key, QString &v)
+// Writing: stores the value and gives false. Reading: gives the stored value, false when there is no file.
+bool SettingLoader::storeOrFetch(const QString &key, const QVariant &v, QVariant &stored)
 {
     if (!m_settings)
-        return;
+        return false;
     if (!m_load) {
         m_settings->setValue(key, v);
-        return;
+        return false;
     }
-    const QVariant stored = m_settings->value(key);
+    stored = m_settings->value(key);
+    return true;
+}
+
+void SettingLoader::value(const QString &key, QString &v)
+{
+    QVariant stored;
+    if (!storeOrFetch(key, QVariant(v), stored))
+        return;
     switch (stored.typeId()) {
     case QMetaType::QString:
         v = stored.toString();
@@ -162,13 +171,9 @@ void SettingLoader::value(const QString &key, QString &v)
 
 void SettingLoader::value(const QString &key, bool &v)
 {
-    if (!m_settings)
+    QVariant stored;
+    if (!storeOrFetch(key, QVariant(v), stored))
         return;
-    if (!m_load) {
-        m_settings->setValue(key, v);
-        return;
-    }
-    const QVariant stored = m_settings->value(key);
     if (stored.typeId() == QMetaType::Bool) {
         v = stored.toBool();
         return;
@@ -184,13 +189,9 @@ void SettingLoader::value(const QString &key, bool &v)
 
 void SettingLoader::value(const QString &key, int &v)
 {
-    if (!m_settings)
+    QVariant stored;
+    if (!storeOrFetch(key, QVariant(v), stored))
         return;
-    if (!m_load) {
-        m_settings->setValue(key, v);
-        return;
-    }
-    const QVariant stored = m_settings->value(key);
     if (stored.typeId() == QMetaType::Int) {
         v = stored.toInt();
         return;

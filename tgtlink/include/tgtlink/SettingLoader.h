@@ -4,6 +4,7 @@
 #include <memory>
 
 class QSettings;
+class QVariant;
 
 // Moves values between variables and an INI file: from the file when `load` is true, into it otherwise.
 // In the writing direction the file is complete once the loader is destroyed.
@@ -22,6 +23,8 @@ public:
     bool isLoading() const { return m_load; }
 
 private:
+    bool storeOrFetch(const QString &key, const QVariant &v, QVariant &stored);
+
     SettingLoader(const SettingLoader &) = delete;
     SettingLoader &operator=(const SettingLoader &) = delete;
 
