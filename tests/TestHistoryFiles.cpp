@@ -120,6 +120,7 @@ private slots:
     void indexedLookupEqualsLiteralScan_data();
     void indexedLookupEqualsLiteralScan();
     void lookupAfterAppendsAndRebuilds();
+    void bigFileLoadsInOrder_data();
     void bigFileLoadsInOrder();
     void historyListMembership();
 
@@ -802,18 +803,32 @@ void TestHistoryFiles::lookupAfterAppendsAndRebuilds()
 }
 
 // A big file is read in two parts at once and its index built on two threads: the records keep their
-// order and every lookup still agrees with the scan.
+// order, IMEIs recorded over and over keep every record they belong to, appends after the load join them,
+// and every lookup still agrees with the scan.
+void TestHistoryFiles::bigFileLoadsInOrder_data()
+{
+    QTest::addColumn<QString>("scenario");
+    QTest::newRow("distinct IMEIs") << "distinct";
+    QTest::newRow("the same set recorded again and again") << "repeats";
+    QTest::newRow("records appended after the load") << "appends";
+}
+
 void TestHistoryFiles::bigFileLoadsInOrder()
 {
+    QFETCH(QString, scenario);
     QRandomGenerator rng(77);
     QByteArray file = "#Date and time\t\t\tHistory IMEI\n";
     QStringList dates;
     QStringList texts;
+    const QStringList pressureSet{luhnImei(35000000000000), luhnImei(35000000000010), luhnImei(35000000000020),
+                                  luhnImei(35000000000030)};
     for (int i = 0; file.size() < (qint64(10) << 20); ++i) {
         QString date = QStringLiteral("2024-01-01 00:00:%1").arg(i % 60, 2, 10, QLatin1Char('0'));
         QStringList imeis;
         for (int k = 0; k < 4; ++k)
             imeis << luhnImei(rng.bounded(Q_INT64_C(100000000000000)));
+        if (scenario == QLatin1String("repeats") && i % 3 == 0)
+            imeis = pressureSet.mid(0, 1 + i % 4);
         QString text = imeis.join(u',');
         if (i % 97 == 0) {
             text = imeis.at(0) + QStringLiteral(" hand ") + QString::number(i); // irregular, in both halves
@@ -828,14 +843,28 @@ void TestHistoryFiles::bigFileLoadsInOrder()
     ImeiHistory history;
     QVERIFY(::readImeiHistory(path, history));
     QCOMPARE(history.size(), texts.size());
+    if (scenario == QLatin1String("appends")) {
+        QCOMPARE(history.at(1).imeis, texts.at(1)); // the record order is known before the appends
+        for (int i = 0; i < 5000; ++i) {            // past the tail's limit: the index is rebuilt on the way
+            const QString text = luhnImei(36000000000000 + 10 * i) + u',' + luhnImei(36000000000005 + 10 * i);
+            history.append(QStringLiteral("2024-02-02 02:02:02"), text);
+            dates << QStringLiteral("2024-02-02 02:02:02");
+            texts << text;
+        }
+        QCOMPARE(history.size(), texts.size());
+        QVERIFY(history.contains(luhnImei(36000000000005 + 10 * 4999)));
+        QVERIFY(!history.contains(luhnImei(36000000000005 + 10 * 5000)));
+    }
     for (qsizetype i = 0; i < texts.size(); ++i) {
         const ImeiHistoryRecord r = history.at(i);
         if (r.dateTime != dates.at(i) || r.imeis != texts.at(i))
             QFAIL(qPrintable(QStringLiteral("record %1 differs: %2 %3").arg(i).arg(r.dateTime, r.imeis)));
     }
+    for (const QString &imei : pressureSet)
+        QCOMPARE(history.contains(imei), scenario == QLatin1String("repeats"));
     for (int i = 0; i < 40; ++i) {
         const QString &t = texts.at(rng.bounded(int(texts.size())));
-        const QString present = t.mid(16 * rng.bounded(3), 15);
+        const QString present = t.mid(16 * rng.bounded(int(t.size() + 1) / 16), 15);
         QVERIFY(history.contains(present));
         const QString absent = luhnImei(rng.bounded(Q_INT64_C(100000000000000)));
         QCOMPARE(history.contains(absent), literalScan(texts, absent));

@@ -1,15 +1,18 @@
 #include "identity/ImeiHistory.h"
 
 #include <QByteArrayMatcher>
+#include <QMutex>
 #include <QThread>
 #include <QtEndian>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
 #include <memory>
 #include <type_traits>
+#include <utility>
 #include <vector>
 
 #ifdef Q_OS_LINUX
@@ -17,18 +20,21 @@
 #endif
 
 // How the history is kept:
-// - A regular record, the kind the tool writes (a "yyyy-MM-dd hh:mm:ss" date-time and one to four
-//   15-digit IMEIs joined by commas), costs one 64-bit head (IMEI count and the date-time digits as a
-//   number), a 32-bit reference and one 64-bit number per IMEI.
-// - Any other record (hand edits, garbage, partial IMEIs) is kept as text and searched literally.
-// - An index holds every IMEI of the regular records and every run of 15 digits inside the irregular
-//   ones. A 15-digit candidate can only occur in a regular record as one of its IMEIs (any 15
-//   characters across a comma hold the comma), so for such a candidate membership in the index is
-//   exactly the substring test. Other candidates take the literal scan.
-// - The index is a bucketed array: values mixed by a bijective function, grouped by their top bits,
-//   with a directory of bucket starts; IMEIs appended later wait in a small sorted tail until the
-//   index is rebuilt.
-
+// - Records in file order: one 64-bit head each. A regular record, the kind the tool writes (a
+//   "yyyy-MM-dd hh:mm:ss" date-time and one to four 15-digit IMEIs joined by commas), holds its IMEI count
+//   and the date-time digits; any other record (hand edits, garbage, partial IMEIs) is kept as text and
+//   searched literally.
+// - The IMEIs of the regular records live only in the index, each entry carrying the IMEI's place in
+//   record order, so a load writes every IMEI once. The texts of the records are rebuilt from the index
+//   the first time they are asked for (rare: only for candidates other than a plain 15-digit IMEI).
+// - A 15-digit candidate can only occur in a regular record as one of its IMEIs (any 15 characters across
+//   a comma hold the comma), so for such a candidate membership in the index is exactly the substring
+//   test. Runs of 15 digits inside the irregular records are kept in a sorted list beside it.
+// - The index: IMEIs (below 2^50) mixed by a bijective function, grouped by their top bits into
+//   partitions, then buckets, with a directory of bucket starts. The bits a bucket stands for are not
+//   stored again: an entry holds the rest of the value and the place. A load writes the entries straight
+//   into room set aside per partition and sorts each partition in place; IMEIs appended later wait in a
+//   small sorted tail until the index is rebuilt.
 namespace {
 
 // Storage of the big arrays, the one place that asks the system for memory itself. On Linux a big block
@@ -163,28 +169,95 @@ constexpr qsizetype DateLength = 19; // yyyy-MM-dd hh:mm:ss
 constexpr int MaxImeisPerRecord = 4;
 constexpr qsizetype MaxRegularText = MaxImeisPerRecord * (ImeiLength + 1) - 1;
 constexpr int CountShift = 60;
-constexpr quint64 DateMask = (quint64(1) << 56) - 1; // 14 digits of four bits
+constexpr quint64 DateMask = (quint64(1) << 56) - 1; // 14 digits of four bits; an irregular head's number
 constexpr int DatePositions[14] = {0, 1, 2, 3, 5, 6, 8, 9, 11, 12, 14, 15, 17, 18};
-constexpr size_t TailLimit = 4096;             // values outside the index before it is rebuilt
+constexpr size_t TailLimit = 4096;             // IMEIs outside the index before it is rebuilt
 constexpr size_t MaxWindows = size_t(1) << 21; // runs of irregular records worth indexing
 constexpr quint64 Pow14 = 100000000000000ULL;
-// The 32-bit references end past four thousand million IMEIs; later records are kept as text.
-constexpr size_t RefLimit = size_t(std::numeric_limits<quint32>::max()) - MaxImeisPerRecord;
 constexpr qsizetype ScanChunk = 64 * 1024;
-constexpr quint32 LongBucket = 32;                 // a bucket this long holds repeats: they are dropped
+constexpr size_t LongBucket = 32;                  // a bucket longer than this holds repeats: it is sorted and searched
 constexpr size_t ParallelValues = size_t(1) << 18; // index builds this big use a second thread
-constexpr int MaxPartitionBits = 10;
+constexpr int ValueBits = 50;                      // 10^15 < 2^50
+constexpr quint64 ValueMask = (quint64(1) << ValueBits) - 1;
+constexpr int MinPartitionBits = 10;
+constexpr int PlaceBitsOverPartition = 64 - ValueBits; // staged entry: rest of the value, then the place
+// Bytes a regular record line takes per IMEI at the least: four IMEIs with their commas, date-time, tabs
+// and line feed. Room is set aside for a file's IMEIs by this, an upper bound for the records the tool
+// writes.
+constexpr size_t BytesPerImei = 21;
+constexpr size_t MaxStagedImeis = size_t(1) << 26; // more than this of a huge or damaged file: no room set aside
 
-// Bijective, so the index can hold mixed values and still compare exactly; it spreads the consecutive
-// IMEIs of a production run evenly over the buckets.
+inline quint64 lowBits(int bits)
+{
+    return bits >= 64 ? ~quint64(0) : (quint64(1) << bits) - 1;
+}
+
+// Bits needed to hold the numbers 0 to n.
+int bitsFor(quint64 n)
+{
+    int bits = 0;
+    while (bits < 64 && (n >> bits) != 0)
+        ++bits;
+    return bits;
+}
+
+// Bucket bits for n values: about four values a bucket.
+int bucketBitsFor(size_t n)
+{
+    int bits = 1;
+    while (bits < 31 && (size_t(1) << bits) < (n + 3) / 4)
+        ++bits;
+    return bits;
+}
+
+// Partition bits for up to n places: enough that a staged entry holds its place.
+int partitionBitsFor(quint64 n)
+{
+    return std::max(MinPartitionBits, bitsFor(n) - PlaceBitsOverPartition);
+}
+
+constexpr quint64 MixA = 0x3b58476d1ce4e5b9ULL & ValueMask; // odd
+constexpr quint64 MixB = 0x14d049bb133111ebULL & ValueMask; // odd
+
+constexpr quint64 inverseOdd(quint64 a)
+{
+    quint64 x = a; // Newton's iteration doubles the correct low bits each step
+    for (int i = 0; i < 6; ++i)
+        x *= 2 - a * x;
+    return x;
+}
+
+constexpr quint64 MixAInverse = inverseOdd(MixA) & ValueMask;
+constexpr quint64 MixBInverse = inverseOdd(MixB) & ValueMask;
+static_assert(((MixA * MixAInverse) & ValueMask) == 1 && ((MixB * MixBInverse) & ValueMask) == 1);
+
+inline quint64 unshift(quint64 y, int shift)
+{
+    quint64 x = y;
+    for (int s = shift; s < ValueBits; s += shift)
+        x ^= y >> s;
+    return x;
+}
+
+// Bijective on the values below 2^50, so entries can drop the bits their bucket stands for and still
+// compare exactly; it spreads the consecutive IMEIs of a production run evenly over the buckets.
 inline quint64 mix(quint64 x)
 {
-    x ^= x >> 30;
-    x *= 0xbf58476d1ce4e5b9ULL;
-    x ^= x >> 27;
-    x *= 0x94d049bb133111ebULL;
-    x ^= x >> 31;
+    x ^= x >> 26;
+    x = (x * MixA) & ValueMask;
+    x ^= x >> 24;
+    x = (x * MixB) & ValueMask;
+    x ^= x >> 25;
     return x;
+}
+
+inline quint64 unmix(quint64 x)
+{
+    x = unshift(x, 25);
+    x = (x * MixBInverse) & ValueMask;
+    x = unshift(x, 24);
+    x = (x * MixAInverse) & ValueMask;
+    return unshift(x, 26);
 }
 
 inline bool isDigit(char c)
@@ -357,6 +430,21 @@ template <typename Char, typename Emit> void forEachWindow(const Char *p, qsizet
     }
 }
 
+// Runs work(0) here and work(1) on a second thread when the job is big enough to repay the thread.
+template <typename Work> void inTwoParts(bool parallel, Work work)
+{
+    if (!parallel) {
+        work(0);
+        work(1);
+        return;
+    }
+    std::unique_ptr<QThread> helper(QThread::create([&work] { work(1); }));
+    helper->setObjectName(QStringLiteral("IMEI history index"));
+    helper->start();
+    work(0);
+    helper->wait();
+}
+
 } // namespace
 
 struct ImeiHistory::Data
@@ -370,129 +458,220 @@ struct ImeiHistory::Data
     };
 
     // Records in file order, in one or more parts: a file loaded in slices keeps one part per slice, as it
-    // was filled, without copying. Appends go to the last part.
-    struct Part
+    // was filled, without copying. Appends go to the last part. Parts of two slices are filled at once by
+    // two threads: each on cache lines of its own.
+    struct alignas(64) Part
     {
-        RawArray<quint64> heads; // regular: IMEI count << CountShift | date digits; irregular: 0
-        RawArray<quint32> refs;  // regular: first IMEI in imeis; irregular: number in irregular
-        RawArray<quint64> imeis; // IMEIs of the regular records, in record order
+        RawArray<quint64> heads; // regular: IMEI count << CountShift | date digits; irregular: its number
         std::vector<Irregular> irregular;
         QString irregularDates;
         QString irregularImeis;       // every text followed by a line feed, which keeps matches apart
-        std::vector<quint64> windows; // runs of 15 digits inside the irregular IMEI texts
+        std::vector<quint64> windows; // while loading: runs of 15 digits inside the irregular IMEI texts
         bool windowsComplete = true;  // false once some irregular record's runs were left out
         size_t windowBudget = 0;      // while loading: runs this slice may still index
+        size_t imeis = 0;             // IMEIs of its regular records
         qsizetype firstRecord = 0;    // records in the parts before
+    };
+
+    // An IMEI outside the index: its mixed value and its place in record order.
+    struct Entry
+    {
+        quint64 mixed;
+        quint64 place;
+    };
+
+    // While loading, each slice writes its IMEIs into room of its own in every partition: the mixed
+    // value's bits below the partition's, then the place counted within the slice.
+    struct Staging
+    {
+        int partitionBits = MinPartitionBits;
+        int placeBits = 0;
+        size_t slices = 0;
+        size_t room = 0;                          // entries per partition and slice
+        RawArray<quint64> entries;                // partition p, slice s: from (p * slices + s) * room
+        std::vector<std::vector<quint32>> counts; // per slice, per partition
+        std::vector<std::vector<Entry>> overflow; // per slice: what found no room
+        std::vector<quint64> placeOffsets;        // per slice: the places before it, once the load ends
+    };
+
+    // Entries grouped by partition, then bucket: the bits of the mixed value below the bucket's, then the
+    // place. Partition p owns the directory entries [p * (inner + 1), (p + 1) * (inner + 1)]: its buckets'
+    // starts and its end; partitions may have gaps between them.
+    struct Index
+    {
+        RawArray<quint64> entries;
+        RawArray<quint32> directory; // empty: nothing indexed
+        int partitionBits = MinPartitionBits;
+        int innerBits = 0;
+        int restBits = ValueBits - MinPartitionBits;
+        bool empty() const { return directory.empty(); }
+    };
+
+    // A run of staged entries of one partition, and what to add to their places.
+    struct Source
+    {
+        size_t begin;
+        size_t count;
+        quint64 placeOffset;
     };
 
     std::vector<Part> parts = std::vector<Part>(1);
     qsizetype records = 0;
-    size_t imeiCount = 0;   // IMEIs of all parts
-    size_t windowCount = 0; // runs of all parts
+    size_t places = 0; // IMEIs of the regular records of all parts
+    Index index;
+    std::vector<quint64> tail;    // mixed values appended since the index was built, sorted
+    std::vector<Entry> pending;   // the same with their places
+    std::vector<quint64> windows; // runs of 15 digits inside the irregular texts, sorted
+    size_t windowCount = 0;       // runs indexed, repeats included
     bool windowsComplete = true;
-
-    // The index covers all IMEIs of the parts and the first indexedWindows runs of the parts, in order.
-    // Mixed values are grouped by their top bits: the partition, then the bucket within it. Partition p
-    // owns the directory entries [p * (inner + 1), (p + 1) * (inner + 1)]: its buckets' starts and its end.
-    RawArray<quint64> index;     // mixed values, grouped by bucket, no duplicates within a long one
-    RawArray<quint32> directory; // empty: nothing indexed
-    int bucketShift = 64;
-    int innerBits = 0;
-    size_t indexedWindows = 0;
-    std::vector<quint64> tail; // mixed values appended since, sorted, not in the index
     bool bulk = false;
     size_t bulkPart = 0; // the part of slice 0 while loading
+    Staging staging;
+
+    // The IMEIs in record order, rebuilt from the index when first needed and then kept up by appends.
+    mutable QMutex orderMutex;
+    mutable bool ordered = false;
+    mutable RawArray<quint64> orderedValues;
+    mutable std::vector<size_t> checkpoints; // places before record 64 k
 
     bool inIndex(quint64 mixed) const
     {
-        if (directory.empty())
+        if (index.empty())
             return false;
-        const size_t bucket = size_t(mixed >> bucketShift);
-        const quint32 *dir = directory.data() + bucket + (bucket >> innerBits);
-        const quint64 *it = index.data() + dir[0];
-        const quint64 *end = index.data() + dir[1];
-        for (; it != end; ++it) {
-            if (*it == mixed)
+        const int rest = index.restBits;
+        const int placeBits = 64 - rest;
+        const size_t bucket = size_t(mixed >> rest);
+        const quint32 *dir = index.directory.data() + bucket + (bucket >> index.innerBits);
+        const quint64 *first = index.entries.data() + dir[0];
+        const quint64 *last = index.entries.data() + dir[1];
+        const quint64 key = mixed & lowBits(rest);
+        if (size_t(last - first) > LongBucket) {
+            const quint64 *it = std::lower_bound(first, last, key << placeBits);
+            return it != last && (*it >> placeBits) == key;
+        }
+        for (; first != last; ++first) {
+            if ((*first >> placeBits) == key)
                 return true;
         }
         return false;
     }
 
+    // A regular record's IMEI, or an indexed run of an irregular one.
     bool hasValue(quint64 value) const
     {
         const quint64 mixed = mix(value);
-        if (inIndex(mixed) || std::binary_search(tail.begin(), tail.end(), mixed))
-            return true;
-        if (!bulk)
-            return false;
-        // While loading, what is not indexed yet is scanned.
-        for (const Part &part : parts) {
-            if (std::find(part.imeis.begin(), part.imeis.end(), value) != part.imeis.end() ||
-                std::find(part.windows.begin(), part.windows.end(), value) != part.windows.end())
-                return true;
-        }
-        return false;
+        return inIndex(mixed) || std::binary_search(tail.begin(), tail.end(), mixed) ||
+               std::binary_search(windows.begin(), windows.end(), value);
     }
 
-    void addValue(quint64 value)
+    // The slice's number while loading, 0 otherwise.
+    size_t sliceOf(int slice) const { return bulk ? std::min(size_t(qMax(slice, 0)), parts.size() - 1 - bulkPart) : 0; }
+
+    Part &partOfSlice(size_t slice) { return bulk ? parts[bulkPart + slice] : parts.back(); }
+
+    void stage(size_t slice, quint64 mixed, quint64 place)
     {
-        const quint64 mixed = mix(value);
-        if (inIndex(mixed))
+        Staging &st = staging;
+        const int valueRest = ValueBits - st.partitionBits;
+        const size_t p = size_t(mixed >> valueRest);
+        quint32 &count = st.counts[slice][p];
+        if (count < st.room && place <= lowBits(st.placeBits)) {
+            st.entries[(p * st.slices + slice) * st.room + count] =
+                (mixed & lowBits(valueRest)) << st.placeBits | place;
+            ++count;
             return;
-        const auto pos = std::lower_bound(tail.begin(), tail.end(), mixed);
-        if (pos != tail.end() && *pos == mixed)
+        }
+        st.overflow[slice].push_back({mixed, place});
+    }
+
+    // Stages IMEIs of one slice that take the places from `firstPlace` on, in a tight loop of its own.
+    void stageBatch(size_t slice, const quint64 *values, size_t count, quint64 firstPlace)
+    {
+        Staging &st = staging;
+        const int valueRest = ValueBits - st.partitionBits;
+        const int placeBits = st.placeBits;
+        const quint64 restMask = lowBits(valueRest);
+        const size_t room = st.room;
+        const size_t stride = st.slices * room;
+        quint32 *const counts = st.counts[slice].data();
+        quint64 *const entries = st.entries.data() + slice * room;
+        if (firstPlace + count > lowBits(placeBits)) {
+            for (size_t i = 0; i < count; ++i)
+                stage(slice, mix(values[i]), firstPlace + i);
             return;
-        tail.insert(pos, mixed);
+        }
+        for (size_t i = 0; i < count; ++i) {
+            const quint64 mixed = mix(values[i]);
+            const size_t p = size_t(mixed >> valueRest);
+            const quint32 c = counts[p];
+            if (c < room) {
+                entries[p * stride + c] = (mixed & restMask) << placeBits | (firstPlace + i);
+                counts[p] = c + 1;
+            } else {
+                st.overflow[slice].push_back({mixed, firstPlace + i});
+            }
+        }
+    }
+
+    // Outside a load: counted at once, the IMEIs into the tail.
+    void countRecord(const quint64 *values, int count)
+    {
+        {
+            QMutexLocker lock(&orderMutex);
+            if (ordered) {
+                if (size_t(records) % 64 == 0)
+                    checkpoints.push_back(places);
+                for (int k = 0; k < count; ++k)
+                    orderedValues.push_back(values[k]);
+            }
+        }
+        ++records;
+        for (int k = 0; k < count; ++k) {
+            const quint64 mixed = mix(values[k]);
+            pending.push_back({mixed, places++});
+            const auto pos = std::lower_bound(tail.begin(), tail.end(), mixed);
+            if (pos == tail.end() || *pos != mixed)
+                tail.insert(pos, mixed);
+        }
         if (tail.size() > TailLimit)
             rebuild();
     }
 
-    // Outside a load, into the tail; a load indexes everything at its end.
-    void collect(quint64 value)
-    {
-        if (!bulk)
-            addValue(value);
-    }
-
-    Part &target(int slice)
-    {
-        if (!bulk)
-            return parts.back();
-        return parts[std::min(bulkPart + size_t(qMax(slice, 0)), parts.size() - 1)];
-    }
-
-    void countRecord(size_t imeis)
-    {
-        if (bulk)
-            return; // counted when the load ends
-        ++records;
-        imeiCount += imeis;
-    }
-
-    void appendRegular(Part &part, quint64 date, const quint64 (&values)[MaxImeisPerRecord], int count)
+    void appendRegular(size_t slice, Part &part, quint64 date, const quint64 *values, int count)
     {
         part.heads.push_back((quint64(count) << CountShift) | date);
-        part.refs.push_back(quint32(part.imeis.size()));
-        countRecord(size_t(count));
-        for (int k = 0; k < count; ++k) {
-            part.imeis.push_back(values[k]);
-            collect(values[k]);
+        part.imeis += size_t(count);
+        if (!bulk) {
+            countRecord(values, count);
+            return;
         }
+        const quint64 first = part.imeis - size_t(count);
+        for (int k = 0; k < count; ++k)
+            stage(slice, mix(values[k]), first + quint64(k));
     }
 
     // The regular record lines at the front of the text, each ending in a line feed with or without a
     // carriage return before it; returns the bytes they took. Parses in place, without looking for line ends
     // first: a line that is not regular, or is cut by the end of the text, stops it.
-    qsizetype appendRegularLines(Part &part, const char *text, qsizetype size)
+    qsizetype appendRegularLines(size_t slice, const char *text, qsizetype size)
     {
         constexpr qsizetype ShortestLine = DateLength + 2 + ImeiLength + 1;
+        Part &part = partOfSlice(slice);
         const char *p = text;
         const char *const end = text + size;
-        while (end - p >= ShortestLine && part.imeis.size() < RefLimit) {
+        // While loading, the IMEIs are gathered first and staged a batch at a time.
+        constexpr size_t Batch = 2048;
+        quint64 batch[Batch + MaxImeisPerRecord];
+        size_t batched = 0;
+        auto flush = [&]() {
+            stageBatch(slice, batch, batched, part.imeis - batched);
+            batched = 0;
+        };
+        while (end - p >= ShortestLine) {
             quint64 date = 0;
             if (p[DateLength] != '\t' || p[DateLength + 1] != '\t' || !parseDate(QByteArrayView(p, DateLength), date))
                 break;
-            quint64 *values = part.imeis.room(MaxImeisPerRecord);
+            quint64 values[MaxImeisPerRecord];
             const char *group = p + DateLength + 2;
             const char *next = nullptr;
             int count = 0;
@@ -512,16 +691,20 @@ struct ImeiHistory::Data
             }
             if (!next)
                 break;
-            part.heads.push_back((quint64(count) << CountShift) | date);
-            part.refs.push_back(quint32(part.imeis.size()));
-            part.imeis.grow(size_t(count));
-            countRecord(size_t(count));
-            if (!bulk) {
-                for (int k = 0; k < count; ++k)
-                    addValue(values[k]);
+            if (bulk) {
+                part.heads.push_back((quint64(count) << CountShift) | date);
+                part.imeis += size_t(count);
+                std::memcpy(batch + batched, values, sizeof(quint64) * size_t(count));
+                batched += size_t(count);
+                if (batched >= Batch)
+                    flush();
+            } else {
+                appendRegular(slice, part, date, values, count);
             }
             p = next;
         }
+        if (batched > 0)
+            flush();
         return p - text;
     }
 
@@ -531,11 +714,11 @@ struct ImeiHistory::Data
         part.irregularDates.append(date);
         part.irregularImeis.append(imeiText);
         part.irregularImeis.append(QLatin1Char('\n'));
-        part.heads.push_back(0);
-        part.refs.push_back(quint32(part.irregular.size()));
+        part.heads.push_back(quint64(part.irregular.size()));
         part.irregular.push_back(r);
-        countRecord(0);
         indexWindows(part, part.irregularImeis.constData() + r.imeiOffset, r.imeiLength);
+        if (!bulk)
+            countRecord(nullptr, 0);
     }
 
     void indexWindows(Part &part, const QChar *text, qsizetype size)
@@ -551,13 +734,16 @@ struct ImeiHistory::Data
                 windowsComplete = false;
             return;
         }
-        if (bulk)
+        if (bulk) {
             part.windowBudget -= count;
-        else
-            windowCount += count;
-        forEachWindow(p, size, [this, &part](quint64 v) {
-            part.windows.push_back(v);
-            collect(v);
+            forEachWindow(p, size, [&part](quint64 v) { part.windows.push_back(v); });
+            return;
+        }
+        windowCount += count;
+        forEachWindow(p, size, [this](quint64 v) {
+            const auto pos = std::lower_bound(windows.begin(), windows.end(), v);
+            if (pos == windows.end() || *pos != v)
+                windows.insert(pos, v);
         });
     }
 
@@ -569,230 +755,334 @@ struct ImeiHistory::Data
         return parts[p];
     }
 
-    // Calls fn(value) for values [from, to) of the index's sequence: the IMEIs of all parts, then their runs.
-    template <typename Fn> void forEachValue(size_t from, size_t to, Fn fn) const
+    quint64 headOf(qsizetype record) const
     {
-        size_t offset = 0;
-        auto span = [&](const quint64 *values, size_t count) {
-            const size_t begin = std::max(from, offset);
-            const size_t end = std::min(to, offset + count);
-            for (size_t i = begin; i < end; ++i)
-                fn(values[i - offset]);
-            offset += count;
-        };
-        for (const Part &part : parts)
-            span(part.imeis.data(), part.imeis.size());
-        size_t runs = indexedWindows;
-        for (const Part &part : parts) {
-            const size_t count = std::min(runs, part.windows.size());
-            span(part.windows.data(), count);
-            runs -= count;
+        const Part &part = partOf(record);
+        return part.heads[size_t(record - part.firstRecord)];
+    }
+
+    // Calls fn(mixed, place) for every IMEI of the regular records: those indexed, those waiting in the
+    // tail and those staged by a load that has ended.
+    template <typename Fn> void forEachEntry(Fn fn) const
+    {
+        if (!index.empty()) {
+            const int rest = index.restBits;
+            const int placeBits = 64 - rest;
+            const size_t inner = size_t(1) << index.innerBits;
+            const size_t partitions = size_t(1) << index.partitionBits;
+            const quint32 *dir = index.directory.data();
+            for (size_t p = 0; p < partitions; ++p, ++dir) {
+                for (size_t b = 0; b < inner; ++b, ++dir) {
+                    const quint64 high = quint64((p << index.innerBits) | b) << rest;
+                    for (quint32 i = dir[0]; i < dir[1]; ++i) {
+                        const quint64 e = index.entries[i];
+                        fn(high | (e >> placeBits), e & lowBits(placeBits));
+                    }
+                }
+            }
+        }
+        for (const Entry &e : pending)
+            fn(e.mixed, e.place);
+        const Staging &st = staging;
+        if (st.slices == 0 || st.placeOffsets.size() != st.slices)
+            return;
+        const int valueRest = ValueBits - st.partitionBits;
+        const size_t partitions = size_t(1) << st.partitionBits;
+        for (size_t s = 0; s < st.slices; ++s) {
+            const quint64 offset = st.placeOffsets[s];
+            for (size_t p = 0; p < partitions; ++p) {
+                const quint64 *region = st.entries.data() + (p * st.slices + s) * st.room;
+                for (quint32 i = 0; i < st.counts[s][p]; ++i)
+                    fn(quint64(p) << valueRest | (region[i] >> st.placeBits),
+                       (region[i] & lowBits(st.placeBits)) + offset);
+            }
+            for (const Entry &e : st.overflow[s])
+                fn(e.mixed, e.place + offset);
         }
     }
 
     void beginBulkLoad(std::initializer_list<qint64> sliceBytes);
     void endBulkLoad();
+    bool finishStaging();
     void rebuild();
-    void sortPartitions(const std::vector<size_t> &partitionStart, bool parallel);
+    static void sortPartition(Index &built, size_t partition, size_t base, const Source *sources, size_t sourceCount,
+                              int stagedPlaceBits, const Entry *extras, size_t extraCount, std::vector<Entry> &scratch);
+    void ensureOrdered() const;
+    size_t placeOf(qsizetype record) const;
     bool scanRegular(const QString &candidate) const;
     bool scanIrregular(const QString &candidate) const;
 };
 
-// Runs work(0) here and work(1) on a second thread when the job is big enough to repay the thread.
-template <typename Work> void inTwoParts(bool parallel, Work work)
-{
-    if (!parallel) {
-        work(0);
-        work(1);
-        return;
-    }
-    std::unique_ptr<QThread> helper(QThread::create([&work] { work(1); }));
-    helper->setObjectName(QStringLiteral("IMEI history index"));
-    helper->start();
-    work(0);
-    helper->wait();
-}
-
-// Bucket bits for n values: about four values a bucket.
-int bucketBitsFor(size_t n)
-{
-    int bits = 1;
-    while (bits < 31 && (size_t(1) << bits) < (n + 3) / 4)
-        ++bits;
-    return bits;
-}
-
 void ImeiHistory::Data::beginBulkLoad(std::initializer_list<qint64> sliceBytes)
 {
+    {
+        QMutexLocker lock(&orderMutex);
+        ordered = false;
+        orderedValues = RawArray<quint64>();
+        checkpoints.clear();
+    }
     bulk = true;
     const size_t slices = std::max<size_t>(sliceBytes.size(), 1);
     bulkPart = parts.back().heads.empty() ? parts.size() - 1 : parts.size();
     parts.resize(bulkPart + slices);
-    // Only what is touched becomes resident; the cap keeps a huge damaged file from reserving much.
-    constexpr size_t Cap = size_t(1) << 24;
+    // Room is only set aside: what is not written never becomes resident. The caps keep a huge damaged
+    // file from reserving much; what does not fit goes to the overflow lists.
+    constexpr size_t HeadCap = size_t(1) << 24;
     constexpr size_t ShortestRecordLine = DateLength + 2 + ImeiLength + 1;
+    size_t largest = 0;
     size_t s = 0;
     for (qint64 sizeHint : sliceBytes) {
         const size_t bytes = size_t(qMax<qint64>(sizeHint, 0));
         Part &part = parts[bulkPart + s++];
         part.windowBudget = (MaxWindows - std::min(windowCount, MaxWindows)) / slices;
-        part.heads.reserve(part.heads.size() + std::min(bytes / ShortestRecordLine, Cap));
-        part.refs.reserve(part.refs.size() + std::min(bytes / ShortestRecordLine, Cap));
-        part.imeis.reserve(part.imeis.size() + std::min(bytes / size_t(ImeiLength + 1), Cap));
+        part.heads.reserve(part.heads.size() + std::min(bytes / ShortestRecordLine, HeadCap));
+        largest = std::max(largest, std::min(bytes / BytesPerImei + 1, MaxStagedImeis));
     }
+    Staging &st = staging;
+    st = Staging();
+    st.partitionBits = partitionBitsFor(largest);
+    st.placeBits = PlaceBitsOverPartition + st.partitionBits;
+    st.slices = slices;
+    const size_t partitions = size_t(1) << st.partitionBits;
+    // Mixed values spread evenly: a partition's share varies by about its square root.
+    const double share = double(largest) / double(partitions);
+    st.room = size_t(share + 4.0 * std::sqrt(share)) + 8;
+    st.entries.resizeUninitialised(partitions * slices * st.room);
+    st.counts.assign(slices, std::vector<quint32>(partitions, 0));
+    st.overflow.assign(slices, {});
 }
 
 void ImeiHistory::Data::endBulkLoad()
 {
-    if (bulk) {
-        bulk = false;
-        // Empty slices go; the counts are taken from the parts.
-        std::vector<Part> kept;
-        kept.reserve(parts.size());
-        for (Part &part : parts) {
-            if (!part.heads.empty() || (kept.empty() && &part == &parts.back()))
-                kept.push_back(std::move(part));
-        }
-        parts = std::move(kept);
-        records = 0;
-        imeiCount = 0;
-        windowCount = 0;
-        windowsComplete = true;
-        for (Part &part : parts) {
-            part.firstRecord = records;
-            records += qsizetype(part.heads.size());
-            imeiCount += part.imeis.size();
-            windowCount += part.windows.size();
-            windowsComplete = windowsComplete && part.windowsComplete;
-        }
-    }
-    rebuild();
-}
-
-// Radix sort of the mixed values by their top bits in two cache-friendly passes, each split over two
-// threads: first into at most 1024 partitions, then each partition, small enough for the cache, into
-// its buckets.
-void ImeiHistory::Data::rebuild()
-{
-    tail.clear();
-    tail.shrink_to_fit();
-    index = RawArray<quint64>();
-    directory = RawArray<quint32>();
-    indexedWindows = windowCount;
-    const size_t n = imeiCount + indexedWindows;
-    if (n == 0) {
-        bucketShift = 64;
-        innerBits = 0;
+    if (!bulk) {
+        rebuild();
         return;
     }
-    const int bits = bucketBitsFor(n);
-    const int partitionBits = std::min(bits, MaxPartitionBits);
-    const size_t partitions = size_t(1) << partitionBits;
-    const int shift = 64 - partitionBits;
-    const bool parallel = n >= ParallelValues;
-
-    const size_t half = n / 2;
-    auto rangeOf = [&](int part) { return part == 0 ? std::make_pair(size_t(0), half) : std::make_pair(half, n); };
-
-    // Pass 1: by partition, straight into the index; each thread owns a slice of every partition.
-    std::vector<size_t> counts[2] = {std::vector<size_t>(partitions, 0), std::vector<size_t>(partitions, 0)};
-    inTwoParts(parallel, [&](int part) {
-        const auto [from, to] = rangeOf(part);
-        std::vector<size_t> &count = counts[part];
-        forEachValue(from, to, [&](quint64 v) { ++count[size_t(mix(v) >> shift)]; });
-    });
-    std::vector<size_t> cursors[2] = {std::vector<size_t>(partitions), std::vector<size_t>(partitions)};
-    std::vector<size_t> partitionStart(partitions + 1, 0);
-    for (size_t p = 0; p < partitions; ++p) {
-        cursors[0][p] = partitionStart[p];
-        cursors[1][p] = partitionStart[p] + counts[0][p];
-        partitionStart[p + 1] = cursors[1][p] + counts[1][p];
+    bulk = false;
+    // Each slice's places follow those of the parts before it.
+    size_t place = 0;
+    for (size_t i = 0; i < bulkPart; ++i)
+        place += parts[i].imeis;
+    staging.placeOffsets.clear();
+    for (size_t s = 0; s < staging.slices; ++s) {
+        staging.placeOffsets.push_back(place);
+        place += parts[bulkPart + s].imeis;
     }
-    index.resizeUninitialised(n);
-    quint64 *out = index.data();
-    inTwoParts(parallel, [&](int part) {
-        const auto [from, to] = rangeOf(part);
-        std::vector<size_t> &cursor = cursors[part];
-        forEachValue(from, to, [&](quint64 v) {
-            const quint64 m = mix(v);
-            out[cursor[size_t(m >> shift)]++] = m;
-        });
-    });
-    bucketShift = 64 - bits;
-    innerBits = bits - partitionBits;
-    sortPartitions(partitionStart, parallel);
+    // Empty slices go; the counts are taken from the parts.
+    std::vector<Part> kept;
+    kept.reserve(parts.size());
+    for (Part &part : parts) {
+        if (!part.heads.empty() || (kept.empty() && &part == &parts.back()))
+            kept.push_back(std::move(part));
+    }
+    parts = std::move(kept);
+    records = 0;
+    places = 0;
+    bool newWindows = false;
+    for (Part &part : parts) {
+        part.firstRecord = records;
+        records += qsizetype(part.heads.size());
+        places += part.imeis;
+        windowsComplete = windowsComplete && part.windowsComplete;
+        if (!part.windows.empty()) {
+            windowCount += part.windows.size();
+            windows.insert(windows.end(), part.windows.begin(), part.windows.end());
+            part.windows = std::vector<quint64>();
+            newWindows = true;
+        }
+    }
+    if (newWindows) {
+        std::sort(windows.begin(), windows.end());
+        windows.erase(std::unique(windows.begin(), windows.end()), windows.end());
+    }
+    if (!index.empty() || !pending.empty() || !finishStaging())
+        rebuild();
+    staging = Staging();
 }
 
-// Pass 2: each partition, small enough for the cache, sorted into its buckets in place. A bucket far longer
-// than the average of four holds repeats (a pressure test records the same IMEIs over and over): it is made
-// unique so that lookups stay short, and the partitions are then moved together.
-void ImeiHistory::Data::sortPartitions(const std::vector<size_t> &partitionStart, bool parallel)
+// The load's entries sorted where they were staged, each partition in its own room. False when some
+// partition's entries do not fit there (more IMEIs than the file's size let expect).
+bool ImeiHistory::Data::finishStaging()
 {
-    const size_t partitions = partitionStart.size() - 1;
-    const size_t inner = size_t(1) << innerBits;
-    const quint64 innerMask = inner - 1;
-    const size_t stride = inner + 1;
-    directory.resizeUninitialised(partitions * stride);
-    quint64 *out = index.data();
-    inTwoParts(parallel, [&](int part) {
-        std::vector<quint64> scratch;
-        std::vector<quint32> bucketStart(inner + 1);
-        std::vector<quint32> fill(inner);
-        const size_t firstPartition = part == 0 ? 0 : partitions / 2;
-        const size_t endPartition = part == 0 ? partitions / 2 : partitions;
-        for (size_t p = firstPartition; p < endPartition; ++p) {
-            const size_t begin = partitionStart[p];
-            quint64 *slice = out + begin;
-            scratch.assign(slice, out + partitionStart[p + 1]);
-            quint32 *dir = directory.data() + p * stride;
-            std::fill(bucketStart.begin(), bucketStart.end(), 0);
-            for (quint64 m : scratch)
-                ++bucketStart[size_t((m >> bucketShift) & innerMask) + 1];
-            quint32 largest = 0;
-            for (size_t b = 1; b <= inner; ++b) {
-                largest = std::max(largest, bucketStart[b]);
-                bucketStart[b] += bucketStart[b - 1];
-            }
-            std::copy(bucketStart.begin(), bucketStart.end() - 1, fill.begin());
-            for (quint64 m : scratch)
-                slice[fill[size_t((m >> bucketShift) & innerMask)]++] = m;
-            if (largest <= LongBucket) {
-                for (size_t b = 0; b <= inner; ++b)
-                    dir[b] = quint32(begin + bucketStart[b]);
-                continue;
-            }
-            size_t write = 0;
-            for (size_t b = 0; b < inner; ++b) {
-                dir[b] = quint32(begin + write);
-                quint64 *first = slice + bucketStart[b];
-                quint64 *last = slice + bucketStart[b + 1];
-                if (last - first > LongBucket) {
-                    std::sort(first, last);
-                    last = std::unique(first, last);
-                }
-                for (quint64 *it = first; it < last; ++it)
-                    slice[write++] = *it;
-            }
-            dir[inner] = quint32(begin + write);
+    Staging &st = staging;
+    const size_t partitions = size_t(1) << st.partitionBits;
+    const int valueRest = ValueBits - st.partitionBits;
+    std::vector<Entry> extras;
+    for (size_t s = 0; s < st.slices; ++s) {
+        for (const Entry &e : st.overflow[s])
+            extras.push_back({e.mixed, e.place + st.placeOffsets[s]});
+    }
+    std::sort(extras.begin(), extras.end(), [](const Entry &a, const Entry &b) { return a.mixed < b.mixed; });
+    std::vector<size_t> extraStart(partitions + 1, 0);
+    for (const Entry &e : extras)
+        ++extraStart[size_t(e.mixed >> valueRest) + 1];
+    for (size_t p = 0; p < partitions; ++p) {
+        extraStart[p + 1] += extraStart[p];
+        size_t total = extraStart[p + 1] - extraStart[p];
+        for (size_t s = 0; s < st.slices; ++s)
+            total += st.counts[s][p];
+        if (total > st.slices * st.room)
+            return false;
+    }
+    if (st.entries.size() > std::numeric_limits<quint32>::max())
+        return false;
+
+    Index built;
+    built.partitionBits = st.partitionBits;
+    const int bits = std::max(bucketBitsFor(places), st.partitionBits);
+    built.innerBits = bits - st.partitionBits;
+    built.restBits = ValueBits - bits;
+    built.directory.resizeUninitialised(partitions * ((size_t(1) << built.innerBits) + 1));
+    built.entries = std::move(st.entries);
+    inTwoParts(places >= ParallelValues, [&](int half) {
+        std::vector<Entry> scratch;
+        std::vector<Source> sources(st.slices);
+        const size_t first = half == 0 ? 0 : partitions / 2;
+        const size_t last = half == 0 ? partitions / 2 : partitions;
+        for (size_t p = first; p < last; ++p) {
+            for (size_t s = 0; s < st.slices; ++s)
+                sources[s] = {(p * st.slices + s) * st.room, st.counts[s][p], st.placeOffsets[s]};
+            sortPartition(built, p, p * st.slices * st.room, sources.data(), sources.size(), st.placeBits,
+                          extras.data() + extraStart[p], extraStart[p + 1] - extraStart[p], scratch);
         }
     });
+    index = std::move(built);
+    return true;
+}
 
-    // Close the gaps that unique buckets left, if any.
-    size_t write = 0;
-    for (size_t p = 0; p < partitions; ++p) {
-        quint32 *dir = directory.data() + p * stride;
-        const size_t begin = dir[0];
-        const size_t count = dir[inner] - begin;
-        if (write != begin) {
-            std::memmove(out + write, out + begin, count * sizeof(quint64));
-            for (size_t b = 0; b <= inner; ++b)
-                dir[b] = quint32(dir[b] - (begin - write));
+// Sorts a partition's entries, gathered from its sources and extras, into its buckets from `base` on, and
+// fills its directory entries. A bucket far longer than the average of four holds repeats (a pressure test
+// records the same IMEIs over and over): it is sorted, so lookups search it instead of walking it.
+void ImeiHistory::Data::sortPartition(Index &built, size_t partition, size_t base, const Source *sources,
+                                      size_t sourceCount, int stagedPlaceBits, const Entry *extras, size_t extraCount,
+                                      std::vector<Entry> &scratch)
+{
+    const int valueRest = ValueBits - built.partitionBits;
+    const int rest = built.restBits;
+    const int placeBits = 64 - rest;
+    const size_t inner = size_t(1) << built.innerBits;
+    quint64 *const entries = built.entries.data();
+    size_t total = extraCount;
+    for (size_t s = 0; s < sourceCount; ++s)
+        total += sources[s].count;
+    if (scratch.size() < total)
+        scratch.resize(total);
+    // Field by field: a whole entry built on the stack and copied would wait on its halves each time.
+    Entry *gathered = scratch.data();
+    const quint64 placeMask = lowBits(stagedPlaceBits);
+    for (size_t s = 0; s < sourceCount; ++s) {
+        const quint64 *from = entries + sources[s].begin;
+        const quint64 offset = sources[s].placeOffset;
+        for (size_t i = 0; i < sources[s].count; ++i, ++gathered) {
+            gathered->mixed = from[i] >> stagedPlaceBits;
+            gathered->place = (from[i] & placeMask) + offset;
         }
-        write += count;
     }
-    index.resizeUninitialised(write);
-    if (write < index.capacity() - index.capacity() / 4)
-        index.shrinkToFit();
+    for (size_t i = 0; i < extraCount; ++i, ++gathered) {
+        gathered->mixed = extras[i].mixed & lowBits(valueRest);
+        gathered->place = extras[i].place;
+    }
+    const Entry *const first = scratch.data();
+    const Entry *const last = first + total;
+
+    quint32 *dir = built.directory.data() + partition * (inner + 1);
+    std::fill(dir, dir + inner + 1, 0);
+    for (const Entry *e = first; e != last; ++e)
+        ++dir[size_t(e->mixed >> rest) + 1];
+    size_t largest = 0;
+    dir[0] = quint32(base);
+    for (size_t b = 1; b <= inner; ++b) {
+        largest = std::max<size_t>(largest, dir[b]);
+        dir[b] += dir[b - 1];
+    }
+    // dir[b + 1] is now the end of bucket b.
+    const quint64 restMask = lowBits(rest);
+    for (const Entry *e = last; e != first;) {
+        --e;
+        entries[--dir[size_t(e->mixed >> rest) + 1]] = (e->mixed & restMask) << placeBits | e->place;
+    }
+    // Each bucket was filled from its end down: dir[b + 1] is now the start of bucket b.
+    std::memmove(dir, dir + 1, inner * sizeof(quint32));
+    dir[inner] = quint32(base + total);
+    if (largest <= LongBucket)
+        return;
+    for (size_t b = 0; b < inner; ++b) {
+        if (dir[b + 1] - dir[b] > LongBucket)
+            std::sort(entries + dir[b], entries + dir[b + 1]);
+    }
+}
+
+// The index built anew from everything: its entries, the tail's and a finished load's, counted by partition
+// and written in place, then each partition sorted.
+void ImeiHistory::Data::rebuild()
+{
+    Index built;
+    const size_t n = places;
+    if (n > 0) {
+        built.partitionBits = partitionBitsFor(n);
+        const int bits = std::max(bucketBitsFor(n), built.partitionBits);
+        built.innerBits = bits - built.partitionBits;
+        built.restBits = ValueBits - bits;
+        const size_t partitions = size_t(1) << built.partitionBits;
+        const int valueRest = ValueBits - built.partitionBits;
+        const int stagedPlaceBits = 64 - valueRest; // holds every place below n
+        std::vector<size_t> start(partitions + 1, 0);
+        forEachEntry([&](quint64 mixed, quint64) { ++start[size_t(mixed >> valueRest) + 1]; });
+        for (size_t p = 0; p < partitions; ++p)
+            start[p + 1] += start[p];
+        built.entries.resizeUninitialised(start[partitions]);
+        built.directory.resizeUninitialised(partitions * ((size_t(1) << built.innerBits) + 1));
+        std::vector<size_t> cursor(start.begin(), start.end() - 1);
+        quint64 *out = built.entries.data();
+        forEachEntry([&](quint64 mixed, quint64 place) {
+            out[cursor[size_t(mixed >> valueRest)]++] = (mixed & lowBits(valueRest)) << stagedPlaceBits | place;
+        });
+        inTwoParts(n >= ParallelValues, [&](int half) {
+            std::vector<Entry> scratch;
+            const size_t first = half == 0 ? 0 : partitions / 2;
+            const size_t last = half == 0 ? partitions / 2 : partitions;
+            for (size_t p = first; p < last; ++p) {
+                const Source source{start[p], start[p + 1] - start[p], 0};
+                sortPartition(built, p, start[p], &source, 1, stagedPlaceBits, nullptr, 0, scratch);
+            }
+        });
+    }
+    index = std::move(built);
+    tail = std::vector<quint64>();
+    pending = std::vector<Entry>();
+    staging = Staging();
+}
+
+void ImeiHistory::Data::ensureOrdered() const
+{
+    QMutexLocker lock(&orderMutex);
+    if (ordered)
+        return;
+    orderedValues = RawArray<quint64>();
+    orderedValues.resizeUninitialised(places);
+    forEachEntry([this](quint64 mixed, quint64 place) {
+        if (place < orderedValues.size())
+            orderedValues[place] = unmix(mixed);
+    });
+    checkpoints.clear();
+    size_t place = 0;
+    qsizetype record = 0;
+    for (const Part &part : parts) {
+        for (quint64 head : part.heads) {
+            if (record++ % 64 == 0)
+                checkpoints.push_back(place);
+            place += size_t(head >> CountShift);
+        }
+    }
+    ordered = true;
+}
+
+size_t ImeiHistory::Data::placeOf(qsizetype record) const
+{
+    size_t place = checkpoints[size_t(record / 64)];
+    for (qsizetype r = record & ~qsizetype(63); r < record; ++r)
+        place += size_t(headOf(r) >> CountShift);
+    return place;
 }
 
 bool ImeiHistory::Data::scanRegular(const QString &candidate) const
@@ -810,6 +1100,9 @@ bool ImeiHistory::Data::scanRegular(const QString &candidate) const
     }
     if (!hasComma && size > ImeiLength)
         return false;
+    if (places == 0)
+        return false;
+    ensureOrdered();
     const QByteArray needle = candidate.toLatin1();
     const QByteArrayMatcher matcher(needle);
     QByteArray buffer(ScanChunk + MaxRegularText + 1, Qt::Uninitialized);
@@ -820,27 +1113,28 @@ bool ImeiHistory::Data::scanRegular(const QString &candidate) const
         used = 0;
         return found;
     };
-    for (const Part &part : parts) {
-        if (!hasComma) {
-            // Without a comma the candidate lies inside one IMEI: every IMEI on a line of its own.
-            for (quint64 v : part.imeis) {
-                writeImei(out + used, v);
-                out[used + ImeiLength] = '\n';
-                used += ImeiLength + 1;
-                if (used >= ScanChunk && flushed())
-                    return true;
-            }
-            continue;
+    const quint64 *values = orderedValues.data();
+    if (!hasComma) {
+        // Without a comma the candidate lies inside one IMEI: every IMEI on a line of its own.
+        for (size_t i = 0; i < places; ++i) {
+            writeImei(out + used, values[i]);
+            out[used + ImeiLength] = '\n';
+            used += ImeiLength + 1;
+            if (used >= ScanChunk && flushed())
+                return true;
         }
-        for (size_t i = 0; i < part.heads.size(); ++i) {
-            const int count = int(part.heads[i] >> CountShift);
+        return used > 0 && flushed();
+    }
+    size_t place = 0;
+    for (const Part &part : parts) {
+        for (quint64 head : part.heads) {
+            const int count = int(head >> CountShift);
             if (count == 0)
                 continue;
-            const quint64 *v = part.imeis.data() + part.refs[i];
             for (int k = 0; k < count; ++k) {
                 if (k > 0)
                     out[used++] = ',';
-                writeImei(out + used, v[k]);
+                writeImei(out + used, values[place++]);
                 used += ImeiLength;
             }
             out[used++] = '\n';
@@ -886,13 +1180,13 @@ void ImeiHistory::clear()
 
 bool ImeiHistory::appendIfRegular(QByteArrayView dateTime, QByteArrayView imeis, int slice)
 {
-    Data::Part &part = d->target(slice);
     quint64 date = 0;
     quint64 values[MaxImeisPerRecord];
     int count = 0;
-    if (part.imeis.size() >= RefLimit || !parseDate(dateTime, date) || !parseImeis(imeis, values, count))
+    if (!parseDate(dateTime, date) || !parseImeis(imeis, values, count))
         return false;
-    d->appendRegular(part, date, values, count);
+    const size_t s = d->sliceOf(slice);
+    d->appendRegular(s, d->partOfSlice(s), date, values, count);
     return true;
 }
 
@@ -904,19 +1198,20 @@ void ImeiHistory::append(const QString &dateTime, const QString &imeis)
     if (dateTime.size() == DateLength && imeis.size() <= MaxRegularText && isAscii(dateTime) && isAscii(imeis) &&
         appendIfRegular(dateTime.toLatin1(), imeis.toLatin1()))
         return;
-    d->appendIrregular(d->target(0), QStringView(dateTime), QStringView(imeis));
+    d->appendIrregular(d->partOfSlice(d->sliceOf(0)), QStringView(dateTime), QStringView(imeis));
 }
 
 void ImeiHistory::appendEncoded(QByteArrayView dateTime, QByteArrayView imeis, int slice)
 {
     // Regular records are ASCII, the same in every 8-bit encoding.
     if (!appendIfRegular(dateTime, imeis, slice))
-        d->appendIrregular(d->target(slice), QString::fromLocal8Bit(dateTime), QString::fromLocal8Bit(imeis));
+        d->appendIrregular(d->partOfSlice(d->sliceOf(slice)), QString::fromLocal8Bit(dateTime),
+                           QString::fromLocal8Bit(imeis));
 }
 
 qsizetype ImeiHistory::appendRegularLines(QByteArrayView text, int slice)
 {
-    return d->appendRegularLines(d->target(slice), text.data(), text.size());
+    return d->appendRegularLines(d->sliceOf(slice), text.data(), text.size());
 }
 
 void ImeiHistory::beginBulkLoad(qint64 sizeHint)
@@ -944,21 +1239,21 @@ ImeiHistoryRecord ImeiHistory::at(qsizetype index) const
     if (index < 0 || index >= size())
         return {};
     const Data::Part &part = d->partOf(index);
-    const size_t local = size_t(index - part.firstRecord);
-    const quint64 head = part.heads[local];
-    const quint32 ref = part.refs[local];
+    const quint64 head = part.heads[size_t(index - part.firstRecord)];
     const int count = int(head >> CountShift);
     if (count == 0) {
-        const Data::Irregular &r = part.irregular[ref];
+        const Data::Irregular &r = part.irregular[size_t(head & DateMask)];
         return {part.irregularDates.mid(r.dateOffset, r.dateLength),
                 part.irregularImeis.mid(r.imeiOffset, r.imeiLength)};
     }
+    d->ensureOrdered();
+    const size_t place = d->placeOf(index);
     char text[MaxRegularText];
     qsizetype used = 0;
     for (int k = 0; k < count; ++k) {
         if (k > 0)
             text[used++] = ',';
-        writeImei(text + used, part.imeis[ref + size_t(k)]);
+        writeImei(text + used, d->orderedValues[place + size_t(k)]);
         used += ImeiLength;
     }
     return {unpackDate(head & DateMask), QString::fromLatin1(text, used)};

@@ -30,11 +30,11 @@ public:
     bool contains(const QString &candidate) const;
 
     // Loading a history file. Records come as the file's bytes (the locale's 8-bit encoding), so that a
-    // million records load without a string object each. Between beginBulkLoad() and endBulkLoad() the
-    // index is not kept up (lookups stay right but slow); endBulkLoad() builds it once. The sizes given,
-    // those of the file or of its slices, let the storage be reserved once. A file may be loaded in two
-    // slices at once: each slice is filled by one thread through the calls with its number, and the slices'
-    // records follow each other in that order.
+    // million records load without a string object each. Between beginBulkLoad() and endBulkLoad() only the
+    // append calls below are made; endBulkLoad() builds the index once, and the history then counts and
+    // answers for every record. The sizes given, those of the file or of its slices, let room for the
+    // records be set aside once. A file may be loaded in two slices at once: each slice is filled by one
+    // thread through the calls with its number, and the slices' records follow each other in that order.
     void beginBulkLoad(qint64 sizeHint = 0);
     void beginBulkLoad(qint64 firstSliceBytes, qint64 secondSliceBytes);
     void appendEncoded(QByteArrayView dateTime, QByteArrayView imeis, int slice = 0);
