@@ -806,7 +806,8 @@ struct ImeiHistory::Data
     bool finishStaging();
     void rebuild();
     static void sortPartition(Index &built, size_t partition, size_t base, const Source *sources, size_t sourceCount,
-                              int stagedPlaceBits, const Entry *extras, size_t extraCount, std::vector<Entry> &scratch);
+                              int stagedPlaceBits, const Entry *extras, size_t extraCount,
+                              std::vector<quint64> &scratch);
     void ensureOrdered() const;
     size_t placeOf(qsizetype record) const;
     bool scanRegular(const QString &candidate) const;
@@ -935,7 +936,7 @@ bool ImeiHistory::Data::finishStaging()
     built.directory.resizeUninitialised(partitions * ((size_t(1) << built.innerBits) + 1));
     built.entries = std::move(st.entries);
     inTwoParts(places >= ParallelValues, [&](int half) {
-        std::vector<Entry> scratch;
+        std::vector<quint64> scratch;
         std::vector<Source> sources(st.slices);
         const size_t first = half == 0 ? 0 : partitions / 2;
         const size_t last = half == 0 ? partitions / 2 : partitions;
@@ -955,52 +956,56 @@ bool ImeiHistory::Data::finishStaging()
 // records the same IMEIs over and over): it is sorted, so lookups search it instead of walking it.
 void ImeiHistory::Data::sortPartition(Index &built, size_t partition, size_t base, const Source *sources,
                                       size_t sourceCount, int stagedPlaceBits, const Entry *extras, size_t extraCount,
-                                      std::vector<Entry> &scratch)
+                                      std::vector<quint64> &scratch)
 {
     const int valueRest = ValueBits - built.partitionBits;
     const int rest = built.restBits;
     const int placeBits = 64 - rest;
+    const int bucketShift = stagedPlaceBits + rest - 1; // then one more: all 64 bits when a partition has one bucket
+    const quint64 restMask = lowBits(rest);
+    const quint64 placeMask = lowBits(stagedPlaceBits);
     const size_t inner = size_t(1) << built.innerBits;
     quint64 *const entries = built.entries.data();
-    size_t total = extraCount;
+    size_t staged = 0;
     for (size_t s = 0; s < sourceCount; ++s)
-        total += sources[s].count;
-    if (scratch.size() < total)
-        scratch.resize(total);
-    // Field by field: a whole entry built on the stack and copied would wait on its halves each time.
-    Entry *gathered = scratch.data();
-    const quint64 placeMask = lowBits(stagedPlaceBits);
+        staged += sources[s].count;
+    if (scratch.size() < staged)
+        scratch.resize(staged);
+    quint64 *const copy = scratch.data();
+    size_t copied = 0;
     for (size_t s = 0; s < sourceCount; ++s) {
-        const quint64 *from = entries + sources[s].begin;
-        const quint64 offset = sources[s].placeOffset;
-        for (size_t i = 0; i < sources[s].count; ++i, ++gathered) {
-            gathered->mixed = from[i] >> stagedPlaceBits;
-            gathered->place = (from[i] & placeMask) + offset;
-        }
+        if (sources[s].count > 0)
+            std::memcpy(copy + copied, entries + sources[s].begin, sources[s].count * sizeof(quint64));
+        copied += sources[s].count;
     }
-    for (size_t i = 0; i < extraCount; ++i, ++gathered) {
-        gathered->mixed = extras[i].mixed & lowBits(valueRest);
-        gathered->place = extras[i].place;
-    }
-    const Entry *const first = scratch.data();
-    const Entry *const last = first + total;
 
     quint32 *dir = built.directory.data() + partition * (inner + 1);
     std::fill(dir, dir + inner + 1, 0);
-    for (const Entry *e = first; e != last; ++e)
-        ++dir[size_t(e->mixed >> rest) + 1];
+    for (size_t i = 0; i < staged; ++i)
+        ++dir[size_t((copy[i] >> bucketShift) >> 1) + 1];
+    for (size_t i = 0; i < extraCount; ++i)
+        ++dir[size_t((extras[i].mixed & lowBits(valueRest)) >> rest) + 1];
     size_t largest = 0;
     dir[0] = quint32(base);
     for (size_t b = 1; b <= inner; ++b) {
         largest = std::max<size_t>(largest, dir[b]);
         dir[b] += dir[b - 1];
     }
-    // dir[b + 1] is now the end of bucket b.
-    const quint64 restMask = lowBits(rest);
-    for (const Entry *e = last; e != first;) {
-        --e;
-        entries[--dir[size_t(e->mixed >> rest) + 1]] = (e->mixed & restMask) << placeBits | e->place;
+    // dir[b + 1] is now the end of bucket b: each bucket is filled from its end down.
+    size_t next = 0;
+    for (size_t s = 0; s < sourceCount; ++s) {
+        const quint64 offset = sources[s].placeOffset;
+        for (const size_t end = next + sources[s].count; next < end; ++next) {
+            const quint64 e = copy[next];
+            entries[--dir[size_t((e >> bucketShift) >> 1) + 1]] =
+                ((e >> stagedPlaceBits) & restMask) << placeBits | ((e & placeMask) + offset);
+        }
     }
+    for (size_t i = 0; i < extraCount; ++i) {
+        const quint64 rest50 = extras[i].mixed & lowBits(valueRest);
+        entries[--dir[size_t(rest50 >> rest) + 1]] = (rest50 & restMask) << placeBits | extras[i].place;
+    }
+    const size_t total = staged + extraCount;
     // Each bucket was filled from its end down: dir[b + 1] is now the start of bucket b.
     std::memmove(dir, dir + 1, inner * sizeof(quint32));
     dir[inner] = quint32(base + total);
@@ -1038,7 +1043,7 @@ void ImeiHistory::Data::rebuild()
             out[cursor[size_t(mixed >> valueRest)]++] = (mixed & lowBits(valueRest)) << stagedPlaceBits | place;
         });
         inTwoParts(n >= ParallelValues, [&](int half) {
-            std::vector<Entry> scratch;
+            std::vector<quint64> scratch;
             const size_t first = half == 0 ? 0 : partitions / 2;
             const size_t last = half == 0 ? partitions / 2 : partitions;
             for (size_t p = first; p < last; ++p) {
