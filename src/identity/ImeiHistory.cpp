@@ -179,7 +179,7 @@ constexpr size_t LongBucket = 32;                  // a bucket longer than this 
 constexpr size_t ParallelValues = size_t(1) << 18; // index builds this big use a second thread
 constexpr int ValueBits = 50;                      // 10^15 < 2^50
 constexpr quint64 ValueMask = (quint64(1) << ValueBits) - 1;
-constexpr int MinPartitionBits = 10;
+constexpr int MinPartitionBits = 8; // a loading thread writes one line per partition at a time: they stay cached
 constexpr int PlaceBitsOverPartition = 64 - ValueBits; // staged entry: rest of the value, then the place
 // Bytes a regular record line takes per IMEI at the least: four IMEIs with their commas, date-time, tabs
 // and line feed. Room is set aside for a file's IMEIs by this, an upper bound for the records the tool
