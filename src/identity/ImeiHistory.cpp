@@ -185,7 +185,7 @@ constexpr int PlaceBitsOverPartition = 64 - ValueBits; // staged entry: rest of 
 // and line feed. Room is set aside for a file's IMEIs by this, an upper bound for the records the tool
 // writes.
 constexpr size_t BytesPerImei = 21;
-constexpr size_t MaxStagedImeis = size_t(1) << 26; // more than this of a huge or damaged file: no room set aside
+constexpr size_t MaxStagedImeis = size_t(1) << 24; // more than this of a huge or damaged file: no room set aside
 
 inline quint64 lowBits(int bits)
 {
