@@ -130,21 +130,23 @@ template <typename Work> double medianMs(Work work)
     return ms[ms.size() / 2];
 }
 
-// The same for work that returns what it made: that is freed after the timer stops, as for the loads.
-template <typename Work> double medianKeptMs(Work work)
+double median(std::vector<double> values)
 {
-    std::vector<double> ms;
-    for (int run = 0; run < Runs; ++run) {
-        QElapsedTimer timer;
-        timer.start();
-        const auto kept = work();
-        ms.push_back(double(timer.nsecsElapsed()) / 1e6);
-        if (kept.isEmpty())
-            std::printf("impossible\n");
-    }
-    std::sort(ms.begin(), ms.end());
-    return ms[ms.size() / 2];
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
 }
+
+struct LoadedHistory
+{
+    std::unique_ptr<ImeiHistory> history;
+    bool isEmpty() const { return history->isEmpty(); }
+};
+
+struct ChunkedScan
+{
+    qint64 bytes;
+    bool isEmpty() const { return bytes == 0; }
+};
 
 // The file read whole and split into its lines, each a view of the bytes read.
 struct SplitFile
@@ -206,15 +208,14 @@ int main(int argc, char **argv)
     // Lower bound: the file read in the loader's own chunks and its line ends found, nothing kept.
     auto scanInChunks = [&]() {
         QFile file(path);
+        qint64 bytes = 0;
         if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
-            return;
+            return bytes;
         HistoryLineReader reader(file);
         QByteArrayView line;
-        qint64 bytes = 0;
         while (reader.next(line))
             bytes += line.size();
-        if (bytes < 0)
-            std::printf("impossible\n");
+        return bytes;
     };
     scanInChunks(); // warms the page cache
 
@@ -231,25 +232,44 @@ int main(int argc, char **argv)
     }
     printCount("history_records", history.size());
 
-    // Each load into a fresh history, as at start-up; freeing it is not part of the figure.
-    std::vector<double> loads;
-    for (int run = 0; run < Runs; ++run) {
-        auto fresh = std::make_unique<ImeiHistory>();
+    // Rounds of one load and each reference in turn, so that a noisy stretch of the machine weighs on all
+    // of them; the medians are compared. Each load goes into a fresh history, as at start-up. What a run
+    // makes is freed after its timer stops.
+    std::vector<double> loads, reads, lists, scans;
+    auto timed = [](std::vector<double> &into, auto work) {
         QElapsedTimer timer;
         timer.start();
-        readImeiHistory(path, *fresh);
-        loads.push_back(double(timer.nsecsElapsed()) / 1e6);
+        const auto kept = work();
+        into.push_back(double(timer.nsecsElapsed()) / 1e6);
+        return kept.isEmpty();
+    };
+    bool empty = false;
+    for (int run = 0; run < Runs; ++run) {
+        empty = timed(loads,
+                      [&]() {
+                          auto fresh = std::make_unique<ImeiHistory>();
+                          readImeiHistory(path, *fresh);
+                          return LoadedHistory{std::move(fresh)};
+                      }) ||
+                empty;
+        // The reference: reading the file and splitting its lines.
+        empty = timed(reads, [&]() { return readAndSplit(path); }) || empty;
+        // The same lines as a list of byte strings, as a plain line reader gives them.
+        empty = timed(lists,
+                      [&]() {
+                          QFile file(path);
+                          return file.open(QIODevice::ReadOnly) ? file.readAll().split('\n') : QList<QByteArray>();
+                      }) ||
+                empty;
+        // The file read in the loader's own chunks and its line ends found, nothing kept.
+        empty = timed(scans, [&]() { return ChunkedScan{scanInChunks()}; }) || empty;
     }
-    std::sort(loads.begin(), loads.end());
-    const double loadMs = loads[loads.size() / 2];
-    // The reference: reading the file and splitting its lines. Beside it the same lines as a list of byte
-    // strings, as a plain line reader gives them, and the chunked scan that keeps nothing.
-    const double readMs = medianKeptMs([&]() { return readAndSplit(path); });
-    const double listMs = medianKeptMs([&]() {
-        QFile file(path);
-        return file.open(QIODevice::ReadOnly) ? file.readAll().split('\n') : QList<QByteArray>();
-    });
-    const double scanMs = medianMs(scanInChunks);
+    if (empty)
+        std::printf("impossible\n");
+    const double loadMs = median(loads);
+    const double readMs = median(reads);
+    const double listMs = median(lists);
+    const double scanMs = median(scans);
     print("read_and_split", readMs, "ms");
     print("read_and_split_to_list", listMs, "ms");
     print("scan_in_chunks", scanMs, "ms");
