@@ -209,6 +209,18 @@ void TestHistoryFiles::readImeiHistory_data()
     QTest::newRow("partial IMEIs and odd separators")
         << QByteArray("2024-01-02 03:04:05\t\t3569380356,\n2024-01-02 03:04:05\t\t356938035643809,\n")
         << Records{{date, "3569380356,"}, {date, "356938035643809,"}};
+    // The bytes either side of the digits ('/' and ':'), a high byte and a NUL, each in another place of an IMEI.
+    QTest::newRow("bytes next to the digits inside IMEIs")
+        << QByteArray("2024-01-02 03:04:05\t\t/56938035643809\n2024-01-02 03:04:05\t\t35693803564380:\n"
+                      "2024-01-02 03:04:05\t\t3569380\xb9"
+                      "35643809\n2024-01-02 03:04:05\t\t356938035643809,4901542") +
+               QByteArray(1, '\0') + QByteArray("3237518\n")
+        << Records{{date, "/56938035643809"},
+                   {date, "35693803564380:"},
+                   {date, QString::fromLocal8Bit("3569380\xb9"
+                                                 "35643809")},
+                   {date, QString::fromLocal8Bit(QByteArray("356938035643809,4901542") + QByteArray(1, '\0') +
+                                                 QByteArray("3237518"))}};
     QTest::newRow("date not in the usual form") << QByteArray("2024/01/02 03:04:05\t\t356938035643809\n")
                                                 << Records{{"2024/01/02 03:04:05", "356938035643809"}};
     QTest::newRow("NUL and binary bytes")

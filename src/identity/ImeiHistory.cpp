@@ -18,6 +18,9 @@
 #ifdef Q_OS_LINUX
 #include <sys/mman.h>
 #endif
+#if defined(__SSE2__) || defined(_M_X64)
+#include <emmintrin.h>
+#endif
 
 // How the history is kept:
 // - Records in file order: one 64-bit head each. A regular record, the kind the tool writes (a
@@ -316,6 +319,32 @@ inline bool parseImei(const char *p, quint64 &value)
     }
     value = v;
     return true;
+#endif
+}
+
+// The same for 15 digits at p that follow a separator at p - 1, which makes 16 bytes to take at once: the
+// loading loop's case. Vector instructions, where the processor has them, do it in half the time.
+inline bool parseImeiAfterSeparator(const char *p, quint64 &value)
+{
+#if defined(__SSE2__) || defined(_M_X64)
+    const __m128i digits = _mm_sub_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i *>(p - 1)), _mm_set1_epi8('0'));
+    // Digits are the bytes 0 to 9 now; the separator's lane does not count.
+    const __m128i isDigit = _mm_cmpeq_epi8(_mm_min_epu8(digits, _mm_set1_epi8(9)), digits);
+    if ((_mm_movemask_epi8(isDigit) | 1) != 0xFFFF)
+        return false;
+    const __m128i d =
+        _mm_and_si128(digits, _mm_set_epi8(-1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, 0));
+    // Pairs of digits (the first byte the tens), then fours, then eights: a leading zero in place of the separator.
+    const __m128i pairs = _mm_add_epi16(_mm_mullo_epi16(_mm_and_si128(d, _mm_set1_epi16(0xFF)), _mm_set1_epi16(10)),
+                                        _mm_srli_epi16(d, 8));
+    const __m128i fours = _mm_madd_epi16(pairs, _mm_set_epi16(1, 100, 1, 100, 1, 100, 1, 100));
+    const __m128i eights =
+        _mm_add_epi64(_mm_mul_epu32(fours, _mm_set_epi32(0, 10000, 0, 10000)), _mm_srli_epi64(fours, 32));
+    value = quint64(_mm_cvtsi128_si64(eights)) * 100000000ULL +
+            quint64(_mm_cvtsi128_si64(_mm_unpackhi_epi64(eights, eights)));
+    return true;
+#else
+    return parseImei(p, value);
 #endif
 }
 
@@ -675,7 +704,7 @@ struct ImeiHistory::Data
             const char *group = p + DateLength + 2;
             const char *next = nullptr;
             int count = 0;
-            while (end - group > ImeiLength && parseImei(group, values[count])) {
+            while (end - group > ImeiLength && parseImeiAfterSeparator(group, values[count])) {
                 ++count;
                 const char c = group[ImeiLength];
                 if (c == '\n') {
