@@ -514,13 +514,13 @@ struct ImeiHistory::Data
     struct Staging
     {
         int partitionBits = MinPartitionBits;
-        int placeBits = 0;
         size_t slices = 0;
         size_t room = 0;                          // entries per partition and slice
         RawArray<quint64> entries;                // partition p, slice s: from (p * slices + s) * room
         std::vector<std::vector<quint32>> counts; // per slice, per partition
         std::vector<std::vector<Entry>> overflow; // per slice: what found no room
         std::vector<quint64> placeOffsets;        // per slice: the places before it, once the load ends
+        int placeBits() const { return PlaceBitsOverPartition + partitionBits; }
     };
 
     // Entries grouped by partition, then bucket: the bits of the mixed value below the bucket's, then the
@@ -532,7 +532,7 @@ struct ImeiHistory::Data
         RawArray<quint32> directory; // empty: nothing indexed
         int partitionBits = MinPartitionBits;
         int innerBits = 0;
-        int restBits = ValueBits - MinPartitionBits;
+        int restBits() const { return ValueBits - partitionBits - innerBits; }
         bool empty() const { return directory.empty(); }
     };
 
@@ -567,7 +567,7 @@ struct ImeiHistory::Data
     {
         if (index.empty())
             return false;
-        const int rest = index.restBits;
+        const int rest = index.restBits();
         const int placeBits = 64 - rest;
         const size_t bucket = size_t(mixed >> rest);
         const quint32 *dir = index.directory.data() + bucket + (bucket >> index.innerBits);
@@ -598,46 +598,28 @@ struct ImeiHistory::Data
 
     Part &partOfSlice(size_t slice) { return bulk ? parts[bulkPart + slice] : parts.back(); }
 
-    void stage(size_t slice, quint64 mixed, quint64 place)
-    {
-        Staging &st = staging;
-        const int valueRest = ValueBits - st.partitionBits;
-        const size_t p = size_t(mixed >> valueRest);
-        quint32 &count = st.counts[slice][p];
-        if (count < st.room && place <= lowBits(st.placeBits)) {
-            st.entries[(p * st.slices + slice) * st.room + count] =
-                (mixed & lowBits(valueRest)) << st.placeBits | place;
-            ++count;
-            return;
-        }
-        st.overflow[slice].push_back({mixed, place});
-    }
-
     // Stages IMEIs of one slice that take the places from `firstPlace` on, in a tight loop of its own.
     void stageBatch(size_t slice, const quint64 *values, size_t count, quint64 firstPlace)
     {
         Staging &st = staging;
         const int valueRest = ValueBits - st.partitionBits;
-        const int placeBits = st.placeBits;
+        const int placeBits = st.placeBits();
         const quint64 restMask = lowBits(valueRest);
+        const quint64 placeLimit = lowBits(placeBits);
         const size_t room = st.room;
         const size_t stride = st.slices * room;
         quint32 *const counts = st.counts[slice].data();
         quint64 *const entries = st.entries.data() + slice * room;
-        if (firstPlace + count > lowBits(placeBits)) {
-            for (size_t i = 0; i < count; ++i)
-                stage(slice, mix(values[i]), firstPlace + i);
-            return;
-        }
         for (size_t i = 0; i < count; ++i) {
             const quint64 mixed = mix(values[i]);
+            const quint64 place = firstPlace + i;
             const size_t p = size_t(mixed >> valueRest);
             const quint32 c = counts[p];
-            if (c < room) {
-                entries[p * stride + c] = (mixed & restMask) << placeBits | (firstPlace + i);
+            if (c < room && place <= placeLimit) {
+                entries[p * stride + c] = (mixed & restMask) << placeBits | place;
                 counts[p] = c + 1;
             } else {
-                st.overflow[slice].push_back({mixed, firstPlace + i});
+                st.overflow[slice].push_back({mixed, place}); // no room left, or a place too far for an entry
             }
         }
     }
@@ -666,17 +648,19 @@ struct ImeiHistory::Data
             rebuild();
     }
 
-    void appendRegular(size_t slice, Part &part, quint64 date, const quint64 *values, int count)
+    static void addRegularHead(Part &part, quint64 date, int count)
     {
         part.heads.push_back((quint64(count) << CountShift) | date);
         part.imeis += size_t(count);
-        if (!bulk) {
+    }
+
+    void appendRegular(size_t slice, Part &part, quint64 date, const quint64 *values, int count)
+    {
+        addRegularHead(part, date, count);
+        if (bulk)
+            stageBatch(slice, values, size_t(count), part.imeis - size_t(count));
+        else
             countRecord(values, count);
-            return;
-        }
-        const quint64 first = part.imeis - size_t(count);
-        for (int k = 0; k < count; ++k)
-            stage(slice, mix(values[k]), first + quint64(k));
     }
 
     // The regular record lines at the front of the text, each ending in a line feed with or without a
@@ -721,8 +705,7 @@ struct ImeiHistory::Data
             if (!next)
                 break;
             if (bulk) {
-                part.heads.push_back((quint64(count) << CountShift) | date);
-                part.imeis += size_t(count);
+                addRegularHead(part, date, count);
                 std::memcpy(batch + batched, values, sizeof(quint64) * size_t(count));
                 batched += size_t(count);
                 if (batched >= Batch)
@@ -795,7 +778,7 @@ struct ImeiHistory::Data
     template <typename Fn> void forEachEntry(Fn fn) const
     {
         if (!index.empty()) {
-            const int rest = index.restBits;
+            const int rest = index.restBits();
             const int placeBits = 64 - rest;
             const size_t inner = size_t(1) << index.innerBits;
             const size_t partitions = size_t(1) << index.partitionBits;
@@ -822,8 +805,8 @@ struct ImeiHistory::Data
             for (size_t p = 0; p < partitions; ++p) {
                 const quint64 *region = st.entries.data() + (p * st.slices + s) * st.room;
                 for (quint32 i = 0; i < st.counts[s][p]; ++i)
-                    fn(quint64(p) << valueRest | (region[i] >> st.placeBits),
-                       (region[i] & lowBits(st.placeBits)) + offset);
+                    fn(quint64(p) << valueRest | (region[i] >> st.placeBits()),
+                       (region[i] & lowBits(st.placeBits())) + offset);
             }
             for (const Entry &e : st.overflow[s])
                 fn(e.mixed, e.place + offset);
@@ -871,7 +854,6 @@ void ImeiHistory::Data::beginBulkLoad(std::initializer_list<qint64> sliceBytes)
     Staging &st = staging;
     st = Staging();
     st.partitionBits = partitionBitsFor(largest);
-    st.placeBits = PlaceBitsOverPartition + st.partitionBits;
     st.slices = slices;
     const size_t partitions = size_t(1) << st.partitionBits;
     // Mixed values spread evenly: a partition's share varies by about its square root.
@@ -961,7 +943,6 @@ bool ImeiHistory::Data::finishStaging()
     built.partitionBits = st.partitionBits;
     const int bits = std::max(bucketBitsFor(places), st.partitionBits);
     built.innerBits = bits - st.partitionBits;
-    built.restBits = ValueBits - bits;
     built.directory.resizeUninitialised(partitions * ((size_t(1) << built.innerBits) + 1));
     built.entries = std::move(st.entries);
     inTwoParts(places >= ParallelValues, [&](int half) {
@@ -972,7 +953,7 @@ bool ImeiHistory::Data::finishStaging()
         for (size_t p = first; p < last; ++p) {
             for (size_t s = 0; s < st.slices; ++s)
                 sources[s] = {(p * st.slices + s) * st.room, st.counts[s][p], st.placeOffsets[s]};
-            sortPartition(built, p, p * st.slices * st.room, sources.data(), sources.size(), st.placeBits,
+            sortPartition(built, p, p * st.slices * st.room, sources.data(), sources.size(), st.placeBits(),
                           extras.data() + extraStart[p], extraStart[p + 1] - extraStart[p], scratch);
         }
     });
@@ -988,7 +969,7 @@ void ImeiHistory::Data::sortPartition(Index &built, size_t partition, size_t bas
                                       std::vector<quint64> &scratch)
 {
     const int valueRest = ValueBits - built.partitionBits;
-    const int rest = built.restBits;
+    const int rest = built.restBits();
     const int placeBits = 64 - rest;
     const int bucketShift = stagedPlaceBits + rest - 1; // then one more: all 64 bits when a partition has one bucket
     const quint64 restMask = lowBits(rest);
@@ -1056,7 +1037,6 @@ void ImeiHistory::Data::rebuild()
         built.partitionBits = partitionBitsFor(n);
         const int bits = std::max(bucketBitsFor(n), built.partitionBits);
         built.innerBits = bits - built.partitionBits;
-        built.restBits = ValueBits - bits;
         const size_t partitions = size_t(1) << built.partitionBits;
         const int valueRest = ValueBits - built.partitionBits;
         const int stagedPlaceBits = 64 - valueRest; // holds every place below n
