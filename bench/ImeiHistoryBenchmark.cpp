@@ -117,6 +117,12 @@ bool writeHistory(const QString &path, std::vector<QByteArray> &sample)
     return file.write(chunk) == chunk.size();
 }
 
+double median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
 template <typename Work> double medianMs(Work work)
 {
     std::vector<double> ms;
@@ -126,14 +132,7 @@ template <typename Work> double medianMs(Work work)
         work();
         ms.push_back(double(timer.nsecsElapsed()) / 1e6);
     }
-    std::sort(ms.begin(), ms.end());
-    return ms[ms.size() / 2];
-}
-
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
+    return median(std::move(ms));
 }
 
 struct LoadedHistory
