@@ -46,6 +46,20 @@ bool ToolSettings::save()
     return saved;
 }
 
+bool ToolSettings::saveCounters()
+{
+    if (!m_fileUsable)
+        return false;
+    SettingLoader counters(filePath(), false);
+    counters.beginGroup(QStringLiteral("ImeiSN"));
+    counters.value(QStringLiteral("ImeiDefaultValue"), ImeiDefaultValue);
+    counters.value(QStringLiteral("BTCurrentAddr"), BTCurrentAddr);
+    counters.endGroup();
+    const bool saved = counters.commit();
+    m_fileProblem = counters.problem();
+    return saved;
+}
+
 void ToolSettings::transfer()
 {
     SettingLoader &l = *loader;

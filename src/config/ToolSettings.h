@@ -57,6 +57,9 @@ public:
     bool isFileUsable() const { return m_fileUsable; }
     // Why the file was not read or not written (naming the line where one line is the cause); empty when it was.
     QString fileProblem() const { return m_fileProblem; }
+    // Puts only the counters that allocation advances (ImeiDefaultValue, BTCurrentAddr) into the file, keeping
+    // its other keys as they are; true when they are on disk. Refused, as save() is, for a file that did not load.
+    bool saveCounters();
 
     int portScanKind() const;
     bool hasManualInput() const;

@@ -225,7 +225,8 @@ bool SettingLoader::commit()
     }
     QFile::remove(scratch);
     if (!saved) {
-        m_problem = written ? QStringLiteral("it could not be replaced") : QStringLiteral("the new content could not be written");
+        m_problem = written ? QStringLiteral("it could not be replaced")
+                            : QStringLiteral("the new content could not be written");
         qWarning("SettingLoader: could not save %s; the previous file is kept", qPrintable(m_path));
     }
     return saved;
