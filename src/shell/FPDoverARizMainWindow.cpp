@@ -17,6 +17,7 @@
 
 #include <QCloseEvent>
 #include <QDir>
+#include <QFileInfo>
 #include <QGraphicsScene>
 #include <QKeyEvent>
 #include <QRadioButton>
@@ -44,6 +45,11 @@ const QString HelpManualEn = QStringLiteral("DOC/DOVER_ARIZ_TOOL_USERGUIDE_en.pd
 const QString KeyManual = QStringLiteral("doc/dover_ariz_tool_manual_cn.pdf");
 const QString LanguageChinese = QStringLiteral("Chinese");
 const QString LanguageEnglish = QStringLiteral("English");
+
+QString settingsFileName()
+{
+    return QDir::toNativeSeparators(QFileInfo(ToolSettings::filePath()).absoluteFilePath());
+}
 
 // A catalogue that is missing leaves its translator empty and the source texts showing; nothing to report.
 void loadCatalogue(QTranslator &translator, const QString &path)
@@ -134,6 +140,13 @@ FPDoverARizMainWindow::FPDoverARizMainWindow(QWidget *parent)
     connect(m_startTimer, &QTimer::timeout, this, &FPDoverARizMainWindow::onStartDelayed);
 
     resize(720, 700);
+
+    if (!m_settings->isFileUsable())
+        MessageBoxes::critical(this, tr("Error"),
+                               tr("The settings file %1 cannot be used: %2.\nIt is left as it is, and Write stays "
+                                  "disabled until the file is mended and the tool started again; Read works with the "
+                                  "default settings.")
+                                   .arg(settingsFileName(), m_settings->fileProblem()));
 }
 
 FPDoverARizMainWindow::~FPDoverARizMainWindow()
@@ -257,7 +270,8 @@ void FPDoverARizMainWindow::applyStationState()
     default:
         return;
     }
-    ui->startBtn->setEnabled(write);
+    // Writing with settings that did not come from the file would issue identities from the defaults.
+    ui->startBtn->setEnabled(write && m_settings->isFileUsable());
     ui->readBtn->setEnabled(read);
     ui->stopBtn->setEnabled(stop);
     ui->portBtn->setEnabled(port);
@@ -500,7 +514,9 @@ void FPDoverARizMainWindow::closeEvent(QCloseEvent *event)
 {
     event->ignore();
     m_settings->LodVersion = ui->versionLEdit->text();
-    m_settings->save();
+    if (!m_settings->save())
+        workerStatus(tr("The settings could not be saved to %1: %2").arg(settingsFileName(), m_settings->fileProblem()),
+                     FPDoverARizWorker::ErrorFg, FPDoverARizWorker::ErrorBg);
     // Flushed, not closed: an operator who stays keeps a log for the rest of the run.
     m_imeiLog.flush();
     const auto answer = MessageBoxes::question(this, tr("Close Confirmation?"), tr("Are you sure you want to exit?"),
