@@ -125,6 +125,8 @@ private slots:
     void bigFileLoadsInOrder_data();
     void bigFileLoadsInOrder();
     void historyListMembership();
+    void historyListLoads_data();
+    void historyListLoads();
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -947,6 +949,50 @@ void TestHistoryFiles::historyListMembership()
     list.clear();
     QVERIFY(list.isEmpty());
     QVERIFY(!list.contains(QStringLiteral("dup")));
+}
+
+void TestHistoryFiles::historyListLoads_data()
+{
+    QTest::addColumn<QStringList>("cycle"); // the file repeats these values in turn
+    QTest::addColumn<int>("lines");
+    QTest::newRow("one value a million times") << QStringList{"MB0001"} << 1000000;
+    QTest::newRow("two values in turn") << QStringList{"P1", "P2"} << 400000;
+    QTest::newRow("a value outside Latin-1 over and over")
+        << QStringList{QStringView(u"\u5e8f\u53f71").toString(), "x\u00e9"} << 200000;
+    QTest::newRow("distinct values") << QStringList() << 300000;
+}
+
+// Values load in file order however often they repeat; a repeat costs no more than a new value.
+void TestHistoryFiles::historyListLoads()
+{
+    QFETCH(QStringList, cycle);
+    QFETCH(int, lines);
+    QStringList expected;
+    expected.reserve(lines);
+    QByteArray file = "#History MBSN\n";
+    for (int i = 0; i < lines; ++i) {
+        expected << (cycle.isEmpty() ? QStringLiteral("BT%1").arg(i, 10, 16, QLatin1Char('0')) : cycle.at(i % cycle.size()));
+        file += expected.back().toLocal8Bit() + "\n";
+    }
+    const QString path = m_dir->filePath(QStringLiteral("list.data"));
+    QVERIFY(writeBytes(path, file));
+    HistoryList list;
+    QVERIFY(::readHistoryList(path, list, HistoryMbsn));
+    QCOMPARE(list.size(), expected.size());
+    for (qsizetype i = 0; i < expected.size(); ++i) {
+        if (list.at(i) != expected.at(i))
+            QFAIL(qPrintable(QStringLiteral("value %1 differs: %2").arg(i).arg(list.at(i))));
+    }
+    for (int i = 0; i < 1000; ++i)
+        QVERIFY(list.contains(expected.at(QRandomGenerator::global()->bounded(lines))));
+    QVERIFY(!list.contains(expected.at(0) + u' '));
+    QVERIFY(!list.contains(QStringLiteral("BT%1").arg(lines, 10, 16, QLatin1Char('0'))));
+    // Appends after the load join the same values.
+    list.append(expected.at(0));
+    list.append(QStringLiteral("new"));
+    QCOMPARE(list.size(), lines + 2);
+    QCOMPARE(list.at(lines), expected.at(0));
+    QVERIFY(list.contains(QStringLiteral("new")));
 }
 
 QTEST_GUILESS_MAIN(TestHistoryFiles)

@@ -194,11 +194,13 @@ bool readHistoryList(const QString &path, HistoryList &list, int kind)
         return true;
     HistoryLineReader reader(file);
     QByteArrayView line;
+    list.beginBulkLoad(file.size());
     while (reader.next(line)) {
         if (line.isEmpty() || isComment(line))
             continue;
-        list.append(QString::fromLocal8Bit(line)); // whole, without trimming
+        list.appendEncoded(line); // whole, without trimming
     }
+    list.endBulkLoad();
     return true;
 }
 

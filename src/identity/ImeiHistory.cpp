@@ -1,5 +1,7 @@
 #include "identity/ImeiHistory.h"
 
+#include "identity/RawArray.h"
+
 #include <QByteArrayMatcher>
 #include <QMutex>
 #include <QThread>
@@ -15,9 +17,6 @@
 #include <utility>
 #include <vector>
 
-#ifdef Q_OS_LINUX
-#include <sys/mman.h>
-#endif
 #if defined(__SSE2__) || defined(_M_X64)
 #include <emmintrin.h>
 #endif
@@ -39,133 +38,6 @@
 //   into room set aside per partition and sorts each partition in place; IMEIs appended later wait in a
 //   small sorted tail until the index is rebuilt.
 namespace {
-
-// Storage of the big arrays, the one place that asks the system for memory itself. On Linux a big block
-// is mapped on its own, aligned to huge pages and advised onto them: filling a long history in small pages
-// costs tens of thousands of page faults, and the allocator's own choice (its heap or a mapping, by a
-// threshold it moves as blocks are freed) would decide that differently from one load to the next.
-// Elsewhere the blocks come from malloc.
-constexpr size_t HugePage = size_t(2) << 20;
-constexpr size_t MappedBytes = HugePage / 2; // blocks from this size on are mapped
-
-size_t blockBytes(size_t bytes)
-{
-    return bytes >= MappedBytes ? (bytes + HugePage - 1) & ~(HugePage - 1) : bytes;
-}
-
-void *allocateBlock(size_t bytes)
-{
-#ifdef Q_OS_LINUX
-    if (bytes >= MappedBytes) {
-        const size_t size = blockBytes(bytes);
-        void *raw = ::mmap(nullptr, size + HugePage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-        if (raw == MAP_FAILED)
-            return nullptr;
-        const uintptr_t begin = reinterpret_cast<uintptr_t>(raw);
-        const uintptr_t aligned = (begin + HugePage - 1) & ~(HugePage - 1);
-        if (aligned > begin)
-            ::munmap(raw, aligned - begin);
-        if (begin + HugePage > aligned)
-            ::munmap(reinterpret_cast<void *>(aligned + size), begin + HugePage - aligned);
-        ::madvise(reinterpret_cast<void *>(aligned), size, MADV_HUGEPAGE); // only a hint
-        return reinterpret_cast<void *>(aligned);
-    }
-#endif
-    return std::malloc(bytes);
-}
-
-void releaseBlock(void *block, size_t bytes)
-{
-    if (!block)
-        return;
-#ifdef Q_OS_LINUX
-    if (bytes >= MappedBytes) {
-        ::munmap(block, blockBytes(bytes));
-        return;
-    }
-#else
-    Q_UNUSED(bytes);
-#endif
-    std::free(block);
-}
-
-// A growable array of plain values whose new elements are left uninitialised: filling a big history
-// writes each element once instead of zeroing it first.
-template <typename T> class RawArray final
-{
-    static_assert(std::is_trivially_copyable_v<T>);
-
-public:
-    RawArray() = default;
-    RawArray(RawArray &&other) noexcept { *this = std::move(other); }
-    RawArray &operator=(RawArray &&other) noexcept
-    {
-        std::swap(m_data, other.m_data);
-        std::swap(m_size, other.m_size);
-        std::swap(m_capacity, other.m_capacity);
-        return *this;
-    }
-    ~RawArray() { releaseBlock(m_data, m_capacity * sizeof(T)); }
-
-    size_t size() const { return m_size; }
-    bool empty() const { return m_size == 0; }
-    size_t capacity() const { return m_capacity; }
-    T *data() { return m_data; }
-    const T *data() const { return m_data; }
-    const T *begin() const { return m_data; }
-    const T *end() const { return m_data + m_size; }
-    T &operator[](size_t i) { return m_data[i]; }
-    const T &operator[](size_t i) const { return m_data[i]; }
-
-    void reserve(size_t count)
-    {
-        if (count <= m_capacity)
-            return;
-        moveTo(count);
-    }
-    // Room for `count` more elements, written through the pointer returned and then taken by grow().
-    T *room(size_t count)
-    {
-        if (m_size + count > m_capacity)
-            reserve(std::max({m_size + count, 2 * m_capacity, size_t(64)}));
-        return m_data + m_size;
-    }
-    void grow(size_t count) { m_size += count; }
-    void resizeUninitialised(size_t count)
-    {
-        reserve(count);
-        m_size = count;
-    }
-    void shrinkToFit()
-    {
-        if (blockBytes(m_size * sizeof(T)) < blockBytes(m_capacity * sizeof(T)))
-            moveTo(m_size);
-    }
-
-    void push_back(T value)
-    {
-        *room(1) = value;
-        ++m_size;
-    }
-
-private:
-    // Into a block of `count` elements (all of a mapped block's room used), keeping the elements.
-    void moveTo(size_t count)
-    {
-        const size_t bytes = blockBytes(count * sizeof(T));
-        T *block = count == 0 ? nullptr : static_cast<T *>(allocateBlock(bytes));
-        Q_CHECK_PTR(count == 0 || block);
-        if (m_size > 0)
-            std::memcpy(static_cast<void *>(block), m_data, m_size * sizeof(T));
-        releaseBlock(m_data, m_capacity * sizeof(T));
-        m_data = block;
-        m_capacity = bytes / sizeof(T);
-    }
-
-    T *m_data = nullptr;
-    size_t m_size = 0;
-    size_t m_capacity = 0;
-};
 
 constexpr qsizetype ImeiLength = 15;
 constexpr qsizetype DateLength = 19; // yyyy-MM-dd hh:mm:ss
