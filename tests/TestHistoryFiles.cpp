@@ -74,6 +74,28 @@ QString luhnImei(quint64 body)
     return text + QChar(u'0' + (10 - sum % 10) % 10);
 }
 
+// Resident memory of the process in bytes; -1 where unknown.
+qint64 residentBytes()
+{
+    QFile file(QStringLiteral("/proc/self/statm"));
+    if (!file.open(QIODevice::ReadOnly))
+        return -1;
+    const QList<QByteArray> fields = file.readAll().split(' ');
+    return fields.size() > 1 ? fields.at(1).toLongLong() * 4096 : -1;
+}
+
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool AddressSanitizer = true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr bool AddressSanitizer = true;
+#else
+constexpr bool AddressSanitizer = false;
+#endif
+#else
+constexpr bool AddressSanitizer = false;
+#endif
+
 // The oracle of duplicate detection: the literal scan over every record's IMEI text.
 bool literalScan(const QStringList &texts, const QString &candidate)
 {
@@ -127,6 +149,8 @@ private slots:
     void historyListMembership();
     void historyListLoads_data();
     void historyListLoads();
+    void memoryFollowsFileSize_data();
+    void memoryFollowsFileSize();
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -993,6 +1017,63 @@ void TestHistoryFiles::historyListLoads()
     QCOMPARE(list.size(), lines + 2);
     QCOMPARE(list.at(lines), expected.at(0));
     QVERIFY(list.contains(QStringLiteral("new")));
+}
+
+void TestHistoryFiles::memoryFollowsFileSize_data()
+{
+    QTest::addColumn<bool>("imei"); // the IMEI history, else a single-value one
+    QTest::addColumn<QByteArray>("pattern"); // the file repeats it; "%" becomes a running number
+    QTest::newRow("blank IMEI lines") << true << QByteArray("\n");
+    QTest::newRow("blank IMEI lines ending in CR") << true << QByteArray("\r\n");
+    QTest::newRow("one character a line") << true << QByteArray("a\n");
+    QTest::newRow("a tab a line") << true << QByteArray("\t\n");
+    QTest::newRow("digits without a tab") << true << QByteArray("3569380356438093569380356438%\n");
+    QTest::newRow("regular and blank lines in turn")
+        << true << QByteArray("2024-01-02 03:04:05\t\t3569380356%\n\n");
+    QTest::newRow("regular records of four IMEIs")
+        << true << QByteArray("2024-01-02 03:04:05\t\t3569380356%,4901542032%,3520990017%,1000000000%\n");
+    QTest::newRow("one short value over and over") << false << QByteArray("a\n");
+    QTest::newRow("distinct addresses") << false << QByteArray("0027150%\n");
+    QTest::newRow("distinct short values") << false << QByteArray("%\n");
+}
+
+// A history costs at most about three times its file, whatever the file holds.
+void TestHistoryFiles::memoryFollowsFileSize()
+{
+    QFETCH(bool, imei);
+    QFETCH(QByteArray, pattern);
+    if (AddressSanitizer)
+        QSKIP("the address sanitizer holds freed memory back");
+    if (residentBytes() < 0)
+        QSKIP("no resident size here");
+    const QString path = m_dir->filePath(QStringLiteral("h.data"));
+    qint64 size = 0;
+    {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        QByteArray chunk; // a megabyte of lines, written again with other numbers
+        for (int block = 0; block < 24; ++block) {
+            chunk = pattern.repeated((1 << 20) / pattern.size());
+            if (pattern.contains('%')) {
+                chunk.clear();
+                for (int i = 0; chunk.size() < (1 << 20); ++i)
+                    chunk += QByteArray(pattern).replace("%", QByteArray::number(block * 100000 + i).rightJustified(7, '0'));
+            }
+            QCOMPARE(file.write(chunk), chunk.size());
+            size += chunk.size();
+        }
+    }
+    const qint64 before = residentBytes();
+    ImeiHistory history;
+    HistoryList list;
+    if (imei)
+        QVERIFY(::readImeiHistory(path, history));
+    else
+        QVERIFY(::readHistoryList(path, list, HistoryMbsn));
+    const qint64 grown = residentBytes() - before;
+    qInfo("%lld bytes of file, %lld bytes more resident", size, grown);
+    QVERIFY2(grown <= 3 * size, qPrintable(QStringLiteral("%1 MB for a file of %2 MB").arg(grown >> 20).arg(size >> 20)));
+    QVERIFY(imei ? history.size() > 0 : list.size() > 0);
 }
 
 QTEST_GUILESS_MAIN(TestHistoryFiles)

@@ -98,18 +98,8 @@ void readImeiLines(QIODevice &device, qint64 limit, ImeiHistory &history, int sl
         if (line.size() > 21 && line.at(19) == '\t' && line.at(20) == '\t' &&
             history.appendIfRegular(line.first(19), line.sliced(21), slice))
             continue;
-        if (isComment(line))
-            continue;
-        // Date-time before the first tab, IMEI text after the last; without a tab the whole line is both.
-        const qsizetype firstTab = line.indexOf('\t');
-        if (firstTab < 0) {
-            history.appendEncoded(line, line, slice);
-            continue;
-        }
-        qsizetype lastTab = line.size() - 1;
-        while (line.at(lastTab) != '\t')
-            --lastTab;
-        history.appendEncoded(line.first(firstTab), line.sliced(lastTab + 1), slice);
+        if (!isComment(line))
+            history.appendEncodedLine(line, slice);
     }
 }
 

@@ -68,7 +68,7 @@ struct HistoryList::Data
     {
         RawArray<uchar> arena;
         RawArray<quint64> samples; // arena offset of value 16 k
-        std::vector<quint64> table;
+        RawArray<quint64> table; // on huge pages where the system has them: probes land anywhere
         int tableBits = 0;
         size_t distinct = 0;
         qsizetype count = 0;
@@ -115,7 +115,16 @@ struct HistoryList::Data
         return {reinterpret_cast<const uchar *>(text.utf16()), text.size(), true};
     }
 
+    struct Pending
+    {
+        quint64 hash;
+        size_t number;
+    };
+    static constexpr size_t BatchSize = 32;
+
     Store s;
+    Pending batch[BatchSize]; // while loading: values stored and not yet in the table
+    size_t batched = 0;
     mutable QReadWriteLock lock; // guards s against the readers; taken for writing only briefly
     QMutex writeMutex;           // one writer at a time; held while it grows arrays aside
     std::atomic<bool> bulk{false};
@@ -163,9 +172,11 @@ struct HistoryList::Data
     }
 
     // A table twice the size, from the slots alone (each slot keeps the bits that place it).
-    static std::vector<quint64> grownTable(const Store &s, int bits)
+    static RawArray<quint64> grownTable(const Store &s, int bits)
     {
-        std::vector<quint64> table(size_t(1) << bits, 0);
+        RawArray<quint64> table;
+        table.resizeUninitialised(size_t(1) << bits);
+        std::memset(static_cast<void *>(table.data()), 0, table.size() * sizeof(quint64));
         const size_t mask = table.size() - 1;
         for (quint64 slot : s.table) {
             if (slot == 0)
@@ -184,7 +195,7 @@ struct HistoryList::Data
     {
         RawArray<uchar> arena;
         RawArray<quint64> samples;
-        std::vector<quint64> table;
+        RawArray<quint64> table;
         int bits = s.tableBits;
         if (s.arena.size() + bytes > s.arena.capacity())
             arena = s.arena.copyWithCapacity(s.arena.grownCapacity(bytes));
@@ -219,7 +230,22 @@ struct HistoryList::Data
             s.samples.push_back(s.arena.size());
         s.arena.grow(used + bytes);
         const qsizetype number = s.count++;
-        if (size_t(number) >= MaxIndexed || find(s, {chars, size, wide}, hash) >= 0)
+        if (size_t(number) >= MaxIndexed)
+            return;
+        if (!bulk) {
+            index(hash, size_t(number));
+            return;
+        }
+        // While loading, the table's slots are fetched a batch ahead: most probes of a big table miss the cache.
+        batch[batched++] = {hash, size_t(number)};
+        if (batched == BatchSize)
+            flushBatch();
+    }
+
+    // Adds the value to the table unless an equal one is there.
+    void index(quint64 hash, size_t number)
+    {
+        if (find(s, view(s, number), hash) >= 0)
             return;
         if ((s.distinct + 1) * 10 > s.table.size() * 7 && s.tableBits < 32) {
             s.tableBits = std::max(s.tableBits + 1, 6);
@@ -231,6 +257,22 @@ struct HistoryList::Data
             i = (i + 1) & mask;
         s.table[i] = (hash & ~NumberMask) | quint64(number + 1);
         ++s.distinct;
+    }
+
+    void flushBatch()
+    {
+        if ((s.distinct + batched) * 10 > s.table.size() * 7 && s.tableBits < 32) {
+            while ((s.distinct + batched) * 10 > (size_t(1) << s.tableBits) * 7 && s.tableBits < 32)
+                s.tableBits = std::max(s.tableBits + 1, 6);
+            s.table = grownTable(s, s.tableBits);
+        }
+#if defined(__GNUC__) || defined(__clang__)
+        for (size_t b = 0; b < batched; ++b)
+            __builtin_prefetch(s.table.data() + (batch[b].hash >> (64 - s.tableBits)));
+#endif
+        for (size_t b = 0; b < batched; ++b) // in order: a repeat finds its first occurrence
+            index(batch[b].hash, batch[b].number);
+        batched = 0;
     }
 
     void storeText(QStringView value)
@@ -308,6 +350,7 @@ void HistoryList::endBulkLoad()
 {
     if (!d->bulk)
         return;
+    d->flushBatch();
     d->bulk = false;
     d->lock.unlock();
     d->writeMutex.unlock();
