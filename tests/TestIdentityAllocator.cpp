@@ -129,19 +129,18 @@ void TestIdentityAllocator::prepare_data()
                                    << none << QList<int>{1000, 0, 0, 0};
     QTest::newRow("MBSN workbook") << int(SheetMbsn) << false << QStringList{"Import MBSN from excel file failed! "}
                                    << none << QList<int>{0, 0, 0, 0};
-    QTest::newRow("PSN workbook") << int(SheetPsn) << false << QStringList{"Import PSN from excel file failed!"}
-                                  << none << QList<int>{1000, 500, 0, 0};
-    QTest::newRow("recorded MBSN stamp")
-        << int(RecordedMbsnStamp) << false
-        << QStringList{"MBSN has repeated with previous!", "AutoGenerate MBSN  failed!!"} << none
-        << QList<int>{0, 0, 0, 0};
-    QTest::newRow("recorded PSN stamp")
-        << int(RecordedPsnStamp) << false
-        << QStringList{"PSN has repeated with previous!", "AutoGenerate PSN  failed!!"} << none
-        << QList<int>{1000, 500, 0, 0};
-    QTest::newRow("bad Bluetooth range")
-        << int(BadBtRange) << false << QStringList{"BT start address is wrong!", "AutoGenerate BT  failed!!"} << none
-        << QList<int>{1000, 500, 1000, 0};
+    QTest::newRow("PSN workbook") << int(SheetPsn) << false << QStringList{"Import PSN from excel file failed!"} << none
+                                  << QList<int>{1000, 500, 0, 0};
+    QTest::newRow("recorded MBSN stamp") << int(RecordedMbsnStamp) << false
+                                         << QStringList{"MBSN has repeated with previous!",
+                                                        "AutoGenerate MBSN  failed!!"}
+                                         << none << QList<int>{0, 0, 0, 0};
+    QTest::newRow("recorded PSN stamp") << int(RecordedPsnStamp) << false
+                                        << QStringList{"PSN has repeated with previous!", "AutoGenerate PSN  failed!!"}
+                                        << none << QList<int>{1000, 500, 0, 0};
+    QTest::newRow("bad Bluetooth range") << int(BadBtRange) << false
+                                         << QStringList{"BT start address is wrong!", "AutoGenerate BT  failed!!"}
+                                         << none << QList<int>{1000, 500, 1000, 0};
 }
 
 void TestIdentityAllocator::prepare()
@@ -232,8 +231,7 @@ void TestIdentityAllocator::uncheckedSourcesWarnOnce_data()
                        "again at the first value!",
                        "PSNs from the custom source are not checked against the history: the next start begins "
                        "again at the first value!"};
-    QTest::newRow("time stamps are not a series") << true << true << int(InputAutoGeneration) << false
-                                                  << QStringList();
+    QTest::newRow("time stamps are not a series") << true << true << int(InputAutoGeneration) << false << QStringList();
 }
 
 void TestIdentityAllocator::uncheckedSourcesWarnOnce()
@@ -356,8 +354,7 @@ void TestIdentityAllocator::overlongImeiIsRefused()
     });
     QVERIFY(st.allocator.prepareIdentityPools());
     QVERIFY(!st.allocator.allocateIdentities());
-    QCOMPARE(st.frontEnd.textsIn(LineColour::Error),
-             QStringList{"Warning: the length of IMEI2 is overweight!"});
+    QCOMPARE(st.frontEnd.textsIn(LineColour::Error), QStringList{"Warning: the length of IMEI2 is overweight!"});
     QCOMPARE(st.frontEnd.states, (QList<int>{2, -1}));
     QCOMPARE(st.frontEnd.cyclesEnded, 1);
     QVERIFY(s.imeiList.isEmpty());
