@@ -7,8 +7,10 @@
 #include "config/ToolSettings.h"
 #include "device/FPDoverARizWorker.h"
 #include "identity/HistoryFiles.h"
+#include "identity/IdentityAllocator.h"
 #include "identity/IdentityFieldOrder.h"
 #include "identity/ImeiRules.h"
+#include "identity/LocalIssuedIdentities.h"
 #include "ports/PortScanWorker.h"
 #include "ports/PortScanWorkerLock.h"
 #include "shell/FPColorGraphicsView.h"
@@ -68,6 +70,8 @@ FPDoverARizMainWindow::FPDoverARizMainWindow(QWidget *parent)
     m_settings->load();
     m_settings->operationMode = OpWrite;
     m_settings->portName.clear();
+    m_issued = std::make_unique<LocalIssuedIdentities>(*m_settings);
+    m_identities = std::make_unique<IdentityAllocator>(*m_settings, static_cast<IdentityFrontEnd &>(*this), *m_issued);
 
     // Installed while still empty; the language step fills them.
     QCoreApplication::installTranslator(m_qtTranslator.get());
@@ -91,9 +95,17 @@ FPDoverARizMainWindow::FPDoverARizMainWindow(QWidget *parent)
          ui->psnLEdit,
          ui->BTLEdit,
          ui->versionLEdit},
-        *m_settings, [this](const QString &text, LineColour colour) { logLine(text, colour); },
+        *m_settings, m_identities->checks(), [this](const QString &text, LineColour colour) { logLine(text, colour); },
         [this] { onWrite(); }, this);
     connectInputFields();
+    // Made early, so that a cycle ended by the identity sources during construction finds them.
+    m_startTimer = new QTimer(this);
+    m_startTimer->setSingleShot(true);
+    connect(m_startTimer, &QTimer::timeout, this, &FPDoverARizMainWindow::onStartDelayed);
+    m_loopTestTimer = new QTimer(this);
+    m_loopTestTimer->setSingleShot(true);
+    m_loopTestTimer->setInterval(LoopTestPause);
+    connect(m_loopTestTimer, &QTimer::timeout, this, &FPDoverARizMainWindow::onLoopTestPauseEnded);
 
     const QList<QPair<QPushButton *, QLineEdit *>> clearButtons = {
         {ui->versionClearBtn, ui->versionLEdit}, {ui->imei1ClearBtn, ui->imei1LEdit},
@@ -139,13 +151,6 @@ FPDoverARizMainWindow::FPDoverARizMainWindow(QWidget *parent)
     focusFirstInputField();
 
     m_imeiLog.open(AppPaths::appDir(), Clock::now()); // without a file the run simply keeps no adjustment log
-    m_startTimer = new QTimer(this);
-    m_startTimer->setSingleShot(true);
-    connect(m_startTimer, &QTimer::timeout, this, &FPDoverARizMainWindow::onStartDelayed);
-    m_loopTestTimer = new QTimer(this);
-    m_loopTestTimer->setSingleShot(true);
-    m_loopTestTimer->setInterval(LoopTestPause);
-    connect(m_loopTestTimer, &QTimer::timeout, this, &FPDoverARizMainWindow::onLoopTestPauseEnded);
 
     resize(720, 700);
 }
@@ -332,28 +337,6 @@ void FPDoverARizMainWindow::info(const QString &text)
 void FPDoverARizMainWindow::errorLine(const QString &text)
 {
     workerStatus(text, FPDoverARizWorker::ErrorFg, FPDoverARizWorker::ErrorBg);
-}
-
-void FPDoverARizMainWindow::logLine(const QString &text, LineColour colour)
-{
-    using W = FPDoverARizWorker;
-    switch (colour) {
-    case LineColour::Info:
-        workerStatus(text, W::InfoFg, W::InfoBg);
-        break;
-    case LineColour::Progress:
-        workerStatus(text, W::ProgressFg, W::ProgressBg);
-        break;
-    case LineColour::Pass:
-        workerStatus(text, W::PassFg, W::PassBg);
-        break;
-    case LineColour::Error:
-        workerStatus(text, W::ErrorFg, W::ErrorBg);
-        break;
-    case LineColour::Warning:
-        workerStatus(text, W::WarningFg, W::WarningBg);
-        break;
-    }
 }
 
 void FPDoverARizMainWindow::writeSourceSummary()
@@ -592,29 +575,106 @@ void FPDoverARizMainWindow::clearOperatorFields()
     m_input->clearOperatorFields();
 }
 
-// The identity pools come with the identity sources: nothing to prepare yet.
 bool FPDoverARizMainWindow::prepareIdentityPools()
 {
-    return true;
+    return m_identities->prepareIdentityPools();
 }
 
-// The identity sources allocate the next set into the pending values; until they do, a set already pending is
-// written and none is invented.
 bool FPDoverARizMainWindow::allocateIdentities()
 {
+    return m_identities->allocateIdentities();
+}
+
+void FPDoverARizMainWindow::fillImeiFields()
+{
+    m_identities->fillImeiFields();
+}
+
+QLineEdit *FPDoverARizMainWindow::identityEdit(IdentityField field) const
+{
+    switch (field) {
+    case IdentityField::Imei1:
+    case IdentityField::Imei2:
+    case IdentityField::Imei3:
+    case IdentityField::Imei4:
+        return m_imeiEdits.value(int(field) - int(IdentityField::Imei1));
+    case IdentityField::Mbsn:
+        return ui->mbsnLEdit;
+    case IdentityField::Psn:
+        return ui->psnLEdit;
+    case IdentityField::Bt:
+        return ui->BTLEdit;
+    }
+    return nullptr;
+}
+
+void FPDoverARizMainWindow::logLine(const QString &text, LineColour colour)
+{
+    using W = FPDoverARizWorker;
+    switch (colour) {
+    case LineColour::Info:
+        workerStatus(text, W::InfoFg, W::InfoBg);
+        break;
+    case LineColour::Progress:
+        workerStatus(text, W::ProgressFg, W::ProgressBg);
+        break;
+    case LineColour::Pass:
+        workerStatus(text, W::PassFg, W::PassBg);
+        break;
+    case LineColour::Error:
+        workerStatus(text, W::ErrorFg, W::ErrorBg);
+        break;
+    case LineColour::Warning:
+        workerStatus(text, W::WarningFg, W::WarningBg);
+        break;
+    }
+}
+
+void FPDoverARizMainWindow::clearLog()
+{
     clearWorkerLog();
-    return !m_settings->isIdentityMissing();
 }
 
-// The identity sources check the typed IMEIs as a set and the typed MBSN, PSN and Bluetooth address at Write.
-bool FPDoverARizMainWindow::checkOperatorImeis()
+void FPDoverARizMainWindow::criticalBox(const QString &text)
 {
-    return true;
+    MessageBoxes::critical(this, tr("Error"), text);
 }
 
-bool FPDoverARizMainWindow::checkOperatorSerial(IdentityField)
+QString FPDoverARizMainWindow::fieldText(IdentityField field) const
 {
-    return true;
+    const QLineEdit *edit = identityEdit(field);
+    return edit ? edit->text() : QString();
+}
+
+void FPDoverARizMainWindow::setFieldText(IdentityField field, const QString &text)
+{
+    if (QLineEdit *edit = identityEdit(field))
+        edit->setText(text);
+}
+
+void FPDoverARizMainWindow::focusField(IdentityField field, bool selectAll)
+{
+    QLineEdit *edit = identityEdit(field);
+    if (!edit)
+        return;
+    edit->setFocus();
+    if (selectAll)
+        edit->selectAll();
+}
+
+void FPDoverARizMainWindow::setStatusState(int state)
+{
+    showStatus(state);
+}
+
+void FPDoverARizMainWindow::endCycle()
+{
+    onStop();
+}
+
+QIODevice *FPDoverARizMainWindow::adjustmentLog() const
+{
+    return imeiLog();
 }
 
 // ---- Identity fields: the window's slots hand over to the input controller ----
@@ -763,7 +823,7 @@ bool FPDoverARizMainWindow::takeOperatorValues()
         bool typed = false;
         for (int i = 0; i < n; ++i)
             typed = typed || IdentityFieldOrder::isOperatorEntered(s, IdentityField(i));
-        if (typed && !checkOperatorImeis())
+        if (typed && !m_identities->checks().checkImeiSet(true))
             return false;
         for (int i = 0; i < n; ++i) {
             while (s.imeiList.size() <= i)
@@ -771,10 +831,13 @@ bool FPDoverARizMainWindow::takeOperatorValues()
             s.imeiList[i] = m_imeiEdits.at(i)->text();
         }
     }
-    for (IdentityField field : {IdentityField::Mbsn, IdentityField::Psn, IdentityField::Bt}) {
-        if (IdentityFieldOrder::isOperatorEntered(s, field) && !checkOperatorSerial(field))
-            return false;
-    }
+    IdentityChecks &checks = m_identities->checks();
+    if (IdentityFieldOrder::isOperatorEntered(s, IdentityField::Mbsn) && !checks.checkMbsn())
+        return false;
+    if (IdentityFieldOrder::isOperatorEntered(s, IdentityField::Psn) && !checks.checkPsn())
+        return false;
+    if (IdentityFieldOrder::isOperatorEntered(s, IdentityField::Bt) && !checks.checkBt())
+        return false;
     m_input->showValues(s.imeiList, s.currentMbsn, s.currentPsn, s.currentBt);
     return true;
 }

@@ -15,7 +15,9 @@ class FPDoverARizMainWindow;
 }
 
 class FPDoverARizWorker;
+class IdentityAllocator;
 class IdentityInputController;
+class IssuedIdentities;
 class PortScanWorker;
 class PortScanWorkerLock;
 class QAction;
@@ -30,7 +32,7 @@ class ToolSettings;
 
 // The station's only window. It owns the settings record, the translators, the port scanner and its port
 // lock, the worker and its thread, the counters and the IMEI adjustment log for the life of the process.
-class FPDoverARizMainWindow final : public QMainWindow
+class FPDoverARizMainWindow final : public QMainWindow, private IdentityFrontEnd
 {
     Q_OBJECT
 
@@ -59,6 +61,8 @@ public:
     QString imeiLogFileName() const { return m_imeiLog.fileName(); }
     FPDoverARizWorker *worker() const { return m_worker; }
     PortScanWorker *portScanner() const { return m_portScanner.get(); }
+    // The identity pools, their allocation and the checks of operator input.
+    IdentityAllocator &identities() { return *m_identities; }
 
     // Sets the window state and enables the control buttons by it; "ready" becomes "no port" without a port.
     void setStationState(int state);
@@ -129,7 +133,6 @@ private:
     void writeSourceSummary();
     void clearOperatorFields();
     void connectInputFields();
-    void logLine(const QString &text, LineColour colour);
     void errorLine(const QString &text);
     void openManual(const QString &viewer, const QString &viewerText, const QString &document,
                     const QString &missingText, bool reuseProcess);
@@ -138,8 +141,7 @@ private:
     // Seams filled by the identity sources.
     bool prepareIdentityPools();
     bool allocateIdentities();
-    bool checkOperatorImeis();
-    bool checkOperatorSerial(IdentityField field);
+    void fillImeiFields();
 
     // The write and read cycle.
     void configureIdentityFields();
@@ -154,12 +156,26 @@ private:
     void startNextContinuousCycle();
     void onLoopTestPauseEnded();
 
+    // What the identity sources show and ask of the operator.
+    void logLine(const QString &text, LineColour colour) override;
+    void clearLog() override;
+    void criticalBox(const QString &text) override;
+    QString fieldText(IdentityField field) const override;
+    void setFieldText(IdentityField field, const QString &text) override;
+    void focusField(IdentityField field, bool selectAll) override;
+    void setStatusState(int state) override;
+    void endCycle() override;
+    QIODevice *adjustmentLog() const override;
+    QLineEdit *identityEdit(IdentityField field) const;
+
     std::unique_ptr<Ui::FPDoverARizMainWindow> ui;
     QThread *m_workerThread = nullptr;
     FPDoverARizWorker *m_worker = nullptr; // no parent: deleted by its thread's finished()
     int m_state = StateReady;
     QList<QLineEdit *> m_imeiEdits;
     std::unique_ptr<ToolSettings> m_settings;
+    std::unique_ptr<IssuedIdentities> m_issued;
+    std::unique_ptr<IdentityAllocator> m_identities;
     bool m_stopped = false;
     QRadioButton *m_chineseRadio = nullptr;
     QRadioButton *m_englishRadio = nullptr;

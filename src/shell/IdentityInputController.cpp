@@ -1,9 +1,10 @@
 #include "shell/IdentityInputController.h"
 
 #include "config/ToolSettings.h"
-#include "identity/HistoryFiles.h"
+#include "identity/IdentityChecks.h"
 #include "identity/IdentityFieldOrder.h"
 #include "identity/ImeiRules.h"
+#include "identity/SerialGenerator.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -45,27 +46,12 @@ public:
 const QString SerialPattern = QStringLiteral("^[a-zA-Z0-9]+(\\s+)$");
 const QString BtPattern = QStringLiteral("^[a-fA-F0-9]+$");
 
-bool isValidSerialText(const QString &text, int maxLength)
-{
-    if (text.isEmpty() || text.size() > maxLength)
-        return false;
-    const QString simplified = text.simplified();
-    if (simplified.isEmpty())
-        return false;
-    for (QChar c : simplified) {
-        const bool ascii = (c >= QLatin1Char('0') && c <= QLatin1Char('9')) ||
-                           (c >= QLatin1Char('a') && c <= QLatin1Char('z')) ||
-                           (c >= QLatin1Char('A') && c <= QLatin1Char('Z'));
-        if (!ascii)
-            return false;
-    }
-    return true;
-}
 } // namespace
 
-IdentityInputController::IdentityInputController(const Fields &fields, ToolSettings &settings, LineSink log,
+IdentityInputController::IdentityInputController(const Fields &fields, ToolSettings &settings,
+                                                 IdentityChecks &checks, LineSink log,
                                                  std::function<void()> startWrite, QObject *parent)
-    : QObject(parent), m_fields(fields), m_settings(settings), m_log(std::move(log)),
+    : QObject(parent), m_fields(fields), m_settings(settings), m_checks(checks), m_log(std::move(log)),
       m_startWrite(std::move(startWrite))
 {
     // A paste is filtered before the field's maximum length cuts it, so that separators cost no digits.
@@ -169,31 +155,13 @@ bool IdentityInputController::serialEdited(IdentityField field, const QString &t
     return text.size() >= edit(field)->maxLength();
 }
 
-bool IdentityInputController::imeiIsValid(int position, const QString &text)
-{
-    QString corrected = text;
-    if (checkImei(corrected, true))
-        return true;
-    const int n = position >= 1 && position <= 4 ? position : 1;
-    error(tr("IMEI%1 is invalid,you can use %2").arg(n).arg(corrected));
-    return false;
-}
-
-bool IdentityInputController::imeiIsRecorded(int position, const QString &text)
-{
-    if (!imeiInHistory(text, m_settings.imeiHistory))
-        return false;
-    error(tr("IMEI%1 can not be same as previous IMEI").arg(position));
-    return true;
-}
-
 void IdentityInputController::imeiEntered(int index)
 {
     QLineEdit *e = m_fields.imeis.at(size_t(index));
     const QString text = e->text();
     bool repeated = false;
     if (m_settings.ImeiCheckRepetitive) {
-        repeated = imeiIsRecorded(index + 1, text);
+        repeated = m_checks.checkImeiHistory(index + 1, text);
         for (int j = 0; j < index && !repeated; ++j)
             repeated = m_fields.imeis.at(size_t(j))->text() == text;
     }
@@ -205,7 +173,7 @@ void IdentityInputController::imeiEntered(int index)
         focus(IdentityField(index), true);
         return;
     }
-    if (!imeiIsValid(index + 1, text)) {
+    if (!m_checks.checkImeiValidity(index + 1, text)) {
         focus(IdentityField(index), false);
         return;
     }
@@ -241,7 +209,7 @@ void IdentityInputController::serialEntered(IdentityField field)
         return;
     }
     const bool mbsn = field == IdentityField::Mbsn;
-    if (!isValidSerialText(text, mbsn ? s.Mbsnlen : s.Psnlen)) {
+    if (!SerialGenerator::isValidSerial(text, mbsn ? s.Mbsnlen : s.Psnlen)) {
         error(mbsn ? tr("MBSN is invalid") : tr("PSN is invalid"));
         focus(field, false);
         return;

@@ -8,6 +8,7 @@
 #include <array>
 #include <functional>
 
+class IdentityChecks;
 class QLineEdit;
 class ToolSettings;
 
@@ -30,7 +31,7 @@ public:
     };
     using LineSink = std::function<void(const QString &text, LineColour colour)>;
 
-    IdentityInputController(const Fields &fields, ToolSettings &settings, LineSink log,
+    IdentityInputController(const Fields &fields, ToolSettings &settings, IdentityChecks &checks, LineSink log,
                             std::function<void()> startWrite, QObject *parent = nullptr);
 
     // Lengths, validators, focus, enabled fields and the Return wiring from the settings.
@@ -59,10 +60,6 @@ public:
     // The values of a cycle in the fields, with a warning for every empty one.
     void showValues(const QStringList &imeis, const QString &mbsn, const QString &psn, const QString &bt);
 
-    // The checks a Return runs, each with its own error line; true when the text passes.
-    bool imeiIsValid(int position, const QString &text);
-    bool imeiIsRecorded(int position, const QString &text);
-
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
@@ -73,6 +70,7 @@ private:
 
     Fields m_fields;
     ToolSettings &m_settings;
+    IdentityChecks &m_checks;
     LineSink m_log;
     std::function<void()> m_startWrite;
 };
