@@ -25,6 +25,7 @@
 
 #include <QCloseEvent>
 #include <QDir>
+#include <QFileInfo>
 #include <QGraphicsScene>
 #include <QKeyEvent>
 #include <QRadioButton>
@@ -54,6 +55,11 @@ const QString LanguageChinese = QStringLiteral("Chinese");
 const QString LanguageEnglish = QStringLiteral("English");
 // The repeated write test's pause between a passed write and the next.
 constexpr int LoopTestPause = 5000;
+
+QString settingsFileName()
+{
+    return QDir::toNativeSeparators(QFileInfo(ToolSettings::filePath()).absoluteFilePath());
+}
 
 // A catalogue that is missing leaves its translator empty and the source texts showing; nothing to report.
 void loadCatalogue(QTranslator &translator, const QString &path)
@@ -158,6 +164,13 @@ FPDoverARizMainWindow::FPDoverARizMainWindow(QWidget *parent)
     m_imeiLog.open(AppPaths::appDir(), Clock::now()); // without a file the run simply keeps no adjustment log
 
     resize(720, 700);
+
+    if (!m_settings->isFileUsable())
+        MessageBoxes::critical(this, tr("Error"),
+                               tr("The settings file %1 cannot be used: %2.\nIt is left as it is, and Write stays "
+                                  "disabled until the file is mended and the tool started again; Read works with the "
+                                  "default settings.")
+                                   .arg(settingsFileName(), m_settings->fileProblem()));
 }
 
 FPDoverARizMainWindow::~FPDoverARizMainWindow()
@@ -281,7 +294,8 @@ void FPDoverARizMainWindow::applyStationState()
     default:
         return;
     }
-    ui->startBtn->setEnabled(write);
+    // Writing with settings that did not come from the file would issue identities from the defaults.
+    ui->startBtn->setEnabled(write && m_settings->isFileUsable());
     ui->readBtn->setEnabled(read);
     ui->stopBtn->setEnabled(stop);
     ui->portBtn->setEnabled(port);
@@ -560,7 +574,9 @@ void FPDoverARizMainWindow::closeEvent(QCloseEvent *event)
 {
     event->ignore();
     m_settings->LodVersion = ui->versionLEdit->text();
-    m_settings->save();
+    if (!m_settings->save())
+        workerStatus(tr("The settings could not be saved to %1: %2").arg(settingsFileName(), m_settings->fileProblem()),
+                     FPDoverARizWorker::ErrorFg, FPDoverARizWorker::ErrorBg);
     // Flushed, not closed: an operator who stays keeps a log for the rest of the run.
     m_imeiLog.flush();
     const auto answer = MessageBoxes::question(this, tr("Close Confirmation?"), tr("Are you sure you want to exit?"),
