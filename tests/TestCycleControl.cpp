@@ -454,7 +454,7 @@ void TestCycleControl::fieldConfiguration()
     QFETCH(QStringList, enabled);
     QFETCH(QString, firstFocus);
     auto w = window(ini);
-    for (const QString &name : {"versionLEdit", "imei1LEdit", "imei2LEdit", "imei3LEdit", "imei4LEdit", "mbsnLEdit",
+    for (const char *name : {"versionLEdit", "imei1LEdit", "imei2LEdit", "imei3LEdit", "imei4LEdit", "mbsnLEdit",
                                 "psnLEdit", "BTLEdit"})
         QVERIFY2(field(*w, name)->isEnabled() == enabled.contains(name), qPrintable(name));
     QFETCH(int, imeiNum);
