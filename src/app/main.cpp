@@ -42,8 +42,10 @@ int main(int argc, char *argv[])
     auto window = std::make_unique<FPDoverARizMainWindow>();
     window->showNormal();
     splash->finish(window.get());
-    if (unattended)
+    if (unattended) {
         UnattendedRun::scheduleExit(window.get());
+        UnattendedRun::scheduleWrite(window.get());
+    }
 
     const int code = QApplication::exec();
     window.reset(); // saves the settings and stops the worker before the application goes

@@ -1,3 +1,8 @@
+// The station's window. Past the usual length because it is also the controller of the write and read cycle:
+// every step of the cycle moves its buttons, timers, status panel and log pane, so splitting the cycle off
+// would only pass those widgets to another class. What is not about widgets lives elsewhere: the identity
+// fields' rules in IdentityInputController, the order of the fields in IdentityFieldOrder, identity checks and
+// allocation in IdentityChecks and IdentityAllocator, the device work in FPDoverARizWorker.
 #include "shell/FPDoverARizMainWindow.h"
 
 #include "ui_FPDoverARizMainWindow.h"
