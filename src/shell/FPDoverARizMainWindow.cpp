@@ -10,6 +10,7 @@
 #include "ports/PortScanWorker.h"
 #include "ports/PortScanWorkerLock.h"
 #include "shell/FPColorGraphicsView.h"
+#include "shell/FPDoverARizSettingDlg.h"
 #include "shell/ManualViewer.h"
 #include "shell/MessageBoxes.h"
 
@@ -492,6 +493,36 @@ void FPDoverARizMainWindow::keyReleaseEvent(QKeyEvent *event)
     }
 }
 
+void FPDoverARizMainWindow::onSettingUp()
+{
+    showStatus(FPColorGraphicsView::StateSetting);
+    const int scanKind = m_settings->portScanKind();
+    ui->setupBtn->setEnabled(false);
+    {
+        FPDoverARizSettingDlg dialog(this);
+        dialog.loadFrom(*m_settings);
+        if (dialog.run() == QDialog::Accepted) {
+            dialog.storeTo(*m_settings);
+            for (QLineEdit *field : {ui->imei1LEdit, ui->imei2LEdit, ui->imei3LEdit, ui->imei4LEdit, ui->mbsnLEdit,
+                                     ui->psnLEdit, ui->BTLEdit})
+                field->clear();
+            clearWorkerLog();
+            configureIdentityFields();
+            writeSourceSummary();
+            prepareIdentityPools();
+            paintFirstStatus();
+            if (m_settings->portScanKind() != scanKind) {
+                m_portScanner->stop(true);
+                m_portScanner->setScanMode(m_settings->portScanKind());
+                m_portScanner->start();
+            }
+        }
+    }
+    focusFirstInputField();
+    showStatus(FPColorGraphicsView::StateIdle);
+    ui->setupBtn->setEnabled(true);
+}
+
 void FPDoverARizMainWindow::closeEvent(QCloseEvent *event)
 {
     event->ignore();
@@ -509,7 +540,6 @@ void FPDoverARizMainWindow::closeEvent(QCloseEvent *event)
 }
 
 // Cycle control and the settings dialog build on these; until then the buttons only follow the state table.
-void FPDoverARizMainWindow::onSettingUp() {}
 void FPDoverARizMainWindow::onRead() {}
 void FPDoverARizMainWindow::onWrite() {}
 void FPDoverARizMainWindow::onStartDelayed() {}

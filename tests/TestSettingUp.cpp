@@ -1,0 +1,189 @@
+#include "config/AppPaths.h"
+#include "config/ToolSettings.h"
+#include "ports/PortScanWorker.h"
+#include "shell/FPColorGraphicsView.h"
+#include "shell/FPDoverARizMainWindow.h"
+#include "shell/FPDoverARizSettingDlg.h"
+#include "shell/MessageBoxes.h"
+
+#include "support/BenchFixture.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QTextEdit>
+#include <QtTest>
+#include <functional>
+#include <memory>
+
+using Act = std::function<void(FPDoverARizSettingDlg &)>;
+Q_DECLARE_METATYPE(Act)
+
+namespace {
+template <typename T> T *child(QWidget &parent, const char *name)
+{
+    T *widget = parent.findChild<T *>(QString::fromLatin1(name));
+    if (!widget)
+        qFatal("no widget %s", name);
+    return widget;
+}
+
+void click(FPDoverARizSettingDlg &dialog, const char *name)
+{
+    child<QAbstractButton>(dialog, name)->click();
+}
+} // namespace
+
+// Setup as the operator runs it from the window: the dialog, then what the window does with what was chosen.
+class TestSettingUp final : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void init();
+    void cleanup();
+
+    void settingUp_data();
+    void settingUp();
+
+private:
+    std::unique_ptr<FPDoverARizMainWindow> quietWindow();
+
+    std::unique_ptr<BenchFixture> m_bench;
+    std::unique_ptr<QTemporaryDir> m_appDir;
+    QString m_previousDir;
+};
+
+void TestSettingUp::initTestCase()
+{
+    m_bench = std::make_unique<BenchFixture>();
+    QVERIFY(m_bench->isValid());
+}
+
+void TestSettingUp::cleanupTestCase()
+{
+    m_bench.reset();
+}
+
+void TestSettingUp::init()
+{
+    m_appDir = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_appDir->isValid());
+    m_previousDir = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(m_appDir->path())); // the settings file is relative to it
+    AppPaths::setAppDirForTesting(m_appDir->path());
+}
+
+void TestSettingUp::cleanup()
+{
+    MessageBoxes::setUnattended(false);
+    QVERIFY2(MessageBoxes::takeRecords().isEmpty(), "a message box was shown that the test did not look at");
+    QCOMPARE(FPDoverARizSettingDlg::pendingAnswers(), 0);
+    AppPaths::setAppDirForTesting(QString());
+    QDir::setCurrent(m_previousDir);
+    m_appDir.reset();
+}
+
+// A window whose scanner has been stopped: whether Setup starts it again shows whether it restarted it.
+std::unique_ptr<FPDoverARizMainWindow> TestSettingUp::quietWindow()
+{
+    auto window = std::make_unique<FPDoverARizMainWindow>();
+    window->portScanner()->stop(true);
+    QCoreApplication::processEvents();
+    return window;
+}
+
+void TestSettingUp::settingUp_data()
+{
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<Act>("act");
+    QTest::addColumn<bool>("applied");
+    QTest::addColumn<int>("scanMode"); // afterwards; the scanner runs again only when the kind changed
+    QTest::addColumn<bool>("scanning");
+    QTest::addColumn<QString>("logged"); // a line the log pane holds afterwards
+
+    QTest::newRow("cancelled") << int(OpWrite) << Act([](FPDoverARizSettingDlg &d) {
+        click(d, "comRadioBtn");
+        click(d, "CancelBtn");
+    }) << false << int(PortScanWorker::ScanUsb)
+                               << false << "before Setup";
+    QTest::newRow("closed by the window's button, reading") << int(OpRead) << Act([](FPDoverARizSettingDlg &d) {
+        click(d, "comRadioBtn");
+        d.close();
+    }) << false << int(PortScanWorker::ScanUsb) << false << "before Setup";
+    QTest::newRow("OK refused, then left open") << int(OpWrite) << Act([](FPDoverARizSettingDlg &d) {
+        child<QLineEdit>(d, "BTEndAddrLEdit")->setText(child<QLineEdit>(d, "BTbeginAddrLEdit")->text());
+        MessageBoxes::setNextAnswer(QMessageBox::Ok);
+        click(d, "okBtn");
+        QCOMPARE(MessageBoxes::takeRecords().size(), 1);
+    }) << false << int(PortScanWorker::ScanUsb) << false
+                                                << "before Setup";
+    QTest::newRow("accepted, same port kind") << int(OpWrite) << Act([](FPDoverARizSettingDlg &d) {
+        click(d, "ImeiCustomRBtn");
+        click(d, "okBtn");
+    }) << true << int(PortScanWorker::ScanUsb) << false
+                                              << " IMEI source:Custom";
+    QTest::newRow("accepted, COM ports") << int(OpWrite) << Act([](FPDoverARizSettingDlg &d) {
+        click(d, "comRadioBtn");
+        click(d, "okBtn");
+    }) << true << int(PortScanWorker::ScanDebugHost)
+                                         << true << "";
+}
+
+void TestSettingUp::settingUp()
+{
+    QFETCH(int, mode);
+    QFETCH(Act, act);
+    QFETCH(bool, applied);
+    QFETCH(int, scanMode);
+    QFETCH(bool, scanning);
+    QFETCH(QString, logged);
+
+    auto window = quietWindow();
+    ToolSettings &settings = window->settings();
+    settings.operationMode = mode;
+    auto *status = child<FPColorGraphicsView>(*window, "graphicsViewStatus");
+    auto *setup = child<QPushButton>(*window, "setupBtn");
+    auto *log = child<QTextEdit>(*window, "logTextEdit");
+    auto *imei1 = child<QLineEdit>(*window, "imei1LEdit");
+    log->setPlainText(QStringLiteral("before Setup"));
+    imei1->setText(QStringLiteral("35"));
+    const int runTypeBefore = settings.RunType;
+
+    QPointer<FPDoverARizSettingDlg> opened;
+    FPDoverARizSettingDlg::setNextAnswer([&](FPDoverARizSettingDlg &dialog) {
+        opened = &dialog;
+        // While the dialog is open the panel says so, in the wording of the operation, and Setup waits.
+        QCOMPARE(status->state(), int(FPColorGraphicsView::StateSetting));
+        QCOMPARE(status->isWriteMode(), mode == OpWrite);
+        QVERIFY(!setup->isEnabled());
+        QCOMPARE(dialog.parentWidget(), window.get());
+        act(dialog);
+    });
+    setup->click();
+    QVERIFY(!QTest::currentTestFailed());
+
+    QVERIFY2(opened.isNull(), "the dialog outlives its opening");
+    QCOMPARE(status->state(), int(FPColorGraphicsView::StateIdle));
+    QVERIFY(setup->isEnabled());
+    QCOMPARE(window->portScanner()->scanMode(), scanMode);
+    QCOMPARE(window->portScanner()->isRunning(), scanning);
+    QCOMPARE(imei1->text().isEmpty(), applied);
+    if (!logged.isEmpty())
+        QVERIFY2(log->toPlainText().contains(logged), qPrintable(log->toPlainText()));
+    QCOMPARE(log->toPlainText().contains(QLatin1String("before Setup")), !applied);
+    if (!applied) {
+        QCOMPARE(settings.RunType, runTypeBefore);
+        QVERIFY(settings.useUsb);
+    }
+}
+
+QTEST_MAIN(TestSettingUp)
+#include "TestSettingUp.moc"
