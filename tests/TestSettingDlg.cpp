@@ -13,9 +13,14 @@
 #include <QRadioButton>
 #include <QTabWidget>
 #include <QTemporaryDir>
+#include <QTranslator>
 #include <QtTest>
 #include <functional>
 #include <memory>
+
+#ifndef DOVERARIZ_RUNTIME_DIR
+#error "DOVERARIZ_RUNTIME_DIR names the directory that holds tr/"
+#endif
 
 using Prepare = std::function<void(ToolSettings &)>;
 using Act = std::function<void(FPDoverARizSettingDlg &)>;
@@ -197,6 +202,8 @@ private slots:
     void fileChoosers();
     void stationsOfTheLine_data();
     void stationsOfTheLine();
+    void chinese_data();
+    void chinese();
 
 private:
     QTemporaryDir m_dir;
@@ -1118,6 +1125,53 @@ void TestSettingDlg::stationsOfTheLine()
         QCOMPARE(items, QStringList{QString()} + names);
         QCOMPARE(combo->currentIndex(), 0);
     }
+}
+
+void TestSettingDlg::chinese_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("text");
+
+    QTest::newRow("title") << "FPDoverARizSettingDlg"
+                           << "设置";
+    QTest::newRow("button") << "okBtn"
+                            << "确定";
+    QTest::newRow("radio button") << "MbsnAutoGenRBtn"
+                                  << "自动生成";
+    QTest::newRow("label keeps its leading spaces") << "label_13"
+                                                    << "  IMEI1(主)";
+    QTest::newRow("the count stays a number") << "imeiNumberComboBox"
+                                              << "3";
+}
+
+// The dialog's texts come from the tool's Chinese catalogue, in the dialog's own context.
+void TestSettingDlg::chinese()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, text);
+
+    QTranslator translator;
+    QVERIFY(translator.load(QStringLiteral(DOVERARIZ_RUNTIME_DIR "/tr/imei_chs.qm")));
+    QVERIFY(QCoreApplication::installTranslator(&translator));
+    const auto removed = qScopeGuard([&] { QCoreApplication::removeTranslator(&translator); });
+
+    ToolSettings settings;
+    settings.ImeiNum = 3;
+    FPDoverARizSettingDlg dialog;
+    dialog.loadFrom(settings);
+    QWidget *widget = name == dialog.objectName() ? &dialog : child<QWidget>(dialog, name);
+    if (auto *button = qobject_cast<QAbstractButton *>(widget))
+        QCOMPARE(button->text(), text);
+    else if (auto *label = qobject_cast<QLabel *>(widget))
+        QCOMPARE(label->text(), text);
+    else if (auto *combo = qobject_cast<QComboBox *>(widget))
+        QCOMPARE(combo->currentText(), text);
+    else
+        QCOMPARE(widget->windowTitle(), text);
+
+    settings.ImeiNum = 0;
+    dialog.storeTo(settings);
+    QCOMPARE(settings.ImeiNum, 3);
 }
 
 QTEST_MAIN(TestSettingDlg)
