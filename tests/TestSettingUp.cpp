@@ -1,5 +1,6 @@
 #include "config/AppPaths.h"
 #include "config/ToolSettings.h"
+#include "identity/IdentityAllocator.h"
 #include "ports/PortScanWorker.h"
 #include "shell/FPColorGraphicsView.h"
 #include "shell/FPDoverARizMainWindow.h"
@@ -107,34 +108,50 @@ void TestSettingUp::settingUp_data()
     QTest::addColumn<bool>("applied");
     QTest::addColumn<int>("scanMode"); // afterwards; the scanner runs again only when the kind changed
     QTest::addColumn<bool>("scanning");
-    QTest::addColumn<QString>("logged"); // a line the log pane holds afterwards
+    QTest::addColumn<QString>("logged");       // a line the log pane holds afterwards
+    QTest::addColumn<int>("imeiSetsPrepared"); // the default limit of 1000 IMEIs makes 500 sets of two
 
-    QTest::newRow("cancelled") << int(OpWrite) << Act([](FPDoverARizSettingDlg &d) {
+    const Act cancelled = [](FPDoverARizSettingDlg &d) {
         click(d, "comRadioBtn");
         click(d, "CancelBtn");
-    }) << false << int(PortScanWorker::ScanUsb)
-                               << false << "before Setup";
-    QTest::newRow("closed by the window's button, reading") << int(OpRead) << Act([](FPDoverARizSettingDlg &d) {
+    };
+    const Act closed = [](FPDoverARizSettingDlg &d) {
         click(d, "comRadioBtn");
         d.close();
-    }) << false << int(PortScanWorker::ScanUsb) << false << "before Setup";
-    QTest::newRow("OK refused, then left open") << int(OpWrite) << Act([](FPDoverARizSettingDlg &d) {
+    };
+    const Act refused = [](FPDoverARizSettingDlg &d) {
         child<QLineEdit>(d, "BTEndAddrLEdit")->setText(child<QLineEdit>(d, "BTbeginAddrLEdit")->text());
         MessageBoxes::setNextAnswer(QMessageBox::Ok);
         click(d, "okBtn");
         QCOMPARE(MessageBoxes::takeRecords().size(), 1);
-    }) << false << int(PortScanWorker::ScanUsb) << false
-                                                << "before Setup";
-    QTest::newRow("accepted, same port kind") << int(OpWrite) << Act([](FPDoverARizSettingDlg &d) {
+    };
+    const Act custom = [](FPDoverARizSettingDlg &d) {
         click(d, "ImeiCustomRBtn");
         click(d, "okBtn");
-    }) << true << int(PortScanWorker::ScanUsb) << false
-                                              << " IMEI source:Custom";
-    QTest::newRow("accepted, COM ports") << int(OpWrite) << Act([](FPDoverARizSettingDlg &d) {
+    };
+    const Act com = [](FPDoverARizSettingDlg &d) {
         click(d, "comRadioBtn");
         click(d, "okBtn");
-    }) << true << int(PortScanWorker::ScanDebugHost)
-                                         << true << "";
+    };
+    const Act emptiedLimit = [](FPDoverARizSettingDlg &d) {
+        click(d, "ImeiCustomRBtn");
+        child<QComboBox>(d, "imeiNumberComboBox")->setCurrentIndex(0); // one IMEI a handset
+        child<QLineEdit>(d, "ImeiMaxLNumLE")->clear();
+        click(d, "okBtn");
+    };
+    const int usb = PortScanWorker::ScanUsb;
+    const QString before = QStringLiteral("before Setup");
+
+    QTest::newRow("cancelled") << int(OpWrite) << cancelled << false << usb << false << before << 0;
+    QTest::newRow("closed, reading") << int(OpRead) << closed << false << usb << false << before << 0;
+    QTest::newRow("OK refused, left open") << int(OpWrite) << refused << false << usb << false << before << 0;
+    QTest::newRow("accepted, same port kind")
+        << int(OpWrite) << custom << true << usb << false << " IMEI source:Custom" << 500;
+    QTest::newRow("accepted, COM ports") << int(OpWrite) << com << true << int(PortScanWorker::ScanDebugHost) << true
+                                         << "" << 0;
+    // An emptied limit prepares one IMEI set, not none, so that the first Write does not run out.
+    QTest::newRow("accepted, limit emptied")
+        << int(OpWrite) << emptiedLimit << true << usb << false << "\tMax limited number:1" << 1;
 }
 
 void TestSettingUp::settingUp()
@@ -145,6 +162,7 @@ void TestSettingUp::settingUp()
     QFETCH(int, scanMode);
     QFETCH(bool, scanning);
     QFETCH(QString, logged);
+    QFETCH(int, imeiSetsPrepared);
 
     auto window = quietWindow();
     ToolSettings &settings = window->settings();
@@ -152,9 +170,9 @@ void TestSettingUp::settingUp()
     auto *status = child<FPColorGraphicsView>(*window, "graphicsViewStatus");
     auto *setup = child<QPushButton>(*window, "setupBtn");
     auto *log = child<QTextEdit>(*window, "logTextEdit");
-    auto *imei1 = child<QLineEdit>(*window, "imei1LEdit");
+    auto *mbsn = child<QLineEdit>(*window, "mbsnLEdit"); // typed by the operator throughout
     log->setPlainText(QStringLiteral("before Setup"));
-    imei1->setText(QStringLiteral("35"));
+    mbsn->setText(QStringLiteral("MB"));
     const int runTypeBefore = settings.RunType;
 
     QPointer<FPDoverARizSettingDlg> opened;
@@ -175,7 +193,8 @@ void TestSettingUp::settingUp()
     QVERIFY(setup->isEnabled());
     QCOMPARE(window->portScanner()->scanMode(), scanMode);
     QCOMPARE(window->portScanner()->isRunning(), scanning);
-    QCOMPARE(imei1->text().isEmpty(), applied);
+    QCOMPARE(mbsn->text().isEmpty(), applied);
+    QCOMPARE(window->identities().imeiPool().total, imeiSetsPrepared);
     if (!logged.isEmpty())
         QVERIFY2(log->toPlainText().contains(logged), qPrintable(log->toPlainText()));
     QCOMPARE(log->toPlainText().contains(QLatin1String("before Setup")), !applied);

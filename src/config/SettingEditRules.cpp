@@ -56,9 +56,3 @@ int SettingEditRules::maxNumber(const QString &text)
     });
     return allDigits ? ToolSettings::MaxGenerateNum : 1;
 }
-
-bool SettingEditRules::isBtRangeOrdered(const QString &start, const QString &end)
-{
-    // toULongLong gives 0 for what does not read, as the check wants.
-    return start.toULongLong(nullptr, 16) < end.toULongLong(nullptr, 16);
-}

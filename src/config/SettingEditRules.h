@@ -7,7 +7,7 @@ class ToolSettings;
 
 // What the settings dialog decides that is not about widgets: how the codes it shows are normalised and
 // cleaned, how many IMEIs are in use, which input type each IMEI combo box can show, what a "Max limited
-// number" field stores, and whether a Bluetooth range can be accepted.
+// number" field stores.
 class SettingEditRules final
 {
 public:
@@ -32,8 +32,4 @@ public:
     // What a "Max limited number" field stores: its number kept within 1 to 10000, as a load would; an empty
     // or unreadable field stores 1.
     static int maxNumber(const QString &text);
-
-    // Both addresses read as hexadecimal (empty or unreadable reads as 0); true when the start lies strictly
-    // below the end.
-    static bool isBtRangeOrdered(const QString &start, const QString &end);
 };

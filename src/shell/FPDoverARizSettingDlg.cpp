@@ -5,6 +5,7 @@
 #include "config/AppPaths.h"
 #include "config/SettingEditRules.h"
 #include "config/ToolSettings.h"
+#include "identity/BtAddressGenerator.h"
 #include "shell/FileChoosers.h"
 #include "shell/MessageBoxes.h"
 #include "tgtlink/StationSetting.h"
@@ -315,11 +316,19 @@ int FPDoverARizSettingDlg::pendingAnswers()
 
 void FPDoverARizSettingDlg::onOkBtnClicked()
 {
-    if (SettingEditRules::isBtRangeOrdered(ui->BTbeginAddrLEdit->text(), ui->BTEndAddrLEdit->text())) {
+    // The range alone, without the record's current address, which the dialog cannot change.
+    ToolSettings range;
+    range.BTInitAddr = ui->BTbeginAddrLEdit->text();
+    range.BTEndAddr = ui->BTEndAddrLEdit->text();
+    QString message;
+    if (BtAddressGenerator::checkBtRange(range, message)) {
         accept();
         return;
     }
-    MessageBoxes::warning(this, tr("Warning"), tr("BT start address can not be larger than the end!"));
+    quint64 start = 0, end = 0;
+    if (BtAddressGenerator::readHex(range.BTInitAddr, start) && BtAddressGenerator::readHex(range.BTEndAddr, end))
+        message = tr("BT start address can not be larger than the end!");
+    MessageBoxes::warning(this, tr("Warning"), message);
     ui->mTabWidget->setCurrentWidget(ui->mBTWidget); // so that the field can take the focus
     ui->BTbeginAddrLEdit->setFocus();
 }
