@@ -7,6 +7,7 @@
 #include "shell/FPDoverARizSettingDlg.h"
 #include "shell/MessageBoxes.h"
 
+#include "Bench.h"
 #include "support/BenchFixture.h"
 
 #include <QCheckBox>
@@ -16,6 +17,7 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTextEdit>
 #include <QtTest>
@@ -38,6 +40,19 @@ void click(FPDoverARizSettingDlg &dialog, const char *name)
 {
     child<QAbstractButton>(dialog, name)->click();
 }
+
+// The check digit of a 14-digit IMEI body: every second digit from the right doubled, digit sums added.
+QChar luhnDigit(const QString &body)
+{
+    int sum = 0;
+    for (int i = 0; i < body.size(); ++i) {
+        int d = body.at(body.size() - 1 - i).digitValue();
+        if (i % 2 == 0)
+            d = d * 2 > 9 ? d * 2 - 9 : d * 2;
+        sum += d;
+    }
+    return QChar(u'0' + (10 - sum % 10) % 10);
+}
 } // namespace
 
 // Setup as the operator runs it from the window: the dialog, then what the window does with what was chosen.
@@ -53,6 +68,7 @@ private slots:
 
     void settingUp_data();
     void settingUp();
+    void nextWriteTakesTheNewRange();
 
 private:
     std::unique_ptr<FPDoverARizMainWindow> quietWindow();
@@ -202,6 +218,39 @@ void TestSettingUp::settingUp()
         QCOMPARE(settings.RunType, runTypeBefore);
         QVERIFY(settings.useUsb);
     }
+}
+
+// The whole way: Setup switches the IMEI to a custom series, and the next Write puts its first IMEI into the handset.
+void TestSettingUp::nextWriteTakesTheNewRange()
+{
+    const QString body = QStringLiteral("86123450001230");
+    QCOMPARE(luhnDigit(QStringLiteral("49015420323751")), QLatin1Char('8')); // a published example
+    QString error;
+    QVERIFY2(Bench::writeRamrunImages(m_appDir->path(), &error) > 0, qPrintable(error));
+    BenchHandset handset = BenchFixture::handset(QStringLiteral("USB1"));
+    handset.blank = false; // factory data from an earlier station
+    QVERIFY(m_bench->plug(handset));
+    const auto unplugged = qScopeGuard([this] { m_bench->unplug(QStringLiteral("USB1")); });
+
+    auto window = quietWindow();
+    window->settings().StartDelay = 0;
+    window->onPortScanned({QStringLiteral("USB1")});
+    FPDoverARizSettingDlg::setNextAnswer([&](FPDoverARizSettingDlg &d) {
+        click(d, "ImeiCustomRBtn");
+        child<QLineEdit>(d, "ImeiInitNumberLE")->setText(body);
+        child<QLineEdit>(d, "ImeiMaskNumberLE")->setText(QStringLiteral("86123450******"));
+        child<QComboBox>(d, "imeiNumberComboBox")->setCurrentIndex(0);
+        for (const char *group : {"mbsnGroupBox", "psnGroupBox", "mBTGroupBox"})
+            child<QGroupBox>(d, group)->setChecked(false);
+        click(d, "okBtn");
+    });
+    child<QPushButton>(*window, "setupBtn")->click();
+    QCOMPARE(window->settings().ImeiInitNum14, body);
+
+    child<QPushButton>(*window, "startBtn")->click();
+    QTRY_COMPARE_WITH_TIMEOUT(window->counters().total(), 1, 20000);
+    QVERIFY2(window->counters().passCount() == 1, qPrintable(child<QTextEdit>(*window, "logTextEdit")->toPlainText()));
+    QCOMPARE(m_bench->read(QStringLiteral("USB1")).factory.imeis.value(0), body + luhnDigit(body));
 }
 
 QTEST_MAIN(TestSettingUp)
