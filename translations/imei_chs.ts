@@ -236,6 +236,205 @@ Copyright (C) %3, all rights reserved.</source>
     </message>
 </context>
 <context>
+    <name>FPDoverARizSettingDlg</name>
+    <message>
+        <source>Setup</source>
+        <translation>设置</translation>
+    </message>
+    <message>
+        <source>Port</source>
+        <translation>端口</translation>
+    </message>
+    <message>
+        <source>USB</source>
+        <translation>USB</translation>
+    </message>
+    <message>
+        <source>COM</source>
+        <translation>COM</translation>
+    </message>
+    <message>
+        <source>Phase Check</source>
+        <translation>工位检查</translation>
+    </message>
+    <message>
+        <source>Current Station</source>
+        <translation>当前工位</translation>
+    </message>
+    <message>
+        <source>Check Station</source>
+        <translation>检查工位</translation>
+    </message>
+    <message>
+        <source>Other</source>
+        <translation>其他</translation>
+    </message>
+    <message>
+        <source>InitializeFactoryData</source>
+        <translation>初始化工厂数据</translation>
+    </message>
+    <message>
+        <source>CheckVersion</source>
+        <translation>检查版本</translation>
+    </message>
+    <message>
+        <source>FactoryReset</source>
+        <translation>恢复出厂设置</translation>
+    </message>
+    <message>
+        <source>IMEI</source>
+        <translation>IMEI</translation>
+    </message>
+    <message>
+        <source>Setting</source>
+        <translation>设置</translation>
+    </message>
+    <message>
+        <source>ImeisNum</source>
+        <translation>IMEI个数</translation>
+    </message>
+    <message>
+        <source>CheckRepeat</source>
+        <translation>检查重复</translation>
+    </message>
+    <message>
+        <source>Save</source>
+        <translation>保存</translation>
+    </message>
+    <message>
+        <source>Default</source>
+        <translation>默认</translation>
+    </message>
+    <message>
+        <source>  IMEI1(main)</source>
+        <translation>  IMEI1(主)</translation>
+    </message>
+    <message>
+        <source>ManulInput</source>
+        <translation>手动输入</translation>
+    </message>
+    <message>
+        <source>DefaultValue</source>
+        <translation>默认值</translation>
+    </message>
+    <message>
+        <source>     IMEI2</source>
+        <translation>     IMEI2</translation>
+    </message>
+    <message>
+        <source>AccumulationByStep</source>
+        <translation>按步递增</translation>
+    </message>
+    <message>
+        <source>    IMEI3</source>
+        <translation>    IMEI3</translation>
+    </message>
+    <message>
+        <source>   IMEI4</source>
+        <translation>   IMEI4</translation>
+    </message>
+    <message>
+        <source>Load From File</source>
+        <translation>从文件导入</translation>
+    </message>
+    <message>
+        <source>Browse</source>
+        <translation>浏览</translation>
+    </message>
+    <message>
+        <source>Custom</source>
+        <translation>自定义</translation>
+    </message>
+    <message>
+        <source>Init Code</source>
+        <translation>起始码</translation>
+    </message>
+    <message>
+        <source>Mask</source>
+        <translation>掩码</translation>
+    </message>
+    <message>
+        <source>Add 1(14th Digit)</source>
+        <translation>加1(第14位)</translation>
+    </message>
+    <message>
+        <source>Max limited number</source>
+        <translation>最大数量</translation>
+    </message>
+    <message>
+        <source>DefaultIMEI</source>
+        <translation>默认IMEI</translation>
+    </message>
+    <message>
+        <source>MBSN</source>
+        <translation>MBSN</translation>
+    </message>
+    <message>
+        <source>Manul Input</source>
+        <translation>手动输入</translation>
+    </message>
+    <message>
+        <source>Auto Generation</source>
+        <translation>自动生成</translation>
+    </message>
+    <message>
+        <source>PSN</source>
+        <translation>PSN</translation>
+    </message>
+    <message>
+        <source>AutoGeneration</source>
+        <translation>自动生成</translation>
+    </message>
+    <message>
+        <source>BlueTooth</source>
+        <translation>蓝牙</translation>
+    </message>
+    <message>
+        <source>ByTime</source>
+        <translation>按时间</translation>
+    </message>
+    <message>
+        <source>ByAddress</source>
+        <translation>按地址</translation>
+    </message>
+    <message>
+        <source>EndAddress</source>
+        <translation>结束地址</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>确定</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>取消</translation>
+    </message>
+    <message>
+        <source>Warning</source>
+        <translation>警告</translation>
+    </message>
+    <message>
+        <source>BT start address can not be larger than the end!</source>
+        <translation>蓝牙起始地址不能大于结束地址!</translation>
+    </message>
+    <message>
+        <source>Excel files (*.xls)</source>
+        <translation>Excel 文件 (*.xls)</translation>
+    </message>
+    <message>
+        <source>Excel workbooks (*.xlsx)</source>
+        <translation>Excel 工作簿 (*.xlsx)</translation>
+    </message>
+    <message>
+        <source>CSV files (*.csv)</source>
+        <translation>CSV 文件 (*.csv)</translation>
+    </message>
+    <message>
+        <source>Select Excel File</source>
+        <translation>选择 Excel 文件</translation>
+    </message>
+</context>
+<context>
     <name>FPDoverARizWorker</name>
     <message>
         <source>Stop ...</source>

@@ -236,6 +236,205 @@ Copyright (C) %3, all rights reserved.</translation>
     </message>
 </context>
 <context>
+    <name>FPDoverARizSettingDlg</name>
+    <message>
+        <source>Setup</source>
+        <translation>Setup</translation>
+    </message>
+    <message>
+        <source>Port</source>
+        <translation>Port</translation>
+    </message>
+    <message>
+        <source>USB</source>
+        <translation>USB</translation>
+    </message>
+    <message>
+        <source>COM</source>
+        <translation>COM</translation>
+    </message>
+    <message>
+        <source>Phase Check</source>
+        <translation>Phase Check</translation>
+    </message>
+    <message>
+        <source>Current Station</source>
+        <translation>Current Station</translation>
+    </message>
+    <message>
+        <source>Check Station</source>
+        <translation>Check Station</translation>
+    </message>
+    <message>
+        <source>Other</source>
+        <translation>Other</translation>
+    </message>
+    <message>
+        <source>InitializeFactoryData</source>
+        <translation>InitializeFactoryData</translation>
+    </message>
+    <message>
+        <source>CheckVersion</source>
+        <translation>CheckVersion</translation>
+    </message>
+    <message>
+        <source>FactoryReset</source>
+        <translation>FactoryReset</translation>
+    </message>
+    <message>
+        <source>IMEI</source>
+        <translation>IMEI</translation>
+    </message>
+    <message>
+        <source>Setting</source>
+        <translation>Setting</translation>
+    </message>
+    <message>
+        <source>ImeisNum</source>
+        <translation>ImeisNum</translation>
+    </message>
+    <message>
+        <source>CheckRepeat</source>
+        <translation>CheckRepeat</translation>
+    </message>
+    <message>
+        <source>Save</source>
+        <translation>Save</translation>
+    </message>
+    <message>
+        <source>Default</source>
+        <translation>Default</translation>
+    </message>
+    <message>
+        <source>  IMEI1(main)</source>
+        <translation>  IMEI1(main)</translation>
+    </message>
+    <message>
+        <source>ManulInput</source>
+        <translation>ManulInput</translation>
+    </message>
+    <message>
+        <source>DefaultValue</source>
+        <translation>DefaultValue</translation>
+    </message>
+    <message>
+        <source>     IMEI2</source>
+        <translation>     IMEI2</translation>
+    </message>
+    <message>
+        <source>AccumulationByStep</source>
+        <translation>AccumulationByStep</translation>
+    </message>
+    <message>
+        <source>    IMEI3</source>
+        <translation>    IMEI3</translation>
+    </message>
+    <message>
+        <source>   IMEI4</source>
+        <translation>   IMEI4</translation>
+    </message>
+    <message>
+        <source>Load From File</source>
+        <translation>Load From File</translation>
+    </message>
+    <message>
+        <source>Browse</source>
+        <translation>Browse</translation>
+    </message>
+    <message>
+        <source>Custom</source>
+        <translation>Custom</translation>
+    </message>
+    <message>
+        <source>Init Code</source>
+        <translation>Init Code</translation>
+    </message>
+    <message>
+        <source>Mask</source>
+        <translation>Mask</translation>
+    </message>
+    <message>
+        <source>Add 1(14th Digit)</source>
+        <translation>Add 1(14th Digit)</translation>
+    </message>
+    <message>
+        <source>Max limited number</source>
+        <translation>Max limited number</translation>
+    </message>
+    <message>
+        <source>DefaultIMEI</source>
+        <translation>DefaultIMEI</translation>
+    </message>
+    <message>
+        <source>MBSN</source>
+        <translation>MBSN</translation>
+    </message>
+    <message>
+        <source>Manul Input</source>
+        <translation>Manul Input</translation>
+    </message>
+    <message>
+        <source>Auto Generation</source>
+        <translation>Auto Generation</translation>
+    </message>
+    <message>
+        <source>PSN</source>
+        <translation>PSN</translation>
+    </message>
+    <message>
+        <source>AutoGeneration</source>
+        <translation>AutoGeneration</translation>
+    </message>
+    <message>
+        <source>BlueTooth</source>
+        <translation>BlueTooth</translation>
+    </message>
+    <message>
+        <source>ByTime</source>
+        <translation>ByTime</translation>
+    </message>
+    <message>
+        <source>ByAddress</source>
+        <translation>ByAddress</translation>
+    </message>
+    <message>
+        <source>EndAddress</source>
+        <translation>EndAddress</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>Warning</source>
+        <translation>Warning</translation>
+    </message>
+    <message>
+        <source>BT start address can not be larger than the end!</source>
+        <translation>BT start address can not be larger than the end!</translation>
+    </message>
+    <message>
+        <source>Excel files (*.xls)</source>
+        <translation>Excel files (*.xls)</translation>
+    </message>
+    <message>
+        <source>Excel workbooks (*.xlsx)</source>
+        <translation>Excel workbooks (*.xlsx)</translation>
+    </message>
+    <message>
+        <source>CSV files (*.csv)</source>
+        <translation>CSV files (*.csv)</translation>
+    </message>
+    <message>
+        <source>Select Excel File</source>
+        <translation>Select Excel File</translation>
+    </message>
+</context>
+<context>
     <name>FPDoverARizWorker</name>
     <message>
         <source>Stop ...</source>

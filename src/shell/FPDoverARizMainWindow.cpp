@@ -19,6 +19,7 @@
 #include "ports/PortScanWorker.h"
 #include "ports/PortScanWorkerLock.h"
 #include "shell/FPColorGraphicsView.h"
+#include "shell/FPDoverARizSettingDlg.h"
 #include "shell/IdentityInputController.h"
 #include "shell/ManualViewer.h"
 #include "shell/MessageBoxes.h"
@@ -570,6 +571,34 @@ void FPDoverARizMainWindow::keyReleaseEvent(QKeyEvent *event)
     }
 }
 
+void FPDoverARizMainWindow::onSettingUp()
+{
+    showStatus(FPColorGraphicsView::StateSetting);
+    const int scanKind = m_settings->portScanKind();
+    ui->setupBtn->setEnabled(false);
+    {
+        FPDoverARizSettingDlg dialog(this);
+        dialog.loadFrom(*m_settings);
+        if (dialog.run() == QDialog::Accepted) {
+            dialog.storeTo(*m_settings);
+            m_input->clearFields();
+            clearWorkerLog();
+            configureIdentityFields();
+            writeSourceSummary();
+            prepareIdentityPools();
+            paintFirstStatus();
+            if (m_settings->portScanKind() != scanKind) {
+                m_portScanner->stop(true);
+                m_portScanner->setScanMode(m_settings->portScanKind());
+                m_portScanner->start();
+            }
+        }
+    }
+    focusFirstInputField();
+    showStatus(FPColorGraphicsView::StateIdle);
+    ui->setupBtn->setEnabled(true);
+}
+
 void FPDoverARizMainWindow::closeEvent(QCloseEvent *event)
 {
     event->ignore();
@@ -587,9 +616,6 @@ void FPDoverARizMainWindow::closeEvent(QCloseEvent *event)
         onStop();
     event->accept();
 }
-
-// The settings dialog builds on this; until then Setup does nothing.
-void FPDoverARizMainWindow::onSettingUp() {}
 
 void FPDoverARizMainWindow::clearOperatorFields()
 {
