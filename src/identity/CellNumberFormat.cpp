@@ -410,7 +410,7 @@ bool CellNumberFormat::isDateCode(QStringView formatCode)
 
 QString CellNumberFormat::display(double value, QStringView formatCode, bool date1904)
 {
-    if (!std::isfinite(value))
+    if (!std::isfinite(value) || formatCode.compare(u"General", Qt::CaseInsensitive) == 0)
         return general(value);
     const QVector<QStringView> sections = sectionsOf(formatCode);
     QStringView section = sections.constFirst();

@@ -218,6 +218,8 @@ bool XlsxWorkbookReader::readStyles(const QString &part)
     if (!device)
         return true; // a workbook without styles shows every number in the general format
     QXmlStreamReader xml(device.get());
+    QHash<int, QString> codes;
+    QVector<int> formats;
     bool inCellFormats = false;
     while (!xml.atEnd()) {
         const QXmlStreamReader::TokenType token = xml.readNext();
@@ -227,14 +229,19 @@ bool XlsxWorkbookReader::readStyles(const QString &part)
             continue;
         } else if (xml.name() == u"cellXfs") {
             inCellFormats = true;
-        } else if (xml.name() == u"numFmt" && m_formatCodes.size() < MaxStyles) {
+        } else if (xml.name() == u"numFmt" && codes.size() < MaxStyles) {
             const QXmlStreamAttributes attributes = xml.attributes();
-            m_formatCodes.insert(attributes.value(QLatin1String("numFmtId")).toInt(), attributes.value(QLatin1String("formatCode")).toString());
+            codes.insert(attributes.value(QLatin1String("numFmtId")).toInt(), attributes.value(QLatin1String("formatCode")).toString());
         } else if (xml.name() == u"xf" && inCellFormats) {
-            if (m_styleFormats.size() >= MaxStyles)
+            if (formats.size() >= MaxStyles)
                 return false;
-            m_styleFormats.append(xml.attributes().value(QLatin1String("numFmtId")).toInt());
+            formats.append(xml.attributes().value(QLatin1String("numFmtId")).toInt());
         }
+    }
+    // Each style's format code, resolved once: custom codes may also redefine built-in numbers.
+    for (int id : std::as_const(formats)) {
+        const auto custom = codes.constFind(id);
+        m_styleCodes.append(custom != codes.constEnd() ? custom.value() : CellNumberFormat::builtinCode(id));
     }
     return !xml.hasError();
 }
@@ -389,8 +396,7 @@ QString XlsxWorkbookReader::numberText(const QString &value, int style) const
     const double number = value.toDouble(&ok);
     if (!ok)
         return value;
-    const int format = style >= 0 && style < m_styleFormats.size() ? m_styleFormats.at(style) : 0;
-    const auto custom = m_formatCodes.constFind(format);
-    const QString code = custom != m_formatCodes.constEnd() ? custom.value() : CellNumberFormat::builtinCode(format);
+    static const QString general = QStringLiteral("General");
+    const QString &code = style >= 0 && style < m_styleCodes.size() ? m_styleCodes.at(style) : general;
     return CellNumberFormat::display(number, code, m_date1904);
 }

@@ -53,8 +53,7 @@ private:
     zip *m_zip = nullptr;
     QVector<Sheet> m_sheets;
     bool m_date1904 = false;
-    QHash<int, QString> m_formatCodes;     // custom number formats by number
-    QVector<int> m_styleFormats;           // the number format of each cell style
+    QVector<QString> m_styleCodes;         // the number format code of each cell style
     QString m_stringChars;                 // every shared string, one after the other
     QVector<QPair<int, int>> m_strings;    // start and length in m_stringChars
     QString m_sheetPart;

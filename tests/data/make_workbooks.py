@@ -1,5 +1,6 @@
 #!/usr/bin/python3
-"""Writes the workbooks of the sheet-import tests into tests/data/workbooks/.
+"""Writes the workbooks of the sheet-import tests into tests/data/workbooks/, and the seeds of the workbook
+reader fuzz targets into fuzz/corpus/.
 
 Each workbook is written three times from the same rows: NAME.xls with xlwt, NAME.xlsx with openpyxl, and
 csv/NAME/SHEET.csv (one file per sheet) with Python's csv module. Integers are stored as number cells and
@@ -13,11 +14,15 @@ import csv
 import datetime
 import os
 import shutil
+import zipfile
 
 import openpyxl
 import xlwt
 
-OUT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "workbooks")
+HERE = os.path.dirname(os.path.abspath(__file__))
+OUT = os.path.join(HERE, "workbooks")
+SEEDS = os.path.join(HERE, "..", "..", "fuzz", "corpus")
+BENCH = os.path.join(HERE, "..", "..", "bench", "data")
 
 
 def imei(body):
@@ -149,6 +154,40 @@ def write_csv(folder, sheets, style):
                 writer.writerow([plain(v) for v in row])
 
 
+def write_seeds():
+    """Seeds of the reader fuzz targets: some of the workbooks above, and .xlsx copies whose parts are stored
+    uncompressed, so that mutations reach the XML."""
+    for kind, ext in (("FuzzXlsReader", "xls"), ("FuzzXlsxReader", "xlsx")):
+        folder = os.path.join(SEEDS, kind)
+        os.makedirs(folder, exist_ok=True)
+        for name in ("start_row3", "cells", "serials", "own_list"):
+            shutil.copy(os.path.join(OUT, name + "." + ext), os.path.join(folder, name + "." + ext))
+    for name in ("cells", "own_list"):
+        with zipfile.ZipFile(os.path.join(OUT, name + ".xlsx")) as source, zipfile.ZipFile(
+            os.path.join(SEEDS, "FuzzXlsxReader", name + "_stored.xlsx"), "w", zipfile.ZIP_STORED
+        ) as stored:
+            for item in source.infolist():
+                stored.writestr(item.filename, source.read(item.filename))
+    folder = os.path.join(SEEDS, "FuzzCsvReader")
+    os.makedirs(folder, exist_ok=True)
+    for name, sheet in (("start_row3", "IMEI"), ("own_list", "IMEI"), ("adjust", "IMEI"), ("cells", "Cells")):
+        shutil.copy(os.path.join(OUT, "csv", name, sheet + ".csv"), os.path.join(folder, name + ".csv"))
+
+
+def write_bench():
+    """The workbook of the import benchmark: 10,000 IMEI sets of four distinct IMEIs, columns A and C as
+    numbers, B and D as text."""
+    rows = []
+    for k in range(10000):
+        imeis = [imei("%014d" % (86000000000000 + 4 * k + j)) for j in range(4)]
+        rows.append([N(imeis[0]), imeis[1], N(imeis[2]), imeis[3]])
+    sheets = {"IMEI": rows}
+    os.makedirs(BENCH, exist_ok=True)
+    write_xls(os.path.join(BENCH, "imei10000.xls"), sheets)
+    write_xlsx(os.path.join(BENCH, "imei10000.xlsx"), sheets)
+    write_csv(os.path.join(BENCH, "imei10000"), sheets, {})
+
+
 def main():
     if os.path.isdir(OUT):
         shutil.rmtree(OUT)
@@ -157,6 +196,8 @@ def main():
         write_xls(os.path.join(OUT, name + ".xls"), sheets)
         write_xlsx(os.path.join(OUT, name + ".xlsx"), sheets)
         write_csv(os.path.join(OUT, "csv", name), sheets, CSV_STYLE.get(name, {}))
+    write_seeds()
+    write_bench()
     for k, value in enumerate(I):
         print("I%d %s" % (k, value))
     print("WRONG", WRONG)
