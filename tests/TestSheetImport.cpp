@@ -10,6 +10,7 @@
 #include "identity/IssuedIdentities.h"
 #include "identity/SheetImport.h"
 #include "identity/WorkbookReader.h"
+#include "identity/XlsWorkbookReader.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -199,6 +200,7 @@ class TestSheetImport final : public QObject
     Q_OBJECT
 
 private slots:
+    void initTestCase() { XlsWorkbookReader::setHelperProgram(QStringLiteral(XLSCELLS_EXE)); }
     void importImeis_data();
     void importImeis();
     void importSerials_data();
@@ -210,6 +212,7 @@ private slots:
     void millionRowSheet_data();
     void millionRowSheet();
     void eventsPassDuringImport();
+    void xlsWithoutItsHelper();
     void numberFormat_data();
     void numberFormat();
 
@@ -457,6 +460,7 @@ void TestSheetImport::damagedWorkbook_data()
     QTest::newRow("csv not UTF-8") << file("latin/IMEI.csv", "352099001761408\n\xE9t\xE9\n");
     QTest::newRow("csv quote left open") << file("open/IMEI.csv", "\"352099001761408\n352099001761416\n");
     QTest::newRow("csv row over 1 MiB") << file("wide/IMEI.csv", QByteArray(2 << 20, ',') + '\n');
+    QTest::newRow("xls that makes FreeXL read past its buffer") << data + QStringLiteral("damaged/overread.xls");
     QTest::newRow("random bytes") << file("random.xls", QByteArray::fromHex("d0cf11e0a1b11ae1") + QByteArray(600, 'x'));
 }
 
@@ -521,6 +525,20 @@ void TestSheetImport::eventsPassDuringImport()
     ImeiPool pool;
     QVERIFY(SheetImport::importImeisFromSheet(settings, frontEnd, history, 1000, pool));
     QVERIFY(delivered);
+}
+
+void TestSheetImport::xlsWithoutItsHelper()
+{
+    XlsWorkbookReader::setHelperProgram(m_dir.filePath(QStringLiteral("no-such-helper")));
+    ToolSettings settings;
+    settings.ImeiFromFile = workbook(QStringLiteral("xls"), QStringLiteral("repeats"), QStringLiteral("IMEI"));
+    RecordingFrontEnd frontEnd;
+    const SetIssued history({});
+    ImeiPool pool;
+    const bool imported = SheetImport::importImeisFromSheet(settings, frontEnd, history, 1000, pool);
+    XlsWorkbookReader::setHelperProgram(QStringLiteral(XLSCELLS_EXE));
+    QVERIFY(!imported);
+    QCOMPARE(frontEnd.boxes, QStringList{QStringLiteral("warning: ") + ReadError});
 }
 
 void TestSheetImport::numberFormat_data()

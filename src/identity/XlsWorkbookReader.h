@@ -2,19 +2,26 @@
 
 #include "identity/WorkbookReader.h"
 
-// Binary workbooks (.xls, the compound-file format of spreadsheets up to 2003), read through FreeXL.
+#include <QHash>
+#include <QVector>
+
+// Binary workbooks (.xls, the compound-file format of spreadsheets up to 2003), read through FreeXL in the
+// helper program xlscells beside the tool: FreeXL reads past its buffers on some damaged workbooks, and a
+// process of its own keeps that from the tool. The helper's time, memory and output are bounded.
+//
 // FreeXL gives no number format codes: dates and times come as FreeXL writes them ("2024-03-01",
 // "13:45:00"); any other number shows its digits when integral and up to 15 significant digits otherwise.
 class XlsWorkbookReader final : public WorkbookReader
 {
 public:
-    // The largest file read: more than any sheet of identities needs, and bounds what FreeXL loads.
     static constexpr qint64 MaxFileBytes = qint64(128) << 20;
+    static constexpr qint64 MaxOutputBytes = qint64(256) << 20;
+    static constexpr int TimeoutMs = 30000;
+    static constexpr qint64 MaxHelperMemory = qint64(2) << 30;
 
-    XlsWorkbookReader() = default;
-    ~XlsWorkbookReader() override;
-    XlsWorkbookReader(const XlsWorkbookReader &) = delete;
-    XlsWorkbookReader &operator=(const XlsWorkbookReader &) = delete;
+    // Where xlscells is: beside the application by default.
+    static void setHelperProgram(const QString &path);
+    static QString helperProgram();
 
     bool load(const QString &path);
     SheetStatus selectSheet(const QString &name) override;
@@ -23,8 +30,9 @@ protected:
     bool readCell(int row, int column, QString &text) override;
 
 private:
-    const void *m_handle = nullptr;
-    bool m_selected = false;
-    unsigned int m_rows = 0;
-    unsigned short m_columns = 0;
+    bool parse(const QByteArray &output);
+
+    QStringList m_sheetNames;
+    QVector<QHash<quint64, QString>> m_sheets; // cells by row << 16 | column
+    int m_selected = -1;
 };
