@@ -5,7 +5,9 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
-cmake --build build --target ImeiHistoryBenchmark IdentitySourcesBenchmark CycleBenchmark -j"$(nproc)"
+cmake --build build --target ImeiHistoryBenchmark HistoryListBenchmark IdentitySourcesBenchmark CycleBenchmark SheetImportBenchmark -j"$(nproc)"
 build/bench/ImeiHistoryBenchmark
+build/bench/HistoryListBenchmark
 build/bench/IdentitySourcesBenchmark
 build/bench/CycleBenchmark
+build/bench/SheetImportBenchmark

@@ -16,6 +16,7 @@
 #include "identity/IdentityFieldOrder.h"
 #include "identity/ImeiRules.h"
 #include "identity/LocalIssuedIdentities.h"
+#include "identity/SheetImport.h"
 #include "ports/PortScanWorker.h"
 #include "ports/PortScanWorkerLock.h"
 #include "shell/FPColorGraphicsView.h"
@@ -84,6 +85,12 @@ FPDoverARizMainWindow::FPDoverARizMainWindow(QWidget *parent)
     m_settings->portName.clear();
     m_issued = std::make_unique<LocalIssuedIdentities>(*m_settings);
     m_identities = std::make_unique<IdentityAllocator>(*m_settings, static_cast<IdentityFrontEnd &>(*this), *m_issued);
+    m_identities->setImeiSheetImport([this](ImeiPool &pool, int maxCount) {
+        return SheetImport::importImeisFromSheet(*m_settings, *this, *m_issued, maxCount, pool);
+    });
+    m_identities->setSerialSheetImport([this](IdentityPool &pool, int maxCount, int kind) {
+        return SheetImport::importSerialsFromSheet(*m_settings, *this, *m_issued, maxCount, pool, kind);
+    });
 
     // Installed while still empty; the language step fills them.
     QCoreApplication::installTranslator(m_qtTranslator.get());
@@ -685,6 +692,11 @@ void FPDoverARizMainWindow::clearLog()
 void FPDoverARizMainWindow::criticalBox(const QString &text)
 {
     MessageBoxes::critical(this, tr("Error"), text);
+}
+
+void FPDoverARizMainWindow::warningBox(const QString &text)
+{
+    MessageBoxes::warning(this, tr("Error"), text);
 }
 
 QString FPDoverARizMainWindow::fieldText(IdentityField field) const

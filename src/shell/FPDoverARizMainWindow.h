@@ -160,6 +160,7 @@ private:
     void logLine(const QString &text, LineColour colour) override;
     void clearLog() override;
     void criticalBox(const QString &text) override;
+    void warningBox(const QString &text) override;
     QString fieldText(IdentityField field) const override;
     void setFieldText(IdentityField field, const QString &text) override;
     void focusField(IdentityField field, bool selectAll) override;
