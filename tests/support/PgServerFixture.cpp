@@ -191,7 +191,9 @@ bool PgServerFixture::start()
         // The settings of this start go on the command line, so that a restart may take another port.
         // The test's cluster needs no protection from a power cut (fsync), but a commit must reach the
         // system's cache before it returns, so that an immediate stop keeps it: synchronous_commit stays on.
-        m_port = freeLocalPort();
+        // A restart keeps its port where it can, so that clients find the server where it was.
+        if (attempt > 0 || m_port == 0)
+            m_port = freeLocalPort();
         const QString options = QStringLiteral("-p %1 -c listen_addresses=127.0.0.1 -c unix_socket_directories=%2 "
                                                "-c fsync=off -c full_page_writes=off "
                                                "-c max_connections=80 -c shared_buffers=64MB")
@@ -254,6 +256,7 @@ pg_conn *PgServerFixture::connect(const QString &database, const QString &user)
         PQfinish(conn);
         return nullptr;
     }
+    PQsetNoticeProcessor(conn, [](void *, const char *) {}, nullptr);
     return conn;
 }
 
