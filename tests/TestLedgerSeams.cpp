@@ -4,6 +4,7 @@
 #include "ledger/LedgerIdentityClaims.h"
 #include "ledger/LedgerIssuedIdentities.h"
 #include "ledger/LedgerSchema.h"
+#include "ledger/LineLedger.h"
 #include "ledger/SharedCounter.h"
 
 #include <QSet>
@@ -39,6 +40,8 @@ private slots:
     void claimsOfTheWorker();
     void sharedCountersNeverCollide();
     void outageAndReturn();
+    void startUp_data();
+    void startUp();
 
 private:
     QString newLedger();
@@ -200,6 +203,70 @@ void TestLedgerSeams::outageAndReturn()
     issued.isIssued(2, QStringLiteral("X"));
     QCOMPARE(troubles.size(), 2);
     QVERIFY(m_server.start());
+}
+
+void TestLedgerSeams::startUp_data()
+{
+    QTest::addColumn<QString>("file"); // %1: the station's connection string; empty: no file
+    QTest::addColumn<QString>("change"); // run by the owner on a fresh ledger first
+    QTest::addColumn<int>("state");
+    QTest::addColumn<int>("claim"); // -1: no claims at all
+    QTest::addColumn<QString>("words"); // in the start message and the claim's message
+    QTest::addColumn<bool>("asksLedger"); // whether the duplicate test goes beyond the history
+
+    const QString good = QStringLiteral("[Ledger]\nConnection=%1\nStation=LINE1-09\n");
+    QTest::newRow("alone") << QString() << QString() << int(LineLedger::State::Alone) << -1 << QString() << false;
+    QTest::newRow("ready") << good << QString() << int(LineLedger::State::Ready) << int(IdentityClaims::Done)
+                           << "LINE1-09" << true;
+    QTest::newRow("password") << "[Ledger]\nConnection=%1 password=x\nStation=S\n" << QString()
+                              << int(LineLedger::State::Refused) << int(IdentityClaims::Failed) << "password file" << false;
+    QTest::newRow("no station") << "[Ledger]\nConnection=%1\n" << QString() << int(LineLedger::State::Refused)
+                                << int(IdentityClaims::Failed) << "Station=" << false;
+    QTest::newRow("newer schema") << good << "UPDATE ledger.meta SET value = '7' WHERE key = 'schema_version'"
+                                  << int(LineLedger::State::Refused) << int(IdentityClaims::Failed) << "version 7" << true;
+    QTest::newRow("no schema") << good << "DROP SCHEMA ledger CASCADE" << int(LineLedger::State::Refused)
+                               << int(IdentityClaims::Failed) << "create-schema" << true;
+    QTest::newRow("unreachable") << "[Ledger]\nConnection=host=/nonexistent port=1 dbname=%1\nStation=S\n"
+                                 << QString() << int(LineLedger::State::Unreachable)
+                                 << int(IdentityClaims::Unreachable) << "cannot be reached" << true;
+}
+
+void TestLedgerSeams::startUp()
+{
+    QFETCH(QString, file);
+    QFETCH(QString, change);
+    QFETCH(int, state);
+    QFETCH(int, claim);
+    QFETCH(QString, words);
+    QFETCH(bool, asksLedger);
+    const QString db = newLedger();
+    QVERIFY(!db.isEmpty());
+    if (!change.isEmpty())
+        QVERIFY2(m_server.exec(db, change), qPrintable(m_server.error()));
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("line.ini"));
+    if (!file.isEmpty()) {
+        QFile ini(path);
+        QVERIFY(ini.open(QIODevice::WriteOnly));
+        ini.write(file.arg(file.contains(QLatin1String("nonexistent")) ? db : station(db, "a")).toUtf8());
+    }
+
+    LineLedger line(path);
+    QCOMPARE(int(line.state()), state);
+    QVERIFY2(line.startMessage().contains(words), qPrintable(line.startMessage()));
+    QVERIFY(!line.startMessage().contains(QLatin1String("dbname")));
+    FakeLocal local;
+    const IssuedIdentities &issued = line.issued(local, {});
+    QCOMPARE(&issued != &local, asksLedger);
+
+    std::unique_ptr<IdentityClaims> claims = line.makeClaims();
+    QCOMPARE(!claims, claim < 0);
+    if (!claims)
+        return;
+    qint64 id = 0;
+    QString message;
+    QCOMPARE(int(claims->claim(IdentityClaims::Set{{}, "SU1", "", ""}, "USB1", QString(), &id, &message)), claim);
+    QVERIFY2(message.contains(words) || claim == int(IdentityClaims::Done), qPrintable(message));
 }
 
 QTEST_GUILESS_MAIN(TestLedgerSeams)

@@ -49,9 +49,19 @@ IdentityClaims::Result LedgerIdentityClaims::result(LedgerStatus status, const Q
         return Unreachable;
     default:
         if (message)
-            *message = tr("The line's ledger refused: %1").arg(text);
+            *message = tr("The line's ledger refuses: %1").arg(text);
         return Failed;
     }
+}
+
+IdentityClaims::Result LedgerIdentityClaims::checkSchema(QString *message)
+{
+    if (m_schemaChecked)
+        return Done;
+    QString text;
+    const LedgerStatus status = m_ledger.open(&text);
+    m_schemaChecked = status == LedgerStatus::Ok;
+    return result(status, text, message);
 }
 
 IdentityClaims::Result LedgerIdentityClaims::claim(const Set &set, const QString &port, const QString &chipId,
@@ -61,6 +71,9 @@ IdentityClaims::Result LedgerIdentityClaims::claim(const Set &set, const QString
     *claimId = 0;
     if (identities.isEmpty())
         return Done; // nothing of the line's to keep apart
+    const Result checked = checkSchema(message);
+    if (checked != Done)
+        return checked;
     const LedgerClaim claim = m_ledger.claim(identities, port, chipId);
     *claimId = claim.cycleId;
     return result(claim.status, claim.message, message);
