@@ -7,3 +7,6 @@ scripts/install-deps.sh
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build --target ImeiHistoryBenchmark -j"$(nproc)"
 build/bench/ImeiHistoryBenchmark
+# The shared ledger, on a PostgreSQL server the benchmark starts for itself.
+cmake --build build --target LedgerBenchmark -j"$(nproc)"
+build/bench/LedgerBenchmark
