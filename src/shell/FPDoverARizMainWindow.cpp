@@ -9,6 +9,7 @@
 #include "identity/HistoryFiles.h"
 #include "identity/IdentityAllocator.h"
 #include "identity/LocalIssuedIdentities.h"
+#include "ledger/LineLedger.h"
 #include "ports/PortScanWorker.h"
 #include "ports/PortScanWorkerLock.h"
 #include "shell/FPColorGraphicsView.h"
@@ -66,7 +67,12 @@ FPDoverARizMainWindow::FPDoverARizMainWindow(QWidget *parent)
     m_settings->operationMode = OpWrite;
     m_settings->portName.clear();
     m_issued = std::make_unique<LocalIssuedIdentities>(*m_settings);
-    m_identities = std::make_unique<IdentityAllocator>(*m_settings, static_cast<IdentityFrontEnd &>(*this), *m_issued);
+    // With a line's ledger every duplicate test asks it beside the histories; its troubles go to the log pane
+    // (the tests run on this thread).
+    m_line = std::make_unique<LineLedger>(AppPaths::filePath(LineConfig::defaultPath()));
+    const IssuedIdentities &issued =
+        m_line->issued(*m_issued, [this](const QString &message) { logLine(message, LineColour::Warning); });
+    m_identities = std::make_unique<IdentityAllocator>(*m_settings, static_cast<IdentityFrontEnd &>(*this), issued);
 
     // Installed while still empty; the language step fills them.
     QCoreApplication::installTranslator(m_qtTranslator.get());
@@ -121,6 +127,12 @@ FPDoverARizMainWindow::FPDoverARizMainWindow(QWidget *parent)
 
     clearWorkerLog();
     paintFirstStatus();
+    if (!m_line->startMessage().isEmpty()) {
+        const LineLedger::State line = m_line->state();
+        logLine(m_line->startMessage(), line == LineLedger::State::Ready         ? LineColour::Info
+                                        : line == LineLedger::State::Unreachable ? LineColour::Warning
+                                                                                  : LineColour::Error);
+    }
 
     loadHistories(*m_settings);
     prepareIdentityPools();
