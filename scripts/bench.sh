@@ -11,3 +11,7 @@ build/bench/HistoryListBenchmark
 build/bench/IdentitySourcesBenchmark
 build/bench/CycleBenchmark
 build/bench/SheetImportBenchmark
+
+# The shared ledger, on a PostgreSQL server the benchmark starts for itself.
+cmake --build build --target LedgerBenchmark -j"$(nproc)"
+build/bench/LedgerBenchmark

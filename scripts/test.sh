@@ -5,6 +5,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 jobs=$(nproc)
+# The ledger tests start their own PostgreSQL server; here its absence is a failure, not a skip.
+export DOVERARIZ_REQUIRE_POSTGRESQL=1
 
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build -j"$jobs"

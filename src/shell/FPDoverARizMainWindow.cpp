@@ -17,6 +17,7 @@
 #include "identity/ImeiRules.h"
 #include "identity/LocalIssuedIdentities.h"
 #include "identity/SheetImport.h"
+#include "ledger/LineLedger.h"
 #include "ports/PortScanWorker.h"
 #include "ports/PortScanWorkerLock.h"
 #include "shell/FPColorGraphicsView.h"
@@ -84,12 +85,18 @@ FPDoverARizMainWindow::FPDoverARizMainWindow(QWidget *parent)
     m_settings->operationMode = OpWrite;
     m_settings->portName.clear();
     m_issued = std::make_unique<LocalIssuedIdentities>(*m_settings);
-    m_identities = std::make_unique<IdentityAllocator>(*m_settings, static_cast<IdentityFrontEnd &>(*this), *m_issued);
-    m_identities->setImeiSheetImport([this](ImeiPool &pool, int maxCount) {
-        return SheetImport::importImeisFromSheet(*m_settings, *this, *m_issued, maxCount, pool);
+    // With a line's ledger every duplicate test asks it beside the histories; its troubles go to the log pane
+    // (the tests run on this thread).
+    m_line = std::make_unique<LineLedger>(AppPaths::filePath(LineConfig::defaultPath()));
+    const IssuedIdentities &issued =
+        m_line->issued(*m_issued, [this](const QString &message) { logLine(message, LineColour::Warning); });
+    m_identities = std::make_unique<IdentityAllocator>(*m_settings, static_cast<IdentityFrontEnd &>(*this), issued);
+    const IssuedIdentities *issuedPtr = &issued;
+    m_identities->setImeiSheetImport([this, issuedPtr](ImeiPool &pool, int maxCount) {
+        return SheetImport::importImeisFromSheet(*m_settings, *this, *issuedPtr, maxCount, pool);
     });
-    m_identities->setSerialSheetImport([this](IdentityPool &pool, int maxCount, int kind) {
-        return SheetImport::importSerialsFromSheet(*m_settings, *this, *m_issued, maxCount, pool, kind);
+    m_identities->setSerialSheetImport([this, issuedPtr](IdentityPool &pool, int maxCount, int kind) {
+        return SheetImport::importSerialsFromSheet(*m_settings, *this, *issuedPtr, maxCount, pool, kind);
     });
 
     // Installed while still empty; the language step fills them.
@@ -162,6 +169,12 @@ FPDoverARizMainWindow::FPDoverARizMainWindow(QWidget *parent)
 
     clearWorkerLog();
     paintFirstStatus();
+    if (!m_line->startMessage().isEmpty()) {
+        const LineLedger::State line = m_line->state();
+        logLine(m_line->startMessage(), line == LineLedger::State::Ready         ? LineColour::Info
+                                        : line == LineLedger::State::Unreachable ? LineColour::Warning
+                                                                                  : LineColour::Error);
+    }
 
     loadHistories(*m_settings);
     prepareIdentityPools();

@@ -18,6 +18,7 @@ class FPDoverARizWorker;
 class IdentityAllocator;
 class IdentityInputController;
 class IssuedIdentities;
+class LineLedger;
 class PortScanWorker;
 class PortScanWorkerLock;
 class QAction;
@@ -175,7 +176,8 @@ private:
     int m_state = StateReady;
     QList<QLineEdit *> m_imeiEdits;
     std::unique_ptr<ToolSettings> m_settings;
-    std::unique_ptr<IssuedIdentities> m_issued;
+    std::unique_ptr<IssuedIdentities> m_issued; // the station's own histories
+    std::unique_ptr<LineLedger> m_line;          // the line's ledger, when cfg/line.ini names one
     std::unique_ptr<IdentityAllocator> m_identities;
     bool m_stopped = false;
     QRadioButton *m_chineseRadio = nullptr;
