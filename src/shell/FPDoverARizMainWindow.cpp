@@ -124,7 +124,7 @@ FPDoverARizMainWindow::FPDoverARizMainWindow(QWidget *parent)
     writeSourceSummary();
     focusFirstInputField();
 
-    m_imeiLog.open(AppPaths::appDir(), Clock::now()); // without a file the run simply keeps no adjustment log
+    m_imeiLog.open(AppPaths::dataDir(), Clock::now()); // without a file the run simply keeps no adjustment log
     m_startTimer = new QTimer(this);
     m_startTimer->setSingleShot(true);
     connect(m_startTimer, &QTimer::timeout, this, &FPDoverARizMainWindow::onStartDelayed);
