@@ -110,6 +110,8 @@ private slots:
     void appendFailures();
     void recordImeiHistory_data();
     void recordImeiHistory();
+    void recordReadsSameAfterAppend_data();
+    void recordReadsSameAfterAppend();
     void recordHistoryKinds_data();
     void recordHistoryKinds();
     void failedRecordStillExtendsMemory();
@@ -481,26 +483,35 @@ void TestHistoryFiles::appendFailures()
 void TestHistoryFiles::recordImeiHistory_data()
 {
     QTest::addColumn<QStringList>("imeis");
+    QTest::addColumn<int>("imeiNum");
     QTest::addColumn<QString>("text"); // empty: nothing recorded
 
     const QString a = QStringLiteral("356938035643809");
     const QString b = QStringLiteral("490154203237518");
     const QString c = QStringLiteral("352099001761481");
     const QString e = QStringLiteral("100000000000009");
-    QTest::newRow("four different") << QStringList{a, b, c, e} << a + "," + b + "," + c + "," + e;
-    QTest::newRow("IMEI2 equal to IMEI1 (two per handset)") << QStringList{a, a, a, a} << a;
-    QTest::newRow("only IMEI2 equal") << QStringList{a, a, c, e} << a + "," + c + "," + e;
-    QTest::newRow("each compared with IMEI1 only") << QStringList{a, b, b, a} << a + "," + b + "," + b;
-    QTest::newRow("fewer than four entries") << QStringList{a, b, c} << QString();
-    QTest::newRow("no entries") << QStringList() << QString();
-    QTest::newRow("a fifth entry is ignored") << QStringList{a, b, c, e, "999"} << a + "," + b + "," + c + "," + e;
+    QTest::newRow("four different") << QStringList{a, b, c, e} << 4 << a + "," + b + "," + c + "," + e;
+    QTest::newRow("two of four written") << QStringList{a, b, c, e} << 2 << a + "," + b;
+    QTest::newRow("one written") << QStringList{a, b, c, e} << 1 << a;
+    QTest::newRow("IMEI2 equal to IMEI1, the rest never written") << QStringList{a, a, c, e} << 2 << a;
+    QTest::newRow("all equal") << QStringList{a, a, a, a} << 4 << a;
+    QTest::newRow("only IMEI2 equal") << QStringList{a, a, c, e} << 4 << a + "," + c + "," + e;
+    QTest::newRow("each compared with IMEI1 only") << QStringList{a, b, b, a} << 4 << a + "," + b + "," + b;
+    QTest::newRow("fewer entries than written: those written")
+        << QStringList{a, b, c} << 4 << a + "," + b + "," + c;
+    QTest::newRow("no entries") << QStringList() << 2 << QString();
+    QTest::newRow("no IMEI written") << QStringList{a, b, c, e} << 0 << QString();
+    QTest::newRow("a fifth entry is ignored")
+        << QStringList{a, b, c, e, "999"} << 5 << a + "," + b + "," + c + "," + e;
 }
 
 void TestHistoryFiles::recordImeiHistory()
 {
     QFETCH(QStringList, imeis);
+    QFETCH(int, imeiNum);
     QFETCH(QString, text);
     ToolSettings settings;
+    settings.ImeiNum = imeiNum;
     loadHistories(settings);
     const QByteArray header = readBytes(cfgPath("imei_history.data"));
     QVERIFY(::recordImeiHistory(settings, imeis));
@@ -512,7 +523,37 @@ void TestHistoryFiles::recordImeiHistory()
     QCOMPARE(recordsOf(settings.imeiHistory), (Records{{"2024-03-05 19:08:09", text}}));
     QCOMPARE(readBytes(cfgPath("imei_history.data")), header + "2024-03-05 19:08:09\t\t" + text.toLatin1() + "\n");
     for (const QString &imei : imeis.mid(0, 4))
-        QVERIFY(imeiInHistory(imei, settings.imeiHistory));
+        QCOMPARE(imeiInHistory(imei, settings.imeiHistory), text.contains(imei));
+}
+
+void TestHistoryFiles::recordReadsSameAfterAppend_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::newRow("carriage return ending the file") << QByteArray("#h\nA\r");
+    QTest::newRow("two carriage returns ending the file") << QByteArray("#h\nA\r\r");
+    QTest::newRow("a lone carriage return as the last line") << QByteArray("#h\nA\n\r");
+    QTest::newRow("carriage return inside the last line") << QByteArray("#h\nA\rB");
+    QTest::newRow("IMEI record ending in a carriage return")
+        << QByteArray("#h\n2024-01-02 03:04:05\t\t356938035643809\r");
+}
+
+// Records read before an append read the same after it, whatever the append had to complete.
+void TestHistoryFiles::recordReadsSameAfterAppend()
+{
+    QFETCH(QByteArray, content);
+    const QString path = m_dir->filePath(QStringLiteral("h.data"));
+    QVERIFY(writeBytes(path, content));
+    HistoryList list;
+    ImeiHistory history;
+    QVERIFY(::readHistoryList(path, list, HistoryMbsn));
+    QVERIFY(::readImeiHistory(path, history));
+    const QStringList values = valuesOf(list);
+    const Records records = recordsOf(history);
+    QVERIFY(appendHistoryLine(path, QString(), QStringLiteral("Z"), false));
+    QVERIFY(::readHistoryList(path, list, HistoryMbsn));
+    QVERIFY(::readImeiHistory(path, history));
+    QCOMPARE(valuesOf(list), values + QStringList{"Z"});
+    QCOMPARE(recordsOf(history), records + Records({{"Z", "Z"}}));
 }
 
 void TestHistoryFiles::recordHistoryKinds_data()
@@ -568,6 +609,7 @@ void TestHistoryFiles::recordsSurviveRestart()
     Records expected;
     {
         ToolSettings settings;
+        settings.ImeiNum = 4;
         loadHistories(settings);
         for (int i = 0; i < 50; ++i) {
             const QStringList imeis{luhnImei(35000000000000 + 4 * i), luhnImei(35000000000001 + 4 * i),

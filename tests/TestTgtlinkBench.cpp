@@ -228,31 +228,55 @@ private slots:
         QVERIFY(second);
     }
 
-    // A lock file left by a process that is gone does not block; one of a live process does.
-    void lockLeftBehind_data()
+    // Whatever a holder left in the lock file (nothing, when it was killed while taking the lock; a record cut
+    // short; the number of a live process) blocks no connection, and the handset is shown as not in use.
+    void lockFileLeftBehindNeverBlocks_data()
     {
-        QTest::addColumn<bool>("holderAlive");
-        QTest::newRow("dead holder") << false;
-        QTest::newRow("live holder") << true;
+        QTest::addColumn<QByteArray>("content");
+        QTest::newRow("empty") << QByteArray();
+        QTest::newRow("cut short") << QByteArray("12");
+        QTest::newRow("live process") << QByteArray::number(QCoreApplication::applicationPid()) + "\nTestTgtlinkBench\n";
+        QTest::newRow("garbage") << QByteArray("\xff\x00\xfe\n\n");
     }
-    void lockLeftBehind()
+    void lockFileLeftBehindNeverBlocks()
     {
-        QFETCH(bool, holderAlive);
+        QFETCH(QByteArray, content);
         BenchFixture bench;
         QVERIFY(bench.plug());
-        qint64 pid = QCoreApplication::applicationPid();
-        if (!holderAlive) {
-            QProcess gone;
-            gone.start(QStringLiteral("true"));
-            QVERIFY(gone.waitForFinished());
-            pid = gone.processId() > 0 ? gone.processId() : 999999;
-        }
         QDir().mkpath(bench.benchDir() + QStringLiteral("/.side"));
-        const QByteArray app = QFileInfo(QCoreApplication::applicationFilePath()).fileName().toUtf8();
-        QVERIFY(writeFile(bench.benchDir() + QStringLiteral("/.side/USB1.lock"),
-                          QByteArray::number(pid) + '\n' + app + '\n' + QSysInfo::machineHostName().toUtf8() + '\n'));
+        QVERIFY(writeFile(bench.benchDir() + QStringLiteral("/.side/USB1.lock"), content));
+        QVERIFY(writeFile(bench.benchDir() + QStringLiteral("/.side/USB1.faults.lock"), content));
+        QVERIFY(!bench.read().inUse);
+        QElapsedTimer timer;
+        timer.start();
+        QVERIFY(bench.fault(QStringLiteral("USB1"), QStringLiteral("erase"), TGT_ERR_IO));
         std::unique_ptr<TargetConnection> connection(CreateTargetConnection(QStringLiteral("USB1")));
-        QCOMPARE(connection != nullptr, !holderAlive);
+        QVERIFY(connection);
+        QVERIFY(timer.elapsed() < 1000); // no wait for a lock nobody holds
+        QVERIFY(bench.read().inUse);
+        QVERIFY(!std::unique_ptr<TargetConnection>(CreateTargetConnection(QStringLiteral("USB1"))));
+    }
+
+    // A connection held by another process blocks the handset until that process is gone, however it ends.
+    void connectionOfAKilledProcessIsReleased()
+    {
+        BenchFixture bench;
+        QVERIFY(bench.plug());
+        QProcess holder;
+        holder.start(QStringLiteral(KILLTRIAL_EXE), {QStringLiteral("hold"), QStringLiteral("USB1")});
+        QVERIFY(holder.waitForStarted());
+        QByteArray said;
+        QTRY_VERIFY_WITH_TIMEOUT((said += holder.readAllStandardOutput()).contains("held") ||
+                                     holder.state() != QProcess::Running,
+                                 20000);
+        QCOMPARE(holder.state(), QProcess::Running);
+        QVERIFY(bench.read().inUse);
+        QVERIFY(!std::unique_ptr<TargetConnection>(CreateTargetConnection(QStringLiteral("USB1"))));
+
+        holder.kill();
+        QVERIFY(holder.waitForFinished());
+        QVERIFY(!bench.read().inUse);
+        QVERIFY(std::unique_ptr<TargetConnection>(CreateTargetConnection(QStringLiteral("USB1"))));
     }
 
     void noHandsetNoConnection_data()

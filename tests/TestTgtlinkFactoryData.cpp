@@ -159,6 +159,40 @@ private slots:
         QCOMPARE(reader.factorySet()->getMbsn(), std::string("NEWMBSN"));
     }
 
+    // Saves go on from any sequence number a handset holds, the highest ones included: each save is what the
+    // next load reads.
+    void saveAfterAnySequenceIsReadBack_data()
+    {
+        QTest::addColumn<quint64>("sequence");
+        QTest::newRow("1") << quint64(1);
+        QTest::newRow("2^63-1") << quint64(0x7FFFFFFFFFFFFFFFull);
+        QTest::newRow("2^63") << quint64(0x8000000000000000ull);
+        QTest::newRow("2^64-2") << quint64(0xFFFFFFFFFFFFFFFEull);
+        QTest::newRow("2^64-1") << quint64(0xFFFFFFFFFFFFFFFFull);
+    }
+    void saveAfterAnySequenceIsReadBack()
+    {
+        QFETCH(quint64, sequence);
+        BenchFixture bench;
+        bench.enterRuntimeDir();
+        BenchHandset h = writtenHandset();
+        h.factory.sequence = sequence;
+        QVERIFY(bench.plug(h));
+        QCOMPARE(bench.read().factory.sequence, sequence);
+        for (const char *mbsn : {"FIRST", "SECOND", "THIRD"}) {
+            {
+                BenchSession session;
+                QCOMPARE(session.prepareAndLoad(), int(TGT_OK));
+                QCOMPARE(session.factorySet()->setMbsn(mbsn), int(TGT_OK));
+                QCOMPARE(session.factorySet()->saveToDevice(session.programmer()), int(TGT_OK));
+            }
+            BenchSession reader;
+            QCOMPARE(reader.prepareAndLoad(), int(TGT_OK));
+            QCOMPARE(reader.factorySet()->getMbsn(), std::string(mbsn));
+            QCOMPARE(bench.read().factory.mbsn, QString::fromLatin1(mbsn));
+        }
+    }
+
     void powerCutAlwaysCutsEverySave()
     {
         BenchFixture bench;

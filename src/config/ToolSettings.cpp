@@ -35,11 +35,23 @@ void ToolSettings::load()
     loader.reset();
 }
 
-void ToolSettings::save()
+bool ToolSettings::save()
 {
     loader = std::make_unique<SettingLoader>(filePath(), false);
     transfer();
-    loader.reset(); // the file is complete once the loader is gone
+    const bool saved = loader->commit();
+    loader.reset();
+    return saved;
+}
+
+bool ToolSettings::saveCounters()
+{
+    SettingLoader counters(filePath(), false);
+    counters.beginGroup(QStringLiteral("ImeiSN"));
+    counters.value(QStringLiteral("ImeiDefaultValue"), ImeiDefaultValue);
+    counters.value(QStringLiteral("BTCurrentAddr"), BTCurrentAddr);
+    counters.endGroup();
+    return counters.commit();
 }
 
 void ToolSettings::transfer()

@@ -50,7 +50,11 @@ public:
     ~ToolSettings();
 
     void load();
-    void save();
+    // True when cfg/ImeiSN.ini now holds the record (replaced atomically; the old file stays on failure).
+    bool save();
+    // Puts only the counters that allocation advances (ImeiDefaultValue, BTCurrentAddr) into the file, keeping
+    // its other keys as they are; true when they are on disk.
+    bool saveCounters();
 
     int portScanKind() const;
     bool hasManualInput() const;

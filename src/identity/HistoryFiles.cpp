@@ -13,6 +13,7 @@
 #include <QFileInfo>
 #include <QThread>
 
+#include <algorithm>
 #include <memory>
 
 // History files are 8-bit text in the locale's encoding; the identities the tool writes are ASCII.
@@ -239,11 +240,18 @@ bool appendHistoryLine(const QString &path, const QString &dateTime, const QStri
 
 bool recordImeiHistory(ToolSettings &settings, const QStringList &imeis)
 {
-    if (imeis.size() < 4)
+    return recordImeiHistory(settings, imeis, settings.ImeiNum);
+}
+
+bool recordImeiHistory(ToolSettings &settings, const QStringList &imeis, int imeiNum)
+{
+    // Only the IMEIs written are recorded: an IMEI beyond the count was never given to the handset.
+    const int count = std::min({imeiNum, 4, int(imeis.size())});
+    if (count <= 0)
         return true;
-    // IMEI1, then each of IMEI2 to IMEI4 that differs from IMEI1.
+    // IMEI1, then each of the others written that differs from IMEI1.
     QString text = imeis.at(0);
-    for (int k = 1; k < 4; ++k) {
+    for (int k = 1; k < count; ++k) {
         if (imeis.at(k) != imeis.at(0))
             text += QLatin1Char(',') + imeis.at(k);
     }

@@ -21,8 +21,10 @@ bool readImeiHistory(const QString &path, ImeiHistory &history);
 bool readHistoryList(const QString &path, HistoryList &list, int kind);
 // Appends one record line and flushes it to stable storage; false when it could not be written.
 bool appendHistoryLine(const QString &path, const QString &dateTime, const QString &value, bool withDate);
-// Extends the in-memory history, then the file. False only when the file could not be written.
+// Extends the in-memory history, then the file. False only when the file could not be written. The record
+// holds the IMEIs written, the first `imeiNum` of the set (the settings' ImeiNum when not given).
 bool recordImeiHistory(ToolSettings &settings, const QStringList &imeis);
+bool recordImeiHistory(ToolSettings &settings, const QStringList &imeis, int imeiNum);
 bool recordHistory(ToolSettings &settings, int kind, const QString &value);
 bool imeiInHistory(const QString &candidate, const ImeiHistory &history);
 QString historyFilePath(int kind); // kind 1 (RunImei) gives the IMEI file

@@ -43,6 +43,9 @@ bool HistoryLineReader::next(QByteArrayView &line)
                 m_discarding = false;
                 return false;
             }
+            // A carriage return at the very end reads as the line end that the next append completes.
+            if (length > 0 && data[start + length - 1] == '\r')
+                --length;
             if (length > MaxLineLength) {
                 ++m_skipped;
                 return false;

@@ -7,7 +7,8 @@ class QIODevice;
 
 // Splits a history file into lines while reading it in bounded chunks, so that a damaged file (no line
 // ends, binary garbage, gigabytes) costs a fixed amount of memory. A line ends at a line feed, with or
-// without a carriage return before it; the last line needs no line end. A line longer than
+// without a carriage return before it; the last line needs no line end (a carriage return ending the file
+// ends it too, as it will once a line feed is appended). A line longer than
 // MaxLineLength bytes cannot be a record the tool wrote: it is skipped whole rather than kept cut, since a
 // cut line would yield a value that never existed.
 class HistoryLineReader final

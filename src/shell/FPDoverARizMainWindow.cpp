@@ -7,6 +7,8 @@
 #include "config/ToolSettings.h"
 #include "device/FPDoverARizWorker.h"
 #include "identity/HistoryFiles.h"
+#include "identity/IdentityAllocator.h"
+#include "identity/LocalIssuedIdentities.h"
 #include "ports/PortScanWorker.h"
 #include "ports/PortScanWorkerLock.h"
 #include "shell/FPColorGraphicsView.h"
@@ -63,6 +65,8 @@ FPDoverARizMainWindow::FPDoverARizMainWindow(QWidget *parent)
     m_settings->load();
     m_settings->operationMode = OpWrite;
     m_settings->portName.clear();
+    m_issued = std::make_unique<LocalIssuedIdentities>(*m_settings);
+    m_identities = std::make_unique<IdentityAllocator>(*m_settings, static_cast<IdentityFrontEnd &>(*this), *m_issued);
 
     // Installed while still empty; the language step fills them.
     QCoreApplication::installTranslator(m_qtTranslator.get());
@@ -535,10 +539,106 @@ void FPDoverARizMainWindow::clearOperatorFields()
         ui->BTLEdit->clear();
 }
 
-// The identity pools come with the identity sources: nothing to prepare yet.
 bool FPDoverARizMainWindow::prepareIdentityPools()
 {
-    return true;
+    return m_identities->prepareIdentityPools();
+}
+
+bool FPDoverARizMainWindow::allocateIdentities()
+{
+    return m_identities->allocateIdentities();
+}
+
+void FPDoverARizMainWindow::fillImeiFields()
+{
+    m_identities->fillImeiFields();
+}
+
+QLineEdit *FPDoverARizMainWindow::identityEdit(IdentityField field) const
+{
+    switch (field) {
+    case IdentityField::Imei1:
+    case IdentityField::Imei2:
+    case IdentityField::Imei3:
+    case IdentityField::Imei4:
+        return m_imeiEdits.value(int(field) - int(IdentityField::Imei1));
+    case IdentityField::Mbsn:
+        return ui->mbsnLEdit;
+    case IdentityField::Psn:
+        return ui->psnLEdit;
+    case IdentityField::Bt:
+        return ui->BTLEdit;
+    }
+    return nullptr;
+}
+
+void FPDoverARizMainWindow::logLine(const QString &text, LineColour colour)
+{
+    using W = FPDoverARizWorker;
+    switch (colour) {
+    case LineColour::Info:
+        workerStatus(text, W::InfoFg, W::InfoBg);
+        break;
+    case LineColour::Progress:
+        workerStatus(text, W::ProgressFg, W::ProgressBg);
+        break;
+    case LineColour::Pass:
+        workerStatus(text, W::PassFg, W::PassBg);
+        break;
+    case LineColour::Error:
+        workerStatus(text, W::ErrorFg, W::ErrorBg);
+        break;
+    case LineColour::Warning:
+        workerStatus(text, W::WarningFg, W::WarningBg);
+        break;
+    }
+}
+
+void FPDoverARizMainWindow::clearLog()
+{
+    clearWorkerLog();
+}
+
+void FPDoverARizMainWindow::criticalBox(const QString &text)
+{
+    MessageBoxes::critical(this, tr("Error"), text);
+}
+
+QString FPDoverARizMainWindow::fieldText(IdentityField field) const
+{
+    const QLineEdit *edit = identityEdit(field);
+    return edit ? edit->text() : QString();
+}
+
+void FPDoverARizMainWindow::setFieldText(IdentityField field, const QString &text)
+{
+    if (QLineEdit *edit = identityEdit(field))
+        edit->setText(text);
+}
+
+void FPDoverARizMainWindow::focusField(IdentityField field, bool selectAll)
+{
+    QLineEdit *edit = identityEdit(field);
+    if (!edit)
+        return;
+    edit->setFocus();
+    if (selectAll)
+        edit->selectAll();
+}
+
+void FPDoverARizMainWindow::setStatusState(int state)
+{
+    showStatus(state);
+}
+
+void FPDoverARizMainWindow::endCycle()
+{
+    onStop();
+}
+
+QIODevice *FPDoverARizMainWindow::adjustmentLog() const
+{
+    return imeiLog();
 }
 
 // The identity-field rules (lengths, filters, the Return chain, clearing operator-entered fields) come with

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "identity/IdentityFrontEnd.h"
 #include "shell/ImeiAdjustmentLog.h"
 #include "shell/ProductionCounters.h"
 
@@ -14,6 +15,8 @@ class FPDoverARizMainWindow;
 }
 
 class FPDoverARizWorker;
+class IdentityAllocator;
+class IssuedIdentities;
 class PortScanWorker;
 class PortScanWorkerLock;
 class QAction;
@@ -28,7 +31,7 @@ class ToolSettings;
 
 // The station's only window. It owns the settings record, the translators, the port scanner and its port
 // lock, the worker and its thread, the counters and the IMEI adjustment log for the life of the process.
-class FPDoverARizMainWindow final : public QMainWindow
+class FPDoverARizMainWindow final : public QMainWindow, private IdentityFrontEnd
 {
     Q_OBJECT
 
@@ -57,6 +60,8 @@ public:
     QString imeiLogFileName() const { return m_imeiLog.fileName(); }
     FPDoverARizWorker *worker() const { return m_worker; }
     PortScanWorker *portScanner() const { return m_portScanner.get(); }
+    // The identity pools, their allocation and the checks of operator input.
+    IdentityAllocator &identities() { return *m_identities; }
 
     // Sets the window state and enables the control buttons by it; "ready" becomes "no port" without a port.
     void setStationState(int state);
@@ -115,9 +120,23 @@ private:
 
     // Seams filled by the identity sources and the identity-field rules.
     bool prepareIdentityPools();
+    bool allocateIdentities();
+    void fillImeiFields();
     void configureIdentityFields();
     void focusFirstInputField();
     void startNextContinuousCycle();
+
+    // What the identity sources show and ask of the operator.
+    void logLine(const QString &text, LineColour colour) override;
+    void clearLog() override;
+    void criticalBox(const QString &text) override;
+    QString fieldText(IdentityField field) const override;
+    void setFieldText(IdentityField field, const QString &text) override;
+    void focusField(IdentityField field, bool selectAll) override;
+    void setStatusState(int state) override;
+    void endCycle() override;
+    QIODevice *adjustmentLog() const override;
+    QLineEdit *identityEdit(IdentityField field) const;
 
     std::unique_ptr<Ui::FPDoverARizMainWindow> ui;
     QThread *m_workerThread = nullptr;
@@ -125,6 +144,8 @@ private:
     int m_state = StateReady;
     QList<QLineEdit *> m_imeiEdits;
     std::unique_ptr<ToolSettings> m_settings;
+    std::unique_ptr<IssuedIdentities> m_issued;
+    std::unique_ptr<IdentityAllocator> m_identities;
     bool m_stopped = false;
     QRadioButton *m_chineseRadio = nullptr;
     QRadioButton *m_englishRadio = nullptr;

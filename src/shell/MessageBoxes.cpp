@@ -22,6 +22,11 @@ QMessageBox::StandardButton MessageBoxes::information(QWidget *parent, const QSt
     return show(parent, QMessageBox::Information, title, text, QMessageBox::Ok, QMessageBox::Ok);
 }
 
+QMessageBox::StandardButton MessageBoxes::critical(QWidget *parent, const QString &title, const QString &text)
+{
+    return show(parent, QMessageBox::Critical, title, text, QMessageBox::Ok, QMessageBox::Ok);
+}
+
 QMessageBox::StandardButton MessageBoxes::warning(QWidget *parent, const QString &title, const QString &text)
 {
     return show(parent, QMessageBox::Warning, title, text, QMessageBox::Ok, QMessageBox::Ok);

@@ -18,6 +18,7 @@ public:
     };
 
     static QMessageBox::StandardButton information(QWidget *parent, const QString &title, const QString &text);
+    static QMessageBox::StandardButton critical(QWidget *parent, const QString &title, const QString &text);
     static QMessageBox::StandardButton warning(QWidget *parent, const QString &title, const QString &text);
     static QMessageBox::StandardButton question(QWidget *parent, const QString &title, const QString &text,
                                                 QMessageBox::StandardButtons buttons,

@@ -17,9 +17,9 @@ BenchConnection *BenchConnection::open(const QString &port)
         return nullptr;
     if (!QDir().mkpath(BenchPaths::sideDir()))
         return nullptr;
-    auto lock = std::make_unique<QLockFile>(BenchPaths::sidePath(port, QStringLiteral(".lock")));
-    lock->setStaleLockTime(0); // only a dead holder's lock is stale, however old
-    if (!lock->tryLock(0))
+    // One connection per handset, across processes and within one.
+    auto lock = std::make_unique<HeldFileLock>(BenchPaths::sidePath(port, QStringLiteral(".lock")));
+    if (!lock->tryLock())
         return nullptr;
     auto *connection = new BenchConnection(port, kind, path, std::move(lock));
     if (connection->injectedFault("connect") != TGT_OK || connection->delay("connect", false) != TGT_OK) {
@@ -35,7 +35,7 @@ BenchConnection *BenchConnection::from(TargetConnection *connection)
 }
 
 BenchConnection::BenchConnection(const QString &port, unsigned kind, const QString &path,
-                                 std::unique_ptr<QLockFile> lock)
+                                 std::unique_ptr<HeldFileLock> lock)
     : m_port(port), m_kind(kind), m_path(path), m_lock(std::move(lock))
 {
     HandsetHeader header;

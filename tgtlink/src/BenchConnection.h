@@ -1,9 +1,9 @@
 #pragma once
 
 #include "HandsetHeader.h"
+#include "HeldFileLock.h"
 #include "tgtlink/TargetConnection.h"
 
-#include <QLockFile>
 #include <memory>
 
 // A connection to one bench handset. It holds the handset's lock for its whole life, and checks before each
@@ -37,11 +37,11 @@ public:
     bool prepared = false;
 
 private:
-    BenchConnection(const QString &port, unsigned kind, const QString &path, std::unique_ptr<QLockFile> lock);
+    BenchConnection(const QString &port, unsigned kind, const QString &path, std::unique_ptr<HeldFileLock> lock);
 
     QString m_port;
     unsigned m_kind;
     QString m_path;
-    std::unique_ptr<QLockFile> m_lock;
+    std::unique_ptr<HeldFileLock> m_lock; // released by the system if this process dies
     quint64 m_plugId = 0; // 0: the image was unreadable when opened
 };

@@ -82,8 +82,11 @@ private:
 
 int Area::newest() const
 {
+    // Sequences are compared by their distance, as serial numbers are: a save after 2^64-1 writes 0, and that
+    // copy is still the newer one. A save always writes the newest sequence plus one, so the copy it wrote
+    // always wins the next load.
     if (slot[0].valid && slot[1].valid)
-        return slot[1].sequence > slot[0].sequence ? 1 : 0;
+        return qint64(slot[1].sequence - slot[0].sequence) > 0 ? 1 : 0;
     if (slot[0].valid)
         return 0;
     if (slot[1].valid)
@@ -131,7 +134,7 @@ int save(QFile &image, qint64 areaOffset, qint64 areaBytes, const FactoryRecord 
     const Area area = parseArea(current);
     const int newest = area.newest();
     const int target = newest == 0 ? 1 : 0;
-    const quint64 sequence = newest < 0 ? 1 : area.slot[newest].sequence + 1;
+    const quint64 sequence = newest < 0 ? 1 : area.slot[newest].sequence + 1; // wraps: see Area::newest()
     const qint64 slotPos = areaOffset + target * (areaBytes / 2);
 
     BudgetWriter writer(image, budget);

@@ -1,12 +1,12 @@
 #include "FaultStore.h"
 
 #include "BenchPaths.h"
+#include "HeldFileLock.h"
 #include "tgtlink/TargetError.h"
 
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
-#include <QLockFile>
 #include <QSaveFile>
 #include <QThread>
 
@@ -61,20 +61,20 @@ QByteArray format(const QList<Entry> &entries)
     return text;
 }
 
-// Serialises read-modify-write of the side file between processes.
+// Serialises read-modify-write of the side file between processes. A holder keeps it for a few milliseconds;
+// the 2 s are for a busy machine, never for a holder that died (the system releases its lock).
 class SideLock final
 {
 public:
     explicit SideLock(const QString &port) : m_lock(path(port) + QStringLiteral(".lock"))
     {
         QDir().mkpath(BenchPaths::sideDir());
-        m_lock.setStaleLockTime(0);
         m_locked = m_lock.tryLock(2000);
     }
     bool locked() const { return m_locked; }
 
 private:
-    QLockFile m_lock;
+    HeldFileLock m_lock;
     bool m_locked = false;
 };
 

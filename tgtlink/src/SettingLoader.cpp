@@ -109,8 +109,15 @@ SettingLoader::SettingLoader(const QString &path, bool load) : m_path(path), m_l
 
 SettingLoader::~SettingLoader()
 {
-    if (m_load || !m_settings)
-        return;
+    commit();
+}
+
+bool SettingLoader::commit()
+{
+    if (m_load)
+        return true;
+    if (!m_settings)
+        return false;
     const QString scratch = m_settings->fileName();
     m_settings->sync();
     const bool written = m_settings->status() == QSettings::NoError;
@@ -125,6 +132,7 @@ SettingLoader::~SettingLoader()
     QFile::remove(scratch);
     if (!saved)
         qWarning("SettingLoader: could not save %s; the previous file is kept", qPrintable(m_path));
+    return saved;
 }
 
 void SettingLoader::beginGroup(const QString &group)

@@ -21,6 +21,9 @@ public:
     void value(const QString &key, int &v);
 
     bool isLoading() const { return m_load; }
+    // Writing: replaces the file with what was stored so far; true when the new file is in place. The destructor
+    // commits when this was not called. Reading: true.
+    bool commit();
 
 private:
     bool storeOrFetch(const QString &key, const QVariant &v, QVariant &stored);

@@ -5,6 +5,7 @@
 #include "FactoryStore.h"
 #include "FaultStore.h"
 #include "HandsetImage.h"
+#include "HeldFileLock.h"
 #include "LodFormat.h"
 #include "StationList.h"
 #include "tgtlink/ChipInfo.h"
@@ -14,14 +15,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QLockFile>
 #include <QRandomGenerator>
 #include <QSaveFile>
-
-#ifdef Q_OS_UNIX
-#include <cerrno>
-#include <csignal>
-#endif
 
 namespace {
 
@@ -124,16 +119,7 @@ BenchFactoryData fromRecord(const FactoryRecord &record, quint64 sequence)
 
 bool lockHeld(const QString &port)
 {
-    QLockFile lock(BenchPaths::sidePath(port, QStringLiteral(".lock")));
-    qint64 pid = 0;
-    QString host, app;
-    if (!lock.getLockInfo(&pid, &host, &app))
-        return false;
-#ifdef Q_OS_UNIX
-    return ::kill(pid_t(pid), 0) == 0 || errno == EPERM;
-#else
-    return true;
-#endif
+    return HeldFileLock::isHeld(BenchPaths::sidePath(port, QStringLiteral(".lock")));
 }
 
 } // namespace
