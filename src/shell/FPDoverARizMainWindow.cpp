@@ -17,6 +17,7 @@
 
 #include <QCloseEvent>
 #include <QDir>
+#include <QFileInfo>
 #include <QGraphicsScene>
 #include <QKeyEvent>
 #include <QRadioButton>
@@ -459,36 +460,41 @@ void FPDoverARizMainWindow::onAbout()
         tr("KVX imei write tool %1%2\nCopyright (C) %3, all rights reserved.").arg(Version, BuildTag, BuildDate));
 }
 
-void FPDoverARizMainWindow::openManual(const QString &viewer, const QString &viewerText, const QString &document,
-                                       const QString &missingText, bool reuseProcess)
+// A box names what is missing and where it was looked for, so that the line engineer can put it right.
+void FPDoverARizMainWindow::openManual(const QString &relativePath, bool reuseProcess)
 {
+    const QString viewer = AppPaths::filePath(ViewerFileName);
+    const QString document = AppPaths::filePath(relativePath);
     QProcess *fresh = nullptr;
     switch (ManualViewer::open(viewer, document, this, reuseProcess ? &m_helpViewer : &fresh)) {
     case ManualViewer::Outcome::Opened:
         break;
     case ManualViewer::Outcome::ViewerMissing:
-        MessageBoxes::warning(this, tr("Warning"), viewerText);
+        MessageBoxes::warning(this, tr("Warning"),
+                              tr("No PDF viewer was found to open the manual %1: there is no %2 beside the tool, "
+                                 "and the desktop has no program for PDF files. Install a PDF viewer.")
+                                  .arg(QDir::toNativeSeparators(document), QDir::toNativeSeparators(viewer)));
         break;
-    case ManualViewer::Outcome::DocumentMissing:
-        MessageBoxes::warning(this, tr("Warning"), missingText);
+    case ManualViewer::Outcome::DocumentMissing: {
+        const QFileInfo info(document);
+        MessageBoxes::warning(this, tr("Warning"),
+                              tr("The manual %1 was not found in %2. Reinstall the tool, or put the manual there.")
+                                  .arg(info.fileName(), QDir::toNativeSeparators(info.absolutePath())));
         break;
+    }
     }
 }
 
 void FPDoverARizMainWindow::onHelpTopic()
 {
-    const QString path =
-        AppPaths::appDir() + QLatin1Char('/') + (m_englishRadio->isChecked() ? HelpManualEn : HelpManual);
-    openManual(AppPaths::filePath(ViewerFileName), QDir::toNativeSeparators(QStringLiteral("./") + ViewerFileName),
-               path, tr("%1 isn't exist!").arg(QDir::toNativeSeparators(path)), true);
+    openManual(m_englishRadio->isChecked() ? HelpManualEn : HelpManual, true);
 }
 
 void FPDoverARizMainWindow::keyReleaseEvent(QKeyEvent *event)
 {
     // Other keys are swallowed, as the window always did.
     if (event->key() == Qt::Key_F1) {
-        const QString document = QDir::toNativeSeparators(KeyManual);
-        openManual(AppPaths::filePath(ViewerFileName), ViewerFileName, AppPaths::filePath(KeyManual), document, false);
+        openManual(KeyManual, false);
     } else if (event->key() == Qt::Key_F2) {
         MessageBoxes::about(
             this, tr("About KVX Write IMEI tool"),

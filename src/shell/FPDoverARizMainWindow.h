@@ -114,8 +114,7 @@ private:
     void showCounters();
     void writeSourceSummary();
     void clearOperatorFields();
-    void openManual(const QString &viewer, const QString &viewerText, const QString &document,
-                    const QString &missingText, bool reuseProcess);
+    void openManual(const QString &relativePath, bool reuseProcess);
     void info(const QString &text);
 
     // Seams filled by the identity sources and the identity-field rules.
