@@ -280,6 +280,7 @@ void FPDoverARizMainWindow::paintFirstStatus()
     scene->clear();
     view->setBackgroundBrush(QBrush(QColor(210, 210, 210), Qt::SolidPattern));
     scene->addText(tr("Unmount"), QFont(view->font().family(), 50, QFont::Bold));
+    view->fitText();
 }
 
 void FPDoverARizMainWindow::refreshPortLabel()
