@@ -450,6 +450,8 @@ void FPDoverARizMainWindow::onLanguage()
     m_englishRadio->setText(tr("English"));
     m_aboutAction->setText(tr("About"));
     m_helpAction->setText(tr("Help"));
+    if (auto *toolBar = findChild<QToolBar *>(QStringLiteral("toolBar")))
+        toolBar->setWindowTitle(tr("Tools")); // the name its context menu shows
     ui->retranslateUi(this); // also puts the counter labels back to their zero texts; the counts stay
     refreshPortLabel();
 }
