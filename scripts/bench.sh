@@ -5,5 +5,6 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
-cmake --build build --target ImeiHistoryBenchmark -j"$(nproc)"
+cmake --build build --target ImeiHistoryBenchmark IdentitySourcesBenchmark -j"$(nproc)"
 build/bench/ImeiHistoryBenchmark
+build/bench/IdentitySourcesBenchmark
