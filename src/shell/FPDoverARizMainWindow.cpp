@@ -182,7 +182,7 @@ FPDoverARizMainWindow::FPDoverARizMainWindow(QWidget *parent)
     writeSourceSummary();
     focusFirstInputField();
 
-    m_imeiLog.open(AppPaths::appDir(), Clock::now()); // without a file the run simply keeps no adjustment log
+    m_imeiLog.open(AppPaths::dataDir(), Clock::now()); // without a file the run simply keeps no adjustment log
 
     resize(720, 700);
 
@@ -338,6 +338,7 @@ void FPDoverARizMainWindow::paintFirstStatus()
     scene->clear();
     view->setBackgroundBrush(QBrush(QColor(210, 210, 210), Qt::SolidPattern));
     scene->addText(tr("Unmount"), QFont(view->font().family(), 50, QFont::Bold));
+    view->fitText();
 }
 
 void FPDoverARizMainWindow::refreshPortLabel()
@@ -543,6 +544,8 @@ void FPDoverARizMainWindow::onLanguage()
     m_englishRadio->setText(tr("English"));
     m_aboutAction->setText(tr("About"));
     m_helpAction->setText(tr("Help"));
+    if (auto *toolBar = findChild<QToolBar *>(QStringLiteral("toolBar")))
+        toolBar->setWindowTitle(tr("Tools")); // the name its context menu shows
     ui->retranslateUi(this); // also puts the counter labels back to their zero texts; the counts stay
     refreshPortLabel();
 }
@@ -554,36 +557,41 @@ void FPDoverARizMainWindow::onAbout()
         tr("KVX imei write tool %1%2\nCopyright (C) %3, all rights reserved.").arg(Version, BuildTag, BuildDate));
 }
 
-void FPDoverARizMainWindow::openManual(const QString &viewer, const QString &viewerText, const QString &document,
-                                       const QString &missingText, bool reuseProcess)
+// A box names what is missing and where it was looked for, so that the line engineer can put it right.
+void FPDoverARizMainWindow::openManual(const QString &relativePath, bool reuseProcess)
 {
+    const QString viewer = AppPaths::filePath(ViewerFileName);
+    const QString document = AppPaths::filePath(relativePath);
     QProcess *fresh = nullptr;
     switch (ManualViewer::open(viewer, document, this, reuseProcess ? &m_helpViewer : &fresh)) {
     case ManualViewer::Outcome::Opened:
         break;
     case ManualViewer::Outcome::ViewerMissing:
-        MessageBoxes::warning(this, tr("Warning"), viewerText);
+        MessageBoxes::warning(this, tr("Warning"),
+                              tr("No PDF viewer was found to open the manual %1: there is no %2 beside the tool, "
+                                 "and the desktop has no program for PDF files. Install a PDF viewer.")
+                                  .arg(QDir::toNativeSeparators(document), QDir::toNativeSeparators(viewer)));
         break;
-    case ManualViewer::Outcome::DocumentMissing:
-        MessageBoxes::warning(this, tr("Warning"), missingText);
+    case ManualViewer::Outcome::DocumentMissing: {
+        const QFileInfo info(document);
+        MessageBoxes::warning(this, tr("Warning"),
+                              tr("The manual %1 was not found in %2. Reinstall the tool, or put the manual there.")
+                                  .arg(info.fileName(), QDir::toNativeSeparators(info.absolutePath())));
         break;
+    }
     }
 }
 
 void FPDoverARizMainWindow::onHelpTopic()
 {
-    const QString path =
-        AppPaths::appDir() + QLatin1Char('/') + (m_englishRadio->isChecked() ? HelpManualEn : HelpManual);
-    openManual(AppPaths::filePath(ViewerFileName), QDir::toNativeSeparators(QStringLiteral("./") + ViewerFileName),
-               path, tr("%1 isn't exist!").arg(QDir::toNativeSeparators(path)), true);
+    openManual(m_englishRadio->isChecked() ? HelpManualEn : HelpManual, true);
 }
 
 void FPDoverARizMainWindow::keyReleaseEvent(QKeyEvent *event)
 {
     // Other keys are swallowed, as the window always did.
     if (event->key() == Qt::Key_F1) {
-        const QString document = QDir::toNativeSeparators(KeyManual);
-        openManual(AppPaths::filePath(ViewerFileName), ViewerFileName, AppPaths::filePath(KeyManual), document, false);
+        openManual(KeyManual, false);
     } else if (event->key() == Qt::Key_F2) {
         MessageBoxes::about(
             this, tr("About KVX Write IMEI tool"),

@@ -135,8 +135,7 @@ private:
     void clearOperatorFields();
     void connectInputFields();
     void errorLine(const QString &text);
-    void openManual(const QString &viewer, const QString &viewerText, const QString &document,
-                    const QString &missingText, bool reuseProcess);
+    void openManual(const QString &relativePath, bool reuseProcess);
     void info(const QString &text);
 
     // Seams filled by the identity sources.
