@@ -739,7 +739,8 @@ void TestMainWindow::unusableSettingsFile()
         QCOMPARE(boxes.size(), usable ? 0 : 1);
         if (!usable) {
             QCOMPARE(boxes[0].icon, QMessageBox::Critical);
-            QCOMPARE(boxes[0].title, QStringLiteral("Error"));
+            // In the language the window loaded (the default one, since the file could not be read).
+            QCOMPARE(boxes[0].title, FPDoverARizMainWindow::tr("Error"));
             QVERIFY2(boxes[0].text.contains(QDir::toNativeSeparators(path(QStringLiteral("cfg/ImeiSN.ini")))) &&
                          boxes[0].text.contains(problem),
                      qPrintable(boxes[0].text));
@@ -750,7 +751,9 @@ void TestMainWindow::unusableSettingsFile()
         window->close(); // unattended: the confirmation keeps the window
         MessageBoxes::takeRecords();
         const QString log = child<QTextEdit>(*window, "logTextEdit")->toPlainText();
-        QCOMPARE(log.contains(QStringLiteral("The settings could not be saved to")), !usable);
+        const QString notSaved = FPDoverARizMainWindow::tr("The settings could not be saved to %1: %2").section(
+            QStringLiteral("%1"), 0, 0);
+        QCOMPARE(log.contains(notSaved), !usable);
     }
     QFile file(path(QStringLiteral("cfg/ImeiSN.ini")));
     QVERIFY(file.open(QIODevice::ReadOnly));
