@@ -46,23 +46,40 @@ void TestManuals::manual_data()
     QTest::addColumn<QString>("path");
     QTest::addColumn<QStringList>("headings");
 
-    const QStringList zh = {QStringLiteral("第一部分：操作员的班次"), QStringLiteral("写号"),
-                            QStringLiteral("输入和扫描号码"), QStringLiteral("连续模式"), QStringLiteral("读号"),
-                            QStringLiteral("状态面板的状态"), QStringLiteral("写号过程的消息"),
-                            QStringLiteral("第二部分：线体工程师的设置"), QStringLiteral("设置对话框"),
-                            QStringLiteral("号码来源"), QStringLiteral("工作簿格式"), QStringLiteral("历史记录"),
-                            QStringLiteral("共用号码台账"), QStringLiteral("文件和文件夹")};
-    const QStringList en = {"Part 1: The operator's shift", "Writing a handset", "Typing and scanning identities",
-                            "Continuous mode", "Reading a handset", "Statuses of the status panel",
-                            "Messages of the device cycle", "Part 2: The line engineer's set-up", "The Setup dialog",
-                            "Identity sources", "Workbook layout", "Histories", "The shared ledger",
+    const QStringList zh = {QStringLiteral("第一部分：操作员的班次"),
+                            QStringLiteral("写号"),
+                            QStringLiteral("输入和扫描号码"),
+                            QStringLiteral("连续模式"),
+                            QStringLiteral("读号"),
+                            QStringLiteral("状态面板的状态"),
+                            QStringLiteral("写号过程的消息"),
+                            QStringLiteral("第二部分：线体工程师的设置"),
+                            QStringLiteral("设置对话框"),
+                            QStringLiteral("号码来源"),
+                            QStringLiteral("工作簿格式"),
+                            QStringLiteral("历史记录"),
+                            QStringLiteral("共用号码台账"),
+                            QStringLiteral("文件和文件夹")};
+    const QStringList en = {"Part 1: The operator's shift",
+                            "Writing a handset",
+                            "Typing and scanning identities",
+                            "Continuous mode",
+                            "Reading a handset",
+                            "Statuses of the status panel",
+                            "Messages of the device cycle",
+                            "Part 2: The line engineer's set-up",
+                            "The Setup dialog",
+                            "Identity sources",
+                            "Workbook layout",
+                            "Histories",
+                            "The shared ledger",
                             "Files and folders"};
     QTest::newRow("user guide, Chinese") << "DOC/DOVER_ARIZ_TOOL_USERGUIDE.pdf"
                                          << (QStringList{QStringLiteral("DoverAriz 写号工具 用户指南")} + zh);
     QTest::newRow("user guide, English") << "DOC/DOVER_ARIZ_TOOL_USERGUIDE_en.pdf"
                                          << (QStringList{"DoverAriz station tool: user guide", "The window"} + en);
-    QTest::newRow("operator's manual (F1)") << "doc/dover_ariz_tool_manual_cn.pdf"
-                                            << (QStringList{QStringLiteral("DoverAriz 写号工具 操作手册")} + zh);
+    QTest::newRow("operator's manual (F1)")
+        << "doc/dover_ariz_tool_manual_cn.pdf" << (QStringList{QStringLiteral("DoverAriz 写号工具 操作手册")} + zh);
 }
 
 void TestManuals::manual()

@@ -77,8 +77,8 @@ void TestTranslations::catalogue()
         else if (Catalogue::placeholders(e.translation) != Catalogue::placeholders(e.source))
             problems << QStringLiteral("placeholders differ: ") + where + QStringLiteral(" -> ") + e.translation;
         // A Chinese translation that is the English text again is no translation, unless the text is a name.
-        else if (chinese && e.translation == e.source && e.source.contains(QRegularExpression(QStringLiteral(
-                                                                   "[a-z]{3,}"))) &&
+        else if (chinese && e.translation == e.source &&
+                 e.source.contains(QRegularExpression(QStringLiteral("[a-z]{3,}"))) &&
                  e.source != QLatin1String("English"))
             problems << QStringLiteral("left in English: ") + where;
     }

@@ -150,8 +150,8 @@ void TestWindowTexts::windowSpeaksOneLanguage_data()
     QTest::newRow("to English") << QStringList{"englishRadioBtn"} << false << -100;
     QTest::newRow("back to Chinese") << QStringList{"englishRadioBtn", "chineseRadioBtn"} << true << -100;
     QTest::newRow("English, panel idle") << QStringList{"englishRadioBtn"} << false << 1;
-    QTest::newRow("Chinese after the panel spoke English") << QStringList{"englishRadioBtn", "chineseRadioBtn"}
-                                                            << true << 2;
+    QTest::newRow("Chinese after the panel spoke English")
+        << QStringList{"englishRadioBtn", "chineseRadioBtn"} << true << 2;
 }
 
 void TestWindowTexts::windowSpeaksOneLanguage()

@@ -265,6 +265,68 @@ Copyright (C) %3, all rights reserved.</source>
         <source>Error</source>
         <translation>错误</translation>
     </message>
+    <message>
+        <source>The settings file %1 cannot be used: %2.
+It is left as it is, and Write stays disabled until the file is mended and the tool started again; Read works with the default settings.</source>
+        <translation>设置文件 %1 无法使用：%2。
+文件保持原样；在修好文件并重新启动工具之前，写入不可用；读取使用默认设置。</translation>
+    </message>
+    <message>
+        <source>Can&apos;t do pressure test when including version checking!</source>
+        <translation>包含版本检查时不能进行压力测试!</translation>
+    </message>
+    <message>
+        <source>The settings could not be saved to %1: %2</source>
+        <translation>无法把设置保存到 %1：%2</translation>
+    </message>
+    <message>
+        <source>The version cann&apos;t be empty!</source>
+        <translation>版本不能为空!</translation>
+    </message>
+    <message>
+        <source>The first two digits of BT must be even number,please check!</source>
+        <translation>蓝牙地址的前两位必须是偶数，请检查!</translation>
+    </message>
+    <message>
+        <source>The length of %1 is not enough!</source>
+        <translation>%1 的长度不够!</translation>
+    </message>
+    <message>
+        <source>IMEI%1: %2 </source>
+        <translation>IMEI%1: %2 </translation>
+    </message>
+    <message>
+        <source>MBSN: %1 </source>
+        <translation>MBSN: %1 </translation>
+    </message>
+    <message>
+        <source>PSN: %1 </source>
+        <translation>PSN: %1 </translation>
+    </message>
+    <message>
+        <source>BT: %1 </source>
+        <translation>蓝牙地址: %1 </translation>
+    </message>
+    <message>
+        <source>had  been successfully written to flash!</source>
+        <translation>已成功写入闪存!</translation>
+    </message>
+    <message>
+        <source>Reading is successful!</source>
+        <translation>读取成功!</translation>
+    </message>
+    <message>
+        <source>Version read successful!</source>
+        <translation>版本读取成功!</translation>
+    </message>
+    <message>
+        <source>Version is %1 in flash!</source>
+        <translation>闪存中的版本为 %1!</translation>
+    </message>
+    <message>
+        <source>empty</source>
+        <translation>空</translation>
+    </message>
 </context>
 <context>
     <name>FPDoverARizSettingDlg</name>
@@ -804,6 +866,65 @@ Copyright (C) %3, all rights reserved.</source>
     <message>
         <source>Warning: the length of IMEI%1 is overweight!</source>
         <translation>警告：IMEI%1 的长度超长!</translation>
+    </message>
+</context>
+<context>
+    <name>IdentityInputController</name>
+    <message>
+        <source>Start Address is error!</source>
+        <translation>起始地址错误!</translation>
+    </message>
+    <message>
+        <source>IMEI1 is repeated with the previous!</source>
+        <translation>IMEI1 与之前的重复!</translation>
+    </message>
+    <message>
+        <source>IMEI2 is repeated with the previous!</source>
+        <translation>IMEI2 与之前的重复!</translation>
+    </message>
+    <message>
+        <source>IMEI3 is repeated with the previous!</source>
+        <translation>IMEI3 与之前的重复!</translation>
+    </message>
+    <message>
+        <source>IMEI4 is repeated with the previous!</source>
+        <translation>IMEI4 与之前的重复!</translation>
+    </message>
+    <message>
+        <source>Bluetooth is repeated with previous!</source>
+        <translation>蓝牙地址与之前的重复!</translation>
+    </message>
+    <message>
+        <source>MBSN is invalid</source>
+        <translation>MBSN 无效</translation>
+    </message>
+    <message>
+        <source>PSN is invalid</source>
+        <translation>PSN 无效</translation>
+    </message>
+    <message>
+        <source>MBSN is repeated with prev</source>
+        <translation>MBSN 与之前的重复</translation>
+    </message>
+    <message>
+        <source>PSN is repeated with prev</source>
+        <translation>PSN 与之前的重复</translation>
+    </message>
+    <message>
+        <source>IMEI%1 value is empty !</source>
+        <translation>IMEI%1 的值为空 !</translation>
+    </message>
+    <message>
+        <source>MBSN value is empty !</source>
+        <translation>MBSN 的值为空 !</translation>
+    </message>
+    <message>
+        <source>PSN value is empty !</source>
+        <translation>PSN 的值为空 !</translation>
+    </message>
+    <message>
+        <source>BT value is empty !</source>
+        <translation>蓝牙地址的值为空 !</translation>
     </message>
 </context>
 <context>

@@ -265,6 +265,68 @@ Copyright (C) %3, all rights reserved.</translation>
         <source>Error</source>
         <translation>Error</translation>
     </message>
+    <message>
+        <source>The settings file %1 cannot be used: %2.
+It is left as it is, and Write stays disabled until the file is mended and the tool started again; Read works with the default settings.</source>
+        <translation>The settings file %1 cannot be used: %2.
+It is left as it is, and Write stays disabled until the file is mended and the tool started again; Read works with the default settings.</translation>
+    </message>
+    <message>
+        <source>Can&apos;t do pressure test when including version checking!</source>
+        <translation>Can't do pressure test when including version checking!</translation>
+    </message>
+    <message>
+        <source>The settings could not be saved to %1: %2</source>
+        <translation>The settings could not be saved to %1: %2</translation>
+    </message>
+    <message>
+        <source>The version cann&apos;t be empty!</source>
+        <translation>The version cann't be empty!</translation>
+    </message>
+    <message>
+        <source>The first two digits of BT must be even number,please check!</source>
+        <translation>The first two digits of BT must be even number,please check!</translation>
+    </message>
+    <message>
+        <source>The length of %1 is not enough!</source>
+        <translation>The length of %1 is not enough!</translation>
+    </message>
+    <message>
+        <source>IMEI%1: %2 </source>
+        <translation>IMEI%1: %2 </translation>
+    </message>
+    <message>
+        <source>MBSN: %1 </source>
+        <translation>MBSN: %1 </translation>
+    </message>
+    <message>
+        <source>PSN: %1 </source>
+        <translation>PSN: %1 </translation>
+    </message>
+    <message>
+        <source>BT: %1 </source>
+        <translation>BT: %1 </translation>
+    </message>
+    <message>
+        <source>had  been successfully written to flash!</source>
+        <translation>had  been successfully written to flash!</translation>
+    </message>
+    <message>
+        <source>Reading is successful!</source>
+        <translation>Reading is successful!</translation>
+    </message>
+    <message>
+        <source>Version read successful!</source>
+        <translation>Version read successful!</translation>
+    </message>
+    <message>
+        <source>Version is %1 in flash!</source>
+        <translation>Version is %1 in flash!</translation>
+    </message>
+    <message>
+        <source>empty</source>
+        <translation>empty</translation>
+    </message>
 </context>
 <context>
     <name>FPDoverARizSettingDlg</name>
@@ -804,6 +866,65 @@ Copyright (C) %3, all rights reserved.</translation>
     <message>
         <source>Warning: the length of IMEI%1 is overweight!</source>
         <translation>Warning: the length of IMEI%1 is overweight!</translation>
+    </message>
+</context>
+<context>
+    <name>IdentityInputController</name>
+    <message>
+        <source>Start Address is error!</source>
+        <translation>Start Address is error!</translation>
+    </message>
+    <message>
+        <source>IMEI1 is repeated with the previous!</source>
+        <translation>IMEI1 is repeated with the previous!</translation>
+    </message>
+    <message>
+        <source>IMEI2 is repeated with the previous!</source>
+        <translation>IMEI2 is repeated with the previous!</translation>
+    </message>
+    <message>
+        <source>IMEI3 is repeated with the previous!</source>
+        <translation>IMEI3 is repeated with the previous!</translation>
+    </message>
+    <message>
+        <source>IMEI4 is repeated with the previous!</source>
+        <translation>IMEI4 is repeated with the previous!</translation>
+    </message>
+    <message>
+        <source>Bluetooth is repeated with previous!</source>
+        <translation>Bluetooth is repeated with previous!</translation>
+    </message>
+    <message>
+        <source>MBSN is invalid</source>
+        <translation>MBSN is invalid</translation>
+    </message>
+    <message>
+        <source>PSN is invalid</source>
+        <translation>PSN is invalid</translation>
+    </message>
+    <message>
+        <source>MBSN is repeated with prev</source>
+        <translation>MBSN is repeated with prev</translation>
+    </message>
+    <message>
+        <source>PSN is repeated with prev</source>
+        <translation>PSN is repeated with prev</translation>
+    </message>
+    <message>
+        <source>IMEI%1 value is empty !</source>
+        <translation>IMEI%1 value is empty !</translation>
+    </message>
+    <message>
+        <source>MBSN value is empty !</source>
+        <translation>MBSN value is empty !</translation>
+    </message>
+    <message>
+        <source>PSN value is empty !</source>
+        <translation>PSN value is empty !</translation>
+    </message>
+    <message>
+        <source>BT value is empty !</source>
+        <translation>BT value is empty !</translation>
     </message>
 </context>
 <context>

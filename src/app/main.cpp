@@ -29,8 +29,8 @@ public:
         const bool chinese = settings.language == QLatin1String("Chinese");
         if (chinese && m_qt.load(AppPaths::filePath(QStringLiteral("tr/qt_zh_CN.qm"))))
             QCoreApplication::installTranslator(&m_qt);
-        if (m_tool.load(AppPaths::filePath(chinese ? QStringLiteral("tr/imei_chs.qm")
-                                                   : QStringLiteral("tr/imei_chs_en.qm"))))
+        if (m_tool.load(
+                AppPaths::filePath(chinese ? QStringLiteral("tr/imei_chs.qm") : QStringLiteral("tr/imei_chs_en.qm"))))
             QCoreApplication::installTranslator(&m_tool);
     }
     ~StartupCatalogues()

@@ -109,8 +109,8 @@ int main(int argc, char *argv[])
         return 1;
 
     QPdfWriter writer(parser.value(out));
-    writer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(0, 0, 0, 0),
-                                     QPageLayout::Millimeter));
+    writer.setPageLayout(
+        QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(0, 0, 0, 0), QPageLayout::Millimeter));
     writer.setTitle(parser.value(title));
     writer.setCreator(QStringLiteral("DoverAriz manual renderer"));
     doc.print(&writer); // numbers the pages itself
