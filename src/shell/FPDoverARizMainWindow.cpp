@@ -1,3 +1,8 @@
+// The station's window. Past the usual length because it is also the controller of the write and read cycle:
+// every step of the cycle moves its buttons, timers, status panel and log pane, so splitting the cycle off
+// would only pass those widgets to another class. What is not about widgets lives elsewhere: the identity
+// fields' rules in IdentityInputController, the order of the fields in IdentityFieldOrder, identity checks and
+// allocation in IdentityChecks and IdentityAllocator, the device work in FPDoverARizWorker.
 #include "shell/FPDoverARizMainWindow.h"
 
 #include "ui_FPDoverARizMainWindow.h"
@@ -8,10 +13,16 @@
 #include "device/FPDoverARizWorker.h"
 #include "identity/HistoryFiles.h"
 #include "identity/IdentityAllocator.h"
+#include "identity/IdentityFieldOrder.h"
+#include "identity/ImeiRules.h"
 #include "identity/LocalIssuedIdentities.h"
+#include "identity/SheetImport.h"
+#include "ledger/LineLedger.h"
 #include "ports/PortScanWorker.h"
 #include "ports/PortScanWorkerLock.h"
 #include "shell/FPColorGraphicsView.h"
+#include "shell/FPDoverARizSettingDlg.h"
+#include "shell/IdentityInputController.h"
 #include "shell/ManualViewer.h"
 #include "shell/MessageBoxes.h"
 
@@ -45,6 +56,8 @@ const QString HelpManualEn = QStringLiteral("DOC/DOVER_ARIZ_TOOL_USERGUIDE_en.pd
 const QString KeyManual = QStringLiteral("doc/dover_ariz_tool_manual_cn.pdf");
 const QString LanguageChinese = QStringLiteral("Chinese");
 const QString LanguageEnglish = QStringLiteral("English");
+// The repeated write test's pause between a passed write and the next.
+constexpr int LoopTestPause = 5000;
 
 QString settingsFileName()
 {
@@ -72,7 +85,19 @@ FPDoverARizMainWindow::FPDoverARizMainWindow(QWidget *parent)
     m_settings->operationMode = OpWrite;
     m_settings->portName.clear();
     m_issued = std::make_unique<LocalIssuedIdentities>(*m_settings);
-    m_identities = std::make_unique<IdentityAllocator>(*m_settings, static_cast<IdentityFrontEnd &>(*this), *m_issued);
+    // With a line's ledger every duplicate test asks it beside the histories; its troubles go to the log pane
+    // (the tests run on this thread).
+    m_line = std::make_unique<LineLedger>(AppPaths::filePath(LineConfig::defaultPath()));
+    const IssuedIdentities &issued =
+        m_line->issued(*m_issued, [this](const QString &message) { logLine(message, LineColour::Warning); });
+    m_identities = std::make_unique<IdentityAllocator>(*m_settings, static_cast<IdentityFrontEnd &>(*this), issued);
+    const IssuedIdentities *issuedPtr = &issued;
+    m_identities->setImeiSheetImport([this, issuedPtr](ImeiPool &pool, int maxCount) {
+        return SheetImport::importImeisFromSheet(*m_settings, *this, *issuedPtr, maxCount, pool);
+    });
+    m_identities->setSerialSheetImport([this, issuedPtr](IdentityPool &pool, int maxCount, int kind) {
+        return SheetImport::importSerialsFromSheet(*m_settings, *this, *issuedPtr, maxCount, pool, kind);
+    });
 
     // Installed while still empty; the language step fills them.
     QCoreApplication::installTranslator(m_qtTranslator.get());
@@ -90,6 +115,23 @@ FPDoverARizMainWindow::FPDoverARizMainWindow(QWidget *parent)
     ui->logTextEdit->setTextColor(QColor(255, 255, 255));
     ui->logTextEdit->setFont(QFont(QStringLiteral("Times"), 13, QFont::Bold));
     m_imeiEdits = {ui->imei1LEdit, ui->imei2LEdit, ui->imei3LEdit, ui->imei4LEdit};
+    m_input = new IdentityInputController(
+        {{ui->imei1LEdit, ui->imei2LEdit, ui->imei3LEdit, ui->imei4LEdit},
+         ui->mbsnLEdit,
+         ui->psnLEdit,
+         ui->BTLEdit,
+         ui->versionLEdit},
+        *m_settings, m_identities->checks(), [this](const QString &text, LineColour colour) { logLine(text, colour); },
+        [this] { onWrite(); }, this);
+    connectInputFields();
+    // Made early, so that a cycle ended by the identity sources during construction finds them.
+    m_startTimer = new QTimer(this);
+    m_startTimer->setSingleShot(true);
+    connect(m_startTimer, &QTimer::timeout, this, &FPDoverARizMainWindow::onStartDelayed);
+    m_loopTestTimer = new QTimer(this);
+    m_loopTestTimer->setSingleShot(true);
+    m_loopTestTimer->setInterval(LoopTestPause);
+    connect(m_loopTestTimer, &QTimer::timeout, this, &FPDoverARizMainWindow::onLoopTestPauseEnded);
 
     const QList<QPair<QPushButton *, QLineEdit *>> clearButtons = {
         {ui->versionClearBtn, ui->versionLEdit}, {ui->imei1ClearBtn, ui->imei1LEdit},
@@ -127,6 +169,12 @@ FPDoverARizMainWindow::FPDoverARizMainWindow(QWidget *parent)
 
     clearWorkerLog();
     paintFirstStatus();
+    if (!m_line->startMessage().isEmpty()) {
+        const LineLedger::State line = m_line->state();
+        logLine(m_line->startMessage(), line == LineLedger::State::Ready         ? LineColour::Info
+                                        : line == LineLedger::State::Unreachable ? LineColour::Warning
+                                                                                  : LineColour::Error);
+    }
 
     loadHistories(*m_settings);
     prepareIdentityPools();
@@ -134,10 +182,7 @@ FPDoverARizMainWindow::FPDoverARizMainWindow(QWidget *parent)
     writeSourceSummary();
     focusFirstInputField();
 
-    m_imeiLog.open(AppPaths::appDir(), Clock::now()); // without a file the run simply keeps no adjustment log
-    m_startTimer = new QTimer(this);
-    m_startTimer->setSingleShot(true);
-    connect(m_startTimer, &QTimer::timeout, this, &FPDoverARizMainWindow::onStartDelayed);
+    m_imeiLog.open(AppPaths::dataDir(), Clock::now()); // without a file the run simply keeps no adjustment log
 
     resize(720, 700);
 
@@ -293,6 +338,7 @@ void FPDoverARizMainWindow::paintFirstStatus()
     scene->clear();
     view->setBackgroundBrush(QBrush(QColor(210, 210, 210), Qt::SolidPattern));
     scene->addText(tr("Unmount"), QFont(view->font().family(), 50, QFont::Bold));
+    view->fitText();
 }
 
 void FPDoverARizMainWindow::refreshPortLabel()
@@ -327,6 +373,11 @@ void FPDoverARizMainWindow::onRestartCount()
 void FPDoverARizMainWindow::info(const QString &text)
 {
     workerStatus(text, FPDoverARizWorker::InfoFg, FPDoverARizWorker::InfoBg);
+}
+
+void FPDoverARizMainWindow::errorLine(const QString &text)
+{
+    workerStatus(text, FPDoverARizWorker::ErrorFg, FPDoverARizWorker::ErrorBg);
 }
 
 void FPDoverARizMainWindow::writeSourceSummary()
@@ -386,6 +437,10 @@ void FPDoverARizMainWindow::workerException()
 
 void FPDoverARizMainWindow::setWRStatus(int status)
 {
+    // 1 stopped, 3 passed, -1 failed: the worker's last report of a cycle.
+    if (status == FPColorGraphicsView::StateIdle || status == FPColorGraphicsView::StateFinished ||
+        status == FPColorGraphicsView::StateError)
+        m_cycleRequested = false;
     showStatus(status);
     if (status == FPColorGraphicsView::StateError)
         setStationState(StateReady);
@@ -393,24 +448,50 @@ void FPDoverARizMainWindow::setWRStatus(int status)
 
 void FPDoverARizMainWindow::workerFinish(bool ok)
 {
-    const bool writing = m_settings->operationMode == OpWrite;
-    if (!ok || (writing && m_settings->hasManualInput()))
+    const ToolSettings &s = *m_settings;
+    const bool writing = s.operationMode == OpWrite;
+    bool stoppedHere = false;
+    if (!ok || (writing && s.hasManualInput())) {
         onStop();
-    if (m_settings->RunType & RunCheckVersion)
+        stoppedHere = true;
+    }
+    if (s.RunType & RunCheckVersion)
         ui->versionLEdit->setEnabled(true);
     if (!writing)
         return;
     updateCounters(ok);
     if (m_stopped)
         return;
-    // The repeated write test (AutoLoopTest) continues here with the cycle control.
+    if (s.AutoLoopTest && (s.RunType & RunCheckVersion)) {
+        info(tr("Can't do pressure test when including version checking!"));
+        return;
+    }
+    // The pause runs on a timer, so that the window keeps painting and a Stop in it cancels the next cycle.
+    if (s.AutoLoopTest && !stoppedHere && !s.portName.isEmpty())
+        m_loopTestTimer->start();
+}
+
+void FPDoverARizMainWindow::onLoopTestPauseEnded()
+{
+    m_startTimer->stop();
+    m_worker->stop();
+    m_worker->waitStopped();
+    if ((m_settings->hasManualInput() || prepareIdentities()) && versionStep())
+        m_startTimer->start(m_settings->StartDelay);
+}
+
+void FPDoverARizMainWindow::setLoopTestPause(int ms)
+{
+    m_loopTestTimer->setInterval(ms);
 }
 
 void FPDoverARizMainWindow::onStop()
 {
     m_startTimer->stop();
-    m_worker->stop();
+    m_loopTestTimer->stop();
+    m_worker->stop(); // also cancels a cycle asked for whose start() has not run yet
     m_worker->waitStopped();
+    m_cycleRequested = false;
     m_stopped = true;
     m_continuous = false;
     setStationState(StateReady);
@@ -431,7 +512,8 @@ void FPDoverARizMainWindow::onPortScanned(const QStringList &ports)
     }
     refreshPortLabel();
 
-    if (m_worker->isRunning())
+    // A cycle asked for counts as running: the next handset's identities must not replace its set.
+    if (cycleInProgress())
         return;
     if (!m_continuous) {
         if (!port.isEmpty())
@@ -462,6 +544,8 @@ void FPDoverARizMainWindow::onLanguage()
     m_englishRadio->setText(tr("English"));
     m_aboutAction->setText(tr("About"));
     m_helpAction->setText(tr("Help"));
+    if (auto *toolBar = findChild<QToolBar *>(QStringLiteral("toolBar")))
+        toolBar->setWindowTitle(tr("Tools")); // the name its context menu shows
     ui->retranslateUi(this); // also puts the counter labels back to their zero texts; the counts stay
     refreshPortLabel();
 }
@@ -473,41 +557,74 @@ void FPDoverARizMainWindow::onAbout()
         tr("KVX imei write tool %1%2\nCopyright (C) %3, all rights reserved.").arg(Version, BuildTag, BuildDate));
 }
 
-void FPDoverARizMainWindow::openManual(const QString &viewer, const QString &viewerText, const QString &document,
-                                       const QString &missingText, bool reuseProcess)
+// A box names what is missing and where it was looked for, so that the line engineer can put it right.
+void FPDoverARizMainWindow::openManual(const QString &relativePath, bool reuseProcess)
 {
+    const QString viewer = AppPaths::filePath(ViewerFileName);
+    const QString document = AppPaths::filePath(relativePath);
     QProcess *fresh = nullptr;
     switch (ManualViewer::open(viewer, document, this, reuseProcess ? &m_helpViewer : &fresh)) {
     case ManualViewer::Outcome::Opened:
         break;
     case ManualViewer::Outcome::ViewerMissing:
-        MessageBoxes::warning(this, tr("Warning"), viewerText);
+        MessageBoxes::warning(this, tr("Warning"),
+                              tr("No PDF viewer was found to open the manual %1: there is no %2 beside the tool, "
+                                 "and the desktop has no program for PDF files. Install a PDF viewer.")
+                                  .arg(QDir::toNativeSeparators(document), QDir::toNativeSeparators(viewer)));
         break;
-    case ManualViewer::Outcome::DocumentMissing:
-        MessageBoxes::warning(this, tr("Warning"), missingText);
+    case ManualViewer::Outcome::DocumentMissing: {
+        const QFileInfo info(document);
+        MessageBoxes::warning(this, tr("Warning"),
+                              tr("The manual %1 was not found in %2. Reinstall the tool, or put the manual there.")
+                                  .arg(info.fileName(), QDir::toNativeSeparators(info.absolutePath())));
         break;
+    }
     }
 }
 
 void FPDoverARizMainWindow::onHelpTopic()
 {
-    const QString path =
-        AppPaths::appDir() + QLatin1Char('/') + (m_englishRadio->isChecked() ? HelpManualEn : HelpManual);
-    openManual(AppPaths::filePath(ViewerFileName), QDir::toNativeSeparators(QStringLiteral("./") + ViewerFileName),
-               path, tr("%1 isn't exist!").arg(QDir::toNativeSeparators(path)), true);
+    openManual(m_englishRadio->isChecked() ? HelpManualEn : HelpManual, true);
 }
 
 void FPDoverARizMainWindow::keyReleaseEvent(QKeyEvent *event)
 {
     // Other keys are swallowed, as the window always did.
     if (event->key() == Qt::Key_F1) {
-        const QString document = QDir::toNativeSeparators(KeyManual);
-        openManual(AppPaths::filePath(ViewerFileName), ViewerFileName, AppPaths::filePath(KeyManual), document, false);
+        openManual(KeyManual, false);
     } else if (event->key() == Qt::Key_F2) {
         MessageBoxes::about(
             this, tr("About KVX Write IMEI tool"),
             tr("KVX Write IMEI tool %1%2\nCopyright (C) %3, all rights reserved.").arg(Version, BuildTag, BuildDate));
     }
+}
+
+void FPDoverARizMainWindow::onSettingUp()
+{
+    showStatus(FPColorGraphicsView::StateSetting);
+    const int scanKind = m_settings->portScanKind();
+    ui->setupBtn->setEnabled(false);
+    {
+        FPDoverARizSettingDlg dialog(this);
+        dialog.loadFrom(*m_settings);
+        if (dialog.run() == QDialog::Accepted) {
+            dialog.storeTo(*m_settings);
+            m_input->clearFields();
+            clearWorkerLog();
+            configureIdentityFields();
+            writeSourceSummary();
+            prepareIdentityPools();
+            paintFirstStatus();
+            if (m_settings->portScanKind() != scanKind) {
+                m_portScanner->stop(true);
+                m_portScanner->setScanMode(m_settings->portScanKind());
+                m_portScanner->start();
+            }
+        }
+    }
+    focusFirstInputField();
+    showStatus(FPColorGraphicsView::StateIdle);
+    ui->setupBtn->setEnabled(true);
 }
 
 void FPDoverARizMainWindow::closeEvent(QCloseEvent *event)
@@ -528,31 +645,9 @@ void FPDoverARizMainWindow::closeEvent(QCloseEvent *event)
     event->accept();
 }
 
-// Cycle control and the settings dialog build on these; until then the buttons only follow the state table.
-void FPDoverARizMainWindow::onSettingUp() {}
-void FPDoverARizMainWindow::onRead() {}
-void FPDoverARizMainWindow::onWrite() {}
-void FPDoverARizMainWindow::onStartDelayed() {}
-void FPDoverARizMainWindow::onIMEIsHasWritten(const QStringList &, const QString &, const QString &, const QString &) {}
-void FPDoverARizMainWindow::onIMEIsHasRead(const QStringList &, const QString &, const QString &, const QString &) {}
-void FPDoverARizMainWindow::onVersionHasRead(const QString &) {}
-
 void FPDoverARizMainWindow::clearOperatorFields()
 {
-    const ToolSettings &s = *m_settings;
-    if (s.RunType & RunImei) {
-        const int n = std::min(s.ImeiNum, int(m_imeiEdits.size()));
-        for (int i = 0; i < n; ++i) {
-            if (s.imeiInputTypes.value(i) == InputManual)
-                m_imeiEdits[i]->clear();
-        }
-    }
-    if ((s.RunType & RunMbsn) && s.MbsnInputType == InputManual)
-        ui->mbsnLEdit->clear();
-    if ((s.RunType & RunPsn) && s.PsnInputType == InputManual)
-        ui->psnLEdit->clear();
-    if ((s.RunType & RunBt) && s.BTInputType == InputManual)
-        ui->BTLEdit->clear();
+    m_input->clearOperatorFields();
 }
 
 bool FPDoverARizMainWindow::prepareIdentityPools()
@@ -620,6 +715,11 @@ void FPDoverARizMainWindow::criticalBox(const QString &text)
     MessageBoxes::critical(this, tr("Error"), text);
 }
 
+void FPDoverARizMainWindow::warningBox(const QString &text)
+{
+    MessageBoxes::warning(this, tr("Error"), text);
+}
+
 QString FPDoverARizMainWindow::fieldText(IdentityField field) const
 {
     const QLineEdit *edit = identityEdit(field);
@@ -657,10 +757,310 @@ QIODevice *FPDoverARizMainWindow::adjustmentLog() const
     return imeiLog();
 }
 
-// The identity-field rules (lengths, filters, the Return chain, clearing operator-entered fields) come with
-// manual and scanner input.
-void FPDoverARizMainWindow::configureIdentityFields() {}
-void FPDoverARizMainWindow::focusFirstInputField() {}
+// ---- Identity fields: the window's slots hand over to the input controller ----
 
-// Continuous mode restarts the cycle when the next handset is plugged in; it comes with the cycle control.
-void FPDoverARizMainWindow::startNextContinuousCycle() {}
+void FPDoverARizMainWindow::connectInputFields()
+{
+    // Emitting one of these makes its field send returnPressed(): the full-length advance.
+    connect(this, &FPDoverARizMainWindow::imei1ReturnPressed, ui->imei1LEdit, &QLineEdit::returnPressed);
+    connect(this, &FPDoverARizMainWindow::imei2ReturnPressed, ui->imei2LEdit, &QLineEdit::returnPressed);
+    connect(this, &FPDoverARizMainWindow::imei3ReturnPressed, ui->imei3LEdit, &QLineEdit::returnPressed);
+    connect(this, &FPDoverARizMainWindow::imei4ReturnPressed, ui->imei4LEdit, &QLineEdit::returnPressed);
+    connect(this, &FPDoverARizMainWindow::mbsnReturnPressed, ui->mbsnLEdit, &QLineEdit::returnPressed);
+    connect(this, &FPDoverARizMainWindow::psnReturnPressed, ui->psnLEdit, &QLineEdit::returnPressed);
+    connect(this, &FPDoverARizMainWindow::btReturnPressed, ui->BTLEdit, &QLineEdit::returnPressed);
+    connect(ui->imei1LEdit, &QLineEdit::textEdited, this, &FPDoverARizMainWindow::onTextEcho1);
+    connect(ui->imei2LEdit, &QLineEdit::textEdited, this, &FPDoverARizMainWindow::onTextEcho2);
+    connect(ui->imei3LEdit, &QLineEdit::textEdited, this, &FPDoverARizMainWindow::onTextEcho3);
+    connect(ui->imei4LEdit, &QLineEdit::textEdited, this, &FPDoverARizMainWindow::onTextEcho4);
+    connect(ui->mbsnLEdit, &QLineEdit::textEdited, this, &FPDoverARizMainWindow::onMbsnTextEcho);
+    connect(ui->psnLEdit, &QLineEdit::textEdited, this, &FPDoverARizMainWindow::onPsnTextEcho);
+    connect(ui->BTLEdit, &QLineEdit::textEdited, this, &FPDoverARizMainWindow::onBTTextEcho);
+}
+
+void FPDoverARizMainWindow::configureIdentityFields()
+{
+    m_input->applySettings();
+}
+
+void FPDoverARizMainWindow::focusFirstInputField()
+{
+    m_input->focusFirst();
+}
+
+void FPDoverARizMainWindow::onTextEcho1(const QString &text)
+{
+    if (m_input->imeiEdited(0, text))
+        emit imei1ReturnPressed();
+}
+
+void FPDoverARizMainWindow::onTextEcho2(const QString &text)
+{
+    if (m_input->imeiEdited(1, text))
+        emit imei2ReturnPressed();
+}
+
+void FPDoverARizMainWindow::onTextEcho3(const QString &text)
+{
+    if (m_input->imeiEdited(2, text))
+        emit imei3ReturnPressed();
+}
+
+void FPDoverARizMainWindow::onTextEcho4(const QString &text)
+{
+    if (m_input->imeiEdited(3, text))
+        emit imei4ReturnPressed();
+}
+
+void FPDoverARizMainWindow::onMbsnTextEcho(const QString &text)
+{
+    if (m_input->serialEdited(IdentityField::Mbsn, text))
+        emit mbsnReturnPressed();
+}
+
+void FPDoverARizMainWindow::onPsnTextEcho(const QString &text)
+{
+    if (m_input->serialEdited(IdentityField::Psn, text))
+        emit psnReturnPressed();
+}
+
+void FPDoverARizMainWindow::onBTTextEcho(const QString &text)
+{
+    if (m_input->serialEdited(IdentityField::Bt, text))
+        emit btReturnPressed();
+}
+
+void FPDoverARizMainWindow::onIMEIEnter1()
+{
+    m_input->imeiEntered(0);
+}
+
+void FPDoverARizMainWindow::onIMEIEnter2()
+{
+    m_input->imeiEntered(1);
+}
+
+void FPDoverARizMainWindow::onIMEIEnter3()
+{
+    m_input->imeiEntered(2);
+}
+
+void FPDoverARizMainWindow::onIMEIEnter4()
+{
+    m_input->imeiEntered(3);
+}
+
+void FPDoverARizMainWindow::onEnterMBSN()
+{
+    m_input->mbsnEntered();
+}
+
+void FPDoverARizMainWindow::onEnterPSN()
+{
+    m_input->psnEntered();
+}
+
+void FPDoverARizMainWindow::onEnterBT()
+{
+    m_input->btEntered();
+}
+
+// ---- The write and read cycle ----
+
+bool FPDoverARizMainWindow::cycleInProgress() const
+{
+    return m_cycleRequested || m_worker->isRunning();
+}
+
+bool FPDoverARizMainWindow::versionStep()
+{
+    ToolSettings &s = *m_settings;
+    s.expectedVersion.clear();
+    if (!(s.RunType & RunCheckVersion))
+        return true;
+    const QString version = ui->versionLEdit->text();
+    if (version.isEmpty() && s.operationMode != OpRead) {
+        errorLine(tr("The version cann't be empty!"));
+        ui->versionLEdit->setFocus();
+        return false;
+    }
+    s.expectedVersion = version;
+    return true;
+}
+
+bool FPDoverARizMainWindow::prepareIdentities()
+{
+    m_worker->setStationFlagsEnabled(true);
+    return allocateIdentities();
+}
+
+// The pending set is complete: what the operator typed is checked again and becomes part of it.
+bool FPDoverARizMainWindow::takeOperatorValues()
+{
+    ToolSettings &s = *m_settings;
+    if (s.RunType & RunImei) {
+        const int n = IdentityFieldOrder::imeiCount(s);
+        bool typed = false;
+        for (int i = 0; i < n; ++i)
+            typed = typed || IdentityFieldOrder::isOperatorEntered(s, IdentityField(i));
+        if (typed && !m_identities->checks().checkImeiSet(true))
+            return false;
+        for (int i = 0; i < n; ++i) {
+            while (s.imeiList.size() <= i)
+                s.imeiList.append(QString());
+            s.imeiList[i] = m_imeiEdits.at(i)->text();
+        }
+    }
+    IdentityChecks &checks = m_identities->checks();
+    if (IdentityFieldOrder::isOperatorEntered(s, IdentityField::Mbsn) && !checks.checkMbsn())
+        return false;
+    if (IdentityFieldOrder::isOperatorEntered(s, IdentityField::Psn) && !checks.checkPsn())
+        return false;
+    if (IdentityFieldOrder::isOperatorEntered(s, IdentityField::Bt) && !checks.checkBt())
+        return false;
+    m_input->showValues(s.imeiList, s.currentMbsn, s.currentPsn, s.currentBt);
+    return true;
+}
+
+void FPDoverARizMainWindow::onWrite()
+{
+    // A Return chain that ends again (a scanner's trailing Return) must not start a second cycle on this set.
+    if (cycleInProgress())
+        return;
+    ToolSettings &s = *m_settings;
+    ui->gbCount->setEnabled(true);
+    m_stopped = false;
+    m_startTimer->stop();
+    s.operationMode = OpWrite;
+    if (!versionStep())
+        return;
+    setStationState(StateBusy);
+    if (s.RunType & RunImei)
+        m_input->setImeiMaxLength(4);
+    // Every write marks the station, also one of typed values only after a read cleared the flag.
+    m_worker->setStationFlagsEnabled(true);
+    if (!s.isIdentityMissing()) {
+        if (!takeOperatorValues())
+            return; // the window stays busy; Stop leaves it
+    } else if (!prepareIdentities()) {
+        onStop();
+        return;
+    }
+    m_startTimer->start(s.StartDelay);
+    if (!s.hasManualInput())
+        m_continuous = true;
+}
+
+void FPDoverARizMainWindow::onRead()
+{
+    if (cycleInProgress())
+        return;
+    ui->gbCount->setEnabled(false);
+    m_stopped = false;
+    m_settings->operationMode = OpRead;
+    if (!versionStep())
+        return;
+    setStationState(StateBusy);
+    m_startTimer->start(m_settings->StartDelay);
+    m_continuous = true;
+}
+
+void FPDoverARizMainWindow::onStartDelayed()
+{
+    if (m_settings->portName.isEmpty())
+        return;
+    ui->versionLEdit->setEnabled(false);
+    m_stopped = false;
+    if (m_settings->operationMode == OpRead)
+        startRead();
+    else
+        startWrite();
+}
+
+void FPDoverARizMainWindow::startWrite()
+{
+    if (m_stopped)
+        return;
+    QString label;
+    switch (checkIdentityLengths(*m_settings, label)) {
+    case -2:
+        errorLine(tr("The first two digits of BT must be even number,please check!"));
+        ui->BTLEdit->setFocus();
+        return;
+    case -1:
+        errorLine(tr("The length of %1 is not enough!").arg(label));
+        showStatus(FPColorGraphicsView::StateError);
+        setStationState(StateReady);
+        return;
+    default:
+        requestCycle();
+    }
+}
+
+void FPDoverARizMainWindow::startRead()
+{
+    if (m_stopped)
+        return;
+    m_input->clearFields();
+    clearWorkerLog();
+    if (m_settings->RunType & RunImei)
+        m_input->setImeiMaxLength(m_settings->ImeiNum);
+    m_worker->setStationFlagsEnabled(false);
+    requestCycle();
+}
+
+void FPDoverARizMainWindow::requestCycle()
+{
+    m_worker->requestStart(); // the worker's copy of the settings, taken here on the thread that owns them
+    m_cycleRequested = true;
+    emit startWorker();
+    QCoreApplication::processEvents();
+}
+
+void FPDoverARizMainWindow::startNextContinuousCycle()
+{
+    const ToolSettings &s = *m_settings;
+    if ((s.operationMode == OpRead || s.hasManualInput() || prepareIdentities()) && versionStep())
+        m_startTimer->start(s.StartDelay);
+}
+
+void FPDoverARizMainWindow::onIMEIsHasWritten(const QStringList &imeis, const QString &mbsn, const QString &psn,
+                                              const QString &bt)
+{
+    const ToolSettings &s = *m_settings;
+    if ((s.RunType & RunImei) && !imeis.isEmpty()) {
+        QStringList lines;
+        for (int i = 0; i < imeis.size(); ++i)
+            lines << tr("IMEI%1: %2 ").arg(i + 1).arg(imeis.at(i));
+        info(lines.join(QLatin1Char('\n')));
+    }
+    if ((s.RunType & RunMbsn) && !mbsn.isEmpty())
+        info(tr("MBSN: %1 ").arg(mbsn));
+    if ((s.RunType & RunPsn) && !psn.isEmpty())
+        info(tr("PSN: %1 ").arg(psn));
+    if ((s.RunType & RunBt) && !bt.isEmpty())
+        info(tr("BT: %1 ").arg(bt));
+    info(tr("had  been successfully written to flash!"));
+}
+
+void FPDoverARizMainWindow::onIMEIsHasRead(const QStringList &imeis, const QString &mbsn, const QString &psn,
+                                           const QString &bt)
+{
+    const ToolSettings &s = *m_settings;
+    QStringList shown;
+    for (const QString &imei : imeis)
+        shown << imei.simplified().left(ToolSettings::ImeiLength);
+    m_input->showValues(shown, mbsn.simplified().left(s.Mbsnlen), psn.simplified().left(s.Psnlen),
+                        bt.simplified().left(s.btAddrLen));
+    logLine(tr("Reading is successful!"), LineColour::Pass);
+}
+
+void FPDoverARizMainWindow::onVersionHasRead(const QString &version)
+{
+    const ToolSettings &s = *m_settings;
+    if (!(s.RunType & RunCheckVersion) || !s.expectedVersion.isEmpty())
+        return;
+    ui->versionLEdit->setText(version);
+    logLine(tr("Version read successful!"), LineColour::Pass);
+    logLine(tr("Version is %1 in flash!").arg(version.isEmpty() ? tr("empty") : version), LineColour::Pass);
+}

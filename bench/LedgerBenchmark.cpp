@@ -1,0 +1,190 @@
+// The shared ledger on a PostgreSQL server of the run's own: claim time per set against a plain round trip,
+// sets per second of a line of 1, 2, 4 and 8 stations, and an IMEI pool of 10,000 generated with its
+// duplicate test against a ledger of 1,000,000 identities, beside the same generation on the history alone.
+// Each figure is printed as "name: value unit".
+#include "support/PgServerFixture.h"
+
+#include "config/ToolSettings.h"
+#include "identity/IdentityFrontEnd.h"
+#include "identity/ImeiPool.h"
+#include "identity/ImeiPoolGenerator.h"
+#include "identity/LocalIssuedIdentities.h"
+#include "ledger/Ledger.h"
+#include "ledger/LedgerIssuedIdentities.h"
+#include "ledger/LedgerSchema.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QTextStream>
+
+#include <algorithm>
+#include <atomic>
+#include <thread>
+#include <vector>
+
+namespace {
+
+class SilentFrontEnd final : public IdentityFrontEnd
+{
+public:
+    void logLine(const QString &, LineColour) override {}
+    void clearLog() override {}
+    void criticalBox(const QString &) override {}
+    QString fieldText(IdentityField) const override { return {}; }
+    void setFieldText(IdentityField, const QString &) override {}
+    void focusField(IdentityField, bool) override {}
+    void setStatusState(int) override {}
+    void endCycle() override {}
+    QIODevice *adjustmentLog() const override { return nullptr; }
+};
+
+void print(const char *name, double value, const char *unit)
+{
+    QTextStream(stdout) << name << ": " << QString::number(value, 'f', 3) << ' ' << unit << Qt::endl;
+}
+
+double percentile(std::vector<double> values, double fraction)
+{
+    std::sort(values.begin(), values.end());
+    return values[std::min(values.size() - 1, size_t(double(values.size()) * fraction))];
+}
+
+double msSince(const QElapsedTimer &timer)
+{
+    return double(timer.nsecsElapsed()) / 1e6;
+}
+
+QVector<LedgerIdentity> setNumber(int station, qint64 n)
+{
+    const QString tag = QStringLiteral("%1%2").arg(station, 2, 10, QLatin1Char('0')).arg(n, 10, 10, QLatin1Char('0'));
+    return {{1, QLatin1String("861") + tag, 1}, {1, QLatin1String("862") + tag, 2}, {1, QLatin1String("863") + tag, 3},
+            {1, QLatin1String("864") + tag, 4}, {2, QLatin1String("MB") + tag, 1},  {4, QLatin1String("PS") + tag, 1},
+            {8, QLatin1String("B") + tag, 1}};
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    if (!PgServerFixture::binariesPresent()) {
+        QTextStream(stderr) << PgServerFixture::skipMessage() << Qt::endl;
+        return 1;
+    }
+    PgServerFixture server;
+    if (!server.start()) {
+        QTextStream(stderr) << server.error() << Qt::endl;
+        return 1;
+    }
+    const QString db = server.createDatabase(QStringLiteral("bench"));
+    LedgerConnection admin(server.connInfo(db));
+    QString message;
+    if (db.isEmpty() || LedgerSchema::create(admin, QStringLiteral("bench_stations"), &message) != LedgerStatus::Ok ||
+        LedgerSchema::addStation(admin, QStringLiteral("bench_station"), &message) != LedgerStatus::Ok) {
+        QTextStream(stderr) << server.error() << message << Qt::endl;
+        return 1;
+    }
+    const QString station = server.connInfo(db, QStringLiteral("bench_station"));
+
+    // A ledger of a million IMEIs, as 250,000 written sets of four.
+    QElapsedTimer fill;
+    fill.start();
+    const bool filled = server.exec(
+        db, QStringLiteral(
+                "INSERT INTO ledger.cycles (id, station, state, imported, claimed_at, written_at) "
+                "SELECT g, 'HISTORY', 'written', true, now(), now() FROM generate_series(1, 250000) g; "
+                "SELECT setval('ledger.cycles_id_seq', 250000); "
+                "INSERT INTO ledger.identities (kind, value, cycle_id, position) "
+                "SELECT 1, (350000000000000 + g * 7)::text, (g - 1) / 4 + 1, (g - 1) % 4 + 1 "
+                "FROM generate_series(1, 1000000) g; ANALYZE"));
+    if (!filled) {
+        QTextStream(stderr) << server.error() << Qt::endl;
+        return 1;
+    }
+    print("ledger_fill", msSince(fill), "ms");
+
+    // Claim time of one station, one set of seven identities a claim, beside a plain round trip.
+    {
+        Ledger ledger(station, QStringLiteral("B0"));
+        LedgerConnection plain(station);
+        std::vector<double> claims, marks, trips;
+        for (int i = 0; i < 2000; ++i) {
+            QElapsedTimer timer;
+            timer.start();
+            plain.exec("SELECT 1");
+            trips.push_back(msSince(timer));
+            timer.restart();
+            const LedgerClaim claim = ledger.claim(setNumber(0, i), QStringLiteral("USB1"), QStringLiteral("0x52B0"));
+            claims.push_back(msSince(timer));
+            timer.restart();
+            ledger.markWritten(claim.cycleId, nullptr);
+            marks.push_back(msSince(timer));
+            if (claim.status != LedgerStatus::Ok) {
+                QTextStream(stderr) << claim.message << Qt::endl;
+                return 1;
+            }
+        }
+        print("roundtrip_median", percentile(trips, 0.5), "ms");
+        print("claim_median", percentile(claims, 0.5), "ms");
+        print("claim_p99", percentile(claims, 0.99), "ms");
+        print("mark_written_median", percentile(marks, 0.5), "ms");
+    }
+
+    // A line of stations, each claiming and marking as fast as it can for two seconds.
+    for (int stations : {1, 2, 4, 8}) {
+        std::atomic<qint64> sets{0};
+        std::atomic<bool> stop{false};
+        std::vector<std::thread> threads;
+        for (int s = 0; s < stations; ++s) {
+            threads.emplace_back([&, s] {
+                Ledger ledger(station, QStringLiteral("B%1").arg(s + 1));
+                for (qint64 n = 0; !stop; ++n) {
+                    const LedgerClaim claim = ledger.claim(setNumber(10 * stations + s, n), QStringLiteral("USB1"), {});
+                    if (claim.status == LedgerStatus::Ok && ledger.markWritten(claim.cycleId, nullptr) == LedgerStatus::Ok)
+                        ++sets;
+                }
+            });
+        }
+        QElapsedTimer timer;
+        timer.start();
+        std::this_thread::sleep_for(std::chrono::seconds(2));
+        stop = true;
+        for (std::thread &thread : threads)
+            thread.join();
+        const QByteArray name = "line_sets_per_second_" + QByteArray::number(stations);
+        print(name.constData(), double(sets) * 1000.0 / msSince(timer), "sets/s");
+    }
+
+    // Pool generation: 10,000 IMEIs with the duplicate test, on the history alone and with the ledger.
+    {
+        ToolSettings settings;
+        settings.ImeiInitNum14 = QStringLiteral("35000000000000");
+        settings.ImeiMaskNum14 = QStringLiteral("3500000*******");
+        settings.ImeiMaxNum = 10000;
+        settings.ImeiNum = 1;
+        settings.NextAdd = false;
+        settings.ImeiCheckRepetitive = true;
+        SilentFrontEnd frontEnd;
+        LocalIssuedIdentities local(settings);
+        Ledger ledger(station, QStringLiteral("B0"));
+        LedgerIssuedIdentities shared(local, ledger);
+        std::vector<double> alone, withLedger;
+        qsizetype total = 0;
+        for (int run = 0; run < 7; ++run) {
+            ImeiPool pool;
+            QElapsedTimer timer;
+            timer.start();
+            ImeiPoolGenerator::generateImeiPool(settings, pool, local, frontEnd);
+            alone.push_back(msSince(timer));
+            ImeiPool sharedPool;
+            timer.restart();
+            ImeiPoolGenerator::generateImeiPool(settings, sharedPool, shared, frontEnd);
+            withLedger.push_back(msSince(timer));
+            total = sharedPool.total;
+        }
+        print("pool_10000_history_only", percentile(alone, 0.5), "ms");
+        print("pool_10000_with_ledger_1m", percentile(withLedger, 0.5), "ms");
+        print("pool_10000_sets", double(total), "sets");
+    }
+    return 0;
+}

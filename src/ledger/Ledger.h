@@ -1,0 +1,81 @@
+#pragma once
+
+#include "LedgerConnection.h"
+
+#include <QDateTime>
+#include <QMutex>
+#include <QString>
+#include <QStringList>
+#include <QVector>
+
+// One identity of a set: `kind` is its RunType bit (1 IMEI, 2 MBSN, 4 PSN, 8 Bluetooth address);
+// `position` orders the IMEIs of a set (1 to 4).
+struct LedgerIdentity
+{
+    int kind = 0;
+    QString value;
+    int position = 1;
+};
+
+// Who holds an identity, and since when (the claim's time, or the write's once written).
+struct LedgerHolder
+{
+    int kind = 0;
+    QString value;
+    QString station;
+    QString state; // "claimed" or "written"
+    QDateTime at;
+    qint64 cycleId = 0;
+};
+
+struct LedgerClaim
+{
+    LedgerStatus status = LedgerStatus::Failed;
+    qint64 cycleId = 0;
+    QVector<LedgerHolder> holders; // on Conflict: the identities of the set that others hold
+    QString message;
+};
+
+// A station's side of the line's ledger: claims of identity sets, their marks, read confirmations,
+// duplicate queries and counter blocks. Safe to call from several threads: one connection behind a lock.
+// An operation that finds the server gone returns Unreachable; the next one connects again.
+class Ledger final
+{
+public:
+    Ledger(const QString &connInfo, const QString &station);
+    Ledger(const Ledger &) = delete;
+    Ledger &operator=(const Ledger &) = delete;
+
+    QString station() const { return m_station; }
+
+    // Connects and checks the schema version; anything but Ok leaves a message for the operator.
+    LedgerStatus open(QString *message);
+
+    // Claims every identity of the set for this station in one transaction: all or none. Equal IMEIs of one
+    // set count once. Conflict when any is held already, with the holders.
+    LedgerClaim claim(const QVector<LedgerIdentity> &set, const QString &port, const QString &chipId);
+    // Marks this station's claim written (again without harm after a lost answer).
+    LedgerStatus markWritten(qint64 cycleId, QString *message);
+    // Records the identities a read cycle found; those the ledger does not know go to `unknown`.
+    LedgerStatus confirmRead(const QVector<LedgerIdentity> &set, const QString &port, const QString &chipId,
+                             QVector<LedgerIdentity> *unknown, QString *message);
+    // One answer per value, in order: whether the ledger holds it.
+    LedgerStatus issued(int kind, const QStringList &values, QVector<bool> *answers, QString *message);
+    // Takes the next block of at most `size` values of a shared counter running from `first` to `last`
+    // (created on first use); false-like Conflict when the counter is used up.
+    LedgerStatus takeBlock(const QString &counter, qint64 first, qint64 last, qint64 size, qint64 *blockFirst,
+                           qint64 *blockLast, QString *message);
+
+    static QString kindName(int kind);
+    // "IMEI 35... is held by station S since 2026-01-02 03:04:05 (written)."
+    static QString describe(const LedgerHolder &holder);
+
+private:
+    LedgerClaim claimOnce(const QVector<LedgerIdentity> &set, const QString &port, const QString &chipId,
+                          bool *retry);
+    QVector<LedgerHolder> holdersOf(const QVector<LedgerIdentity> &set, LedgerStatus *status, QString *message);
+
+    mutable QMutex m_mutex; // guards m_connection
+    LedgerConnection m_connection;
+    const QString m_station;
+};

@@ -1,0 +1,30 @@
+#pragma once
+
+#include "LedgerConnection.h"
+
+#include <QDateTime>
+#include <QStringList>
+
+class QIODevice;
+
+// What the ledger tells about the line: the story of one identity, and the cycles of a period as CSV for
+// the plant's manufacturing system.
+class LedgerReports final
+{
+public:
+    explicit LedgerReports(LedgerConnection &connection) : m_connection(connection) {}
+
+    // The lines of an identity's story, oldest first; `kind` 0 searches every kind. Ok with no lines when
+    // the ledger does not know the value.
+    LedgerStatus story(int kind, const QString &value, QStringList *lines, QString *message);
+
+    // The cycles claimed in [from, to), imports left out, one line each after a header line:
+    // cycle,station,port,chip_id,state,claimed_at,written_at,imei1,imei2,imei3,imei4,mbsn,psn,bt,confirmed
+    // Times in UTC (ISO 8601). Returns the number of cycles written, or -1 with a message.
+    qint64 exportCycles(const QDateTime &from, const QDateTime &to, QIODevice *out, QString *message);
+
+    static QByteArray csvField(const QString &text);
+
+private:
+    LedgerConnection &m_connection;
+};

@@ -1,0 +1,128 @@
+#include "LineConfig.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QStringList>
+
+#include <libpq-fe.h>
+
+namespace {
+
+QString tr(const char *text)
+{
+    return QCoreApplication::translate("LineConfig", text);
+}
+
+} // namespace
+
+bool LineConfig::checkConnection(const QString &connection, QString *message)
+{
+    char *error = nullptr;
+    PQconninfoOption *options = PQconninfoParse(connection.toUtf8().constData(), &error);
+    if (!options) {
+        // libpq's message names the faulty part without repeating the string.
+        if (message)
+            *message = tr("The ledger's connection string cannot be read: %1")
+                           .arg(error ? QString::fromUtf8(error).trimmed() : tr("out of memory"));
+        PQfreemem(error);
+        return false;
+    }
+    bool password = false;
+    for (const PQconninfoOption *option = options; option->keyword; ++option) {
+        if (qstrcmp(option->keyword, "password") == 0 && option->val && *option->val)
+            password = true;
+    }
+    PQconninfoFree(options);
+    if (password) {
+        if (message)
+            *message = tr("The ledger's connection string holds a password: keep it in the password file "
+                          "(~/.pgpass) or a service file instead.");
+        return false;
+    }
+    return true;
+}
+
+bool LineConfig::load(const QString &path, LineConfig *config, QString *message)
+{
+    *config = LineConfig();
+    QFile file(path);
+    if (!file.exists())
+        return true;
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
+        if (message)
+            *message = tr("%1 cannot be read: %2").arg(path, file.errorString());
+        return false;
+    }
+    // A plain reader rather than QSettings, which would split a connection string at its commas.
+    QString section;
+    bool hasConnection = false;
+    int lineNumber = 0;
+    while (!file.atEnd()) {
+        ++lineNumber;
+        const QString line = QString::fromUtf8(file.readLine()).trimmed();
+        if (line.isEmpty() || line.startsWith(QLatin1Char('#')) || line.startsWith(QLatin1Char(';')))
+            continue;
+        if (line.startsWith(QLatin1Char('[')) && line.endsWith(QLatin1Char(']'))) {
+            section = line.mid(1, line.size() - 2).trimmed();
+            continue;
+        }
+        const qsizetype equals = line.indexOf(QLatin1Char('='));
+        if (equals <= 0) {
+            if (message)
+                *message = tr("%1, line %2: not a key=value line.").arg(path).arg(lineNumber);
+            return false;
+        }
+        if (section.compare(QLatin1String("Ledger"), Qt::CaseInsensitive) != 0)
+            continue;
+        const QString key = line.left(equals).trimmed();
+        const QString value = line.mid(equals + 1).trimmed();
+        if (key == QLatin1String("Connection")) {
+            config->connection = value;
+            hasConnection = true;
+        } else if (key == QLatin1String("Station")) {
+            config->station = value;
+        } else if (key == QLatin1String("SharedCounters")) {
+            const QString flag = value.toLower();
+            if (flag != QLatin1String("true") && flag != QLatin1String("false") && flag != QLatin1String("1") &&
+                flag != QLatin1String("0")) {
+                if (message)
+                    *message = tr("%1, line %2: SharedCounters is true or false, not \"%3\".")
+                                   .arg(path)
+                                   .arg(lineNumber)
+                                   .arg(value);
+                return false;
+            }
+            config->sharedCounters = flag == QLatin1String("true") || flag == QLatin1String("1");
+        } else if (key == QLatin1String("CounterBlock")) {
+            bool ok = false;
+            const int block = value.toInt(&ok);
+            if (!ok || block < 1 || block > 1000000) {
+                if (message)
+                    *message = tr("%1, line %2: CounterBlock is a number from 1 to 1000000, not \"%3\".")
+                                   .arg(path)
+                                   .arg(lineNumber)
+                                   .arg(value);
+                return false;
+            }
+            config->counterBlock = block;
+        } else {
+            if (message)
+                *message = tr("%1, line %2: unknown key \"%3\".").arg(path).arg(lineNumber).arg(key);
+            return false;
+        }
+    }
+    if (!hasConnection)
+        return true;
+    if (!checkConnection(config->connection, message)) {
+        if (message)
+            *message = path + QLatin1String(": ") + *message;
+        return false;
+    }
+    if (config->station.isEmpty()) {
+        if (message)
+            *message = tr("%1: the line's ledger needs this station's name (Station=).").arg(path);
+        return false;
+    }
+    config->configured = true;
+    return true;
+}

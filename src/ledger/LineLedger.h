@@ -1,0 +1,48 @@
+#pragma once
+
+#include "LedgerIssuedIdentities.h"
+#include "LineConfig.h"
+
+#include "identity/IdentityClaims.h"
+
+#include <memory>
+
+class Ledger;
+
+// A station's place on a line, as start-up finds it: cfg/line.ini read, the ledger reached and its schema
+// version checked. Without the file the station works alone and nothing here takes part. With a file that
+// cannot be used, or a ledger of another version, the station refuses to write (its claims fail with the
+// reason) instead of falling back to its history files without a word.
+class LineLedger final
+{
+public:
+    enum class State
+    {
+        Alone,       // no cfg/line.ini, or no connection in it
+        Ready,       // the ledger answered at start, at the version this program needs
+        Unreachable, // configured, but the ledger did not answer at start: it is tried again at each write
+        Refused,     // the file or the ledger's schema cannot be used: no write until it is mended
+    };
+
+    explicit LineLedger(const QString &configPath = LineConfig::defaultPath());
+    ~LineLedger();
+    LineLedger(const LineLedger &) = delete;
+    LineLedger &operator=(const LineLedger &) = delete;
+
+    State state() const { return m_state; }
+    const LineConfig &config() const { return m_config; }
+    // What start-up tells the operator (never the connection string); empty when the station works alone.
+    QString startMessage() const { return m_message; }
+
+    // The duplicate test to hand to the identity sources: `local` alone when the station works alone.
+    const IssuedIdentities &issued(const IssuedIdentities &local, LedgerIssuedIdentities::TroubleFunction onTrouble);
+    // The worker's claims; null when the station works alone.
+    std::unique_ptr<IdentityClaims> makeClaims() const;
+
+private:
+    LineConfig m_config;
+    State m_state = State::Alone;
+    QString m_message;
+    std::unique_ptr<Ledger> m_ledger; // the window's connection
+    std::unique_ptr<LedgerIssuedIdentities> m_issued;
+};

@@ -1,0 +1,31 @@
+#pragma once
+
+#include "LedgerConnection.h"
+
+#include <QString>
+
+class Ledger;
+
+// An advancing counter that the stations of a line share (the default IMEI's body, a Bluetooth range): each
+// station takes blocks of values from the ledger and hands them out one by one, so that stations on one
+// range never collide and a station that stops leaves at most the rest of one block unused.
+class SharedCounter final
+{
+public:
+    SharedCounter(Ledger &ledger, const QString &name, qint64 first, qint64 last, qint64 blockSize);
+
+    // The next value of this station; a new block when the current one is used up. Conflict when the range
+    // is used up, Unreachable while the ledger is.
+    LedgerStatus next(qint64 *value, QString *message);
+    // Values left in the block at hand.
+    qint64 leftInBlock() const { return m_end - m_next + 1; }
+
+private:
+    Ledger &m_ledger;
+    const QString m_name;
+    const qint64 m_first;
+    const qint64 m_last;
+    const qint64 m_blockSize;
+    qint64 m_next = 0;
+    qint64 m_end = -1;
+};

@@ -1,0 +1,496 @@
+#include "support/PgServerFixture.h"
+
+#include "ledger/Ledger.h"
+#include "ledger/LedgerSchema.h"
+
+#include <QtTest>
+
+#include <atomic>
+#include <thread>
+#include <vector>
+
+namespace {
+
+QVector<LedgerIdentity> set(std::initializer_list<std::pair<int, const char *>> items)
+{
+    QVector<LedgerIdentity> result;
+    int imeis = 0;
+    for (const auto &item : items)
+        result.append({item.first, QString::fromLatin1(item.second), item.first == 1 ? ++imeis : 1});
+    return result;
+}
+
+} // namespace
+
+// The shared ledger on a server of the test's own: claims, marks, confirmations, duplicate queries,
+// counter blocks, and what a station's role may not do.
+class TestLedger final : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void schemaVersion_data();
+    void schemaVersion();
+    void claim_data();
+    void claim();
+    void claimNamesHolder();
+    void markWritten_data();
+    void markWritten();
+    void stationCannotRewrite_data();
+    void stationCannotRewrite();
+    void stationRowsAreStamped();
+    void issuedAndConfirmed();
+    void counterBlocks();
+    void concurrentClaimsNeverShare();
+    void messagesNeverShowConnection();
+    void unreachableAndBack();
+
+private:
+    // A fresh database with the ledger and two station roles, "<db>_a" and "<db>_b".
+    QString newLedger();
+    QString stationConn(const QString &db, const QString &suffix) const
+    {
+        return m_server.connInfo(db, db + QLatin1Char('_') + suffix);
+    }
+    QStringList issued(Ledger &ledger, int kind, const QStringList &values);
+    bool prepareRewriteLedger(const QString &db);
+
+    PgServerFixture m_server;
+    QString m_rewriteDb;
+};
+
+void TestLedger::initTestCase()
+{
+    if (!PgServerFixture::binariesPresent()) {
+        if (PgServerFixture::required())
+            QFAIL(qPrintable(PgServerFixture::skipMessage()));
+        QSKIP(qPrintable(PgServerFixture::skipMessage()));
+    }
+    QVERIFY2(m_server.start(), qPrintable(m_server.error()));
+}
+
+QString TestLedger::newLedger()
+{
+    const QString db = m_server.createDatabase(QStringLiteral("ledger"));
+    if (db.isEmpty())
+        return {};
+    LedgerConnection admin(m_server.connInfo(db));
+    QString message;
+    if (LedgerSchema::create(admin, db + QLatin1String("_stations"), &message) != LedgerStatus::Ok ||
+        LedgerSchema::addStation(admin, db + QLatin1String("_a"), &message) != LedgerStatus::Ok ||
+        LedgerSchema::addStation(admin, db + QLatin1String("_b"), &message) != LedgerStatus::Ok) {
+        qWarning() << message;
+        return {};
+    }
+    return db;
+}
+
+QStringList TestLedger::issued(Ledger &ledger, int kind, const QStringList &values)
+{
+    QVector<bool> answers;
+    QString message;
+    if (ledger.issued(kind, values, &answers, &message) != LedgerStatus::Ok)
+        return {QStringLiteral("<%1>").arg(message)};
+    QStringList held;
+    for (int i = 0; i < values.size(); ++i) {
+        if (answers.at(i))
+            held.append(values.at(i));
+    }
+    return held;
+}
+
+void TestLedger::schemaVersion_data()
+{
+    QTest::addColumn<QString>("change"); // run by the owner after creating the schema
+    QTest::addColumn<bool>("accepted");
+    QTest::addColumn<QString>("hint");
+    QTest::addColumn<bool>("recreated"); // whether the ledger command then accepts to create it again
+
+    QTest::newRow("current") << QString() << true << QString() << true;
+    QTest::newRow("none") << "DROP SCHEMA ledger CASCADE" << false << "ledger create-schema" << true;
+    QTest::newRow("half there") << "UPDATE ledger.meta SET value = '0' WHERE key = 'schema_version'; "
+                              "INSERT INTO ledger.meta VALUES ('x', 'y')"
+                           << false << "holds no ledger" << false;
+    QTest::newRow("newer") << "UPDATE ledger.meta SET value = '2' WHERE key = 'schema_version'" << false
+                           << "newer than this program" << false;
+    QTest::newRow("garbled") << "UPDATE ledger.meta SET value = 'one' WHERE key = 'schema_version'" << false
+                             << "unreadable" << false;
+}
+
+void TestLedger::schemaVersion()
+{
+    QFETCH(QString, change);
+    QFETCH(bool, accepted);
+    QFETCH(QString, hint);
+    QFETCH(bool, recreated);
+    const QString db = newLedger();
+    QVERIFY(!db.isEmpty());
+    if (!change.isEmpty())
+        QVERIFY2(m_server.exec(db, change), qPrintable(m_server.error()));
+
+    Ledger ledger(stationConn(db, QStringLiteral("a")), QStringLiteral("S1"));
+    QString message;
+    QCOMPARE(ledger.open(&message) == LedgerStatus::Ok, accepted);
+    QVERIFY2(message.contains(hint), qPrintable(message));
+
+    // Creating again over a current schema changes nothing; over a newer or broken one it is refused.
+    LedgerConnection admin(m_server.connInfo(db));
+    QCOMPARE(LedgerSchema::create(admin, db + QLatin1String("_stations"), &message) == LedgerStatus::Ok, recreated);
+    if (recreated)
+        QCOMPARE(Ledger(stationConn(db, QStringLiteral("a")), QStringLiteral("S1")).open(&message), LedgerStatus::Ok);
+}
+
+void TestLedger::claim_data()
+{
+    QTest::addColumn<QVector<LedgerIdentity>>("first");
+    QTest::addColumn<QVector<LedgerIdentity>>("second");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QStringList>("held"); // "kind:value" of the second set that the conflict names
+
+    const auto ok = int(LedgerStatus::Ok);
+    const auto conflict = int(LedgerStatus::Conflict);
+    QTest::newRow("apart") << set({{1, "111"}, {2, "M1"}}) << set({{1, "222"}, {2, "M2"}}) << ok << QStringList();
+    QTest::newRow("same IMEI") << set({{1, "111"}, {2, "M1"}}) << set({{1, "222"}, {1, "111"}, {2, "M2"}})
+                               << conflict << QStringList{"1:111"};
+    QTest::newRow("second IMEI of the first set") << set({{1, "111"}, {1, "112"}}) << set({{1, "112"}}) << conflict
+                                                  << QStringList{"1:112"};
+    QTest::newRow("several held") << set({{2, "M1"}, {4, "P1"}, {8, "B1"}})
+                                  << set({{2, "M1"}, {4, "P1"}, {8, "B2"}}) << conflict
+                                  << QStringList{"2:M1", "4:P1"};
+    QTest::newRow("same text, another kind") << set({{2, "X1"}}) << set({{4, "X1"}}) << ok << QStringList();
+    QTest::newRow("case matters") << set({{2, "ab1"}}) << set({{2, "AB1"}}) << ok << QStringList();
+    QTest::newRow("equal IMEIs of one set") << set({{1, "111"}}) << set({{1, "333"}, {1, "333"}, {1, "333"}})
+                                            << ok << QStringList();
+    QTest::newRow("empty value") << set({{1, "111"}}) << set({{2, ""}}) << int(LedgerStatus::Failed)
+                                 << QStringList();
+    QTest::newRow("unknown kind") << set({{1, "111"}}) << set({{16, "Z"}}) << int(LedgerStatus::Failed)
+                                  << QStringList();
+}
+
+void TestLedger::claim()
+{
+    QFETCH(QVector<LedgerIdentity>, first);
+    QFETCH(QVector<LedgerIdentity>, second);
+    QFETCH(int, status);
+    QFETCH(QStringList, held);
+    const QString db = newLedger();
+    QVERIFY(!db.isEmpty());
+    Ledger a(stationConn(db, QStringLiteral("a")), QStringLiteral("S1"));
+    Ledger b(stationConn(db, QStringLiteral("b")), QStringLiteral("S2"));
+    const LedgerClaim one = a.claim(first, QStringLiteral("USB1"), QStringLiteral("chip-1"));
+    QVERIFY2(one.status == LedgerStatus::Ok, qPrintable(one.message));
+
+    const LedgerClaim two = b.claim(second, QStringLiteral("USB2"), QStringLiteral("chip-2"));
+    QCOMPARE(int(two.status), status);
+    QStringList named;
+    for (const LedgerHolder &holder : two.holders) {
+        named.append(QString::number(holder.kind) + QLatin1Char(':') + holder.value);
+        QCOMPARE(holder.station, QStringLiteral("S1"));
+        QCOMPARE(holder.cycleId, one.cycleId);
+    }
+    QCOMPARE(named, held);
+    // All or nothing: a refused set leaves none of its identities behind, an accepted one all of them.
+    for (const LedgerIdentity &identity : second) {
+        if (identity.value.isEmpty() || identity.kind == 16)
+            continue;
+        const bool firstHas = std::any_of(first.begin(), first.end(), [&](const LedgerIdentity &f) {
+            return f.kind == identity.kind && f.value == identity.value;
+        });
+        const bool expected = firstHas || two.status == LedgerStatus::Ok;
+        QCOMPARE(issued(b, identity.kind, {identity.value}).size() == 1, expected);
+    }
+}
+
+void TestLedger::claimNamesHolder()
+{
+    const QString db = newLedger();
+    QVERIFY(!db.isEmpty());
+    Ledger a(stationConn(db, QStringLiteral("a")), QStringLiteral("LINE1-03"));
+    Ledger b(stationConn(db, QStringLiteral("b")), QStringLiteral("LINE1-04"));
+    const LedgerClaim one = a.claim(set({{1, "490154203237518"}}), QStringLiteral("USB1"), QString());
+    QVERIFY(one.status == LedgerStatus::Ok);
+    // Never written (the handset was not saved): still held, and never issued again.
+    const LedgerClaim two = b.claim(set({{1, "490154203237518"}}), QStringLiteral("USB1"), QString());
+    QCOMPARE(two.status, LedgerStatus::Conflict);
+    QVERIFY2(two.message.contains(QLatin1String("IMEI 490154203237518")) &&
+                 two.message.contains(QLatin1String("LINE1-03")) && two.message.contains(QLatin1String("claimed")) &&
+                 two.message.contains(QDate::currentDate().toString(Qt::ISODate)),
+             qPrintable(two.message));
+}
+
+void TestLedger::markWritten_data()
+{
+    QTest::addColumn<QString>("marker"); // the station that marks A's claim
+    QTest::addColumn<int>("times");
+    QTest::addColumn<qint64>("offset"); // added to the claim's number
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("state"); // of A's claim afterwards
+
+    QTest::newRow("own") << "a" << 1 << qint64(0) << int(LedgerStatus::Ok) << "written";
+    QTest::newRow("own, answer lost") << "a" << 2 << qint64(0) << int(LedgerStatus::Ok) << "written";
+    QTest::newRow("another station's") << "b" << 1 << qint64(0) << int(LedgerStatus::Refused) << "claimed";
+    QTest::newRow("no such claim") << "a" << 1 << qint64(1000) << int(LedgerStatus::Failed) << "claimed";
+}
+
+void TestLedger::markWritten()
+{
+    QFETCH(QString, marker);
+    QFETCH(int, times);
+    QFETCH(qint64, offset);
+    QFETCH(int, status);
+    QFETCH(QString, state);
+    const QString db = newLedger();
+    QVERIFY(!db.isEmpty());
+    Ledger a(stationConn(db, QStringLiteral("a")), QStringLiteral("S1"));
+    Ledger other(stationConn(db, marker), QStringLiteral("S9"));
+    const LedgerClaim claim = a.claim(set({{2, "M1"}}), QStringLiteral("USB1"), QString());
+    QVERIFY(claim.status == LedgerStatus::Ok);
+    QString message;
+    LedgerStatus result = LedgerStatus::Failed;
+    for (int i = 0; i < times; ++i)
+        result = other.markWritten(claim.cycleId + offset, &message);
+    QCOMPARE(int(result), status);
+
+    LedgerConnection admin(m_server.connInfo(db));
+    const LedgerRows rows = admin.exec("SELECT state, written_at IS NOT NULL FROM ledger.cycles WHERE id = $1",
+                                       {QByteArray::number(claim.cycleId)});
+    QCOMPARE(rows.text(0, 0), state);
+    QCOMPARE(rows.text(0, 1), state == QLatin1String("written") ? QStringLiteral("t") : QStringLiteral("f"));
+}
+
+void TestLedger::stationCannotRewrite_data()
+{
+    QTest::addColumn<QString>("statement"); // run as station B, after A claimed and wrote one set and claimed another
+
+    QTest::newRow("delete identities") << "DELETE FROM ledger.identities";
+    QTest::newRow("rewrite an identity") << "UPDATE ledger.identities SET value = 'M9' WHERE value = 'M1'";
+    QTest::newRow("move an identity") << "UPDATE ledger.identities SET cycle_id = cycle_id + 1";
+    QTest::newRow("delete cycles") << "DELETE FROM ledger.cycles";
+    QTest::newRow("truncate") << "TRUNCATE ledger.identities CASCADE";
+    QTest::newRow("rename the station") << "UPDATE ledger.cycles SET station = 'S2'";
+    QTest::newRow("reopen a written claim") << "UPDATE ledger.cycles SET state = 'claimed' WHERE state = 'written'";
+    QTest::newRow("mark another's claim") << "UPDATE ledger.cycles SET state = 'written' WHERE state = 'claimed'";
+    QTest::newRow("backdate") << "UPDATE ledger.cycles SET written_at = now() - interval '1 year'";
+    QTest::newRow("add to another's claim")
+        << "INSERT INTO ledger.identities (kind, value, cycle_id) SELECT 2, 'M7', min(id) FROM ledger.cycles";
+    QTest::newRow("delete confirmations") << "DELETE FROM ledger.confirmations";
+    QTest::newRow("counter back") << "UPDATE ledger.counters SET next_value = 0";
+    QTest::newRow("counter range") << "UPDATE ledger.counters SET last_value = 10";
+    QTest::newRow("delete counter blocks") << "DELETE FROM ledger.counter_blocks";
+    QTest::newRow("schema version") << "UPDATE ledger.meta SET value = '9'";
+    QTest::newRow("drop a table") << "DROP TABLE ledger.confirmations";
+    QTest::newRow("disable a guard") << "ALTER TABLE ledger.cycles DISABLE TRIGGER guard";
+    QTest::newRow("a table of its own") << "CREATE TABLE ledger.mine (v text)";
+}
+
+bool TestLedger::prepareRewriteLedger(const QString &db)
+{
+    // A written set, an open claim, a confirmation and a counter block, all of station A.
+    Ledger a(stationConn(db, QStringLiteral("a")), QStringLiteral("S1"));
+    const LedgerClaim written = a.claim(set({{1, "111"}, {2, "M1"}}), QStringLiteral("USB1"), QString());
+    qint64 first = 0, last = 0;
+    return written.status == LedgerStatus::Ok && a.markWritten(written.cycleId, nullptr) == LedgerStatus::Ok &&
+           a.claim(set({{2, "M2"}}), QStringLiteral("USB1"), QString()).status == LedgerStatus::Ok &&
+           a.confirmRead(set({{2, "M1"}}), QStringLiteral("USB1"), QString(), nullptr, nullptr) == LedgerStatus::Ok &&
+           a.takeBlock(QStringLiteral("c"), 100, 200, 10, &first, &last, nullptr) == LedgerStatus::Ok;
+}
+
+void TestLedger::stationCannotRewrite()
+{
+    QFETCH(QString, statement);
+    // The rows share one ledger, laid out by the first: a statement that is refused changes nothing.
+    const bool first = m_rewriteDb.isEmpty();
+    if (first)
+        m_rewriteDb = newLedger();
+    const QString db = m_rewriteDb;
+    QVERIFY(!db.isEmpty());
+    if (first)
+        QVERIFY(prepareRewriteLedger(db));
+
+    LedgerConnection admin(m_server.connInfo(db));
+    const char *snapshot =
+        "SELECT (SELECT string_agg(concat_ws('|', kind, value, cycle_id), ',' ORDER BY kind, value) "
+        "FROM ledger.identities), (SELECT string_agg(concat_ws('|', id, station, state, written_at), ',' ORDER BY "
+        "id) FROM ledger.cycles), (SELECT count(*) FROM ledger.confirmations), (SELECT string_agg(concat_ws('|', "
+        "name, next_value, last_value), ',') FROM ledger.counters), (SELECT count(*) FROM ledger.counter_blocks), "
+        "(SELECT string_agg(value, ',' ORDER BY key) FROM ledger.meta), "
+        "(SELECT count(*) FROM pg_tables WHERE schemaname = 'ledger')";
+    const LedgerRows before = admin.exec(snapshot);
+    QVERIFY(before.ok());
+
+    LedgerConnection station(stationConn(db, QStringLiteral("b")));
+    const LedgerRows rows = station.exec(statement.toUtf8().constData());
+    // Refused outright, or (where a row policy hides the rows) touching nothing.
+    QVERIFY2(!rows.ok() || rows.affected() == 0, qPrintable(statement));
+
+    const LedgerRows after = admin.exec(snapshot);
+    for (int column = 0; column < 7; ++column)
+        QCOMPARE(after.text(0, column), before.text(0, column));
+}
+
+void TestLedger::stationRowsAreStamped()
+{
+    const QString db = newLedger();
+    QVERIFY(!db.isEmpty());
+    // A station that writes rows by hand still gets the server's times, state and its own role.
+    LedgerConnection station(stationConn(db, QStringLiteral("b")));
+    const LedgerRows rows = station.exec(
+        "INSERT INTO ledger.cycles (station, state, claimed_at, written_at, station_role, imported) "
+        "VALUES ('S2', 'written', '2000-01-01', '2000-01-01', $1, true) "
+        "RETURNING state, claimed_at > now() - interval '1 hour', written_at IS NULL, station_role, imported",
+        {QByteArray(db.toUtf8() + "_a")});
+    QVERIFY2(rows.ok(), qPrintable(rows.message()));
+    QCOMPARE(rows.text(0, 0), QStringLiteral("claimed"));
+    QCOMPARE(rows.text(0, 1), QStringLiteral("t"));
+    QCOMPARE(rows.text(0, 2), QStringLiteral("t"));
+    QCOMPARE(rows.text(0, 3), db + QLatin1String("_b"));
+    QCOMPARE(rows.text(0, 4), QStringLiteral("f"));
+}
+
+void TestLedger::issuedAndConfirmed()
+{
+    const QString db = newLedger();
+    QVERIFY(!db.isEmpty());
+    Ledger a(stationConn(db, QStringLiteral("a")), QStringLiteral("S1"));
+    QVERIFY(a.claim(set({{1, "111"}, {1, "112"}, {8, "00AA00BB00CC"}}), QStringLiteral("USB1"), QString()).status ==
+            LedgerStatus::Ok);
+
+    QCOMPARE(issued(a, 1, {"110", "111", "112", "113", "111", ""}), (QStringList{"111", "112", "111"}));
+    QCOMPARE(issued(a, 8, {"00aa00bb00cc", "00AA00BB00CC"}), QStringList{"00AA00BB00CC"});
+    QCOMPARE(issued(a, 2, {"111"}), QStringList());
+    // Values that need quoting inside an array parameter.
+    QCOMPARE(issued(a, 2, {"a\"b", "c\\d", "e,f", "{g}", "NULL"}), QStringList());
+    // More values than one statement takes.
+    QStringList many;
+    for (int i = 0; i < 45000; ++i)
+        many.append(QString::number(100000 + i));
+    many.append(QStringLiteral("112"));
+    QCOMPARE(issued(a, 1, many), QStringList{"112"});
+
+    Ledger b(stationConn(db, QStringLiteral("b")), QStringLiteral("S2"));
+    QVector<LedgerIdentity> unknown;
+    QString message;
+    QCOMPARE(b.confirmRead(set({{1, "111"}, {1, "999"}, {8, "00AA00BB00CC"}}), QStringLiteral("USB3"),
+                           QStringLiteral("chip-9"), &unknown, &message),
+             LedgerStatus::Ok);
+    QCOMPARE(unknown.size(), 1);
+    QCOMPARE(unknown.first().value, QStringLiteral("999"));
+    LedgerConnection admin(m_server.connInfo(db));
+    const LedgerRows rows = admin.exec("SELECT string_agg(concat_ws('|', kind, value, station, port, chip_id), ',' "
+                                       "ORDER BY kind) FROM ledger.confirmations");
+    QCOMPARE(rows.text(0, 0), QStringLiteral("1|111|S2|USB3|chip-9,8|00AA00BB00CC|S2|USB3|chip-9"));
+}
+
+void TestLedger::counterBlocks()
+{
+    const QString db = newLedger();
+    QVERIFY(!db.isEmpty());
+    Ledger a(stationConn(db, QStringLiteral("a")), QStringLiteral("S1"));
+    Ledger b(stationConn(db, QStringLiteral("b")), QStringLiteral("S2"));
+    // Blocks of 40 from a range of 100: a, b, a, then a short last block, then nothing.
+    const struct
+    {
+        Ledger *ledger;
+        LedgerStatus status;
+        qint64 first, last;
+    } steps[] = {{&a, LedgerStatus::Ok, 1000, 1039},
+                 {&b, LedgerStatus::Ok, 1040, 1079},
+                 {&a, LedgerStatus::Ok, 1080, 1099},
+                 {&b, LedgerStatus::Conflict, 0, 0}};
+    for (const auto &step : steps) {
+        qint64 first = 0, last = 0;
+        QString message;
+        // The range given by a later station does not move a counter that exists.
+        QCOMPARE(step.ledger->takeBlock(QStringLiteral("bt:range"), step.ledger == &a ? 1000 : 5000,
+                                        step.ledger == &a ? 1099 : 9999, 40, &first, &last, &message),
+                 step.status);
+        QCOMPARE(first, step.first);
+        QCOMPARE(last, step.last);
+    }
+    qint64 first = 0, last = 0;
+    QCOMPARE(a.takeBlock(QStringLiteral("x"), 10, 5, 1, &first, &last, nullptr), LedgerStatus::Failed);
+    QCOMPARE(a.takeBlock(QStringLiteral("x"), 10, 50, 0, &first, &last, nullptr), LedgerStatus::Failed);
+
+    LedgerConnection admin(m_server.connInfo(db));
+    const LedgerRows rows = admin.exec("SELECT string_agg(concat_ws('|', station, first_value, last_value), ',' "
+                                       "ORDER BY id) FROM ledger.counter_blocks");
+    QCOMPARE(rows.text(0, 0), QStringLiteral("S1|1000|1039,S2|1040|1079,S1|1080|1099"));
+}
+
+void TestLedger::concurrentClaimsNeverShare()
+{
+    const QString db = newLedger();
+    QVERIFY(!db.isEmpty());
+    // Four stations race for the same 200 sets, each set written in its own order; every identity must
+    // end in exactly one claim, and every set be won whole by one station or none.
+    constexpr int stations = 4, sets = 200;
+    std::atomic<int> won[sets] = {};
+    std::atomic<int> failures{0};
+    std::vector<std::thread> threads;
+    for (int s = 0; s < stations; ++s) {
+        threads.emplace_back([&, s] {
+            Ledger ledger(stationConn(db, s % 2 ? QStringLiteral("a") : QStringLiteral("b")),
+                          QStringLiteral("S%1").arg(s));
+            for (int i = 0; i < sets; ++i) {
+                const int n = s % 2 ? sets - 1 - i : i;
+                // Overlapping sets: set n shares its PSN with set n + 1's MBSN.
+                QVector<LedgerIdentity> identities{{1, QStringLiteral("35%1").arg(n, 13, 10, QLatin1Char('0'))},
+                                                   {2, QStringLiteral("M%1").arg(n)},
+                                                   {4, QStringLiteral("P%1").arg(n / 2)}};
+                if (s >= 2)
+                    std::reverse(identities.begin(), identities.end());
+                const LedgerClaim claim = ledger.claim(identities, QStringLiteral("USB1"), QString());
+                if (claim.status == LedgerStatus::Ok)
+                    ++won[n];
+                else if (claim.status != LedgerStatus::Conflict)
+                    ++failures;
+            }
+        });
+    }
+    for (std::thread &thread : threads)
+        thread.join();
+    QCOMPARE(failures.load(), 0);
+    for (int n = 0; n < sets; n += 2) // of each pair sharing a PSN, exactly one set is won, once
+        QCOMPARE(won[n].load() + won[n + 1].load(), 1);
+    LedgerConnection admin(m_server.connInfo(db));
+    const LedgerRows rows = admin.exec("SELECT count(*), count(DISTINCT cycle_id) FROM ledger.identities");
+    QCOMPARE(rows.text(0, 0), QString::number(sets / 2 * 3));
+    QCOMPARE(rows.text(0, 1), QString::number(sets / 2));
+}
+
+void TestLedger::messagesNeverShowConnection()
+{
+    Ledger ledger(QStringLiteral("host=%1 port=1 dbname=secretdb user=secretuser password=hunter2")
+                      .arg(m_server.socketDir()),
+                  QStringLiteral("S1"));
+    QString message;
+    QCOMPARE(ledger.open(&message), LedgerStatus::Unreachable);
+    QVERIFY(!message.isEmpty());
+    QVERIFY2(!message.contains(QLatin1String("hunter2")), qPrintable(message));
+}
+
+void TestLedger::unreachableAndBack()
+{
+    const QString db = newLedger();
+    QVERIFY(!db.isEmpty());
+    Ledger a(stationConn(db, QStringLiteral("a")), QStringLiteral("S1"));
+    QString message;
+    QCOMPARE(a.open(&message), LedgerStatus::Ok);
+    const LedgerClaim before = a.claim(set({{2, "M1"}}), QStringLiteral("USB1"), QString());
+    QVERIFY(before.status == LedgerStatus::Ok);
+
+    QVERIFY2(m_server.stop(QStringLiteral("immediate")), qPrintable(m_server.error()));
+    const LedgerClaim down = a.claim(set({{2, "M2"}}), QStringLiteral("USB1"), QString());
+    QVERIFY2(down.status == LedgerStatus::Unreachable, qPrintable(down.message));
+    QCOMPARE(a.markWritten(before.cycleId, &message), LedgerStatus::Unreachable);
+    QVector<bool> answers;
+    QCOMPARE(a.issued(2, {"M1"}, &answers, &message), LedgerStatus::Unreachable);
+
+    QVERIFY2(m_server.start(), qPrintable(m_server.error()));
+    QCOMPARE(a.markWritten(before.cycleId, &message), LedgerStatus::Ok);
+    QCOMPARE(a.claim(set({{2, "M2"}}), QStringLiteral("USB1"), QString()).status, LedgerStatus::Ok);
+}
+
+QTEST_GUILESS_MAIN(TestLedger)
+#include "TestLedger.moc"

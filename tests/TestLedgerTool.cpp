@@ -1,0 +1,263 @@
+#include "support/PgServerFixture.h"
+
+#include "LedgerCommand.h"
+#include "ledger/Ledger.h"
+
+#include <QtTest>
+
+namespace {
+
+bool writeFile(const QString &path, const QByteArray &text)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(text) == text.size();
+}
+
+// A station's cfg directory with the files given ("imei", "mbsn", "psn", "bt" -> record lines).
+bool writeHistories(const QString &dir, const QMap<QString, QByteArray> &files)
+{
+    QDir().mkpath(dir + QLatin1String("/cfg"));
+    const QMap<QString, QByteArray> heads{{"imei", "#Date and time\t\t\tHistory IMEI\r\n"},
+                                          {"mbsn", "#History MBSN\r\n"},
+                                          {"psn", "#History PSN\r\n"},
+                                          {"bt", "#History Blue Tooth\r\n"}};
+    for (auto it = files.begin(); it != files.end(); ++it) {
+        if (!writeFile(QStringLiteral("%1/cfg/%2_history.data").arg(dir, it.key()), heads.value(it.key()) + it.value()))
+            return false;
+    }
+    return true;
+}
+
+using Files = QMap<QString, QByteArray>;
+
+} // namespace
+
+// The ledger command against a server of the test's own.
+class TestLedgerTool final : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void createAndCheck();
+    void import_data();
+    void import();
+    void story();
+    void exportCycles_data();
+    void exportCycles();
+
+private:
+    int run(const QString &db, const QStringList &args, LedgerCommand *command = nullptr);
+    QString newLedger();
+
+    PgServerFixture m_server;
+    LedgerCommand m_last;
+};
+
+void TestLedgerTool::initTestCase()
+{
+    if (!PgServerFixture::binariesPresent()) {
+        if (PgServerFixture::required())
+            QFAIL(qPrintable(PgServerFixture::skipMessage()));
+        QSKIP(qPrintable(PgServerFixture::skipMessage()));
+    }
+    QVERIFY2(m_server.start(), qPrintable(m_server.error()));
+}
+
+int TestLedgerTool::run(const QString &db, const QStringList &args, LedgerCommand *command)
+{
+    LedgerCommand &cmd = command ? *command : m_last;
+    return cmd.run(QStringList{QStringLiteral("--connection"), m_server.connInfo(db)} + args);
+}
+
+QString TestLedgerTool::newLedger()
+{
+    const QString db = m_server.createDatabase(QStringLiteral("tool"));
+    if (db.isEmpty() ||
+        run(db, {QStringLiteral("create-schema"), QStringLiteral("--station-role"), db + QLatin1String("_st")}) != 0 ||
+        run(db, {QStringLiteral("add-station"), db + QLatin1String("_a")}) != 0)
+        return {};
+    return db;
+}
+
+void TestLedgerTool::createAndCheck()
+{
+    const QString db = m_server.createDatabase(QStringLiteral("tool"));
+    QVERIFY(!db.isEmpty());
+    QCOMPARE(run(db, {"check"}), int(LedgerCommand::Failure));
+    QVERIFY2(m_last.err().contains(QLatin1String("create-schema")), qPrintable(m_last.err()));
+    QCOMPARE(run(db, {"create-schema", "--station-role", db + "_st"}), 0);
+    QVERIFY(m_last.out().contains(QLatin1String("created at version 1")));
+    QCOMPARE(run(db, {"create-schema", "--station-role", db + "_st"}), 0);
+    QVERIFY(m_last.out().contains(QLatin1String("already")));
+    QCOMPARE(run(db, {"check"}), 0);
+    QCOMPARE(run(db, {"add-station", db + "_a"}), 0);
+    // The station's role reaches the ledger; a password on the command line is refused before anything.
+    LedgerCommand cmd;
+    QCOMPARE(cmd.run({"--connection", m_server.connInfo(db, db + "_a"), "check"}), 0);
+    QCOMPARE(cmd.run({"--connection", m_server.connInfo(db) + " password=hunter2", "check"}),
+             int(LedgerCommand::Failure));
+    QVERIFY(!cmd.err().contains(QLatin1String("hunter2")));
+    QCOMPARE(cmd.run({"--connection", QStringLiteral("host=%1 port=1 dbname=x").arg(m_server.socketDir()), "check"}),
+             int(LedgerCommand::Unreachable));
+    QCOMPARE(cmd.run({"--connection", m_server.connInfo(db), "frobnicate"}), int(LedgerCommand::Failure));
+}
+
+void TestLedgerTool::import_data()
+{
+    QTest::addColumn<Files>("before"); // station S1's files, imported first; empty: none
+    QTest::addColumn<Files>("files");  // station S2's files
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QStringList>("lines"); // expected among the output lines
+
+    const QByteArray imeis = "2026-01-02 08:00:00\t\t490154203237518,356938035643809\n"
+                             "2026-01-02 08:01:00\t\t353879234252633\n"
+                             "35387923425\n"
+                             "2026-01-02 08:02:00\t\t012345678901234,012345678901234x\n";
+    QTest::newRow("one station")
+        << Files() << Files{{"imei", imeis}, {"mbsn", "MB1\nMB2\n\n"}, {"bt", "00AA00BB00CC\nXYZ\n"}}
+        << int(LedgerCommand::Success)
+        << QStringList{"IMEI: 6 read, 4 added, 0 imported before, 2 not valid",
+                       "MBSN: 2 read, 2 added, 0 imported before, 0 not valid",
+                       "BT: 2 read, 1 added, 0 imported before, 1 not valid"};
+    QTest::newRow("two stations share identities")
+        << Files{{"imei", "2026-01-01 07:00:00\t\t353879234252633\n"}, {"bt", "00AA00BB00CC\n"}}
+        << Files{{"imei", imeis}, {"bt", "00AA00BB00CC\n00AA00BB00CE\n"}} << int(LedgerCommand::SharedFound)
+        << QStringList{"IMEI: 6 read, 3 added, 0 imported before, 2 not valid",
+                       "Shared: IMEI 353879234252633 is held by station S1 since 2026-01-01 07:00:00, and by S2.",
+                       "Shared: BT 00AA00BB00CC is held by station S1 since", "2 identities are carried by two handsets."};
+    QTest::newRow("a repeat inside one history")
+        << Files() << Files{{"psn", "P1\nP2\nP1\n"}} << int(LedgerCommand::SharedFound)
+        << QStringList{"PSN: 3 read, 2 added, 0 imported before, 0 not valid",
+                       "Shared: PSN P1 appears twice in the history of S2."};
+    QTest::newRow("nothing to import") << Files() << Files() << int(LedgerCommand::Failure) << QStringList();
+}
+
+void TestLedgerTool::import()
+{
+    QFETCH(Files, before);
+    QFETCH(Files, files);
+    QFETCH(int, exitCode);
+    QFETCH(QStringList, lines);
+    const QString db = newLedger();
+    QVERIFY(!db.isEmpty());
+    QTemporaryDir one, two;
+    if (!before.isEmpty()) {
+        QVERIFY(writeHistories(one.path(), before));
+        QCOMPARE(run(db, {"import", "--station", "S1", one.path()}), 0);
+    }
+    QVERIFY(writeHistories(two.path(), files));
+    QCOMPARE(run(db, {"import", "--station", "S2", two.path()}), exitCode);
+    for (const QString &line : lines)
+        QVERIFY2(m_last.out().contains(line), qPrintable(m_last.out()));
+    // The station's directory is left as it was: no history file is created by reading.
+    QCOMPARE(QDir(two.path() + "/cfg").entryList(QDir::Files).size(), files.size());
+    if (exitCode == int(LedgerCommand::Failure))
+        return;
+
+    // Imported identities are held: a station's claim of one of them is refused.
+    Ledger station(m_server.connInfo(db, db + "_a"), QStringLiteral("S3"));
+    QVector<bool> answers;
+    QVERIFY(station.issued(1, {"490154203237518", "356938035643809", "35387923425"}, &answers, nullptr) ==
+            LedgerStatus::Ok);
+    const bool imei = files.contains(QStringLiteral("imei"));
+    QCOMPARE(answers, (QVector<bool>{imei, imei, false}));
+    // A second import of the same files adds nothing and finds no new sharing.
+    LedgerCommand again;
+    QCOMPARE(run(db, {"import", "--station", "S2", two.path()}, &again), exitCode);
+    QVERIFY2(!again.out().contains(QRegularExpression(QStringLiteral("[1-9]\\d* added"))), qPrintable(again.out()));
+}
+
+void TestLedgerTool::story()
+{
+    const QString db = newLedger();
+    QVERIFY(!db.isEmpty());
+    Ledger a(m_server.connInfo(db, db + "_a"), QStringLiteral("LINE1-02"));
+    const LedgerClaim written =
+        a.claim({{1, "490154203237518", 1}, {1, "356938035643809", 2}, {2, "MB7", 1}}, "USB3", "0x52B0");
+    QVERIFY(written.status == LedgerStatus::Ok);
+    QVERIFY(a.markWritten(written.cycleId, nullptr) == LedgerStatus::Ok);
+    QVERIFY(a.confirmRead({{1, "490154203237518", 1}}, "COM4", "0x52B0", nullptr, nullptr) == LedgerStatus::Ok);
+    QVERIFY(a.claim({{4, "PS9", 1}}, "USB1", QString()).status == LedgerStatus::Ok);
+
+    QCOMPARE(run(db, {"story", "490154203237518"}), 0);
+    const QStringList lines = m_last.out().trimmed().split('\n');
+    QCOMPARE(lines.size(), 4);
+    QVERIFY2(lines.at(0).contains("claimed by station LINE1-02, port USB3, chip 0x52B0"), qPrintable(lines.at(0)));
+    QVERIFY2(lines.at(1).contains("written into the handset"), qPrintable(lines.at(1)));
+    QVERIFY2(lines.at(2).contains("in one set with IMEI 356938035643809, MBSN MB7"), qPrintable(lines.at(2)));
+    QVERIFY2(lines.at(3).contains("confirmed by a read on station LINE1-02, port COM4"), qPrintable(lines.at(3)));
+
+    QCOMPARE(run(db, {"story", "--kind", "psn", "PS9"}), 0);
+    QVERIFY2(m_last.out().contains("never marked written"), qPrintable(m_last.out()));
+    QCOMPARE(run(db, {"story", "--kind", "mbsn", "PS9"}), int(LedgerCommand::Failure));
+    QCOMPARE(run(db, {"story", "--kind", "serial", "PS9"}), int(LedgerCommand::Failure));
+}
+
+void TestLedgerTool::exportCycles_data()
+{
+    QTest::addColumn<QString>("from");
+    QTest::addColumn<QString>("to");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<int>("rows"); // of the two cycles claimed now
+
+    const QString today = QDate::currentDate().toString(Qt::ISODate);
+    const QString tomorrow = QDate::currentDate().addDays(1).toString(Qt::ISODate);
+    QTest::newRow("today") << today << today << 0 << 2;
+    QTest::newRow("tomorrow") << tomorrow << tomorrow << 0 << 0;
+    QTest::newRow("to the hour") << QDateTime::currentDateTime().addSecs(-3600).toString("yyyy-MM-dd hh:mm")
+                                 << QDateTime::currentDateTime().addSecs(3600).toString("yyyy-MM-dd hh:mm:ss") << 0
+                                 << 2;
+    QTest::newRow("backwards") << tomorrow << today << int(LedgerCommand::Failure) << -1;
+    QTest::newRow("not a time") << "yesterday" << today << int(LedgerCommand::Failure) << -1;
+}
+
+void TestLedgerTool::exportCycles()
+{
+    QFETCH(QString, from);
+    QFETCH(QString, to);
+    QFETCH(int, exitCode);
+    QFETCH(int, rows);
+    const QString db = newLedger();
+    QVERIFY(!db.isEmpty());
+    Ledger a(m_server.connInfo(db, db + "_a"), QStringLiteral("LINE, \"1\""));
+    const LedgerClaim first = a.claim({{1, "490154203237518", 1},
+                                       {1, "356938035643809", 2},
+                                       {2, "MB7", 1},
+                                       {4, "PS7", 1},
+                                       {8, "00AA00BB00CC", 1}},
+                                      "USB3", "0x52B0");
+    QVERIFY(first.status == LedgerStatus::Ok && a.markWritten(first.cycleId, nullptr) == LedgerStatus::Ok);
+    QVERIFY(a.confirmRead({{2, "MB7", 1}}, "USB3", "0x52B0", nullptr, nullptr) == LedgerStatus::Ok);
+    QVERIFY(a.claim({{2, "MB8", 1}}, "USB4", QString()).status == LedgerStatus::Ok);
+    // An import is not a cycle of the line.
+    QTemporaryDir station;
+    QVERIFY(writeHistories(station.path(), {{"imei", QDateTime::currentDateTime().toString("yyyy-MM-dd hh:mm:ss").toLatin1() +
+                                                         "\t\t353879234252633\n"}}));
+    QCOMPARE(run(db, {"import", "--station", "S0", station.path()}), 0);
+
+    QTemporaryDir out;
+    const QString path = out.filePath("cycles.csv");
+    QCOMPARE(run(db, {"export", "--from", from, "--to", to, "--output", path}), exitCode);
+    if (rows < 0) {
+        QVERIFY(!QFile::exists(path));
+        return;
+    }
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = file.readAll().split('\n');
+    QCOMPARE(lines.size(), rows + 2); // header, rows, the empty rest after the last line end
+    QCOMPARE(lines.first(), QByteArray("cycle,station,port,chip_id,state,claimed_at,written_at,imei1,imei2,imei3,"
+                                       "imei4,mbsn,psn,bt,confirmed\r"));
+    if (rows == 0)
+        return;
+    const QRegularExpression written(QStringLiteral(
+        "^\\d+,\"LINE, \"\"1\"\"\",USB3,0x52B0,written,\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d\\.\\d{3}Z,"
+        "\\d{4}-\\d\\d-\\d\\dT[0-9:.]+Z,490154203237518,356938035643809,,,MB7,PS7,00AA00BB00CC,yes\r$"));
+    QVERIFY2(written.match(QString::fromUtf8(lines.at(1))).hasMatch(), lines.at(1).constData());
+    QVERIFY2(lines.at(2).contains(",USB4,,claimed,") && lines.at(2).endsWith(",,,,,MB8,,,no\r"),
+             lines.at(2).constData());
+}
+
+QTEST_GUILESS_MAIN(TestLedgerTool)
+#include "TestLedgerTool.moc"

@@ -1,0 +1,92 @@
+#include "ledger/LineConfig.h"
+
+#include <QtTest>
+
+// cfg/line.ini: what makes a station part of a line, and what is refused.
+class TestLineConfig final : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void load_data();
+    void load();
+};
+
+void TestLineConfig::load_data()
+{
+    QTest::addColumn<QByteArray>("text"); // null: no file
+    QTest::addColumn<bool>("ok");
+    QTest::addColumn<bool>("configured");
+    QTest::addColumn<QString>("connection");
+    QTest::addColumn<QString>("station");
+    QTest::addColumn<bool>("shared");
+    QTest::addColumn<int>("block");
+    QTest::addColumn<QString>("error");
+
+    QTest::newRow("no file") << QByteArray() << true << false << QString() << QString() << false << 100 << QString();
+    QTest::newRow("no connection") << QByteArray("[Ledger]\nStation=S1\n") << true << false << QString() << "S1"
+                                   << false << 100 << QString();
+    QTest::newRow("key=value string with commas")
+        << QByteArray("# the line\n[Ledger]\nConnection = host=a,b port=5432,5433 dbname=line user=st7 "
+                      "sslmode=verify-full\r\nStation=LINE1-07\nSharedCounters=true\nCounterBlock=250\n")
+        << true << true << "host=a,b port=5432,5433 dbname=line user=st7 sslmode=verify-full" << "LINE1-07" << true
+        << 250 << QString();
+    QTest::newRow("URI") << QByteArray("[Ledger]\nConnection=postgresql://st7@db/line?sslmode=require\nStation=S\n")
+                         << true << true << "postgresql://st7@db/line?sslmode=require" << "S" << false << 100
+                         << QString();
+    QTest::newRow("other sections ignored")
+        << QByteArray("[Other]\nAnything=1\n[Ledger]\nConnection=dbname=line\nStation=S\n") << true << true
+        << "dbname=line" << "S" << false << 100 << QString();
+    QTest::newRow("password in the string")
+        << QByteArray("[Ledger]\nConnection=dbname=line password=hunter2\nStation=S\n") << false << false
+        << QString() << QString() << false << 100 << "password file";
+    QTest::newRow("password in the URI")
+        << QByteArray("[Ledger]\nConnection=postgresql://st7:hunter2@db/line\nStation=S\n") << false << false
+        << QString() << QString() << false << 100 << "password file";
+    QTest::newRow("unparsable string") << QByteArray("[Ledger]\nConnection=dbname='line\nStation=S\n") << false
+                                       << false << QString() << QString() << false << 100 << "cannot be read";
+    QTest::newRow("no station") << QByteArray("[Ledger]\nConnection=dbname=line\n") << false << false << QString()
+                                << QString() << false << 100 << "Station=";
+    QTest::newRow("bad flag") << QByteArray("[Ledger]\nConnection=dbname=line\nStation=S\nSharedCounters=yes\n")
+                              << false << false << QString() << QString() << false << 100 << "line 4";
+    QTest::newRow("block zero") << QByteArray("[Ledger]\nConnection=dbname=line\nStation=S\nCounterBlock=0\n")
+                                << false << false << QString() << QString() << false << 100 << "CounterBlock";
+    QTest::newRow("misspelt key") << QByteArray("[Ledger]\nConection=dbname=line\nStation=S\n") << false << false
+                                  << QString() << QString() << false << 100 << "unknown key \"Conection\"";
+    QTest::newRow("not key=value") << QByteArray("[Ledger]\nConnection\n") << false << false << QString()
+                                   << QString() << false << 100 << "line 2";
+}
+
+void TestLineConfig::load()
+{
+    QFETCH(QByteArray, text);
+    QFETCH(bool, ok);
+    QFETCH(bool, configured);
+    QFETCH(QString, connection);
+    QFETCH(QString, station);
+    QFETCH(bool, shared);
+    QFETCH(int, block);
+    QFETCH(QString, error);
+
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("line.ini"));
+    if (!text.isNull()) {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(text) == text.size());
+    }
+    LineConfig config;
+    QString message;
+    QCOMPARE(LineConfig::load(path, &config, &message), ok);
+    QCOMPARE(config.configured, configured);
+    QVERIFY2(message.contains(error), qPrintable(message));
+    QVERIFY2(!message.contains(QLatin1String("hunter2")), qPrintable(message));
+    if (!ok)
+        return;
+    QCOMPARE(config.connection, connection);
+    QCOMPARE(config.station, station);
+    QCOMPARE(config.sharedCounters, shared);
+    QCOMPARE(config.counterBlock, block);
+}
+
+QTEST_GUILESS_MAIN(TestLineConfig)
+#include "TestLineConfig.moc"

@@ -1,0 +1,64 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+
+struct pg_conn;
+
+// A PostgreSQL server of its own for one test executable: a cluster initialised in a temporary directory,
+// listening on a free local port and on a unix socket in that directory, stopped and removed at the end.
+// When the suite runs as root the server runs as an unprivileged user (postgres, or nobody), since the
+// server refuses to run as root. Tests give every case a database of its own (createDatabase), so that
+// test executables and cases never see each other's data.
+class PgServerFixture final
+{
+public:
+    PgServerFixture();
+    ~PgServerFixture();
+    PgServerFixture(const PgServerFixture &) = delete;
+    PgServerFixture &operator=(const PgServerFixture &) = delete;
+
+    // The directory of initdb, pg_ctl and postgres: DOVERARIZ_PG_BINDIR, else the Debian path of version 15.
+    static QString binDir();
+    // Whether the server binaries are there. When they are not, a test skips with skipMessage(), unless
+    // DOVERARIZ_REQUIRE_POSTGRESQL is set (as the suite's script does), where it fails instead.
+    static bool binariesPresent();
+    static QString skipMessage();
+    static bool required();
+
+    // Initialises the cluster (once) and starts the server; false with error() when it does not come up.
+    bool start();
+    // Stops the server: "fast" waits for sessions to end, "immediate" is a crash as far as clients see.
+    bool stop(const QString &mode = QStringLiteral("fast"));
+    bool isRunning() const { return m_running; }
+    QString error() const { return m_error; }
+
+    QString socketDir() const;
+    int port() const { return m_port; }
+    // The superuser that owns the cluster; connections through the socket need no password.
+    static QString adminUser();
+    // A libpq connection string for `user` to `database` through the socket.
+    QString connInfo(const QString &database, const QString &user = adminUser()) const;
+
+    // A fresh database with a name unique in this server; empty (and error()) on failure.
+    QString createDatabase(const QString &prefix = QStringLiteral("test"));
+    // Runs statements as the superuser; false with error() on the first failure.
+    bool exec(const QString &database, const QString &sql);
+    // A connection as `user`, or null with error(); the caller finishes it (PQfinish).
+    pg_conn *connect(const QString &database, const QString &user = adminUser());
+
+private:
+    bool initCluster();
+    bool runTool(const QString &tool, const QStringList &args, int timeoutMs);
+    void startWatchdog();
+
+    QTemporaryDir m_dir;
+    QString m_runAs; // empty when the server runs as the current user
+    QString m_error;
+    int m_port = 0;
+    int m_databases = 0;
+    bool m_initialised = false;
+    bool m_running = false;
+    bool m_watchdog = false;
+};
