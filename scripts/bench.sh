@@ -5,6 +5,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
-cmake --build build --target ImeiHistoryBenchmark SheetImportBenchmark -j"$(nproc)"
+cmake --build build --target ImeiHistoryBenchmark IdentitySourcesBenchmark SheetImportBenchmark -j"$(nproc)"
 build/bench/ImeiHistoryBenchmark
+build/bench/IdentitySourcesBenchmark
 build/bench/SheetImportBenchmark

@@ -11,10 +11,14 @@
 #include "tgtlink/TargetError.h"
 
 #include <QDir>
+#include <QElapsedTimer>
+#include <QScopeGuard>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QtTest>
+#include <atomic>
+#include <thread>
 
 namespace {
 struct Line
@@ -777,6 +781,155 @@ private slots:
         QCOMPARE(t.last(), QStringLiteral("Stop exited"));
         QCOMPARE(m_finish->count(), 0);
         QCOMPARE(readBack().factory.imeis.value(0), QString());
+    }
+
+    // A stop that reaches a library call through the programmer's abort request ends the cycle as stopped.
+    void stopEndsLibraryCall_data()
+    {
+        QTest::addColumn<QString>("operation");
+        QTest::addColumn<bool>("history");
+        QTest::addColumn<bool>("written");
+
+        QTest::newRow("ramrun download") << "ramrun" << true << false;
+        QTest::newRow("factory data load") << "load" << true << false;
+        QTest::newRow("factory reset erase") << "erase" << true << false;
+        QTest::newRow("save, nothing recorded") << "save" << false << false;
+        // The history already holds the set: the save is let finish.
+        QTest::newRow("save after the history") << "save" << true << true;
+    }
+    void stopEndsLibraryCall()
+    {
+        QFETCH(QString, operation);
+        QFETCH(bool, history);
+        QFETCH(bool, written);
+        QVERIFY(plug(handset()));
+        const quint64 sequence = readBack().factory.sequence;
+        qputenv("TGTLINK_DELAY_SCALE", "1");
+        const auto restore = qScopeGuard([] { qputenv("TGTLINK_DELAY_SCALE", "0"); });
+        for (const QString op : {"connect", "prepare", "chipid", "flashinfo", "version", "ramrun", "checkstart", "load",
+                                 "save", "erase"})
+            QVERIFY(BenchFaults::setDelay(QStringLiteral("USB1"), op, op == operation ? 3000 : 0));
+        prepareWrite();
+        m_settings->ImeiSave = history;
+        m_settings->FactoryReset = operation == QLatin1String("erase");
+        std::atomic<bool> done{false};
+        std::thread stopper([this, &done] {
+            QThread::msleep(300); // well inside the delayed call, well before its end
+            if (!done)
+                m_worker->requestStop();
+        });
+        QElapsedTimer timer;
+        timer.start();
+        m_worker->start();
+        done = true;
+        stopper.join();
+        if (written) {
+            QCOMPARE(m_wrStatus, QVector<int>({2, 3}));
+            QCOMPARE(m_finish->count(), 1);
+            QCOMPARE(readBack().factory.imeis.value(0), Imei1);
+            QVERIFY(m_settings->imeiHistory.contains(Imei1));
+            return;
+        }
+        QVERIFY2(timer.elapsed() < 2500, "the call was not ended early");
+        QCOMPARE(m_wrStatus, QVector<int>({2, 1}));
+        QCOMPARE(m_finish->count(), 0);
+        QCOMPARE(m_exception->count(), 0);
+        for (const Line &l : std::as_const(m_lines))
+            QVERIFY2(l.fg != QColor(Qt::red), qPrintable(l.text));
+        const QStringList t = texts();
+        QCOMPARE(t.mid(t.size() - 2), QStringList({QStringLiteral("Close port USB1"), QStringLiteral("Stop exited")}));
+        QCOMPARE(readBack().factory.sequence, sequence);
+        QVERIFY(!m_settings->imeiHistory.contains(Imei1));
+    }
+
+    // A stop between the history record and the save: with the set recorded the save goes on, otherwise the
+    // cycle stops before anything reaches the handset.
+    void stopBeforeSave_data()
+    {
+        QTest::addColumn<bool>("history");
+        QTest::newRow("recorded") << true;
+        QTest::newRow("not recorded") << false;
+    }
+    void stopBeforeSave()
+    {
+        QFETCH(bool, history);
+        QVERIFY(plug(handset()));
+        const quint64 sequence = readBack().factory.sequence;
+        prepareWrite();
+        m_settings->ImeiSave = history;
+        m_settings->BTSave = history;
+        m_worker->setPauseFunction([this](int ms) {
+            m_pauses << ms;
+            m_worker->requestStop();
+        });
+        m_worker->start();
+        QCOMPARE(m_finish->count(), history ? 1 : 0);
+        QCOMPARE(m_wrStatus.last(), history ? 3 : 1);
+        const BenchHandset after = readBack();
+        QCOMPARE(after.factory.imeis.value(0), history ? Imei1 : QString());
+        QCOMPARE(after.factory.bt, history ? Bt : QString());
+        if (!history)
+            QCOMPARE(after.factory.sequence, sequence);
+        QCOMPARE(m_settings->imeiHistory.contains(Imei1), history);
+        QCOMPARE(m_settings->btHistory.contains(Bt), history);
+    }
+
+    // What the window asks for with requestStart(): the record as it was then, and no cycle once stopped.
+    void requestedCycle_data()
+    {
+        QTest::addColumn<bool>("stopAfterRequest");
+        QTest::newRow("record changed after the request") << false;
+        QTest::newRow("stop after the request") << true;
+    }
+    void requestedCycle()
+    {
+        QFETCH(bool, stopAfterRequest);
+        QVERIFY(plug(handset()));
+        const quint64 sequence = readBack().factory.sequence;
+        prepareWrite();
+        m_worker->requestStart();
+        // The window changes the port on every port report, and may have moved on to the next values.
+        m_settings->portName = QStringLiteral("USB9");
+        m_settings->imeiList = QStringList{Imei3, Imei4};
+        m_worker->setStationFlagsEnabled(false);
+        if (stopAfterRequest)
+            m_worker->requestStop();
+        m_worker->start();
+        if (stopAfterRequest) {
+            QVERIFY(m_lines.isEmpty());
+            QVERIFY(m_wrStatus.isEmpty());
+            QCOMPARE(m_finish->count(), 0);
+            QVERIFY(m_lock.calls.isEmpty());
+            QCOMPARE(readBack().factory.sequence, sequence);
+            QVERIFY(!m_worker->isRunning());
+            // The next request runs.
+            m_settings->portName = QStringLiteral("USB1");
+            m_worker->requestStart();
+            m_worker->start();
+            QCOMPARE(m_finish->count(), 1);
+            return;
+        }
+        QCOMPARE(m_finish->at(0).at(0).toBool(), true);
+        QCOMPARE(m_written->at(0).at(0).toStringList(), QStringList({Imei1, Imei2}));
+        QCOMPARE(readBack().factory.imeis.mid(0, 2), QStringList({Imei1, Imei2}));
+        verifyEndOfCycle();
+    }
+
+    // Every write requested by the window carries the station-flag setting it had when requested.
+    void stationFlagOfRequest()
+    {
+        BenchHandset h = handset();
+        h.factory.stations.insert(QStringLiteral("CALIB"), true);
+        QVERIFY(plug(h));
+        prepareWrite();
+        m_settings->isPhaseCheck = true;
+        m_settings->checkStation = QStringLiteral("CALIB");
+        m_settings->currentStation = QStringLiteral("WRITE");
+        m_worker->requestStart();
+        m_worker->setStationFlagsEnabled(false); // as a read requested later would
+        m_worker->start();
+        QCOMPARE(m_finish->at(0).at(0).toBool(), true);
+        QCOMPARE(readBack().factory.stations.value(QStringLiteral("WRITE")), true);
     }
 
     void unpluggedDuringCycle()

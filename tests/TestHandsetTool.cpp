@@ -72,6 +72,67 @@ private slots:
         QVERIFY(cmd.out().startsWith(QLatin1String("USB2\tusb")));
     }
 
+    // A swap puts the next phone of the line on the port: the removed one's hardware and station flags, no
+    // identities, unless options say otherwise.
+    void swap_data()
+    {
+        QTest::addColumn<bool>("plugged");
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<bool>("factoryData");
+        QTest::addColumn<QString>("chip");
+        QTest::addColumn<QStringList>("stations");
+
+        const QStringList kept{"CALIBRATION=true", "IMEI_WRITE=true"};
+        QTest::newRow("next phone") << true << QStringList() << 0 << true << "0x52B0" << kept;
+        QTest::newRow("blank asked") << true << QStringList{"--blank"} << 0 << false << "0x52B0" << QStringList();
+        QTest::newRow("stations replaced")
+            << true << QStringList{"--station", "BT_TEST=fail"} << 0 << true << "0x52B0" << QStringList{"BT_TEST=false"};
+        QTest::newRow("other chip") << true << QStringList{"--chip", "0x51A0"} << 0 << true << "0x51A0" << kept;
+        QTest::newRow("empty port") << false << QStringList() << 0 << false << "0x51A0" << QStringList();
+        QTest::newRow("bad gap") << true << QStringList{"--gap", "soon"} << 2 << true << "0x52B0" << QStringList();
+    }
+    void swap()
+    {
+        QFETCH(bool, plugged);
+        QFETCH(QStringList, options);
+        QFETCH(int, code);
+        QFETCH(bool, factoryData);
+        QFETCH(QString, chip);
+        QFETCH(QStringList, stations);
+        BenchFixture bench;
+        HandsetCommand cmd;
+        if (plugged) {
+            QCOMPARE(cmd.run({"plug", "USB1", "--chip", "0x52B0", "--imei", "490154203237518", "--mbsn", "MB77", "--bt",
+                              "0a1b2c3d4e5f", "--station", "CALIBRATION=pass", "--station", "IMEI_WRITE=pass"}),
+                     0);
+        }
+        QCOMPARE(cmd.run(QStringList{"swap", "USB1", "--gap", "0"} + options), code);
+        if (code != 0) {
+            QVERIFY(cmd.err().contains(QLatin1String("--gap")));
+            // The handset stays where it was.
+            QCOMPARE(showJson(QStringLiteral("USB1")).value("factoryData").toObject().value("mbsn").toString(),
+                     QStringLiteral("MB77"));
+            return;
+        }
+        const QJsonObject o = showJson(QStringLiteral("USB1"));
+        QCOMPARE(o.value("chipId").toString(), chip);
+        QCOMPARE(!o.value("factoryData").isNull(), factoryData);
+        if (!factoryData)
+            return;
+        const QJsonObject f = o.value("factoryData").toObject();
+        for (const QJsonValue imei : f.value("imeis").toArray())
+            QCOMPARE(imei.toString(), QString());
+        QCOMPARE(f.value("mbsn").toString(), QString());
+        QCOMPARE(f.value("bt").toString(), QString());
+        QStringList got;
+        const QJsonObject st = f.value("stations").toObject();
+        for (auto it = st.begin(); it != st.end(); ++it)
+            got << it.key() + (it.value().toBool() ? QStringLiteral("=true") : QStringLiteral("=false"));
+        QCOMPARE(got, stations);
+        QCOMPARE(f.value("stationListMatches").toBool(), true);
+    }
+
     void badRequestsFail_data()
     {
         QTest::addColumn<QStringList>("args");

@@ -74,6 +74,28 @@ QString luhnImei(quint64 body)
     return text + QChar(u'0' + (10 - sum % 10) % 10);
 }
 
+// Resident memory of the process in bytes; -1 where unknown.
+qint64 residentBytes()
+{
+    QFile file(QStringLiteral("/proc/self/statm"));
+    if (!file.open(QIODevice::ReadOnly))
+        return -1;
+    const QList<QByteArray> fields = file.readAll().split(' ');
+    return fields.size() > 1 ? fields.at(1).toLongLong() * 4096 : -1;
+}
+
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool AddressSanitizer = true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr bool AddressSanitizer = true;
+#else
+constexpr bool AddressSanitizer = false;
+#endif
+#else
+constexpr bool AddressSanitizer = false;
+#endif
+
 // The oracle of duplicate detection: the literal scan over every record's IMEI text.
 bool literalScan(const QStringList &texts, const QString &candidate)
 {
@@ -125,6 +147,10 @@ private slots:
     void bigFileLoadsInOrder_data();
     void bigFileLoadsInOrder();
     void historyListMembership();
+    void historyListLoads_data();
+    void historyListLoads();
+    void memoryFollowsFileSize_data();
+    void memoryFollowsFileSize();
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -947,6 +973,107 @@ void TestHistoryFiles::historyListMembership()
     list.clear();
     QVERIFY(list.isEmpty());
     QVERIFY(!list.contains(QStringLiteral("dup")));
+}
+
+void TestHistoryFiles::historyListLoads_data()
+{
+    QTest::addColumn<QStringList>("cycle"); // the file repeats these values in turn
+    QTest::addColumn<int>("lines");
+    QTest::newRow("one value a million times") << QStringList{"MB0001"} << 1000000;
+    QTest::newRow("two values in turn") << QStringList{"P1", "P2"} << 400000;
+    QTest::newRow("a value outside Latin-1 over and over")
+        << QStringList{QStringView(u"\u5e8f\u53f71").toString(), "x\u00e9"} << 200000;
+    QTest::newRow("distinct values") << QStringList() << 300000;
+}
+
+// Values load in file order however often they repeat; a repeat costs no more than a new value.
+void TestHistoryFiles::historyListLoads()
+{
+    QFETCH(QStringList, cycle);
+    QFETCH(int, lines);
+    QStringList expected;
+    expected.reserve(lines);
+    QByteArray file = "#History MBSN\n";
+    for (int i = 0; i < lines; ++i) {
+        expected << (cycle.isEmpty() ? QStringLiteral("BT%1").arg(i, 10, 16, QLatin1Char('0')) : cycle.at(i % cycle.size()));
+        file += expected.back().toLocal8Bit() + "\n";
+    }
+    const QString path = m_dir->filePath(QStringLiteral("list.data"));
+    QVERIFY(writeBytes(path, file));
+    HistoryList list;
+    QVERIFY(::readHistoryList(path, list, HistoryMbsn));
+    QCOMPARE(list.size(), expected.size());
+    for (qsizetype i = 0; i < expected.size(); ++i) {
+        if (list.at(i) != expected.at(i))
+            QFAIL(qPrintable(QStringLiteral("value %1 differs: %2").arg(i).arg(list.at(i))));
+    }
+    for (int i = 0; i < 1000; ++i)
+        QVERIFY(list.contains(expected.at(QRandomGenerator::global()->bounded(lines))));
+    QVERIFY(!list.contains(expected.at(0) + u' '));
+    QVERIFY(!list.contains(QStringLiteral("BT%1").arg(lines, 10, 16, QLatin1Char('0'))));
+    // Appends after the load join the same values.
+    list.append(expected.at(0));
+    list.append(QStringLiteral("new"));
+    QCOMPARE(list.size(), lines + 2);
+    QCOMPARE(list.at(lines), expected.at(0));
+    QVERIFY(list.contains(QStringLiteral("new")));
+}
+
+void TestHistoryFiles::memoryFollowsFileSize_data()
+{
+    QTest::addColumn<bool>("imei"); // the IMEI history, else a single-value one
+    QTest::addColumn<QByteArray>("pattern"); // the file repeats it; "%" becomes a running number
+    QTest::newRow("blank IMEI lines") << true << QByteArray("\n");
+    QTest::newRow("blank IMEI lines ending in CR") << true << QByteArray("\r\n");
+    QTest::newRow("one character a line") << true << QByteArray("a\n");
+    QTest::newRow("a tab a line") << true << QByteArray("\t\n");
+    QTest::newRow("digits without a tab") << true << QByteArray("3569380356438093569380356438%\n");
+    QTest::newRow("regular and blank lines in turn")
+        << true << QByteArray("2024-01-02 03:04:05\t\t3569380356%\n\n");
+    QTest::newRow("regular records of four IMEIs")
+        << true << QByteArray("2024-01-02 03:04:05\t\t3569380356%,4901542032%,3520990017%,1000000000%\n");
+    QTest::newRow("one short value over and over") << false << QByteArray("a\n");
+    QTest::newRow("distinct addresses") << false << QByteArray("0027150%\n");
+    QTest::newRow("distinct short values") << false << QByteArray("%\n");
+}
+
+// A history costs at most about three times its file, whatever the file holds.
+void TestHistoryFiles::memoryFollowsFileSize()
+{
+    QFETCH(bool, imei);
+    QFETCH(QByteArray, pattern);
+    if (AddressSanitizer)
+        QSKIP("the address sanitizer holds freed memory back");
+    if (residentBytes() < 0)
+        QSKIP("no resident size here");
+    const QString path = m_dir->filePath(QStringLiteral("h.data"));
+    qint64 size = 0;
+    {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        QByteArray chunk; // a megabyte of lines, written again with other numbers
+        for (int block = 0; block < 24; ++block) {
+            chunk = pattern.repeated((1 << 20) / pattern.size());
+            if (pattern.contains('%')) {
+                chunk.clear();
+                for (int i = 0; chunk.size() < (1 << 20); ++i)
+                    chunk += QByteArray(pattern).replace("%", QByteArray::number(block * 100000 + i).rightJustified(7, '0'));
+            }
+            QCOMPARE(file.write(chunk), chunk.size());
+            size += chunk.size();
+        }
+    }
+    const qint64 before = residentBytes();
+    ImeiHistory history;
+    HistoryList list;
+    if (imei)
+        QVERIFY(::readImeiHistory(path, history));
+    else
+        QVERIFY(::readHistoryList(path, list, HistoryMbsn));
+    const qint64 grown = residentBytes() - before;
+    qInfo("%lld bytes of file, %lld bytes more resident", size, grown);
+    QVERIFY2(grown <= 3 * size, qPrintable(QStringLiteral("%1 MB for a file of %2 MB").arg(grown >> 20).arg(size >> 20)));
+    QVERIFY(imei ? history.size() > 0 : list.size() > 0);
 }
 
 QTEST_GUILESS_MAIN(TestHistoryFiles)

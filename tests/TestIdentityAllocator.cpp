@@ -78,6 +78,7 @@ class TestIdentityAllocator final : public QObject
 private slots:
     void initTestCase();
     void cleanupTestCase();
+    void init();
     void prepare_data();
     void prepare();
     void uncheckedSourcesWarnOnce_data();
@@ -86,6 +87,13 @@ private slots:
     void poolModeExhaustion_data();
     void poolModeExhaustion();
     void overlongImeiIsRefused();
+    void manualModeFailures_data();
+    void manualModeFailures();
+    void pendingStampSurvivesARefusedSet();
+    void countersReachTheFileAtOnce_data();
+    void countersReachTheFileAtOnce();
+    void failedCounterSaveHandsOutNothing_data();
+    void failedCounterSaveHandsOutNothing();
 
 private:
     QTemporaryDir m_dir;
@@ -103,6 +111,12 @@ void TestIdentityAllocator::initTestCase()
 void TestIdentityAllocator::cleanupTestCase()
 {
     QDir::setCurrent(m_previousDir);
+}
+
+void TestIdentityAllocator::init()
+{
+    QFile::setPermissions(QStringLiteral("cfg"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QVERIFY(QDir(QStringLiteral("cfg")).removeRecursively());
 }
 
 void TestIdentityAllocator::prepare_data()
@@ -129,19 +143,18 @@ void TestIdentityAllocator::prepare_data()
                                    << none << QList<int>{1000, 0, 0, 0};
     QTest::newRow("MBSN workbook") << int(SheetMbsn) << false << QStringList{"Import MBSN from excel file failed! "}
                                    << none << QList<int>{0, 0, 0, 0};
-    QTest::newRow("PSN workbook") << int(SheetPsn) << false << QStringList{"Import PSN from excel file failed!"}
-                                  << none << QList<int>{1000, 500, 0, 0};
-    QTest::newRow("recorded MBSN stamp")
-        << int(RecordedMbsnStamp) << false
-        << QStringList{"MBSN has repeated with previous!", "AutoGenerate MBSN  failed!!"} << none
-        << QList<int>{0, 0, 0, 0};
-    QTest::newRow("recorded PSN stamp")
-        << int(RecordedPsnStamp) << false
-        << QStringList{"PSN has repeated with previous!", "AutoGenerate PSN  failed!!"} << none
-        << QList<int>{1000, 500, 0, 0};
-    QTest::newRow("bad Bluetooth range")
-        << int(BadBtRange) << false << QStringList{"BT start address is wrong!", "AutoGenerate BT  failed!!"} << none
-        << QList<int>{1000, 500, 1000, 0};
+    QTest::newRow("PSN workbook") << int(SheetPsn) << false << QStringList{"Import PSN from excel file failed!"} << none
+                                  << QList<int>{1000, 500, 0, 0};
+    QTest::newRow("recorded MBSN stamp") << int(RecordedMbsnStamp) << false
+                                         << QStringList{"MBSN has repeated with previous!",
+                                                        "AutoGenerate MBSN  failed!!"}
+                                         << none << QList<int>{0, 0, 0, 0};
+    QTest::newRow("recorded PSN stamp") << int(RecordedPsnStamp) << false
+                                        << QStringList{"PSN has repeated with previous!", "AutoGenerate PSN  failed!!"}
+                                        << none << QList<int>{1000, 500, 0, 0};
+    QTest::newRow("bad Bluetooth range") << int(BadBtRange) << false
+                                         << QStringList{"BT start address is wrong!", "AutoGenerate BT  failed!!"}
+                                         << none << QList<int>{1000, 500, 1000, 0};
 }
 
 void TestIdentityAllocator::prepare()
@@ -232,8 +245,7 @@ void TestIdentityAllocator::uncheckedSourcesWarnOnce_data()
                        "again at the first value!",
                        "PSNs from the custom source are not checked against the history: the next start begins "
                        "again at the first value!"};
-    QTest::newRow("time stamps are not a series") << true << true << int(InputAutoGeneration) << false
-                                                  << QStringList();
+    QTest::newRow("time stamps are not a series") << true << true << int(InputAutoGeneration) << false << QStringList();
 }
 
 void TestIdentityAllocator::uncheckedSourcesWarnOnce()
@@ -356,11 +368,229 @@ void TestIdentityAllocator::overlongImeiIsRefused()
     });
     QVERIFY(st.allocator.prepareIdentityPools());
     QVERIFY(!st.allocator.allocateIdentities());
-    QCOMPARE(st.frontEnd.textsIn(LineColour::Error),
-             QStringList{"Warning: the length of IMEI2 is overweight!"});
+    QCOMPARE(st.frontEnd.textsIn(LineColour::Error), QStringList{"Warning: the length of IMEI2 is overweight!"});
     QCOMPARE(st.frontEnd.states, (QList<int>{2, -1}));
     QCOMPARE(st.frontEnd.cyclesEnded, 1);
     QVERIFY(s.imeiList.isEmpty());
+}
+
+namespace {
+
+// A station whose operator types IMEIs 1 and 2 and the Bluetooth address; MBSN and PSN come from custom series.
+void makeManual(Station &st)
+{
+    ToolSettings &s = st.s;
+    s.imeiInputTypes = {InputManual, InputManual, InputManual, InputManual};
+    s.BTInputType = InputManual;
+    s.MbsnMaxNum = 3;
+    s.PsnMaxNum = 3;
+}
+
+// What the operator types once the pools are prepared (preparation clears the typed IMEI fields).
+void typeIdentities(Station &st)
+{
+    st.frontEnd.fields[IdentityField::Imei1] = luhn(QStringLiteral("49015420323751"));
+    st.frontEnd.fields[IdentityField::Imei2] = luhn(QStringLiteral("49015420323752"));
+    st.frontEnd.fields[IdentityField::Bt] = QStringLiteral("002715082c32");
+}
+
+enum ManualCase
+{
+    ImeiPoolEmpty,
+    MbsnPoolEmpty,
+    PsnPoolEmpty,
+    BtWithoutSource,
+    TypedImeiRefused,
+    TypedBtRefused,
+};
+
+} // namespace
+
+void TestIdentityAllocator::manualModeFailures_data()
+{
+    QTest::addColumn<int>("manualCase");
+    QTest::addColumn<int>("allocations"); // that succeed first
+    QTest::addColumn<QString>("error");
+    QTest::addColumn<QList<int>>("states");
+    QTest::addColumn<int>("cyclesEnded");
+
+    QTest::newRow("IMEI pool empty") << int(ImeiPoolEmpty) << 0 << "No imeis can be written!" << QList<int>{2, -1} << 1;
+    QTest::newRow("MBSN pool used up") << int(MbsnPoolEmpty) << 2 << "No MBSN can be written!" << QList<int>{2, -1}
+                                       << 1;
+    QTest::newRow("PSN pool used up") << int(PsnPoolEmpty) << 1 << "No PSN can be written!" << QList<int>{2, -1} << 1;
+    QTest::newRow("Bluetooth without a source")
+        << int(BtWithoutSource) << 0 << "No BT can be written!" << QList<int>{2, -1} << 1;
+    QTest::newRow("typed IMEI refused") << int(TypedImeiRefused) << 0 << "IMEI2 has repeated with previous IMEI"
+                                        << QList<int>{2, -1} << 0;
+    QTest::newRow("typed Bluetooth address refused")
+        << int(TypedBtRefused) << 0 << "The length of BT is not enough!" << QList<int>{2} << 0;
+}
+
+void TestIdentityAllocator::manualModeFailures()
+{
+    QFETCH(int, manualCase);
+    QFETCH(int, allocations);
+    QFETCH(QString, error);
+    QFETCH(QList<int>, states);
+    QFETCH(int, cyclesEnded);
+
+    Station st;
+    ToolSettings &s = st.s;
+    makeManual(st);
+    if (manualCase == MbsnPoolEmpty)
+        s.MbsnMaxNum = 2;
+    if (manualCase == PsnPoolEmpty)
+        s.PsnMaxNum = 1;
+    QVERIFY(s.hasManualInput());
+    QVERIFY(st.allocator.prepareIdentityPools());
+    typeIdentities(st);
+    switch (manualCase) {
+    case ImeiPoolEmpty:
+        s.imeiInputTypes = {InputCustom, InputCustom, InputCustom, InputCustom};
+        s.ImeiMaskNum14 = QStringLiteral("35000000000000");
+        s.imeiHistory.append(QStringLiteral("2016-03-05 10:00:00"), luhn(QStringLiteral("35000000000000")));
+        QVERIFY(st.allocator.prepareIdentityPools());
+        break;
+    case BtWithoutSource:
+        s.BTInputType = InputLoadFromFile;
+        break;
+    case TypedImeiRefused:
+        st.frontEnd.fields[IdentityField::Imei2] = st.frontEnd.fields[IdentityField::Imei1];
+        break;
+    case TypedBtRefused:
+        st.frontEnd.fields[IdentityField::Bt] = QStringLiteral("002715082c3");
+        break;
+    }
+    for (int i = 0; i < allocations; ++i) {
+        QVERIFY(st.allocator.allocateIdentities());
+        QCOMPARE(s.currentBt, QStringLiteral("002715082c32"));
+        s.clearCurrentIdentities(true);
+    }
+    st.frontEnd.states.clear();
+    QVERIFY(!st.allocator.allocateIdentities());
+    QCOMPARE(st.frontEnd.textsIn(LineColour::Error), QStringList{error});
+    QCOMPARE(st.frontEnd.states, states);
+    QCOMPARE(st.frontEnd.cyclesEnded, cyclesEnded);
+}
+
+void TestIdentityAllocator::pendingStampSurvivesARefusedSet()
+{
+    const SteppingClock clock(QDateTime(QDate(2016, 3, 5), QTime(10, 15, 30, 0)));
+    Station st;
+    ToolSettings &s = st.s;
+    makeManual(st);
+    s.MbsnInputType = InputAutoGeneration;
+    s.Mbsnlen = 17;
+    QVERIFY(st.allocator.prepareIdentityPools());
+    typeIdentities(st);
+    st.frontEnd.fields[IdentityField::Bt] = QStringLiteral("short");
+    const QString stamp = s.currentMbsn;
+    QVERIFY(!st.allocator.allocateIdentities()); // refused at the Bluetooth address, after the MBSN was taken
+    QCOMPARE(s.currentMbsn, stamp);
+    st.frontEnd.fields[IdentityField::Bt] = QStringLiteral("002715082c32");
+    QVERIFY2(st.allocator.allocateIdentities(), qPrintable(st.frontEnd.texts().join(u'|')));
+    QCOMPARE(s.currentMbsn, stamp);
+    QCOMPARE(st.frontEnd.cyclesEnded, 0);
+    s.clearCurrentIdentities(true);
+    QVERIFY(st.allocator.allocateIdentities());
+    QVERIFY(s.currentMbsn != stamp);
+}
+
+void TestIdentityAllocator::countersReachTheFileAtOnce_data()
+{
+    QTest::addColumn<bool>("poolMode");
+    QTest::newRow("pool mode") << true;
+    QTest::newRow("manual mode") << false;
+}
+
+void TestIdentityAllocator::countersReachTheFileAtOnce()
+{
+    QFETCH(bool, poolMode);
+    Station st;
+    ToolSettings &s = st.s;
+    s.RunType = RunImei | RunBt;
+    s.imeiInputTypes = {InputDefaultValue, InputAccumulationByStep, InputManual, InputManual};
+    s.ImeiDefaultValue = QStringLiteral("012345678901230");
+    s.normaliseDefaultImei();
+    s.BTIsAutoAddr = true;
+    s.BTInitAddr = QStringLiteral("002715082c32");
+    s.BTEndAddr = QStringLiteral("020203040508");
+    s.StartDelay = 1234;
+    QVERIFY(s.save());
+    if (!poolMode) {
+        s.BTInputType = InputManual;
+        st.frontEnd.fields[IdentityField::Bt] = QStringLiteral("002715082c99");
+        s.BTCurrentAddr = QStringLiteral("002715082c40");
+    }
+    QVERIFY(st.allocator.prepareIdentityPools());
+    QVERIFY(st.allocator.allocateIdentities());
+    s.clearCurrentIdentities(true);
+    QVERIFY(st.allocator.allocateIdentities());
+
+    // What a restart after a power cut would read.
+    ToolSettings restarted;
+    restarted.load();
+    QCOMPARE(restarted.ImeiDefaultValue, QStringLiteral("012345678901250"));
+    QCOMPARE(restarted.imeiDefaultNumber, 12345678901250ULL);
+    QCOMPARE(restarted.BTCurrentAddr, poolMode ? QStringLiteral("002715082c34") : QStringLiteral("002715082c40"));
+    QCOMPARE(restarted.StartDelay, 1234); // the other keys are kept
+    QCOMPARE(s.imeiList.value(0), luhn(QStringLiteral("01234567890124")));
+}
+
+void TestIdentityAllocator::failedCounterSaveHandsOutNothing_data()
+{
+    QTest::addColumn<bool>("readOnlyFolder");
+    QTest::addColumn<bool>("bluetooth");
+    QTest::newRow("settings file is a folder, default IMEIs") << false << false;
+    QTest::newRow("settings file is a folder, Bluetooth range") << false << true;
+    QTest::newRow("read-only cfg, default IMEIs") << true << false;
+}
+
+void TestIdentityAllocator::failedCounterSaveHandsOutNothing()
+{
+    QFETCH(bool, readOnlyFolder);
+    QFETCH(bool, bluetooth);
+
+    Station st;
+    ToolSettings &s = st.s;
+    s.RunType = bluetooth ? RunBt : RunImei;
+    s.imeiInputTypes = {InputDefaultValue, InputDefaultValue, InputManual, InputManual};
+    s.ImeiDefaultValue = QStringLiteral("350000000000000");
+    s.normaliseDefaultImei();
+    s.BTIsAutoAddr = true;
+    s.BTCurrentAddr = QStringLiteral("002715082c40");
+    QVERIFY(st.allocator.prepareIdentityPools());
+    s.clearCurrentIdentities(true);
+    QVERIFY(QDir().mkpath(QStringLiteral("cfg")));
+    if (readOnlyFolder) {
+        QVERIFY(QFile::setPermissions(QStringLiteral("cfg"), QFile::ReadOwner | QFile::ExeOwner));
+        QFile probe(QStringLiteral("cfg/probe"));
+        if (probe.open(QIODevice::WriteOnly))
+            QSKIP("this user writes into read-only folders");
+    } else {
+        QFile::remove(ToolSettings::filePath());
+        QVERIFY(QDir().mkpath(ToolSettings::filePath()));
+    }
+    st.frontEnd.states.clear();
+    QVERIFY(!st.allocator.allocateIdentities());
+    QCOMPARE(st.frontEnd.textsIn(LineColour::Error),
+             QStringList{"The counters could not be saved to cfg/ImeiSN.ini, so no identity is handed out!"});
+    QCOMPARE(st.frontEnd.states.last(), -1);
+    QCOMPARE(st.frontEnd.cyclesEnded, 1);
+    QVERIFY(s.imeiList.isEmpty());
+    QVERIFY(s.currentBt.isEmpty());
+    QCOMPARE(s.ImeiDefaultValue, QStringLiteral("350000000000000"));
+    QCOMPARE(s.imeiDefaultNumber, 350000000000000ULL);
+    QCOMPARE(s.BTCurrentAddr, bluetooth ? QStringLiteral("002715082c41") : QStringLiteral("002715082c40"));
+
+    // Once the file can be written again, the same values come out: none was handed out before.
+    QFile::setPermissions(QStringLiteral("cfg"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QVERIFY(QDir(QStringLiteral("cfg")).removeRecursively());
+    QVERIFY(st.allocator.allocateIdentities());
+    if (bluetooth)
+        QCOMPARE(s.currentBt, QStringLiteral("002715082c41"));
+    else
+        QCOMPARE(s.imeiList.value(0), luhn(QStringLiteral("35000000000000")));
 }
 
 QTEST_GUILESS_MAIN(TestIdentityAllocator)

@@ -63,53 +63,60 @@ void TestImeiPoolGenerator::generate_data()
 
     const QStringList none;
     QTest::newRow("thousand sets, counter on positions 10 to 13")
-        << "10000000000000" << "100000000****" << 1000 << 1 << false << false << none << true << 1000
+        << "10000000000000"
+        << "100000000****" << 1000 << 1 << false << false << none << true << 1000
         << QStringList{"10000000000000", "", "", ""} << QStringList{"10000000009990", "", "", ""};
-    QTest::newRow("mask without a star: one set") << "35123456789012" << "35123456789012" << 1000 << 1 << false
-                                                  << false << none << true << 1
-                                                  << QStringList{"35123456789012", "", "", ""}
-                                                  << QStringList{"35123456789012", "", "", ""};
-    QTest::newRow("star over a letter") << "1000000000000A" << "1000000000000*" << 1000 << 1 << false << false << none
-                                        << false << 0 << QStringList() << QStringList();
-    QTest::newRow("star over a blank") << "10000 00000000" << "*************" << 1000 << 1 << false << false << none
-                                       << false << 0 << QStringList() << QStringList();
-    QTest::newRow("short initial number is filled with zeros") << "35" << "35***" << 3 << 1 << false << false << none
-                                                               << true << 3 << QStringList{"35000000000000", "", "", ""}
-                                                               << QStringList{"35002000000000", "", "", ""};
+    QTest::newRow("mask without a star: one set")
+        << "35123456789012"
+        << "35123456789012" << 1000 << 1 << false << false << none << true << 1
+        << QStringList{"35123456789012", "", "", ""} << QStringList{"35123456789012", "", "", ""};
+    QTest::newRow("star over a letter") << "1000000000000A"
+                                        << "1000000000000*" << 1000 << 1 << false << false << none << false << 0
+                                        << QStringList() << QStringList();
+    QTest::newRow("star over a blank") << "10000 00000000"
+                                       << "*************" << 1000 << 1 << false << false << none << false << 0
+                                       << QStringList() << QStringList();
+    QTest::newRow("short initial number is filled with zeros")
+        << "35"
+        << "35***" << 3 << 1 << false << false << none << true << 3 << QStringList{"35000000000000", "", "", ""}
+        << QStringList{"35002000000000", "", "", ""};
     QTest::newRow("two per set, add one: the fifth IMEI is dropped")
-        << "10000000000000" << "1000000000000*" << 5 << 2 << true << false << none << true << 2
+        << "10000000000000"
+        << "1000000000000*" << 5 << 2 << true << false << none << true << 2
         << QStringList{"10000000000000", "10000000000001", "", ""}
         << QStringList{"10000000000002", "10000000000003", "", ""};
-    QTest::newRow("four per set, add one") << "10000000000000" << "1000000000000*" << 8 << 4 << true << false << none
-                                           << true << 2
-                                           << QStringList{"10000000000000", "10000000000001", "10000000000002",
-                                                          "10000000000003"}
-                                           << QStringList{"10000000000004", "10000000000005", "10000000000006",
-                                                          "10000000000007"};
+    QTest::newRow("four per set, add one")
+        << "10000000000000"
+        << "1000000000000*" << 8 << 4 << true << false << none << true << 2
+        << QStringList{"10000000000000", "10000000000001", "10000000000002", "10000000000003"}
+        << QStringList{"10000000000004", "10000000000005", "10000000000006", "10000000000007"};
     QTest::newRow("three per set, equal to the first")
-        << "10000000000000" << "1000000000000*" << 2 << 3 << false << false << none << true << 2
+        << "10000000000000"
+        << "1000000000000*" << 2 << 3 << false << false << none << true << 2
         << QStringList{"10000000000000", "10000000000000", "10000000000000", ""}
         << QStringList{"10000000000001", "10000000000001", "10000000000001", ""};
-    QTest::newRow("counter stops at its nines") << "10000000000098" << "000000000000**" << 1000 << 1 << false << false
-                                                << none << true << 2 << QStringList{"10000000000098", "", "", ""}
-                                                << QStringList{"10000000000099", "", "", ""};
+    QTest::newRow("counter stops at its nines")
+        << "10000000000098"
+        << "000000000000**" << 1000 << 1 << false << false << none << true << 2
+        << QStringList{"10000000000098", "", "", ""} << QStringList{"10000000000099", "", "", ""};
     QTest::newRow("recorded IMEIs skipped, counting against the maximum")
-        << "10000000000000" << "1000000000000*" << 5 << 1 << false << true
-        << QStringList{"10000000000001", "10000000000099+10000000000003"} << true << 3
-        << QStringList{"10000000000000", "", "", ""} << QStringList{"10000000000004", "", "", ""};
+        << "10000000000000"
+        << "1000000000000*" << 5 << 1 << false << true << QStringList{"10000000000001", "10000000000099+10000000000003"}
+        << true << 3 << QStringList{"10000000000000", "", "", ""} << QStringList{"10000000000004", "", "", ""};
     QTest::newRow("recorded IMEIs kept with the test off")
-        << "10000000000000" << "1000000000000*" << 5 << 1 << false << false
-        << QStringList{"10000000000001", "10000000000003"} << true << 5 << QStringList{"10000000000000", "", "", ""}
-        << QStringList{"10000000000004", "", "", ""};
+        << "10000000000000"
+        << "1000000000000*" << 5 << 1 << false << false << QStringList{"10000000000001", "10000000000003"} << true << 5
+        << QStringList{"10000000000000", "", "", ""} << QStringList{"10000000000004", "", "", ""};
     QTest::newRow("every IMEI recorded: empty pool, still a success")
-        << "10000000000000" << "1000000000000*" << 1000 << 1 << false << true
+        << "10000000000000"
+        << "1000000000000*" << 1000 << 1 << false << true
         << QStringList{"10000000000000", "10000000000001", "10000000000002", "10000000000003", "10000000000004",
                        "10000000000005", "10000000000006", "10000000000007", "10000000000008", "10000000000009"}
         << true << 0 << QStringList() << QStringList();
-    QTest::newRow("ImeiNum out of range counts as one") << "10000000000000" << "1000000000000*" << 2 << 5 << true
-                                                        << false << none << true << 2
-                                                        << QStringList{"10000000000000", "", "", ""}
-                                                        << QStringList{"10000000000001", "", "", ""};
+    QTest::newRow("ImeiNum out of range counts as one")
+        << "10000000000000"
+        << "1000000000000*" << 2 << 5 << true << false << none << true << 2 << QStringList{"10000000000000", "", "", ""}
+        << QStringList{"10000000000001", "", "", ""};
 }
 
 void TestImeiPoolGenerator::generate()

@@ -111,6 +111,8 @@ private slots:
     void manuals_data();
     void manuals();
     void destroyedInTheMiddleOfACycle();
+    void unusableSettingsFile_data();
+    void unusableSettingsFile();
 
 private:
     // A window whose scanner has been stopped, so that only the test reports ports to it.
@@ -706,3 +708,51 @@ void TestMainWindow::destroyedInTheMiddleOfACycle()
 
 QTEST_MAIN(TestMainWindow)
 #include "TestMainWindow.moc"
+
+void TestMainWindow::unusableSettingsFile_data()
+{
+    QTest::addColumn<QByteArray>("body");
+    QTest::addColumn<QString>("problem"); // empty: the file is usable
+    const QByteArray good("[ImeiSN]\nlanguage=English\nImeiCheckRepetitive=true\nImeiSave=true\n");
+    QTest::newRow("usable") << good << QString();
+    QTest::newRow("group without its bracket") << good + "[Other\n" << QStringLiteral("line 5");
+    QTest::newRow("line without =") << good + "ImeiMaxNum\n" << QStringLiteral("line 5");
+}
+
+// A settings file that cannot be used is named in an Error box at start; Write stays disabled (Read does not);
+// closing says in the log pane that the settings were not saved, and the file is left as it was.
+void TestMainWindow::unusableSettingsFile()
+{
+    QFETCH(QByteArray, body);
+    QFETCH(QString, problem);
+    const bool usable = problem.isEmpty();
+    QVERIFY(QDir().mkpath(path(QStringLiteral("cfg"))));
+    QVERIFY(writeFile(path(QStringLiteral("cfg/ImeiSN.ini")), body));
+    MessageBoxes::setUnattended(true);
+    {
+        auto window = quietWindow();
+        const QList<MessageBoxes::Record> boxes = MessageBoxes::takeRecords();
+        QCOMPARE(boxes.size(), usable ? 0 : 1);
+        if (!usable) {
+            QCOMPARE(boxes[0].icon, QMessageBox::Critical);
+            QCOMPARE(boxes[0].title, QStringLiteral("Error"));
+            QVERIFY2(boxes[0].text.contains(QDir::toNativeSeparators(path(QStringLiteral("cfg/ImeiSN.ini")))) &&
+                         boxes[0].text.contains(problem),
+                     qPrintable(boxes[0].text));
+        }
+        window->onPortScanned({QStringLiteral("USB1")});
+        QCOMPARE(describe(buttonsOf(*window)), describe({usable, true, false, true, true}));
+
+        window->close(); // unattended: the confirmation keeps the window
+        MessageBoxes::takeRecords();
+        const QString log = child<QTextEdit>(*window, "logTextEdit")->toPlainText();
+        QCOMPARE(log.contains(QStringLiteral("The settings could not be saved to")), !usable);
+    }
+    QFile file(path(QStringLiteral("cfg/ImeiSN.ini")));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray after = file.readAll();
+    if (usable)
+        QVERIFY(after.contains("StartDelay=3000") && after.contains("ImeiSave=true"));
+    else
+        QCOMPARE(after, body);
+}

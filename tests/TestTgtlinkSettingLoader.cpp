@@ -143,6 +143,80 @@ private slots:
         QCOMPARE(v.number, 7);
     }
 
+    // A file rewritten at once with other values of the same size is read anew every time.
+    void rewrittenFileIsReadAnew()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("ImeiSN.ini"));
+        for (int n = 1; n <= 9; ++n) {
+            QVERIFY(writeFile(path, "[ImeiSN]\nnumber=" + QByteArray::number(n) + "\n"));
+            QCOMPARE(load(path).number, n);
+        }
+    }
+
+    // A file that cannot be taken whole: neither direction touches it, and the loader says why.
+    void unusableFileIsNeverWritten_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<int>("line");
+        QTest::newRow("open group") << QByteArray("[ImeiSN]\nnumber=5\n[Other\n") << 3;
+        QTest::newRow("no =") << QByteArray("[ImeiSN]\nnumber=5\r\nwords\r\n") << 3;
+        QTest::newRow("not UTF-8") << QByteArray("[ImeiSN]\ntext=\xff\n") << 2;
+        QTest::newRow("over the size limit") << QByteArray("[ImeiSN]\nnumber=5\n") + QByteArray(1100000, ';') << 0;
+    }
+    void unusableFileIsNeverWritten()
+    {
+        QFETCH(QByteArray, content);
+        QFETCH(int, line);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("ImeiSN.ini"));
+        QVERIFY(writeFile(path, content));
+        {
+            SettingLoader reader(path, true);
+            QCOMPARE(reader.problemLine(), line);
+            QVERIFY(!reader.problem().isEmpty());
+            QVERIFY(!reader.commit());
+        }
+        SettingLoader saver(path, false);
+        saver.beginGroup(QStringLiteral("ImeiSN"));
+        int number = 99;
+        saver.value(QStringLiteral("number"), number);
+        QVERIFY(!saver.commit());
+        QVERIFY(!saver.problem().isEmpty());
+        QCOMPARE(readFile(path), content);
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList({"ImeiSN.ini"}));
+    }
+
+    // The bounded int: any stored number, however long, ends up within the bounds; what is no number is left.
+    void boundedInt_data()
+    {
+        QTest::addColumn<QByteArray>("stored");
+        QTest::addColumn<int>("loaded");
+        QTest::newRow("inside") << QByteArray("50") << 50;
+        QTest::newRow("above") << QByteArray("101") << 100;
+        QTest::newRow("beyond int") << QByteArray("99999999999") << 100;
+        QTest::newRow("beyond long long") << QByteArray("123456789012345678901234567890") << 100;
+        QTest::newRow("below") << QByteArray("-3") << 1;
+        QTest::newRow("far below") << QByteArray("-99999999999999999999999") << 1;
+        QTest::newRow("blanks and sign") << QByteArray(" +7 ") << 7;
+        QTest::newRow("text") << QByteArray("7x") << 42;
+        QTest::newRow("sign only") << QByteArray("-") << 42;
+        QTest::newRow("empty") << QByteArray("") << 42;
+    }
+    void boundedInt()
+    {
+        QFETCH(QByteArray, stored);
+        QFETCH(int, loaded);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("ImeiSN.ini"));
+        QVERIFY(writeFile(path, "[ImeiSN]\nnumber=" + stored + "\n"));
+        SettingLoader reader(path, true);
+        reader.beginGroup(QStringLiteral("ImeiSN"));
+        int number = 42;
+        reader.value(QStringLiteral("number"), number, 1, 100);
+        QCOMPARE(number, loaded);
+    }
+
     void savingKeepsOtherKeys()
     {
         QTemporaryDir dir;

@@ -70,6 +70,11 @@ private slots:
         QTest::newRow("above") << "20000" << 10000;
         QTest::newRow("limit") << "10000" << 10000;
         QTest::newRow("inside") << "321" << 321;
+        QTest::newRow("beyond int") << "99999999999" << 10000;
+        QTest::newRow("beyond long long") << "99999999999999999999999999999999" << 10000;
+        QTest::newRow("below int") << "-99999999999" << 1;
+        QTest::newRow("plus sign") << "+20" << 20;
+        QTest::newRow("not a number") << "12a" << 1000; // left as it was (a file of the size of the row before)
     }
     void maxNumClamped()
     {
@@ -97,6 +102,13 @@ private slots:
                                  << "35A000000000000" << quint64(0);
         QTest::newRow("exact") << "490154203237518"
                                << "490154203237518" << quint64(490154203237518ULL);
+        // Only digits form the number, though a number parser takes a sign or a leading blank.
+        QTest::newRow("plus sign") << "+1234"
+                                   << "+12340000000000" << quint64(0);
+        QTest::newRow("minus sign") << "-1234"
+                                    << "-12340000000000" << quint64(0);
+        QTest::newRow("leading blank") << "\" 1234\""
+                                       << " 12340000000000" << quint64(0);
     }
     void defaultImeiNormalised()
     {
@@ -278,6 +290,89 @@ private slots:
         ToolSettings s;
         s.load();
         QCOMPARE(s.ImeiNum, 2);
+    }
+
+    // A file that exists but cannot be read whole or written back is never replaced by defaults: load() says
+    // so (with the line where one line is the cause), and save() leaves the file as it is, byte for byte.
+    void unusableFileIsLeftAsItIs_data()
+    {
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<int>("line");
+        const QByteArray good("[ImeiSN]\nImeiSave=true\nImeiCheckRepetitive=true\n");
+        QTest::newRow("group without its bracket") << good + "[Other\nx=1\n" << 4;
+        QTest::newRow("line without =") << good + "just words\n" << 4;
+        QTest::newRow("= only inside quotes") << good + "key\"=\"\n" << 4;
+        QTest::newRow("hash comment") << good + "# a note\n" << 4;
+        QTest::newRow("carriage returns only") << QByteArray("[ImeiSN]\rImeiSave=true\rwords\r") << 1;
+        QTest::newRow("not UTF-8") << QByteArray("[ImeiSN]\nImeiSave=true\nImeiFromFile=caf\xe9.xls\n") << 3;
+        QTest::newRow("NUL byte") << QByteArray("[ImeiSN]\nImeiSave=true\nStartDelay=1\0\n", 38) << 3;
+        QTest::newRow("over 1 MiB") << good + QByteArray(1100000, ';') << 0;
+    }
+    void unusableFileIsLeftAsItIs()
+    {
+        QFETCH(QByteArray, body);
+        QFETCH(int, line);
+        writeIni(body);
+        ToolSettings s;
+        QVERIFY(!s.load());
+        QVERIFY(!s.isFileUsable());
+        QVERIFY(!s.ImeiSave); // nothing taken from a file read in part
+        QVERIFY(!s.fileProblem().isEmpty());
+        if (line > 0)
+            QVERIFY2(s.fileProblem().contains(QStringLiteral("line %1 ").arg(line)), qPrintable(s.fileProblem()));
+        s.StartDelay = 5;
+        QVERIFY(!s.save());
+        QVERIFY(!s.save());
+        QFile f(ToolSettings::filePath());
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), body);
+        QCOMPARE(QDir(QStringLiteral("cfg")).entryList(QDir::Files | QDir::Hidden), QStringList{"ImeiSN.ini"});
+
+        // Mended, it loads, and saves go on.
+        writeIni(QByteArray("[ImeiSN]\nImeiSave=true\n"));
+        QVERIFY(s.load());
+        QVERIFY(s.ImeiSave && s.isFileUsable() && s.fileProblem().isEmpty());
+        QVERIFY(s.save());
+    }
+
+    // What editors leave in a file the format reads: a byte-order mark, Windows line ends, comments, blanks.
+    void editedFileLoadsAndSaves_data()
+    {
+        QTest::addColumn<QByteArray>("body");
+        QTest::newRow("byte-order mark") << QByteArray("\xEF\xBB\xBF[ImeiSN]\nImeiSave=true\n");
+        QTest::newRow("CRLF") << QByteArray("[ImeiSN]\r\nImeiSave=true\r\n");
+        QTest::newRow("comments and blanks") << QByteArray("; written by hand\n\n  [ImeiSN]\n\t; note\nImeiSave = true\n");
+        QTest::newRow("quoted =") << QByteArray("[ImeiSN]\nImeiSave=true\nImeiFromFile=\"a=b.xls\"\n");
+        QTest::newRow("UTF-8 text") << QByteArray("[ImeiSN]\nImeiSave=true\ncurrentStation=\xe5\xb7\xa5\xe4\xbd\x8d\n");
+    }
+    void editedFileLoadsAndSaves()
+    {
+        QFETCH(QByteArray, body);
+        writeIni(body);
+        ToolSettings s;
+        QVERIFY2(s.load(), qPrintable(s.fileProblem()));
+        QVERIFY(s.ImeiSave);
+        s.StartDelay = 5;
+        QVERIFY2(s.save(), qPrintable(s.fileProblem()));
+        ToolSettings t;
+        QVERIFY(t.load());
+        QVERIFY(t.ImeiSave);
+        QCOMPARE(t.StartDelay, 5);
+        QCOMPARE(t.currentStation, s.currentStation);
+    }
+
+    void readOnlyFileIsLeftAsItIs()
+    {
+        writeIni("[ImeiSN]\nImeiSave=true\n");
+        QFile::setPermissions(ToolSettings::filePath(), QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther);
+        if (QFileInfo(ToolSettings::filePath()).isWritable())
+            QSKIP("this user writes read-only files (root)");
+        ToolSettings s;
+        QVERIFY(!s.load());
+        QVERIFY(!s.save());
+        QFile f(ToolSettings::filePath());
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), QByteArray("[ImeiSN]\nImeiSave=true\n"));
     }
 
     void portScanKind_data()

@@ -8,7 +8,7 @@
 class RandomSource final
 {
 public:
-    static int next(); // 0 to 2147483647
+    static int next();                                                // 0 to 2147483647
     static void setNextFunctionForTesting(std::function<int()> next); // empty restores the default sequence
     // Starts the default sequence again from its first number.
     static void restartDefaultSequence();

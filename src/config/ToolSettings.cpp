@@ -19,7 +19,7 @@ QString ToolSettings::filePath()
     return QStringLiteral("cfg/ImeiSN.ini");
 }
 
-void ToolSettings::load()
+bool ToolSettings::load()
 {
     loader = std::make_unique<SettingLoader>(filePath(), true);
     transfer();
@@ -27,26 +27,37 @@ void ToolSettings::load()
     ImeiMaxNum = clampMaxNum(ImeiMaxNum);
     MbsnMaxNum = clampMaxNum(MbsnMaxNum);
     PsnMaxNum = clampMaxNum(PsnMaxNum);
+    m_fileProblem = loader->problem();
+    m_fileUsable = m_fileProblem.isEmpty();
     loader.reset();
+    return m_fileUsable;
 }
 
 bool ToolSettings::save()
 {
+    // A file that could not be read is not overwritten by a record that never came from it.
+    if (!m_fileUsable)
+        return false;
     loader = std::make_unique<SettingLoader>(filePath(), false);
     transfer();
     const bool saved = loader->commit();
+    m_fileProblem = loader->problem();
     loader.reset();
     return saved;
 }
 
 bool ToolSettings::saveCounters()
 {
+    if (!m_fileUsable)
+        return false;
     SettingLoader counters(filePath(), false);
     counters.beginGroup(QStringLiteral("ImeiSN"));
     counters.value(QStringLiteral("ImeiDefaultValue"), ImeiDefaultValue);
     counters.value(QStringLiteral("BTCurrentAddr"), BTCurrentAddr);
     counters.endGroup();
-    return counters.commit();
+    const bool saved = counters.commit();
+    m_fileProblem = counters.problem();
+    return saved;
 }
 
 void ToolSettings::transfer()
@@ -66,7 +77,7 @@ void ToolSettings::transfer()
     l.value(QStringLiteral("currentStation"), currentStation);
     l.value(QStringLiteral("RunType"), RunType);
     l.value(QStringLiteral("ImeiNum"), ImeiNum);
-    l.value(QStringLiteral("ImeiMaxNum"), ImeiMaxNum);
+    l.value(QStringLiteral("ImeiMaxNum"), ImeiMaxNum, 1, MaxGenerateNum);
     if (imeiInputTypes.size() != 4)
         imeiInputTypes.resize(4);
     l.value(QStringLiteral("Imei1InputType"), imeiInputTypes[0]);
@@ -84,7 +95,7 @@ void ToolSettings::transfer()
     l.value(QStringLiteral("MbsnCheckRepetitive"), MbsnCheckRepetitive);
     l.value(QStringLiteral("Mbsnlen"), Mbsnlen);
     l.value(QStringLiteral("MbsnInputType"), MbsnInputType);
-    l.value(QStringLiteral("MbsnMaxNum"), MbsnMaxNum);
+    l.value(QStringLiteral("MbsnMaxNum"), MbsnMaxNum, 1, MaxGenerateNum);
     l.value(QStringLiteral("MbsnFromFile"), MbsnFromFile);
     l.value(QStringLiteral("MbsnInitNum"), MbsnInitNum);
     l.value(QStringLiteral("MbsnMaskNum"), MbsnMaskNum);
@@ -92,7 +103,7 @@ void ToolSettings::transfer()
     l.value(QStringLiteral("PsnCheckRepetitive"), PsnCheckRepetitive);
     l.value(QStringLiteral("Psnlen"), Psnlen);
     l.value(QStringLiteral("PsnInputType"), PsnInputType);
-    l.value(QStringLiteral("PsnMaxNum"), PsnMaxNum);
+    l.value(QStringLiteral("PsnMaxNum"), PsnMaxNum, 1, MaxGenerateNum);
     l.value(QStringLiteral("PsnFromFile"), PsnFromFile);
     l.value(QStringLiteral("PsnInitNum"), PsnInitNum);
     l.value(QStringLiteral("PsnMaskNum"), PsnMaskNum);
@@ -117,9 +128,10 @@ void ToolSettings::normaliseDefaultImei()
         ImeiDefaultValue += QString(ImeiLength - ImeiDefaultValue.size(), QLatin1Char('0'));
     else if (ImeiDefaultValue.size() > ImeiLength)
         ImeiDefaultValue.truncate(ImeiLength);
-    bool ok = false;
-    const quint64 number = ImeiDefaultValue.toULongLong(&ok, 10);
-    imeiDefaultNumber = ok ? number : 0;
+    // Only digits form the number: a sign or a blank, which a number parser would take, gives 0.
+    const bool digits = std::all_of(ImeiDefaultValue.cbegin(), ImeiDefaultValue.cend(),
+                                    [](QChar c) { return c >= QLatin1Char('0') && c <= QLatin1Char('9'); });
+    imeiDefaultNumber = digits ? ImeiDefaultValue.toULongLong() : 0;
 }
 
 int ToolSettings::portScanKind() const

@@ -49,11 +49,16 @@ public:
     ToolSettings();
     ~ToolSettings();
 
-    void load();
+    // False when cfg/ImeiSN.ini exists but cannot be read whole or written back: the record then keeps what it
+    // held, and save() leaves the file alone until a later load() succeeds. fileProblem() says why.
+    bool load();
     // True when cfg/ImeiSN.ini now holds the record (replaced atomically; the old file stays on failure).
     bool save();
+    bool isFileUsable() const { return m_fileUsable; }
+    // Why the file was not read or not written (naming the line where one line is the cause); empty when it was.
+    QString fileProblem() const { return m_fileProblem; }
     // Puts only the counters that allocation advances (ImeiDefaultValue, BTCurrentAddr) into the file, keeping
-    // its other keys as they are; true when they are on disk.
+    // its other keys as they are; true when they are on disk. Refused, as save() is, for a file that did not load.
     bool saveCounters();
 
     int portScanKind() const;
@@ -134,6 +139,9 @@ public:
 
 private:
     void transfer();
+
+    bool m_fileUsable = true;
+    QString m_fileProblem;
 
     ToolSettings(const ToolSettings &) = delete;
     ToolSettings &operator=(const ToolSettings &) = delete;

@@ -50,8 +50,8 @@ bool allBitsSet(unsigned value)
 
 struct FPDoverARizWorker::CycleConfig
 {
-    explicit CycleConfig(const ToolSettings &s)
-        : operationMode(s.operationMode), runType(s.RunType), portName(s.portName), initFactData(s.initFactData),
+    CycleConfig(const ToolSettings &s, bool stationFlags)
+        : stationFlagsEnabled(stationFlags), operationMode(s.operationMode), runType(s.RunType), portName(s.portName), initFactData(s.initFactData),
           factoryReset(s.FactoryReset), isPhaseCheck(s.isPhaseCheck), checkStation(s.checkStation),
           currentStation(s.currentStation), expectedVersion(s.expectedVersion), keyVersion(s.KeyVersion),
           keyVersionLen(s.KeyVersionLen), imeiNum(s.ImeiNum), imeiInputTypes(s.imeiInputTypes),
@@ -65,6 +65,7 @@ struct FPDoverARizWorker::CycleConfig
     bool isRead() const { return operationMode == OpRead; }
     bool has(int item) const { return (runType & item) != 0; }
 
+    const bool stationFlagsEnabled;
     const int operationMode;
     const int runType;
     const QString portName;
@@ -89,6 +90,12 @@ struct FPDoverARizWorker::CycleConfig
     const QString mbsn;
     const QString psn;
     const QString bt;
+};
+
+struct FPDoverARizWorker::Request
+{
+    std::unique_ptr<CycleConfig> config;
+    bool cancelled = false;
 };
 
 FPDoverARizWorker::FPDoverARizWorker(QObject *parent) : QObject(parent) {}
@@ -143,12 +150,58 @@ void FPDoverARizWorker::stop()
     }
 }
 
+void FPDoverARizWorker::requestStart()
+{
+    if (!m_settings)
+        return;
+    auto config = std::make_unique<CycleConfig>(*m_settings, m_stationFlagsEnabled);
+    QMutexLocker locker(&m_requestMutex);
+    m_stopRequested = false;
+    m_requests.push_back({std::move(config), false});
+}
+
 void FPDoverARizWorker::requestStop()
 {
-    m_stopRequested = true;
+    {
+        QMutexLocker locker(&m_requestMutex);
+        m_stopRequested = true;
+        for (Request &request : m_requests)
+            request.cancelled = true;
+    }
     QMutexLocker locker(&m_programmerMutex);
-    if (m_programmer)
+    if (m_programmer && !m_committed)
         m_programmer->abortRequested = true;
+}
+
+bool FPDoverARizWorker::commitToWrite()
+{
+    QMutexLocker locker(&m_programmerMutex);
+    if (m_stopRequested && !m_committed)
+        return false;
+    m_committed = true;
+    return true;
+}
+
+bool FPDoverARizWorker::abortedByStop(int code) const
+{
+    return code == TGT_ERR_ABORTED && m_stopRequested;
+}
+
+bool FPDoverARizWorker::takeCycle()
+{
+    QMutexLocker locker(&m_requestMutex);
+    if (m_requests.empty()) {
+        // Not requested through requestStart(): a stop asked for between cycles has no effect.
+        m_stopRequested = false;
+        m_cycle = std::make_unique<CycleConfig>(*m_settings, m_stationFlagsEnabled);
+        return true;
+    }
+    Request request = std::move(m_requests.front());
+    m_requests.pop_front();
+    if (request.cancelled)
+        return false;
+    m_cycle = std::move(request.config);
+    return true;
 }
 
 void FPDoverARizWorker::waitStopped()
@@ -163,13 +216,17 @@ void FPDoverARizWorker::start()
 {
     if (!m_settings)
         return;
-    m_cycle = std::make_unique<CycleConfig>(*m_settings);
+    // Running before the request is taken, so that a stop from now on either cancels it or waits for it.
+    m_running = true;
+    if (!takeCycle()) {
+        m_running = false;
+        return;
+    }
     const CycleConfig &cycle = *m_cycle;
     PortLockGuard portLock(m_portLock, cycle.portName);
 
     // A failed opening is reported and cleaned up like every other failure.
-    m_running = true;
-    m_stopRequested = false;
+    m_committed = false;
     m_factoryDataDirty = false;
     m_flashInfo.clear();
     m_flashVersion.clear();
@@ -299,6 +356,8 @@ int FPDoverARizWorker::prepareHandset()
         return NoConnection;
 
     int code = m_flashInfo.loadFromTarget(m_connection, m_chipInfo);
+    if (abortedByStop(code))
+        return Stopped;
     if (code != TGT_OK) {
         error(tr("Unable to get flash info from device: %1").arg(libText(code)));
         return code;
@@ -349,12 +408,16 @@ int FPDoverARizWorker::prepareHandset()
         RamRun ramRun;
         ramRun.init(m_chipInfo, &lod, m_connection);
         code = ramRun.run();
+        if (abortedByStop(code))
+            return Stopped;
         if (code != TGT_OK) {
             error(QStringLiteral("Download ramrun lod failed: %1").arg(libText(code)));
             return code;
         }
     }
     code = m_programmer->checkStart();
+    if (abortedByStop(code))
+        return Stopped;
     if (code != TGT_OK) {
         error(QStringLiteral("Flash programmer not started: %1").arg(libText(code)));
         return code;
@@ -369,6 +432,8 @@ int FPDoverARizWorker::prepareHandset()
         return Stopped;
     if (!(cycle.isWrite() && cycle.initFactData)) {
         code = m_factorySet->loadFromDevice(m_programmer);
+        if (abortedByStop(code))
+            return Stopped;
         if (code != TGT_OK) {
             error(tr("Failed to read factory data from device: %1").arg(libText(code)));
             return Failed;
@@ -381,7 +446,7 @@ int FPDoverARizWorker::prepareHandset()
 int FPDoverARizWorker::checkStationFlag()
 {
     const CycleConfig &cycle = *m_cycle;
-    if (!cycle.isPhaseCheck || cycle.initFactData || cycle.checkStation.isEmpty() || !m_stationFlagsEnabled)
+    if (!cycle.isPhaseCheck || cycle.initFactData || cycle.checkStation.isEmpty() || !cycle.stationFlagsEnabled)
         return Success;
     progress(tr("Check flags ..."));
     bool found = false;
@@ -424,16 +489,17 @@ void FPDoverARizWorker::factoryReset()
         error(tr("The address of user data is invalid"));
         return;
     }
-    if (m_programmer->erase(m_flashInfo.userAreaStart, m_flashInfo.userAreaSize) == TGT_OK)
+    const int code = m_programmer->erase(m_flashInfo.userAreaStart, m_flashInfo.userAreaSize);
+    if (code == TGT_OK)
         pass(tr("Factory reset successfully!"));
-    else
+    else if (!abortedByStop(code)) // the sequence's next check ends a stopped cycle
         error(tr("Factory reset failed!"));
 }
 
 int FPDoverARizWorker::writeStationFlag()
 {
     const CycleConfig &cycle = *m_cycle;
-    if (!cycle.isPhaseCheck || cycle.currentStation.isEmpty() || !m_stationFlagsEnabled)
+    if (!cycle.isPhaseCheck || cycle.currentStation.isEmpty() || !cycle.stationFlagsEnabled)
         return Success;
     progress(tr("Write flag ..."));
     // A flag that did not reach the factory data must not end in a passed cycle.
@@ -450,7 +516,10 @@ int FPDoverARizWorker::saveFactoryData()
 {
     if (!m_factoryDataDirty)
         return Success;
-    if (m_factorySet->saveToDevice(m_programmer) != TGT_OK) {
+    const int code = m_factorySet->saveToDevice(m_programmer);
+    if (abortedByStop(code))
+        return Stopped;
+    if (code != TGT_OK) {
         error(tr("Failed to update factory data"));
         return Failed;
     }
@@ -525,7 +594,10 @@ int FPDoverARizWorker::readIdentities()
     if (stopped())
         return Stopped;
     pause(BeforeSavePause);
-    if (saveFactoryData() != Success) {
+    const int saved = saveFactoryData();
+    if (saved == Stopped)
+        return Stopped;
+    if (saved != Success) {
         error(tr("Writing station is  failed!"));
         return Failed;
     }
@@ -549,6 +621,8 @@ int FPDoverARizWorker::writeIdentities()
             pause(FailurePause);
             return Failed;
         }
+        if (cycle.imeiSave && !commitToWrite())
+            return Stopped;
         if (cycle.imeiSave && !recordImeiHistory(*m_settings, cycle.imeiList)) {
             error(tr("Unable to record the IMEIs in %1; the handset is not written").arg(historyFilePath(RunImei)));
             return Failed;
@@ -578,6 +652,8 @@ int FPDoverARizWorker::writeIdentities()
             pause(FailurePause);
             return Failed;
         }
+        if (item.save && !commitToWrite())
+            return Stopped;
         if (item.save && !recordHistory(*m_settings, item.bit, item.value)) {
             error(
                 tr("Unable to record %1 in %2; the handset is not written").arg(item.value, historyFilePath(item.bit)));
@@ -595,7 +671,10 @@ int FPDoverARizWorker::writeIdentities()
     pause(BeforeSavePause);
     info(tr("Writing data to flash..."));
     m_factoryDataDirty = true;
-    if (saveFactoryData() != Success) {
+    const int saved = saveFactoryData();
+    if (saved == Stopped)
+        return Stopped;
+    if (saved != Success) {
         error(tr("Writing is  failed!"));
         return Failed;
     }

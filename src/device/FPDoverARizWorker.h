@@ -5,6 +5,7 @@
 #include <QObject>
 #include <QStringList>
 #include <atomic>
+#include <deque>
 #include <functional>
 #include <memory>
 
@@ -49,11 +50,18 @@ public:
 
     bool isRunning() const { return m_running; }
 
+    // Called on the window's thread just before it emits startWorker(): the cycle's copy of the settings is
+    // taken here, on the thread that owns the record, and a stop asked for before the queued start() runs
+    // cancels that cycle. A start() without a request (tests) copies the record itself and clears any stop.
+    void requestStart();
+
     // Called from the window's thread: ask the running cycle to stop and wait for it, keeping the caller's
     // event loop alive.
     void stop();
     void waitStopped();
-    // Asks the running cycle to stop at its next check without waiting; safe from any thread.
+    // Asks the running cycle, and every requested one, to stop without waiting; safe from any thread. Once the
+    // history holds the cycle's identities the cycle goes on to save them to the handset: a stop then waits
+    // for the end of the write instead of leaving identities recorded but not written.
     void requestStop();
 
     static const QColor InfoFg, InfoBg, ProgressFg, ProgressBg, PassFg, PassBg, ErrorFg, ErrorBg, WarningFg, WarningBg;
@@ -77,7 +85,9 @@ private:
     // What a cycle needs from the settings record, copied when it starts, so that the window may change the
     // record (the port name, say) while the cycle runs.
     struct CycleConfig;
+    struct Request;
 
+    bool takeCycle();
     int openConnection();
     void closeConnection();
     int runSequence();
@@ -93,7 +103,11 @@ private:
     int writeIdentities();
     int confirmWrite();
 
-    bool stopped() const { return m_stopRequested; }
+    bool stopped() const { return m_stopRequested && !m_committed; }
+    // A library call that a stop ended through the programmer's abort request is a stop, not a failure.
+    bool abortedByStop(int code) const;
+    // Called before the first history record of a write: false when a stop came first.
+    bool commitToWrite();
     void pause(int ms);
     void info(const QString &text);
     void progress(const QString &text);
@@ -105,8 +119,11 @@ private:
     PortLockManager *m_portLock = nullptr;
     std::unique_ptr<CycleConfig> m_cycle; // valid while a cycle runs
 
+    QMutex m_requestMutex;            // guards m_requests
+    std::deque<Request> m_requests;   // guarded by m_requestMutex: requested cycles, in the order of start()
     std::atomic<bool> m_running{false};
     std::atomic<bool> m_stopRequested{false};
+    std::atomic<bool> m_committed{false}; // the history holds this cycle's identities; set under m_programmerMutex
     std::atomic<bool> m_stationFlagsEnabled{true};
     bool m_factoryDataDirty = false;
     std::string m_flashVersion;

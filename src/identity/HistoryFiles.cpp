@@ -98,18 +98,8 @@ void readImeiLines(QIODevice &device, qint64 limit, ImeiHistory &history, int sl
         if (line.size() > 21 && line.at(19) == '\t' && line.at(20) == '\t' &&
             history.appendIfRegular(line.first(19), line.sliced(21), slice))
             continue;
-        if (isComment(line))
-            continue;
-        // Date-time before the first tab, IMEI text after the last; without a tab the whole line is both.
-        const qsizetype firstTab = line.indexOf('\t');
-        if (firstTab < 0) {
-            history.appendEncoded(line, line, slice);
-            continue;
-        }
-        qsizetype lastTab = line.size() - 1;
-        while (line.at(lastTab) != '\t')
-            --lastTab;
-        history.appendEncoded(line.first(firstTab), line.sliced(lastTab + 1), slice);
+        if (!isComment(line))
+            history.appendEncodedLine(line, slice);
     }
 }
 
@@ -194,11 +184,13 @@ bool readHistoryList(const QString &path, HistoryList &list, int kind)
         return true;
     HistoryLineReader reader(file);
     QByteArrayView line;
+    list.beginBulkLoad(file.size());
     while (reader.next(line)) {
         if (line.isEmpty() || isComment(line))
             continue;
-        list.append(QString::fromLocal8Bit(line)); // whole, without trimming
+        list.appendEncoded(line); // whole, without trimming
     }
+    list.endBulkLoad();
     return true;
 }
 

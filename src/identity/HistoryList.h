@@ -1,9 +1,11 @@
 #pragma once
 
+#include <QByteArrayView>
 #include <QString>
 
 // A single-value history (MBSN, PSN or Bluetooth address): values in file order with exact,
-// case-sensitive membership.
+// case-sensitive membership. Safe for lookups on one thread while another appends; a lookup waits at most
+// for one value to be stored, never for a table or an array to be rebuilt (that is done aside).
 class HistoryList final
 {
 public:
@@ -18,6 +20,13 @@ public:
     bool isEmpty() const { return size() == 0; }
     QString at(qsizetype index) const;
     bool contains(const QString &value) const;
+
+    // Loading a history file: between beginBulkLoad() and endBulkLoad() only appendEncoded() is called, on
+    // the loading thread; lookups wait for the load to end. A value comes as the file's bytes (the locale's
+    // 8-bit encoding). The size given, the file's, lets room be set aside once.
+    void beginBulkLoad(qint64 sizeHint = 0);
+    void appendEncoded(QByteArrayView value);
+    void endBulkLoad();
 
 private:
     struct Data;

@@ -51,9 +51,9 @@ bool IdentityAllocator::persistCounters(const Counters &before)
     m_settings.imeiDefaultNumber = before.defaultNumber;
     m_settings.ImeiDefaultValue = before.defaultValue;
     m_settings.BTCurrentAddr = before.btCurrent;
-    m_frontEnd.logLine(tr("The counters could not be saved to %1, so no identity is handed out!")
-                           .arg(ToolSettings::filePath()),
-                       LineColour::Error);
+    m_frontEnd.logLine(
+        tr("The counters could not be saved to %1, so no identity is handed out!").arg(ToolSettings::filePath()),
+        LineColour::Error);
     return false;
 }
 

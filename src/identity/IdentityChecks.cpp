@@ -123,8 +123,7 @@ bool IdentityChecks::computeImeis(Candidates mode, std::array<QString, 4> &candi
                         break;
                     }
                     if (report) {
-                        m_frontEnd.logLine(tr("IMEI%1 can not be same as previous IMEI").arg(i + 1),
-                                           LineColour::Error);
+                        m_frontEnd.logLine(tr("IMEI%1 can not be same as previous IMEI").arg(i + 1), LineColour::Error);
                         return false;
                     }
                 }

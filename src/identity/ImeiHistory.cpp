@@ -1,11 +1,15 @@
 #include "identity/ImeiHistory.h"
 
+#include "identity/RawArray.h"
+
 #include <QByteArrayMatcher>
 #include <QMutex>
+#include <QReadWriteLock>
 #include <QThread>
 #include <QtEndian>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -15,9 +19,6 @@
 #include <utility>
 #include <vector>
 
-#ifdef Q_OS_LINUX
-#include <sys/mman.h>
-#endif
 #if defined(__SSE2__) || defined(_M_X64)
 #include <emmintrin.h>
 #endif
@@ -39,133 +40,6 @@
 //   into room set aside per partition and sorts each partition in place; IMEIs appended later wait in a
 //   small sorted tail until the index is rebuilt.
 namespace {
-
-// Storage of the big arrays, the one place that asks the system for memory itself. On Linux a big block
-// is mapped on its own, aligned to huge pages and advised onto them: filling a long history in small pages
-// costs tens of thousands of page faults, and the allocator's own choice (its heap or a mapping, by a
-// threshold it moves as blocks are freed) would decide that differently from one load to the next.
-// Elsewhere the blocks come from malloc.
-constexpr size_t HugePage = size_t(2) << 20;
-constexpr size_t MappedBytes = HugePage / 2; // blocks from this size on are mapped
-
-size_t blockBytes(size_t bytes)
-{
-    return bytes >= MappedBytes ? (bytes + HugePage - 1) & ~(HugePage - 1) : bytes;
-}
-
-void *allocateBlock(size_t bytes)
-{
-#ifdef Q_OS_LINUX
-    if (bytes >= MappedBytes) {
-        const size_t size = blockBytes(bytes);
-        void *raw = ::mmap(nullptr, size + HugePage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-        if (raw == MAP_FAILED)
-            return nullptr;
-        const uintptr_t begin = reinterpret_cast<uintptr_t>(raw);
-        const uintptr_t aligned = (begin + HugePage - 1) & ~(HugePage - 1);
-        if (aligned > begin)
-            ::munmap(raw, aligned - begin);
-        if (begin + HugePage > aligned)
-            ::munmap(reinterpret_cast<void *>(aligned + size), begin + HugePage - aligned);
-        ::madvise(reinterpret_cast<void *>(aligned), size, MADV_HUGEPAGE); // only a hint
-        return reinterpret_cast<void *>(aligned);
-    }
-#endif
-    return std::malloc(bytes);
-}
-
-void releaseBlock(void *block, size_t bytes)
-{
-    if (!block)
-        return;
-#ifdef Q_OS_LINUX
-    if (bytes >= MappedBytes) {
-        ::munmap(block, blockBytes(bytes));
-        return;
-    }
-#else
-    Q_UNUSED(bytes);
-#endif
-    std::free(block);
-}
-
-// A growable array of plain values whose new elements are left uninitialised: filling a big history
-// writes each element once instead of zeroing it first.
-template <typename T> class RawArray final
-{
-    static_assert(std::is_trivially_copyable_v<T>);
-
-public:
-    RawArray() = default;
-    RawArray(RawArray &&other) noexcept { *this = std::move(other); }
-    RawArray &operator=(RawArray &&other) noexcept
-    {
-        std::swap(m_data, other.m_data);
-        std::swap(m_size, other.m_size);
-        std::swap(m_capacity, other.m_capacity);
-        return *this;
-    }
-    ~RawArray() { releaseBlock(m_data, m_capacity * sizeof(T)); }
-
-    size_t size() const { return m_size; }
-    bool empty() const { return m_size == 0; }
-    size_t capacity() const { return m_capacity; }
-    T *data() { return m_data; }
-    const T *data() const { return m_data; }
-    const T *begin() const { return m_data; }
-    const T *end() const { return m_data + m_size; }
-    T &operator[](size_t i) { return m_data[i]; }
-    const T &operator[](size_t i) const { return m_data[i]; }
-
-    void reserve(size_t count)
-    {
-        if (count <= m_capacity)
-            return;
-        moveTo(count);
-    }
-    // Room for `count` more elements, written through the pointer returned and then taken by grow().
-    T *room(size_t count)
-    {
-        if (m_size + count > m_capacity)
-            reserve(std::max({m_size + count, 2 * m_capacity, size_t(64)}));
-        return m_data + m_size;
-    }
-    void grow(size_t count) { m_size += count; }
-    void resizeUninitialised(size_t count)
-    {
-        reserve(count);
-        m_size = count;
-    }
-    void shrinkToFit()
-    {
-        if (blockBytes(m_size * sizeof(T)) < blockBytes(m_capacity * sizeof(T)))
-            moveTo(m_size);
-    }
-
-    void push_back(T value)
-    {
-        *room(1) = value;
-        ++m_size;
-    }
-
-private:
-    // Into a block of `count` elements (all of a mapped block's room used), keeping the elements.
-    void moveTo(size_t count)
-    {
-        const size_t bytes = blockBytes(count * sizeof(T));
-        T *block = count == 0 ? nullptr : static_cast<T *>(allocateBlock(bytes));
-        Q_CHECK_PTR(count == 0 || block);
-        if (m_size > 0)
-            std::memcpy(static_cast<void *>(block), m_data, m_size * sizeof(T));
-        releaseBlock(m_data, m_capacity * sizeof(T));
-        m_data = block;
-        m_capacity = bytes / sizeof(T);
-    }
-
-    T *m_data = nullptr;
-    size_t m_size = 0;
-    size_t m_capacity = 0;
-};
 
 constexpr qsizetype ImeiLength = 15;
 constexpr qsizetype DateLength = 19; // yyyy-MM-dd hh:mm:ss
@@ -474,16 +348,111 @@ template <typename Work> void inTwoParts(bool parallel, Work work)
     helper->wait();
 }
 
+// The forms an irregular record is kept in.
+enum IrregularForm : int
+{
+    LineForm = 0,     // the file's line as read: date-time before its first tab, IMEIs after its last
+    PairForm = 1,     // date-time and IMEI texts in the file's encoding, the date-time's length first
+    WidePairForm = 2, // the same in UTF-16 (possibly unaligned), as appended in this run
+};
+constexpr size_t IrregularSampleEvery = 16;
+
+// Seven bits a byte, low group first, the high bit marking that more follow.
+size_t putVarint(uchar *out, quint64 v)
+{
+    size_t n = 0;
+    while (v >= 0x80) {
+        out[n++] = uchar(v | 0x80);
+        v >>= 7;
+    }
+    out[n++] = uchar(v);
+    return n;
+}
+
+quint64 getVarint(const uchar *p, size_t &used)
+{
+    quint64 v = 0;
+    int shift = 0;
+    used = 0;
+    for (;;) {
+        const uchar b = p[used++];
+        v |= quint64(b & 0x7F) << shift;
+        if (!(b & 0x80))
+            return v;
+        shift += 7;
+    }
+}
+
+// One irregular record's texts where they are stored.
+struct IrregularText
+{
+    int form;
+    const uchar *date;
+    size_t dateBytes;
+    const uchar *imeis;
+    size_t imeiBytes;
+    bool wide() const { return form == WidePairForm; }
+};
+
+// The record at `offset` of a part's irregular bytes; `next` receives the offset of the one after it.
+IrregularText irregularAt(const uchar *base, size_t offset, size_t *next = nullptr)
+{
+    size_t used = 0;
+    const quint64 header = getVarint(base + offset, used);
+    const uchar *payload = base + offset + used;
+    const size_t size = size_t(header >> 2);
+    if (next)
+        *next = offset + used + size;
+    IrregularText t{int(header & 3), payload, size, payload, size};
+    if (t.form == LineForm) {
+        // Date-time before the first tab, IMEI text after the last; without a tab the whole line is both.
+        const void *first = size > 0 ? std::memchr(payload, '\t', size) : nullptr;
+        if (first) {
+            size_t last = size - 1;
+            while (payload[last] != '\t')
+                --last;
+            t.dateBytes = size_t(static_cast<const uchar *>(first) - payload);
+            t.imeis = payload + last + 1;
+            t.imeiBytes = size - last - 1;
+        }
+        return t;
+    }
+    size_t dateUsed = 0;
+    t.dateBytes = size_t(getVarint(payload, dateUsed));
+    t.date = payload + dateUsed;
+    t.imeis = t.date + t.dateBytes;
+    t.imeiBytes = size - dateUsed - t.dateBytes;
+    return t;
+}
+
+QString textOf(const uchar *p, size_t bytes, bool wide)
+{
+    if (!wide)
+        return QString::fromLocal8Bit(reinterpret_cast<const char *>(p), qsizetype(bytes));
+    QString text(qsizetype(bytes / 2), Qt::Uninitialized);
+    if (bytes > 0)
+        std::memcpy(text.data(), p, bytes);
+    return text;
+}
+
+bool isAscii(const uchar *p, size_t bytes)
+{
+    uchar any = 0;
+    for (size_t i = 0; i < bytes; ++i)
+        any |= p[i];
+    return any < 0x80;
+}
+
 } // namespace
 
 struct ImeiHistory::Data
 {
-    struct Irregular
+    // A run of irregular records: where it starts among its part's records, and its first irregular record.
+    struct Run
     {
-        qsizetype dateOffset;
-        qsizetype imeiOffset;
-        qsizetype dateLength;
-        qsizetype imeiLength;
+        quint64 start;
+        quint64 firstIrregular;
+        quint64 length;
     };
 
     // Records in file order, in one or more parts: a file loaded in slices keeps one part per slice, as it
@@ -491,15 +460,20 @@ struct ImeiHistory::Data
     // two threads: each on cache lines of its own.
     struct alignas(64) Part
     {
-        RawArray<quint64> heads; // regular: IMEI count << CountShift | date digits; irregular: its number
-        std::vector<Irregular> irregular;
-        QString irregularDates;
-        QString irregularImeis;       // every text followed by a line feed, which keeps matches apart
+        RawArray<quint64> heads; // regular records: IMEI count << CountShift | date digits
+        // Irregular records back to back, each a header (payload bytes << 2 | form) and its payload: runs of
+        // them cost a few bytes a record beside their text, blank lines one byte.
+        RawArray<uchar> irregular;
+        RawArray<quint64> irregularSamples; // offset of irregular record 16 k
+        size_t irregularCount = 0;
+        std::vector<Run> runs;
         std::vector<quint64> windows; // while loading: runs of 15 digits inside the irregular IMEI texts
         bool windowsComplete = true;  // false once some irregular record's runs were left out
         size_t windowBudget = 0;      // while loading: runs this slice may still index
         size_t imeis = 0;             // IMEIs of its regular records
         qsizetype firstRecord = 0;    // records in the parts before
+        size_t firstRegular = 0;      // regular records in the parts before
+        size_t recordCount() const { return heads.size() + irregularCount; }
     };
 
     // An IMEI outside the index: its mixed value and its place in record order.
@@ -546,6 +520,7 @@ struct ImeiHistory::Data
 
     std::vector<Part> parts = std::vector<Part>(1);
     qsizetype records = 0;
+    size_t regulars = 0; // regular records of all parts
     size_t places = 0; // IMEIs of the regular records of all parts
     Index index;
     std::vector<quint64> tail;    // mixed values appended since the index was built, sorted
@@ -561,7 +536,7 @@ struct ImeiHistory::Data
     mutable QMutex orderMutex;
     mutable bool ordered = false;
     mutable RawArray<quint64> orderedValues;
-    mutable std::vector<size_t> checkpoints; // places before record 64 k
+    mutable std::vector<size_t> checkpoints; // places before regular record 64 k
 
     bool inIndex(quint64 mixed) const
     {
@@ -624,19 +599,20 @@ struct ImeiHistory::Data
         }
     }
 
-    // Outside a load: counted at once, the IMEIs into the tail.
-    void countRecord(const quint64 *values, int count)
+    // Outside a load: counted at once, the IMEIs into the tail. True when the tail is due to join the index.
+    bool countRecord(const quint64 *values, int count)
     {
         {
             QMutexLocker lock(&orderMutex);
             if (ordered) {
-                if (size_t(records) % 64 == 0)
+                if (regulars % 64 == 0)
                     checkpoints.push_back(places);
                 for (int k = 0; k < count; ++k)
                     orderedValues.push_back(values[k]);
             }
         }
         ++records;
+        ++regulars;
         for (int k = 0; k < count; ++k) {
             const quint64 mixed = mix(values[k]);
             pending.push_back({mixed, places++});
@@ -644,8 +620,7 @@ struct ImeiHistory::Data
             if (pos == tail.end() || *pos != mixed)
                 tail.insert(pos, mixed);
         }
-        if (tail.size() > TailLimit)
-            rebuild();
+        return tail.size() > TailLimit;
     }
 
     static void addRegularHead(Part &part, quint64 date, int count)
@@ -654,17 +629,15 @@ struct ImeiHistory::Data
         part.imeis += size_t(count);
     }
 
+    // While loading.
     void appendRegular(size_t slice, Part &part, quint64 date, const quint64 *values, int count)
     {
         addRegularHead(part, date, count);
-        if (bulk)
-            stageBatch(slice, values, size_t(count), part.imeis - size_t(count));
-        else
-            countRecord(values, count);
+        stageBatch(slice, values, size_t(count), part.imeis - size_t(count));
     }
 
-    // The regular record lines at the front of the text, each ending in a line feed with or without a
-    // carriage return before it; returns the bytes they took. Parses in place, without looking for line ends
+    // While loading: the regular record lines at the front of the text, each ending in a line feed with or
+    // without a carriage return before it; returns the bytes they took. Parses in place, without looking for line ends
     // first: a line that is not regular, or is cut by the end of the text, stops it.
     qsizetype appendRegularLines(size_t slice, const char *text, qsizetype size)
     {
@@ -672,7 +645,7 @@ struct ImeiHistory::Data
         Part &part = partOfSlice(slice);
         const char *p = text;
         const char *const end = text + size;
-        // While loading, the IMEIs are gathered first and staged a batch at a time.
+        // The IMEIs are gathered first and staged a batch at a time.
         constexpr size_t Batch = 2048;
         quint64 batch[Batch + MaxImeisPerRecord];
         size_t batched = 0;
@@ -704,15 +677,11 @@ struct ImeiHistory::Data
             }
             if (!next)
                 break;
-            if (bulk) {
-                addRegularHead(part, date, count);
-                std::memcpy(batch + batched, values, sizeof(quint64) * size_t(count));
-                batched += size_t(count);
-                if (batched >= Batch)
-                    flush();
-            } else {
-                appendRegular(slice, part, date, values, count);
-            }
+            addRegularHead(part, date, count);
+            std::memcpy(batch + batched, values, sizeof(quint64) * size_t(count));
+            batched += size_t(count);
+            if (batched >= Batch)
+                flush();
             p = next;
         }
         if (batched > 0)
@@ -720,22 +689,85 @@ struct ImeiHistory::Data
         return p - text;
     }
 
-    template <typename DateText, typename ImeiText> void appendIrregular(Part &part, DateText date, ImeiText imeiText)
+    // Stores an irregular record: the line as read (LineForm, `first` alone), or its date-time (`first`) and
+    // IMEI text (`second`). Its runs of 15 digits are indexed by the caller, from text it can read aligned.
+    void addIrregular(Part &part, int form, const void *first, size_t firstBytes, const void *second,
+                      size_t secondBytes)
     {
-        Irregular r{part.irregularDates.size(), part.irregularImeis.size(), date.size(), imeiText.size()};
-        part.irregularDates.append(date);
-        part.irregularImeis.append(imeiText);
-        part.irregularImeis.append(QLatin1Char('\n'));
-        part.heads.push_back(quint64(part.irregular.size()));
-        part.irregular.push_back(r);
-        indexWindows(part, part.irregularImeis.constData() + r.imeiOffset, r.imeiLength);
+        uchar prefix[10];
+        const size_t prefixBytes = form == LineForm ? 0 : putVarint(prefix, firstBytes);
+        const size_t payload = prefixBytes + firstBytes + secondBytes;
+        uchar *out = part.irregular.room(payload + 10);
+        size_t used = putVarint(out, quint64(payload) << 2 | quint64(form));
+        for (auto [bytes, size] : {std::pair(static_cast<const void *>(prefix), prefixBytes),
+                                   std::pair(first, firstBytes), std::pair(second, secondBytes)}) {
+            if (size > 0)
+                std::memcpy(out + used, bytes, size);
+            used += size;
+        }
+        if (part.irregularCount % IrregularSampleEvery == 0)
+            part.irregularSamples.push_back(part.irregular.size());
+        part.irregular.grow(used);
+        const quint64 position = part.recordCount();
+        if (!part.runs.empty() && part.runs.back().start + part.runs.back().length == position)
+            ++part.runs.back().length;
+        else
+            part.runs.push_back({position, part.irregularCount, 1});
+        ++part.irregularCount;
         if (!bulk)
-            countRecord(nullptr, 0);
+            ++records;
     }
 
-    void indexWindows(Part &part, const QChar *text, qsizetype size)
+    void appendIrregularLine(Part &part, QByteArrayView line)
     {
-        const auto *p = reinterpret_cast<const char16_t *>(text);
+        const qsizetype lastTab = line.lastIndexOf('\t');
+        indexWindows(part, line.data() + lastTab + 1, line.size() - lastTab - 1);
+        addIrregular(part, LineForm, line.data(), size_t(line.size()), nullptr, 0);
+    }
+
+    void appendIrregularPair(Part &part, QByteArrayView date, QByteArrayView imeis)
+    {
+        indexWindows(part, imeis.data(), imeis.size());
+        addIrregular(part, PairForm, date.data(), size_t(date.size()), imeis.data(), size_t(imeis.size()));
+    }
+
+    void appendIrregularWide(Part &part, QStringView date, QStringView imeis)
+    {
+        indexWindows(part, reinterpret_cast<const char16_t *>(imeis.utf16()), imeis.size());
+        addIrregular(part, WidePairForm, date.utf16(), size_t(date.size()) * 2, imeis.utf16(),
+                     size_t(imeis.size()) * 2);
+    }
+
+    // Where record `local` of a part is: true and the number of an irregular record, or false and the number
+    // of a regular one.
+    static bool locate(const Part &part, quint64 local, size_t &number)
+    {
+        const auto after = std::upper_bound(part.runs.begin(), part.runs.end(), local,
+                                            [](quint64 v, const Run &r) { return v < r.start; });
+        if (after == part.runs.begin()) {
+            number = size_t(local);
+            return false;
+        }
+        const Run &r = *(after - 1);
+        if (local < r.start + r.length) {
+            number = size_t(r.firstIrregular + (local - r.start));
+            return true;
+        }
+        number = size_t(local - (r.firstIrregular + r.length));
+        return false;
+    }
+
+    static size_t irregularOffset(const Part &part, size_t number)
+    {
+        size_t offset = part.irregularSamples[number / IrregularSampleEvery];
+        for (size_t i = number - number % IrregularSampleEvery; i < number; ++i)
+            irregularAt(part.irregular.data(), offset, &offset);
+        return offset;
+    }
+
+
+    template <typename Char> void indexWindows(Part &part, const Char *p, qsizetype size)
+    {
         const size_t count = countWindows(p, size);
         if (count == 0)
             return;
@@ -767,10 +799,12 @@ struct ImeiHistory::Data
         return parts[p];
     }
 
-    quint64 headOf(qsizetype record) const
+    quint64 regularHead(size_t regular) const
     {
-        const Part &part = partOf(record);
-        return part.heads[size_t(record - part.firstRecord)];
+        size_t p = parts.size() - 1;
+        while (p > 0 && parts[p].firstRegular > regular)
+            --p;
+        return parts[p].heads[regular - parts[p].firstRegular];
     }
 
     // Calls fn(mixed, place) for every IMEI of the regular records: those indexed, those waiting in the
@@ -816,12 +850,16 @@ struct ImeiHistory::Data
     void beginBulkLoad(std::initializer_list<qint64> sliceBytes);
     void endBulkLoad();
     bool finishStaging();
-    void rebuild();
+    Index buildIndex() const;
+    void installIndex(Index &&built);
+    void rebuild() { installIndex(buildIndex()); }
+    void makeRoom(int count, QReadWriteLock &lock);
+    void rebuildAside(QReadWriteLock &lock);
     static void sortPartition(Index &built, size_t partition, size_t base, const Source *sources, size_t sourceCount,
                               int stagedPlaceBits, const Entry *extras, size_t extraCount,
                               std::vector<quint64> &scratch);
     void ensureOrdered() const;
-    size_t placeOf(qsizetype record) const;
+    size_t placeOf(size_t regular) const;
     bool scanRegular(const QString &candidate) const;
     bool scanIrregular(const QString &candidate) const;
 };
@@ -836,7 +874,7 @@ void ImeiHistory::Data::beginBulkLoad(std::initializer_list<qint64> sliceBytes)
     }
     bulk = true;
     const size_t slices = std::max<size_t>(sliceBytes.size(), 1);
-    bulkPart = parts.back().heads.empty() ? parts.size() - 1 : parts.size();
+    bulkPart = parts.back().recordCount() == 0 ? parts.size() - 1 : parts.size();
     parts.resize(bulkPart + slices);
     // Room is only set aside: what is not written never becomes resident. The caps keep a huge damaged
     // file from reserving much; what does not fit goes to the overflow lists.
@@ -847,7 +885,9 @@ void ImeiHistory::Data::beginBulkLoad(std::initializer_list<qint64> sliceBytes)
     for (qint64 sizeHint : sliceBytes) {
         const size_t bytes = size_t(qMax<qint64>(sizeHint, 0));
         Part &part = parts[bulkPart + s++];
-        part.windowBudget = (MaxWindows - std::min(windowCount, MaxWindows)) / slices;
+        // Runs of digits in irregular text are indexed up to half the slice's size in bytes, so that a file of
+        // digits costs no more than its size again; the rest are found by the literal scan.
+        part.windowBudget = std::min((MaxWindows - std::min(windowCount, MaxWindows)) / slices, bytes / 16 + 512);
         part.heads.reserve(part.heads.size() + std::min(bytes / ShortestRecordLine, HeadCap));
         largest = std::max(largest, std::min(bytes / BytesPerImei + 1, MaxStagedImeis));
     }
@@ -884,16 +924,19 @@ void ImeiHistory::Data::endBulkLoad()
     std::vector<Part> kept;
     kept.reserve(parts.size());
     for (Part &part : parts) {
-        if (!part.heads.empty() || (kept.empty() && &part == &parts.back()))
+        if (part.recordCount() > 0 || (kept.empty() && &part == &parts.back()))
             kept.push_back(std::move(part));
     }
     parts = std::move(kept);
     records = 0;
+    regulars = 0;
     places = 0;
     bool newWindows = false;
     for (Part &part : parts) {
         part.firstRecord = records;
-        records += qsizetype(part.heads.size());
+        part.firstRegular = regulars;
+        records += qsizetype(part.recordCount());
+        regulars += part.heads.size();
         places += part.imeis;
         windowsComplete = windowsComplete && part.windowsComplete;
         if (!part.windows.empty()) {
@@ -1029,7 +1072,7 @@ void ImeiHistory::Data::sortPartition(Index &built, size_t partition, size_t bas
 
 // The index built anew from everything: its entries, the tail's and a finished load's, counted by partition
 // and written in place, then each partition sorted.
-void ImeiHistory::Data::rebuild()
+ImeiHistory::Data::Index ImeiHistory::Data::buildIndex() const
 {
     Index built;
     const size_t n = places;
@@ -1061,6 +1104,11 @@ void ImeiHistory::Data::rebuild()
             }
         });
     }
+    return built;
+}
+
+void ImeiHistory::Data::installIndex(Index &&built)
+{
     index = std::move(built);
     tail = std::vector<quint64>();
     pending = std::vector<Entry>();
@@ -1080,10 +1128,10 @@ void ImeiHistory::Data::ensureOrdered() const
     });
     checkpoints.clear();
     size_t place = 0;
-    qsizetype record = 0;
+    size_t regular = 0;
     for (const Part &part : parts) {
         for (quint64 head : part.heads) {
-            if (record++ % 64 == 0)
+            if (regular++ % 64 == 0)
                 checkpoints.push_back(place);
             place += size_t(head >> CountShift);
         }
@@ -1091,11 +1139,11 @@ void ImeiHistory::Data::ensureOrdered() const
     ordered = true;
 }
 
-size_t ImeiHistory::Data::placeOf(qsizetype record) const
+size_t ImeiHistory::Data::placeOf(size_t regular) const
 {
-    size_t place = checkpoints[size_t(record / 64)];
-    for (qsizetype r = record & ~qsizetype(63); r < record; ++r)
-        place += size_t(headOf(r) >> CountShift);
+    size_t place = checkpoints[regular / 64];
+    for (size_t r = regular & ~size_t(63); r < regular; ++r)
+        place += size_t(regularHead(r) >> CountShift);
     return place;
 }
 
@@ -1161,35 +1209,101 @@ bool ImeiHistory::Data::scanRegular(const QString &candidate) const
 
 bool ImeiHistory::Data::scanIrregular(const QString &candidate) const
 {
+    // ASCII texts decode to themselves in every 8-bit encoding: they are searched as bytes, many at a time,
+    // joined by line feeds that keep matches apart (a candidate with a line feed is searched text by text).
     const bool lineFeed = candidate.contains(QLatin1Char('\n'));
+    const bool asciiCandidate =
+        std::all_of(candidate.cbegin(), candidate.cend(), [](QChar c) { return c.unicode() < 0x80; });
+    const QByteArray needle = asciiCandidate ? candidate.toLatin1() : QByteArray();
+    const QByteArrayMatcher matcher(needle);
+    QByteArray chunk;
+    auto chunkMatches = [&]() {
+        const bool found = matcher.indexIn(chunk.constData(), chunk.size()) >= 0;
+        chunk.clear();
+        return found;
+    };
     for (const Part &part : parts) {
-        if (part.irregular.empty())
-            continue;
-        if (!lineFeed) {
-            if (QStringView(part.irregularImeis).indexOf(candidate) >= 0)
-                return true;
-            continue;
-        }
-        // A line feed in the candidate could match across the separators: search record by record.
-        for (const Irregular &r : part.irregular) {
-            if (QStringView(part.irregularImeis).mid(r.imeiOffset, r.imeiLength).contains(candidate))
+        size_t offset = 0;
+        for (size_t n = 0; n < part.irregularCount; ++n) {
+            const IrregularText t = irregularAt(part.irregular.data(), offset, &offset);
+            if (!t.wide() && isAscii(t.imeis, t.imeiBytes)) {
+                if (!asciiCandidate || t.imeiBytes < size_t(needle.size()))
+                    continue;
+                if (lineFeed) {
+                    if (matcher.indexIn(reinterpret_cast<const char *>(t.imeis), qsizetype(t.imeiBytes)) >= 0)
+                        return true;
+                    continue;
+                }
+                chunk.append(reinterpret_cast<const char *>(t.imeis), qsizetype(t.imeiBytes));
+                chunk.append('\n');
+                if (chunk.size() >= ScanChunk && chunkMatches())
+                    return true;
+                continue;
+            }
+            if (textOf(t.imeis, t.imeiBytes, t.wide()).contains(candidate))
                 return true;
         }
     }
-    return false;
+    return !chunk.isEmpty() && chunkMatches();
 }
 
-ImeiHistory::ImeiHistory() : d(new Data) {}
+// Readers take the lock for reading; a writer takes it for writing only to store a record or to swap in
+// what it built aside, so that a lookup never waits for a rebuild of the index. A load holds it throughout.
+struct ImeiHistory::Sync
+{
+    mutable QReadWriteLock lock; // guards d against the readers
+    QMutex writeMutex;           // one writer at a time; held while it builds aside
+    std::atomic<bool> loading{false};
+};
+
+ImeiHistory::ImeiHistory() : d(new Data), m_sync(new Sync) {}
 
 ImeiHistory::~ImeiHistory()
 {
     delete d;
+    delete m_sync;
 }
 
 void ImeiHistory::clear()
 {
-    delete d;
-    d = new Data;
+    QMutexLocker writer(&m_sync->writeMutex);
+    Data *fresh = new Data;
+    {
+        QWriteLocker locker(&m_sync->lock);
+        std::swap(d, fresh);
+    }
+    delete fresh; // the old history, freed outside the lock
+}
+
+// The arrays a regular record of `count` IMEIs grows, made larger aside while readers go on with them.
+void ImeiHistory::Data::makeRoom(int count, QReadWriteLock &lock)
+{
+    Part &part = parts.back();
+    RawArray<quint64> heads;
+    RawArray<quint64> values;
+    if (part.heads.size() == part.heads.capacity())
+        heads = part.heads.copyWithCapacity(part.heads.grownCapacity(1));
+    {
+        QMutexLocker order(&orderMutex);
+        if (ordered && orderedValues.size() + size_t(count) > orderedValues.capacity())
+            values = orderedValues.copyWithCapacity(orderedValues.grownCapacity(size_t(count)));
+    }
+    if (heads.capacity() == 0 && values.capacity() == 0)
+        return;
+    QWriteLocker locker(&lock);
+    if (heads.capacity() > 0)
+        std::swap(part.heads, heads);
+    // Once ordered, the values change only under the write lock: the copy is still whole.
+    if (values.capacity() > 0 && ordered && values.size() == orderedValues.size())
+        std::swap(orderedValues, values);
+}
+
+// The index built anew aside from everything appended, then swapped in under a short lock.
+void ImeiHistory::Data::rebuildAside(QReadWriteLock &lock)
+{
+    Index built = buildIndex();
+    QWriteLocker locker(&lock);
+    installIndex(std::move(built));
 }
 
 bool ImeiHistory::appendIfRegular(QByteArrayView dateTime, QByteArrayView imeis, int slice)
@@ -1199,69 +1313,133 @@ bool ImeiHistory::appendIfRegular(QByteArrayView dateTime, QByteArrayView imeis,
     int count = 0;
     if (!parseDate(dateTime, date) || !parseImeis(imeis, values, count))
         return false;
-    const size_t s = d->sliceOf(slice);
-    d->appendRegular(s, d->partOfSlice(s), date, values, count);
+    if (m_sync->loading) {
+        const size_t s = d->sliceOf(slice);
+        d->appendRegular(s, d->partOfSlice(s), date, values, count);
+        return true;
+    }
+    QMutexLocker writer(&m_sync->writeMutex);
+    d->makeRoom(count, m_sync->lock);
+    bool rebuildDue = false;
+    {
+        QWriteLocker locker(&m_sync->lock);
+        d->addRegularHead(d->parts.back(), date, count);
+        rebuildDue = d->countRecord(values, count);
+    }
+    if (rebuildDue)
+        d->rebuildAside(m_sync->lock);
     return true;
 }
 
 void ImeiHistory::append(const QString &dateTime, const QString &imeis)
 {
-    auto isAscii = [](const QString &s) {
+    auto isAsciiText = [](const QString &s) {
         return std::all_of(s.cbegin(), s.cend(), [](QChar c) { return c.unicode() < 0x80; });
     };
-    if (dateTime.size() == DateLength && imeis.size() <= MaxRegularText && isAscii(dateTime) && isAscii(imeis) &&
-        appendIfRegular(dateTime.toLatin1(), imeis.toLatin1()))
+    if (dateTime.size() == DateLength && imeis.size() <= MaxRegularText && isAsciiText(dateTime) &&
+        isAsciiText(imeis) && appendIfRegular(dateTime.toLatin1(), imeis.toLatin1()))
         return;
-    d->appendIrregular(d->partOfSlice(d->sliceOf(0)), QStringView(dateTime), QStringView(imeis));
+    appendIrregular([&](Data::Part &part) { d->appendIrregularWide(part, dateTime, imeis); }, 0);
+}
+
+template <typename Add> void ImeiHistory::appendIrregular(Add add, int slice)
+{
+    if (m_sync->loading) {
+        add(d->partOfSlice(d->sliceOf(slice)));
+        return;
+    }
+    QMutexLocker writer(&m_sync->writeMutex);
+    QWriteLocker locker(&m_sync->lock);
+    add(d->parts.back());
 }
 
 void ImeiHistory::appendEncoded(QByteArrayView dateTime, QByteArrayView imeis, int slice)
 {
     // Regular records are ASCII, the same in every 8-bit encoding.
     if (!appendIfRegular(dateTime, imeis, slice))
-        d->appendIrregular(d->partOfSlice(d->sliceOf(slice)), QString::fromLocal8Bit(dateTime),
-                           QString::fromLocal8Bit(imeis));
+        appendIrregular([&](Data::Part &part) { d->appendIrregularPair(part, dateTime, imeis); }, slice);
+}
+
+void ImeiHistory::appendEncodedLine(QByteArrayView line, int slice)
+{
+    const qsizetype firstTab = line.indexOf('\t');
+    if (firstTab >= 0 && appendIfRegular(line.first(firstTab), line.sliced(line.lastIndexOf('\t') + 1), slice))
+        return;
+    appendIrregular([&](Data::Part &part) { d->appendIrregularLine(part, line); }, slice);
 }
 
 qsizetype ImeiHistory::appendRegularLines(QByteArrayView text, int slice)
 {
-    return d->appendRegularLines(d->sliceOf(slice), text.data(), text.size());
+    if (m_sync->loading)
+        return d->appendRegularLines(d->sliceOf(slice), text.data(), text.size());
+    // Outside a load, record by record, each through the locks.
+    qsizetype taken = 0;
+    for (;;) {
+        const qsizetype newline = text.sliced(taken).indexOf('\n');
+        if (newline < 0)
+            return taken;
+        QByteArrayView line = text.sliced(taken, newline);
+        if (line.endsWith('\r'))
+            line.chop(1);
+        if (line.size() <= DateLength + 2 || line.at(DateLength) != '\t' || line.at(DateLength + 1) != '\t' ||
+            !appendIfRegular(line.first(DateLength), line.sliced(DateLength + 2)))
+            return taken;
+        taken += newline + 1;
+    }
 }
 
 void ImeiHistory::beginBulkLoad(qint64 sizeHint)
 {
-    d->beginBulkLoad({sizeHint});
+    beginBulkLoad({sizeHint});
 }
 
 void ImeiHistory::beginBulkLoad(qint64 firstSliceBytes, qint64 secondSliceBytes)
 {
-    d->beginBulkLoad({firstSliceBytes, secondSliceBytes});
+    beginBulkLoad({firstSliceBytes, secondSliceBytes});
+}
+
+void ImeiHistory::beginBulkLoad(std::initializer_list<qint64> sliceBytes)
+{
+    m_sync->writeMutex.lock();
+    m_sync->lock.lockForWrite();
+    m_sync->loading = true;
+    d->beginBulkLoad(sliceBytes);
 }
 
 void ImeiHistory::endBulkLoad()
 {
+    if (!m_sync->loading) { // the index built anew
+        QMutexLocker writer(&m_sync->writeMutex);
+        d->rebuildAside(m_sync->lock);
+        return;
+    }
     d->endBulkLoad();
+    m_sync->loading = false;
+    m_sync->lock.unlock();
+    m_sync->writeMutex.unlock();
 }
 
 qsizetype ImeiHistory::size() const
 {
+    QReadLocker locker(&m_sync->lock);
     return d->records;
 }
 
 ImeiHistoryRecord ImeiHistory::at(qsizetype index) const
 {
-    if (index < 0 || index >= size())
+    QReadLocker locker(&m_sync->lock);
+    if (index < 0 || index >= d->records)
         return {};
     const Data::Part &part = d->partOf(index);
-    const quint64 head = part.heads[size_t(index - part.firstRecord)];
-    const int count = int(head >> CountShift);
-    if (count == 0) {
-        const Data::Irregular &r = part.irregular[size_t(head & DateMask)];
-        return {part.irregularDates.mid(r.dateOffset, r.dateLength),
-                part.irregularImeis.mid(r.imeiOffset, r.imeiLength)};
+    size_t number = 0;
+    if (Data::locate(part, quint64(index - part.firstRecord), number)) {
+        const IrregularText t = irregularAt(part.irregular.data(), Data::irregularOffset(part, number));
+        return {textOf(t.date, t.dateBytes, t.wide()), textOf(t.imeis, t.imeiBytes, t.wide())};
     }
+    const quint64 head = part.heads[number];
+    const int count = int(head >> CountShift);
     d->ensureOrdered();
-    const size_t place = d->placeOf(index);
+    const size_t place = d->placeOf(part.firstRegular + number);
     char text[MaxRegularText];
     qsizetype used = 0;
     for (int k = 0; k < count; ++k) {
@@ -1275,6 +1453,7 @@ ImeiHistoryRecord ImeiHistory::at(qsizetype index) const
 
 bool ImeiHistory::contains(const QString &candidate) const
 {
+    QReadLocker locker(&m_sync->lock);
     if (candidate.isEmpty())
         return d->records > 0; // the empty text is part of every text
     if (candidate.size() == ImeiLength) {

@@ -111,7 +111,8 @@ bool SerialGenerator::takeSerialByTime(ToolSettings &settings, int kind, Identit
     const SerialKind k = kindOf(settings, kind);
     const QString value = serialByTime(settings, k.length);
     if (k.checkRepetitive && issued.isIssued(kind, value)) {
-        frontEnd.logLine(kind == RunMbsn ? tr("MBSN has repeated with previous!") : tr("PSN has repeated with previous!"),
+        frontEnd.logLine(kind == RunMbsn ? tr("MBSN has repeated with previous!")
+                                         : tr("PSN has repeated with previous!"),
                          LineColour::Error);
         return false;
     }

@@ -8,16 +8,20 @@
 #include "device/FPDoverARizWorker.h"
 #include "identity/HistoryFiles.h"
 #include "identity/IdentityAllocator.h"
+#include "identity/IdentityFieldOrder.h"
+#include "identity/ImeiRules.h"
 #include "identity/LocalIssuedIdentities.h"
 #include "identity/SheetImport.h"
 #include "ports/PortScanWorker.h"
 #include "ports/PortScanWorkerLock.h"
 #include "shell/FPColorGraphicsView.h"
+#include "shell/IdentityInputController.h"
 #include "shell/ManualViewer.h"
 #include "shell/MessageBoxes.h"
 
 #include <QCloseEvent>
 #include <QDir>
+#include <QFileInfo>
 #include <QGraphicsScene>
 #include <QKeyEvent>
 #include <QRadioButton>
@@ -45,6 +49,13 @@ const QString HelpManualEn = QStringLiteral("DOC/DOVER_ARIZ_TOOL_USERGUIDE_en.pd
 const QString KeyManual = QStringLiteral("doc/dover_ariz_tool_manual_cn.pdf");
 const QString LanguageChinese = QStringLiteral("Chinese");
 const QString LanguageEnglish = QStringLiteral("English");
+// The repeated write test's pause between a passed write and the next.
+constexpr int LoopTestPause = 5000;
+
+QString settingsFileName()
+{
+    return QDir::toNativeSeparators(QFileInfo(ToolSettings::filePath()).absoluteFilePath());
+}
 
 // A catalogue that is missing leaves its translator empty and the source texts showing; nothing to report.
 void loadCatalogue(QTranslator &translator, const QString &path)
@@ -91,6 +102,23 @@ FPDoverARizMainWindow::FPDoverARizMainWindow(QWidget *parent)
     ui->logTextEdit->setTextColor(QColor(255, 255, 255));
     ui->logTextEdit->setFont(QFont(QStringLiteral("Times"), 13, QFont::Bold));
     m_imeiEdits = {ui->imei1LEdit, ui->imei2LEdit, ui->imei3LEdit, ui->imei4LEdit};
+    m_input = new IdentityInputController(
+        {{ui->imei1LEdit, ui->imei2LEdit, ui->imei3LEdit, ui->imei4LEdit},
+         ui->mbsnLEdit,
+         ui->psnLEdit,
+         ui->BTLEdit,
+         ui->versionLEdit},
+        *m_settings, m_identities->checks(), [this](const QString &text, LineColour colour) { logLine(text, colour); },
+        [this] { onWrite(); }, this);
+    connectInputFields();
+    // Made early, so that a cycle ended by the identity sources during construction finds them.
+    m_startTimer = new QTimer(this);
+    m_startTimer->setSingleShot(true);
+    connect(m_startTimer, &QTimer::timeout, this, &FPDoverARizMainWindow::onStartDelayed);
+    m_loopTestTimer = new QTimer(this);
+    m_loopTestTimer->setSingleShot(true);
+    m_loopTestTimer->setInterval(LoopTestPause);
+    connect(m_loopTestTimer, &QTimer::timeout, this, &FPDoverARizMainWindow::onLoopTestPauseEnded);
 
     const QList<QPair<QPushButton *, QLineEdit *>> clearButtons = {
         {ui->versionClearBtn, ui->versionLEdit}, {ui->imei1ClearBtn, ui->imei1LEdit},
@@ -136,11 +164,15 @@ FPDoverARizMainWindow::FPDoverARizMainWindow(QWidget *parent)
     focusFirstInputField();
 
     m_imeiLog.open(AppPaths::appDir(), Clock::now()); // without a file the run simply keeps no adjustment log
-    m_startTimer = new QTimer(this);
-    m_startTimer->setSingleShot(true);
-    connect(m_startTimer, &QTimer::timeout, this, &FPDoverARizMainWindow::onStartDelayed);
 
     resize(720, 700);
+
+    if (!m_settings->isFileUsable())
+        MessageBoxes::critical(this, tr("Error"),
+                               tr("The settings file %1 cannot be used: %2.\nIt is left as it is, and Write stays "
+                                  "disabled until the file is mended and the tool started again; Read works with the "
+                                  "default settings.")
+                                   .arg(settingsFileName(), m_settings->fileProblem()));
 }
 
 FPDoverARizMainWindow::~FPDoverARizMainWindow()
@@ -264,7 +296,8 @@ void FPDoverARizMainWindow::applyStationState()
     default:
         return;
     }
-    ui->startBtn->setEnabled(write);
+    // Writing with settings that did not come from the file would issue identities from the defaults.
+    ui->startBtn->setEnabled(write && m_settings->isFileUsable());
     ui->readBtn->setEnabled(read);
     ui->stopBtn->setEnabled(stop);
     ui->portBtn->setEnabled(port);
@@ -320,6 +353,11 @@ void FPDoverARizMainWindow::onRestartCount()
 void FPDoverARizMainWindow::info(const QString &text)
 {
     workerStatus(text, FPDoverARizWorker::InfoFg, FPDoverARizWorker::InfoBg);
+}
+
+void FPDoverARizMainWindow::errorLine(const QString &text)
+{
+    workerStatus(text, FPDoverARizWorker::ErrorFg, FPDoverARizWorker::ErrorBg);
 }
 
 void FPDoverARizMainWindow::writeSourceSummary()
@@ -379,6 +417,10 @@ void FPDoverARizMainWindow::workerException()
 
 void FPDoverARizMainWindow::setWRStatus(int status)
 {
+    // 1 stopped, 3 passed, -1 failed: the worker's last report of a cycle.
+    if (status == FPColorGraphicsView::StateIdle || status == FPColorGraphicsView::StateFinished ||
+        status == FPColorGraphicsView::StateError)
+        m_cycleRequested = false;
     showStatus(status);
     if (status == FPColorGraphicsView::StateError)
         setStationState(StateReady);
@@ -386,24 +428,50 @@ void FPDoverARizMainWindow::setWRStatus(int status)
 
 void FPDoverARizMainWindow::workerFinish(bool ok)
 {
-    const bool writing = m_settings->operationMode == OpWrite;
-    if (!ok || (writing && m_settings->hasManualInput()))
+    const ToolSettings &s = *m_settings;
+    const bool writing = s.operationMode == OpWrite;
+    bool stoppedHere = false;
+    if (!ok || (writing && s.hasManualInput())) {
         onStop();
-    if (m_settings->RunType & RunCheckVersion)
+        stoppedHere = true;
+    }
+    if (s.RunType & RunCheckVersion)
         ui->versionLEdit->setEnabled(true);
     if (!writing)
         return;
     updateCounters(ok);
     if (m_stopped)
         return;
-    // The repeated write test (AutoLoopTest) continues here with the cycle control.
+    if (s.AutoLoopTest && (s.RunType & RunCheckVersion)) {
+        info(tr("Can't do pressure test when including version checking!"));
+        return;
+    }
+    // The pause runs on a timer, so that the window keeps painting and a Stop in it cancels the next cycle.
+    if (s.AutoLoopTest && !stoppedHere && !s.portName.isEmpty())
+        m_loopTestTimer->start();
+}
+
+void FPDoverARizMainWindow::onLoopTestPauseEnded()
+{
+    m_startTimer->stop();
+    m_worker->stop();
+    m_worker->waitStopped();
+    if ((m_settings->hasManualInput() || prepareIdentities()) && versionStep())
+        m_startTimer->start(m_settings->StartDelay);
+}
+
+void FPDoverARizMainWindow::setLoopTestPause(int ms)
+{
+    m_loopTestTimer->setInterval(ms);
 }
 
 void FPDoverARizMainWindow::onStop()
 {
     m_startTimer->stop();
-    m_worker->stop();
+    m_loopTestTimer->stop();
+    m_worker->stop(); // also cancels a cycle asked for whose start() has not run yet
     m_worker->waitStopped();
+    m_cycleRequested = false;
     m_stopped = true;
     m_continuous = false;
     setStationState(StateReady);
@@ -424,7 +492,8 @@ void FPDoverARizMainWindow::onPortScanned(const QStringList &ports)
     }
     refreshPortLabel();
 
-    if (m_worker->isRunning())
+    // A cycle asked for counts as running: the next handset's identities must not replace its set.
+    if (cycleInProgress())
         return;
     if (!m_continuous) {
         if (!port.isEmpty())
@@ -507,7 +576,9 @@ void FPDoverARizMainWindow::closeEvent(QCloseEvent *event)
 {
     event->ignore();
     m_settings->LodVersion = ui->versionLEdit->text();
-    m_settings->save();
+    if (!m_settings->save())
+        workerStatus(tr("The settings could not be saved to %1: %2").arg(settingsFileName(), m_settings->fileProblem()),
+                     FPDoverARizWorker::ErrorFg, FPDoverARizWorker::ErrorBg);
     // Flushed, not closed: an operator who stays keeps a log for the rest of the run.
     m_imeiLog.flush();
     const auto answer = MessageBoxes::question(this, tr("Close Confirmation?"), tr("Are you sure you want to exit?"),
@@ -519,31 +590,12 @@ void FPDoverARizMainWindow::closeEvent(QCloseEvent *event)
     event->accept();
 }
 
-// Cycle control and the settings dialog build on these; until then the buttons only follow the state table.
+// The settings dialog builds on this; until then Setup does nothing.
 void FPDoverARizMainWindow::onSettingUp() {}
-void FPDoverARizMainWindow::onRead() {}
-void FPDoverARizMainWindow::onWrite() {}
-void FPDoverARizMainWindow::onStartDelayed() {}
-void FPDoverARizMainWindow::onIMEIsHasWritten(const QStringList &, const QString &, const QString &, const QString &) {}
-void FPDoverARizMainWindow::onIMEIsHasRead(const QStringList &, const QString &, const QString &, const QString &) {}
-void FPDoverARizMainWindow::onVersionHasRead(const QString &) {}
 
 void FPDoverARizMainWindow::clearOperatorFields()
 {
-    const ToolSettings &s = *m_settings;
-    if (s.RunType & RunImei) {
-        const int n = std::min(s.ImeiNum, int(m_imeiEdits.size()));
-        for (int i = 0; i < n; ++i) {
-            if (s.imeiInputTypes.value(i) == InputManual)
-                m_imeiEdits[i]->clear();
-        }
-    }
-    if ((s.RunType & RunMbsn) && s.MbsnInputType == InputManual)
-        ui->mbsnLEdit->clear();
-    if ((s.RunType & RunPsn) && s.PsnInputType == InputManual)
-        ui->psnLEdit->clear();
-    if ((s.RunType & RunBt) && s.BTInputType == InputManual)
-        ui->BTLEdit->clear();
+    m_input->clearOperatorFields();
 }
 
 bool FPDoverARizMainWindow::prepareIdentityPools()
@@ -653,10 +705,310 @@ QIODevice *FPDoverARizMainWindow::adjustmentLog() const
     return imeiLog();
 }
 
-// The identity-field rules (lengths, filters, the Return chain, clearing operator-entered fields) come with
-// manual and scanner input.
-void FPDoverARizMainWindow::configureIdentityFields() {}
-void FPDoverARizMainWindow::focusFirstInputField() {}
+// ---- Identity fields: the window's slots hand over to the input controller ----
 
-// Continuous mode restarts the cycle when the next handset is plugged in; it comes with the cycle control.
-void FPDoverARizMainWindow::startNextContinuousCycle() {}
+void FPDoverARizMainWindow::connectInputFields()
+{
+    // Emitting one of these makes its field send returnPressed(): the full-length advance.
+    connect(this, &FPDoverARizMainWindow::imei1ReturnPressed, ui->imei1LEdit, &QLineEdit::returnPressed);
+    connect(this, &FPDoverARizMainWindow::imei2ReturnPressed, ui->imei2LEdit, &QLineEdit::returnPressed);
+    connect(this, &FPDoverARizMainWindow::imei3ReturnPressed, ui->imei3LEdit, &QLineEdit::returnPressed);
+    connect(this, &FPDoverARizMainWindow::imei4ReturnPressed, ui->imei4LEdit, &QLineEdit::returnPressed);
+    connect(this, &FPDoverARizMainWindow::mbsnReturnPressed, ui->mbsnLEdit, &QLineEdit::returnPressed);
+    connect(this, &FPDoverARizMainWindow::psnReturnPressed, ui->psnLEdit, &QLineEdit::returnPressed);
+    connect(this, &FPDoverARizMainWindow::btReturnPressed, ui->BTLEdit, &QLineEdit::returnPressed);
+    connect(ui->imei1LEdit, &QLineEdit::textEdited, this, &FPDoverARizMainWindow::onTextEcho1);
+    connect(ui->imei2LEdit, &QLineEdit::textEdited, this, &FPDoverARizMainWindow::onTextEcho2);
+    connect(ui->imei3LEdit, &QLineEdit::textEdited, this, &FPDoverARizMainWindow::onTextEcho3);
+    connect(ui->imei4LEdit, &QLineEdit::textEdited, this, &FPDoverARizMainWindow::onTextEcho4);
+    connect(ui->mbsnLEdit, &QLineEdit::textEdited, this, &FPDoverARizMainWindow::onMbsnTextEcho);
+    connect(ui->psnLEdit, &QLineEdit::textEdited, this, &FPDoverARizMainWindow::onPsnTextEcho);
+    connect(ui->BTLEdit, &QLineEdit::textEdited, this, &FPDoverARizMainWindow::onBTTextEcho);
+}
+
+void FPDoverARizMainWindow::configureIdentityFields()
+{
+    m_input->applySettings();
+}
+
+void FPDoverARizMainWindow::focusFirstInputField()
+{
+    m_input->focusFirst();
+}
+
+void FPDoverARizMainWindow::onTextEcho1(const QString &text)
+{
+    if (m_input->imeiEdited(0, text))
+        emit imei1ReturnPressed();
+}
+
+void FPDoverARizMainWindow::onTextEcho2(const QString &text)
+{
+    if (m_input->imeiEdited(1, text))
+        emit imei2ReturnPressed();
+}
+
+void FPDoverARizMainWindow::onTextEcho3(const QString &text)
+{
+    if (m_input->imeiEdited(2, text))
+        emit imei3ReturnPressed();
+}
+
+void FPDoverARizMainWindow::onTextEcho4(const QString &text)
+{
+    if (m_input->imeiEdited(3, text))
+        emit imei4ReturnPressed();
+}
+
+void FPDoverARizMainWindow::onMbsnTextEcho(const QString &text)
+{
+    if (m_input->serialEdited(IdentityField::Mbsn, text))
+        emit mbsnReturnPressed();
+}
+
+void FPDoverARizMainWindow::onPsnTextEcho(const QString &text)
+{
+    if (m_input->serialEdited(IdentityField::Psn, text))
+        emit psnReturnPressed();
+}
+
+void FPDoverARizMainWindow::onBTTextEcho(const QString &text)
+{
+    if (m_input->serialEdited(IdentityField::Bt, text))
+        emit btReturnPressed();
+}
+
+void FPDoverARizMainWindow::onIMEIEnter1()
+{
+    m_input->imeiEntered(0);
+}
+
+void FPDoverARizMainWindow::onIMEIEnter2()
+{
+    m_input->imeiEntered(1);
+}
+
+void FPDoverARizMainWindow::onIMEIEnter3()
+{
+    m_input->imeiEntered(2);
+}
+
+void FPDoverARizMainWindow::onIMEIEnter4()
+{
+    m_input->imeiEntered(3);
+}
+
+void FPDoverARizMainWindow::onEnterMBSN()
+{
+    m_input->mbsnEntered();
+}
+
+void FPDoverARizMainWindow::onEnterPSN()
+{
+    m_input->psnEntered();
+}
+
+void FPDoverARizMainWindow::onEnterBT()
+{
+    m_input->btEntered();
+}
+
+// ---- The write and read cycle ----
+
+bool FPDoverARizMainWindow::cycleInProgress() const
+{
+    return m_cycleRequested || m_worker->isRunning();
+}
+
+bool FPDoverARizMainWindow::versionStep()
+{
+    ToolSettings &s = *m_settings;
+    s.expectedVersion.clear();
+    if (!(s.RunType & RunCheckVersion))
+        return true;
+    const QString version = ui->versionLEdit->text();
+    if (version.isEmpty() && s.operationMode != OpRead) {
+        errorLine(tr("The version cann't be empty!"));
+        ui->versionLEdit->setFocus();
+        return false;
+    }
+    s.expectedVersion = version;
+    return true;
+}
+
+bool FPDoverARizMainWindow::prepareIdentities()
+{
+    m_worker->setStationFlagsEnabled(true);
+    return allocateIdentities();
+}
+
+// The pending set is complete: what the operator typed is checked again and becomes part of it.
+bool FPDoverARizMainWindow::takeOperatorValues()
+{
+    ToolSettings &s = *m_settings;
+    if (s.RunType & RunImei) {
+        const int n = IdentityFieldOrder::imeiCount(s);
+        bool typed = false;
+        for (int i = 0; i < n; ++i)
+            typed = typed || IdentityFieldOrder::isOperatorEntered(s, IdentityField(i));
+        if (typed && !m_identities->checks().checkImeiSet(true))
+            return false;
+        for (int i = 0; i < n; ++i) {
+            while (s.imeiList.size() <= i)
+                s.imeiList.append(QString());
+            s.imeiList[i] = m_imeiEdits.at(i)->text();
+        }
+    }
+    IdentityChecks &checks = m_identities->checks();
+    if (IdentityFieldOrder::isOperatorEntered(s, IdentityField::Mbsn) && !checks.checkMbsn())
+        return false;
+    if (IdentityFieldOrder::isOperatorEntered(s, IdentityField::Psn) && !checks.checkPsn())
+        return false;
+    if (IdentityFieldOrder::isOperatorEntered(s, IdentityField::Bt) && !checks.checkBt())
+        return false;
+    m_input->showValues(s.imeiList, s.currentMbsn, s.currentPsn, s.currentBt);
+    return true;
+}
+
+void FPDoverARizMainWindow::onWrite()
+{
+    // A Return chain that ends again (a scanner's trailing Return) must not start a second cycle on this set.
+    if (cycleInProgress())
+        return;
+    ToolSettings &s = *m_settings;
+    ui->gbCount->setEnabled(true);
+    m_stopped = false;
+    m_startTimer->stop();
+    s.operationMode = OpWrite;
+    if (!versionStep())
+        return;
+    setStationState(StateBusy);
+    if (s.RunType & RunImei)
+        m_input->setImeiMaxLength(4);
+    // Every write marks the station, also one of typed values only after a read cleared the flag.
+    m_worker->setStationFlagsEnabled(true);
+    if (!s.isIdentityMissing()) {
+        if (!takeOperatorValues())
+            return; // the window stays busy; Stop leaves it
+    } else if (!prepareIdentities()) {
+        onStop();
+        return;
+    }
+    m_startTimer->start(s.StartDelay);
+    if (!s.hasManualInput())
+        m_continuous = true;
+}
+
+void FPDoverARizMainWindow::onRead()
+{
+    if (cycleInProgress())
+        return;
+    ui->gbCount->setEnabled(false);
+    m_stopped = false;
+    m_settings->operationMode = OpRead;
+    if (!versionStep())
+        return;
+    setStationState(StateBusy);
+    m_startTimer->start(m_settings->StartDelay);
+    m_continuous = true;
+}
+
+void FPDoverARizMainWindow::onStartDelayed()
+{
+    if (m_settings->portName.isEmpty())
+        return;
+    ui->versionLEdit->setEnabled(false);
+    m_stopped = false;
+    if (m_settings->operationMode == OpRead)
+        startRead();
+    else
+        startWrite();
+}
+
+void FPDoverARizMainWindow::startWrite()
+{
+    if (m_stopped)
+        return;
+    QString label;
+    switch (checkIdentityLengths(*m_settings, label)) {
+    case -2:
+        errorLine(tr("The first two digits of BT must be even number,please check!"));
+        ui->BTLEdit->setFocus();
+        return;
+    case -1:
+        errorLine(tr("The length of %1 is not enough!").arg(label));
+        showStatus(FPColorGraphicsView::StateError);
+        setStationState(StateReady);
+        return;
+    default:
+        requestCycle();
+    }
+}
+
+void FPDoverARizMainWindow::startRead()
+{
+    if (m_stopped)
+        return;
+    m_input->clearFields();
+    clearWorkerLog();
+    if (m_settings->RunType & RunImei)
+        m_input->setImeiMaxLength(m_settings->ImeiNum);
+    m_worker->setStationFlagsEnabled(false);
+    requestCycle();
+}
+
+void FPDoverARizMainWindow::requestCycle()
+{
+    m_worker->requestStart(); // the worker's copy of the settings, taken here on the thread that owns them
+    m_cycleRequested = true;
+    emit startWorker();
+    QCoreApplication::processEvents();
+}
+
+void FPDoverARizMainWindow::startNextContinuousCycle()
+{
+    const ToolSettings &s = *m_settings;
+    if ((s.operationMode == OpRead || s.hasManualInput() || prepareIdentities()) && versionStep())
+        m_startTimer->start(s.StartDelay);
+}
+
+void FPDoverARizMainWindow::onIMEIsHasWritten(const QStringList &imeis, const QString &mbsn, const QString &psn,
+                                              const QString &bt)
+{
+    const ToolSettings &s = *m_settings;
+    if ((s.RunType & RunImei) && !imeis.isEmpty()) {
+        QStringList lines;
+        for (int i = 0; i < imeis.size(); ++i)
+            lines << tr("IMEI%1: %2 ").arg(i + 1).arg(imeis.at(i));
+        info(lines.join(QLatin1Char('\n')));
+    }
+    if ((s.RunType & RunMbsn) && !mbsn.isEmpty())
+        info(tr("MBSN: %1 ").arg(mbsn));
+    if ((s.RunType & RunPsn) && !psn.isEmpty())
+        info(tr("PSN: %1 ").arg(psn));
+    if ((s.RunType & RunBt) && !bt.isEmpty())
+        info(tr("BT: %1 ").arg(bt));
+    info(tr("had  been successfully written to flash!"));
+}
+
+void FPDoverARizMainWindow::onIMEIsHasRead(const QStringList &imeis, const QString &mbsn, const QString &psn,
+                                           const QString &bt)
+{
+    const ToolSettings &s = *m_settings;
+    QStringList shown;
+    for (const QString &imei : imeis)
+        shown << imei.simplified().left(ToolSettings::ImeiLength);
+    m_input->showValues(shown, mbsn.simplified().left(s.Mbsnlen), psn.simplified().left(s.Psnlen),
+                        bt.simplified().left(s.btAddrLen));
+    logLine(tr("Reading is successful!"), LineColour::Pass);
+}
+
+void FPDoverARizMainWindow::onVersionHasRead(const QString &version)
+{
+    const ToolSettings &s = *m_settings;
+    if (!(s.RunType & RunCheckVersion) || !s.expectedVersion.isEmpty())
+        return;
+    ui->versionLEdit->setText(version);
+    logLine(tr("Version read successful!"), LineColour::Pass);
+    logLine(tr("Version is %1 in flash!").arg(version.isEmpty() ? tr("empty") : version), LineColour::Pass);
+}

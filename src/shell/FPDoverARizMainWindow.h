@@ -16,6 +16,7 @@ class FPDoverARizMainWindow;
 
 class FPDoverARizWorker;
 class IdentityAllocator;
+class IdentityInputController;
 class IssuedIdentities;
 class PortScanWorker;
 class PortScanWorkerLock;
@@ -67,6 +68,9 @@ public:
     void setStationState(int state);
     // A finished write cycle: counts it and shows the counters.
     void updateCounters(bool passed);
+    // The pause of the repeated write test between a passed write and the next; tests shorten it.
+    void setLoopTestPause(int ms);
+    IdentityInputController *inputController() const { return m_input; }
 
 signals:
     void startWorker();
@@ -84,6 +88,20 @@ public slots:
     void onStop();
     void onSettingUp();
     void onLanguage();
+    void onTextEcho1(const QString &text);
+    void onTextEcho2(const QString &text);
+    void onTextEcho3(const QString &text);
+    void onTextEcho4(const QString &text);
+    void onMbsnTextEcho(const QString &text);
+    void onPsnTextEcho(const QString &text);
+    void onBTTextEcho(const QString &text);
+    void onIMEIEnter1();
+    void onIMEIEnter2();
+    void onIMEIEnter3();
+    void onIMEIEnter4();
+    void onEnterMBSN();
+    void onEnterPSN();
+    void onEnterBT();
     void clearWorkerLog();
     void workerFinish(bool ok);
     void setWRStatus(int status);
@@ -114,17 +132,29 @@ private:
     void showCounters();
     void writeSourceSummary();
     void clearOperatorFields();
+    void connectInputFields();
+    void errorLine(const QString &text);
     void openManual(const QString &viewer, const QString &viewerText, const QString &document,
                     const QString &missingText, bool reuseProcess);
     void info(const QString &text);
 
-    // Seams filled by the identity sources and the identity-field rules.
+    // Seams filled by the identity sources.
     bool prepareIdentityPools();
     bool allocateIdentities();
     void fillImeiFields();
+
+    // The write and read cycle.
     void configureIdentityFields();
     void focusFirstInputField();
+    bool cycleInProgress() const;
+    bool versionStep();
+    bool prepareIdentities();
+    bool takeOperatorValues();
+    void startWrite();
+    void startRead();
+    void requestCycle();
     void startNextContinuousCycle();
+    void onLoopTestPauseEnded();
 
     // What the identity sources show and ask of the operator.
     void logLine(const QString &text, LineColour colour) override;
@@ -161,7 +191,10 @@ private:
     std::unique_ptr<PortScanWorker> m_portScanner;
     std::unique_ptr<PortScanWorkerLock> m_portLock;
     QTimer *m_startTimer = nullptr;
+    QTimer *m_loopTestTimer = nullptr; // the repeated write test's pause, during which the window stays live
     bool m_continuous = false;
+    bool m_cycleRequested = false; // startWorker() sent and the worker has not reported the cycle's end
+    IdentityInputController *m_input = nullptr; // child of the window
     ProductionCounters m_counters;
     ImeiAdjustmentLog m_imeiLog;
 };

@@ -5,7 +5,10 @@
 #include <QFileInfo>
 #include <QSaveFile>
 #include <QSettings>
+#include <QStringDecoder>
 #include <QTemporaryFile>
+
+#include <algorithm>
 
 #ifdef Q_OS_UNIX
 #include <fcntl.h>
@@ -14,31 +17,70 @@
 
 namespace {
 
-// A settings file larger than this is not ours: it is treated as missing rather than parsed.
+// A settings file larger than this is not ours.
 constexpr qint64 MaxFileBytes = 1024 * 1024;
 
-bool usableFile(const QString &path)
+const QByteArray Utf8Mark("\xEF\xBB\xBF");
+
+// The first line of `text` that the settings format cannot take whole: 1-based, 0 when there is none. The
+// format reads a carriage return as a line end; an editor's byte-order mark at the start is allowed.
+int badLine(const QByteArray &text, QString &why)
 {
-    const QFileInfo info(path);
-    return info.isFile() && info.isReadable() && info.size() <= MaxFileBytes;
+    const QByteArray body = text.startsWith(Utf8Mark) ? text.mid(Utf8Mark.size()) : text;
+    const QList<QByteArray> lines = body.split('\n');
+    for (qsizetype n = 0; n < lines.size(); ++n) {
+        const QByteArray &line = lines[n];
+        if (line.contains('\0')) {
+            why = QStringLiteral("a NUL byte");
+            return int(n + 1);
+        }
+        QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+        const QString decoded = utf8(line);
+        if (utf8.hasError()) {
+            why = QStringLiteral("bytes that are not UTF-8 text");
+            return int(n + 1);
+        }
+        for (const QByteArray &part : line.split('\r')) {
+            qsizetype i = 0;
+            while (i < part.size() && (part[i] == ' ' || part[i] == '\t'))
+                ++i;
+            if (i == part.size() || part[i] == ';')
+                continue; // blank or a comment
+            if (part[i] == '[') {
+                if (part.indexOf(']', i) < 0) {
+                    why = QStringLiteral("a group name without its closing bracket");
+                    return int(n + 1);
+                }
+                continue;
+            }
+            bool quoted = false, equals = false;
+            for (; i < part.size() && !equals; ++i) {
+                if (part[i] == '"')
+                    quoted = !quoted;
+                else if (part[i] == '=' && !quoted)
+                    equals = true;
+            }
+            if (!equals) {
+                why = QStringLiteral("a line without '=' (a key and its value)");
+                return int(n + 1);
+            }
+        }
+    }
+    return 0;
 }
 
 // The scratch copy the writing direction edits; the real file is replaced only when it is complete.
-QString makeScratch(const QString &path)
+QString makeScratch(const QByteArray &original)
 {
     QTemporaryFile scratch(QDir::tempPath() + QStringLiteral("/tgtlink-settings-XXXXXX.ini"));
     scratch.setAutoRemove(false);
     if (!scratch.open())
         return QString();
-    if (usableFile(path)) {
-        QFile original(path);
-        if (original.open(QIODevice::ReadOnly)) {
-            const QByteArray bytes = original.read(MaxFileBytes);
-            if (scratch.write(bytes) != bytes.size()) {
-                scratch.remove();
-                return QString();
-            }
-        }
+    // The settings format keeps a byte-order mark on reading but cannot write after one: the new file has none.
+    const QByteArray bytes = original.startsWith(Utf8Mark) ? original.mid(Utf8Mark.size()) : original;
+    if (scratch.write(bytes) != bytes.size()) {
+        scratch.remove();
+        return QString();
     }
     const QString name = scratch.fileName();
     scratch.close();
@@ -90,32 +132,84 @@ bool replaceAtomically(const QString &path, const QByteArray &bytes)
 
 } // namespace
 
+// A file that exists is used only when it can be read whole and written back: otherwise neither direction
+// touches it, so that it is never replaced by defaults.
+bool SettingLoader::inspect(QByteArray &bytes)
+{
+    const QFileInfo info(m_path);
+    if (!info.exists())
+        return true; // a first run: the defaults, and a save creates it
+    if (!info.isFile()) {
+        m_problem = QStringLiteral("it is not a file");
+        return false;
+    }
+    if (info.size() > MaxFileBytes) {
+        m_problem = QStringLiteral("it is larger than 1 MiB");
+        return false;
+    }
+    QFile file(m_path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        m_problem = QStringLiteral("it cannot be read (%1)").arg(file.errorString());
+        return false;
+    }
+    bytes = file.read(MaxFileBytes + 1);
+    if (file.error() != QFileDevice::NoError || bytes.size() != info.size()) {
+        m_problem = QStringLiteral("it cannot be read whole");
+        return false;
+    }
+    if (!info.isWritable()) {
+        m_problem = QStringLiteral("it cannot be written");
+        return false;
+    }
+    QString why;
+    m_problemLine = badLine(bytes, why);
+    if (m_problemLine > 0) {
+        m_problem = QStringLiteral("line %1 holds %2").arg(m_problemLine).arg(why);
+        return false;
+    }
+    return true;
+}
+
 SettingLoader::SettingLoader(const QString &path, bool load) : m_path(path), m_load(load)
 {
-    if (m_load) {
-        if (usableFile(m_path))
-            m_settings = std::make_unique<QSettings>(m_path, QSettings::IniFormat);
-        if (m_settings && m_settings->status() != QSettings::NoError)
-            m_settings.reset();
+    QByteArray bytes;
+    if (!inspect(bytes)) {
+        qWarning("SettingLoader: %s is left as it is: %s", qPrintable(m_path), qPrintable(m_problem));
         return;
     }
-    const QString scratch = makeScratch(m_path);
+    if (m_load && !QFileInfo::exists(m_path))
+        return; // nothing to read: every variable stays as it is
+    // Both directions work on a copy of the bytes inspected: reading sees exactly what was checked, and never an
+    // earlier version of the same path that the settings format still holds in its cache (same size, same
+    // modification time).
+    const QString scratch = makeScratch(bytes);
     if (scratch.isEmpty()) {
-        qWarning("SettingLoader: no scratch file for %s", qPrintable(m_path));
+        m_problem = QStringLiteral("no scratch file could be made");
         return;
     }
     m_settings = std::make_unique<QSettings>(scratch, QSettings::IniFormat);
+    if (m_load && m_settings->status() != QSettings::NoError) {
+        m_problem = QStringLiteral("it is not in the settings format");
+        m_settings.reset();
+        QFile::remove(scratch);
+    }
 }
 
 SettingLoader::~SettingLoader()
 {
+    if (m_load && m_settings) {
+        const QString scratch = m_settings->fileName();
+        m_settings.reset();
+        QFile::remove(scratch);
+        return;
+    }
     commit();
 }
 
 bool SettingLoader::commit()
 {
     if (m_load)
-        return true;
+        return m_problem.isEmpty();
     if (!m_settings)
         return false;
     const QString scratch = m_settings->fileName();
@@ -130,8 +224,11 @@ bool SettingLoader::commit()
         saved = replaceAtomically(m_path, bytes);
     }
     QFile::remove(scratch);
-    if (!saved)
+    if (!saved) {
+        m_problem = written ? QStringLiteral("it could not be replaced")
+                            : QStringLiteral("the new content could not be written");
         qWarning("SettingLoader: could not save %s; the previous file is kept", qPrintable(m_path));
+    }
     return saved;
 }
 
@@ -210,4 +307,33 @@ void SettingLoader::value(const QString &key, int &v)
     const int parsed = stored.toString().trimmed().toInt(&ok);
     if (ok)
         v = parsed;
+}
+
+void SettingLoader::value(const QString &key, int &v, int min, int max)
+{
+    QVariant stored;
+    if (!storeOrFetch(key, QVariant(v), stored))
+        return;
+    if (stored.typeId() == QMetaType::Int) {
+        v = std::clamp(stored.toInt(), min, max);
+        return;
+    }
+    if (stored.typeId() != QMetaType::QString)
+        return;
+    // An optional sign and digits, of any length: a number too big for int still says "above the range".
+    const QString text = stored.toString().trimmed();
+    const bool negative = text.startsWith(QLatin1Char('-'));
+    const QStringView digits = QStringView(text).mid(negative || text.startsWith(QLatin1Char('+')) ? 1 : 0);
+    if (digits.isEmpty())
+        return;
+    for (QChar c : digits) {
+        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+            return; // not a number: left as it is
+    }
+    bool ok = false;
+    const qlonglong parsed = digits.toLongLong(&ok);
+    if (!ok)
+        v = negative ? min : max; // more digits than any long long
+    else
+        v = int(std::clamp<qlonglong>(negative ? -parsed : parsed, min, max));
 }

@@ -8,6 +8,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QThread>
 #include <optional>
 
 namespace {
@@ -177,6 +178,10 @@ QString HandsetCommand::usage()
                "      --station NAME=pass|fail (repeatable)  --station-magic N   factory data to write\n"
                "      --blank                  no factory data (the default)\n"
                "      --erased                 an erased user area (default: it holds user data)\n"
+               "  swap PORT [--gap MS] [options]  take the handset off PORT and, MS ms later (default %2), put the\n"
+               "                               next one on: same hardware and station flags, no identities (as\n"
+               "                               a fresh phone from the line); plug options change it, --blank\n"
+               "                               gives one without factory data\n"
                "  unplug PORT                  remove the handset\n"
                "  list [--json]                plugged handsets\n"
                "  show PORT [--json]           everything the handset holds\n"
@@ -188,7 +193,8 @@ QString HandsetCommand::usage()
                "  fault list PORT                     entries in force\n"
                "\n"
                "Operations: %1\n")
-        .arg(BenchFaults::operations().join(QLatin1Char(' ')));
+        .arg(BenchFaults::operations().join(QLatin1Char(' ')))
+        .arg(DefaultSwapGap);
 }
 
 int HandsetCommand::fail(const QString &message, int code)
@@ -225,6 +231,8 @@ int HandsetCommand::run(const QStringList &input)
     const QString command = args.takeFirst();
     if (command == QLatin1String("plug"))
         return plug(args);
+    if (command == QLatin1String("swap"))
+        return swap(args);
     if (command == QLatin1String("unplug"))
         return unplug(args);
     if (command == QLatin1String("list"))
@@ -245,8 +253,75 @@ int HandsetCommand::plug(QStringList args)
     BenchHandset h;
     h.port = args.takeFirst();
     h.kind = Bench::defaultKindFor(h.port);
+    h.blank = true;
+    const int parsed = parseHandset(args, h, false);
+    if (parsed != 0)
+        return parsed;
+    QString error;
+    if (!Bench::plug(h, &error))
+        return fail(error);
+    m_out += QStringLiteral("plugged %1 (%2)\n").arg(h.port, Bench::kindName(h.kind));
+    return 0;
+}
+
+int HandsetCommand::swap(QStringList args)
+{
+    if (args.isEmpty() || args.first().startsWith(QLatin1String("--")))
+        return fail(QStringLiteral("swap needs a port name"), 2);
+    const QString port = args.takeFirst();
+    int gap = DefaultSwapGap;
+    const qsizetype gapAt = args.indexOf(QStringLiteral("--gap"));
+    if (gapAt >= 0) {
+        bool ok = false;
+        gap = args.value(gapAt + 1).toInt(&ok);
+        if (!ok || gap < 0)
+            return fail(QStringLiteral("--gap needs a number of milliseconds"), 2);
+        args.remove(gapAt, 2);
+    }
+
+    // The next phone from the same line: the removed one's hardware and station flags, no identities.
+    BenchHandset h;
+    h.port = port;
+    h.kind = Bench::defaultKindFor(port);
+    h.blank = true;
+    BenchHandset removed;
+    const bool present = !Bench::imagePath(port).isEmpty() && Bench::read(port, removed);
+    if (present) {
+        h = removed;
+        h.factory.imeis.clear();
+        h.factory.mbsn.clear();
+        h.factory.psn.clear();
+        h.factory.bt.clear();
+        h.factory.sequence = 0;
+        h.userAreaErased = false;
+    }
+    const int parsed = parseHandset(args, h, present && !removed.blank);
+    if (parsed != 0)
+        return parsed;
+
+    QString error;
+    if (!Bench::imagePath(port).isEmpty() && !Bench::unplug(port, &error))
+        return fail(error);
+    // Long enough for the tool's port scan to see the fixture empty, as when a hand swaps the phone.
+    QThread::msleep(static_cast<unsigned long>(gap));
+    if (!Bench::plug(h, &error))
+        return fail(error);
+    m_out += QStringLiteral("swapped %1: a fresh %2 handset%3\n")
+                 .arg(port, Bench::kindName(h.kind),
+                      h.blank ? QStringLiteral(" without factory data") : QStringLiteral(" without identities"));
+    return 0;
+}
+
+int HandsetCommand::parseHandset(const QStringList &args, BenchHandset &h, bool keptData)
+{
     bool blankAsked = false;
     bool dataGiven = false;
+    // Factory data given on the command line replaces the data a swap kept.
+    auto giveData = [&]() {
+        if (!dataGiven && keptData)
+            h.factory = BenchFactoryData();
+        dataGiven = true;
+    };
     for (int i = 0; i < args.size(); ++i) {
         const QString opt = args.at(i);
         QString v;
@@ -300,35 +375,35 @@ int HandsetCommand::plug(QStringList args)
             ok = number(h.userAreaBytes, false);
         } else if (opt == QLatin1String("--imei")) {
             ok = needValue();
+            giveData();
             if (ok && h.factory.imeis.size() >= 4)
                 return fail(QStringLiteral("at most four --imei"), 2);
             h.factory.imeis.append(v);
-            dataGiven = true;
         } else if (opt == QLatin1String("--mbsn")) {
             ok = needValue();
+            giveData();
             h.factory.mbsn = v;
-            dataGiven = true;
         } else if (opt == QLatin1String("--psn")) {
             ok = needValue();
+            giveData();
             h.factory.psn = v;
-            dataGiven = true;
         } else if (opt == QLatin1String("--bt")) {
             ok = needValue();
+            giveData();
             h.factory.bt = v;
-            dataGiven = true;
         } else if (opt == QLatin1String("--station")) {
             ok = needValue();
             const qsizetype eq = v.lastIndexOf(QLatin1Char('='));
             const QString result = eq < 0 ? QString() : v.mid(eq + 1);
             if (ok && (eq <= 0 || (result != QLatin1String("pass") && result != QLatin1String("fail"))))
                 return fail(QStringLiteral("--station wants NAME=pass or NAME=fail"), 2);
+            giveData();
             h.factory.stations.insert(v.left(eq), result == QLatin1String("pass"));
-            dataGiven = true;
         } else if (opt == QLatin1String("--station-magic")) {
             quint32 magic = 0;
             ok = number(magic, false);
+            giveData();
             h.factory.stationMagic = magic;
-            dataGiven = true;
         } else if (opt == QLatin1String("--blank")) {
             blankAsked = true;
         } else if (opt == QLatin1String("--erased")) {
@@ -341,11 +416,8 @@ int HandsetCommand::plug(QStringList args)
     }
     if (blankAsked && dataGiven)
         return fail(QStringLiteral("--blank and factory data exclude each other"), 2);
-    h.blank = !dataGiven;
-    QString error;
-    if (!Bench::plug(h, &error))
-        return fail(error);
-    m_out += QStringLiteral("plugged %1 (%2)\n").arg(h.port, Bench::kindName(h.kind));
+    if (blankAsked || dataGiven)
+        h.blank = !dataGiven;
     return 0;
 }
 

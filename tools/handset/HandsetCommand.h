@@ -3,6 +3,8 @@
 #include <QString>
 #include <QStringList>
 
+struct BenchHandset;
+
 // The `handset` command line: plugs, unplugs, shows and breaks bench handsets. Kept out of main() so that the
 // tests run it in-process.
 class HandsetCommand final
@@ -15,9 +17,14 @@ public:
     const QString &err() const { return m_err; }
 
     static QString usage();
+    // Milliseconds a swap leaves the port empty unless told otherwise: several passes of the tool's port scan.
+    static constexpr int DefaultSwapGap = 1000;
 
 private:
     int plug(QStringList args);
+    int swap(QStringList args);
+    // Applies plug options to `h`; factory data given replaces `h`'s when `keptData`. 0, or the exit code.
+    int parseHandset(const QStringList &args, BenchHandset &h, bool keptData);
     int unplug(const QStringList &args);
     int list(const QStringList &args);
     int show(const QStringList &args);
