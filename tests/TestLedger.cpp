@@ -490,6 +490,12 @@ void TestLedger::unreachableAndBack()
     QVERIFY2(m_server.start(), qPrintable(m_server.error()));
     QCOMPARE(a.markWritten(before.cycleId, &message), LedgerStatus::Ok);
     QCOMPARE(a.claim(set({{2, "M2"}}), QStringLiteral("USB1"), QString()).status, LedgerStatus::Ok);
+
+    // A restart while the station waits between cycles: its next claim goes through at once.
+    QVERIFY(m_server.stop(QStringLiteral("immediate")));
+    QVERIFY(m_server.start());
+    const LedgerClaim after = a.claim(set({{2, "M3"}}), QStringLiteral("USB1"), QString());
+    QVERIFY2(after.status == LedgerStatus::Ok, qPrintable(after.message));
 }
 
 QTEST_GUILESS_MAIN(TestLedger)

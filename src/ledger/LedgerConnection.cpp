@@ -128,6 +128,18 @@ bool LedgerConnection::ensureOpen(QString *message)
 
 LedgerRows LedgerConnection::exec(const char *sql, const QVector<QByteArray> &params)
 {
+    // A connection that waited idle may have lost its server meanwhile (a restart), which libpq learns only
+    // when it next sends: then the statement goes once more on a new connection. Outside a transaction every
+    // statement of the ledger may be sent twice without harm (BEGIN, reads, idempotent updates and inserts).
+    const bool idleBefore = isOpen() && PQtransactionStatus(m_conn) == PQTRANS_IDLE;
+    LedgerRows rows = execOnce(sql, params);
+    if (rows.status() == LedgerStatus::Unreachable && idleBefore)
+        rows = execOnce(sql, params);
+    return rows;
+}
+
+LedgerRows LedgerConnection::execOnce(const char *sql, const QVector<QByteArray> &params)
+{
     LedgerRows rows;
     if (!ensureOpen(&rows.m_message)) {
         rows.m_status = LedgerStatus::Unreachable;
