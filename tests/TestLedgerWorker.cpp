@@ -33,8 +33,7 @@ public:
     const ToolSettings *settings = nullptr;
     QString benchPort;
 
-    Result claim(const Set &set, const QString &port, const QString &chipId, qint64 *claimId,
-                 QString *message) override
+    Result claim(const Set &set, const QString &port, const QString &chipId, qint64 *claimId, QString *message) override
     {
         // What the history and the handset hold at the moment of the claim.
         const bool recorded = settings && !set.imeis.isEmpty() && settings->imeiHistory.contains(set.imeis.first());
@@ -113,7 +112,11 @@ void TestLedgerWorker::init()
     // Direct: the worker runs on this thread in these tests.
     connect(
         m_worker.get(), qOverload<const QString &, const QColor &, const QColor &>(&FPDoverARizWorker::workerStatus),
-        this, [this](const QString &text, const QColor &fg) { m_lines.append({text, fg}); }, Qt::DirectConnection);
+        this,
+        [this](const QString &text, const QColor &fg) {
+            m_lines.append({text, fg});
+        },
+        Qt::DirectConnection);
     BenchHandset handset = BenchFixture::handset();
     handset.blank = false;
     QVERIFY(m_bench->plug(handset));
@@ -204,8 +207,9 @@ void TestLedgerWorker::lateMarkIsBroughtLater()
     m_worker->start();
     // The handset is written: the cycle passes, with a warning that the mark is late.
     QCOMPARE(finished.at(0).at(0).toBool(), true);
-    QVERIFY2(lines(Qt::yellow).contains(QStringLiteral(
-                 "The handset is written; the line's ledger will be told at the next write: scripted mark")),
+    QVERIFY2(lines(Qt::yellow)
+                 .contains(QStringLiteral(
+                     "The handset is written; the line's ledger will be told at the next write: scripted mark")),
              qPrintable(lines(Qt::yellow).join('\n')));
 
     // The next write tries the late mark again (still refused), the one after brings it.
@@ -233,8 +237,8 @@ void TestLedgerWorker::realLedger()
     QVERIFY(LedgerSchema::create(admin, QStringLiteral("worker_stations"), &message) == LedgerStatus::Ok);
     QVERIFY(LedgerSchema::addStation(admin, QStringLiteral("worker_a"), &message) == LedgerStatus::Ok);
     QVERIFY(LedgerSchema::addStation(admin, QStringLiteral("worker_b"), &message) == LedgerStatus::Ok);
-    m_worker->setClaims(
-        std::make_unique<LedgerIdentityClaims>(server.connInfo(db, QStringLiteral("worker_a")), QStringLiteral("ST-A")));
+    m_worker->setClaims(std::make_unique<LedgerIdentityClaims>(server.connInfo(db, QStringLiteral("worker_a")),
+                                                               QStringLiteral("ST-A")));
     Ledger other(server.connInfo(db, QStringLiteral("worker_b")), QStringLiteral("ST-B"));
     QVERIFY(other.claim({{2, "MBTAKEN", 1}}, QStringLiteral("USB9"), QString()).status == LedgerStatus::Ok);
     QSignalSpy finished(m_worker.get(), &FPDoverARizWorker::workerFinish);
@@ -264,8 +268,9 @@ void TestLedgerWorker::realLedger()
     QCOMPARE(m_bench->read().factory.mbsn, QStringLiteral("MBFREE"));
     const LedgerRows rows = admin.exec("SELECT c.station, c.port, c.chip_id, c.state FROM ledger.identities i "
                                        "JOIN ledger.cycles c ON c.id = i.cycle_id WHERE i.value = 'MBFREE'");
-    QCOMPARE(rows.text(0, 0) + ' ' + rows.text(0, 1) + ' ' + rows.text(0, 2) + ' ' + rows.text(0, 3),
-             QStringLiteral("ST-A USB1 0x%1 written").arg(QString::number(BenchFixture::handset().chipId, 16).toUpper()));
+    QCOMPARE(
+        rows.text(0, 0) + ' ' + rows.text(0, 1) + ' ' + rows.text(0, 2) + ' ' + rows.text(0, 3),
+        QStringLiteral("ST-A USB1 0x%1 written").arg(QString::number(BenchFixture::handset().chipId, 16).toUpper()));
 
     // A read cycle confirms what it finds; without the ledger it still reads, with a warning.
     m_settings->operationMode = OpRead;

@@ -117,7 +117,8 @@ bool LedgerConnection::ensureOpen(QString *message)
     m_conn = PQconnectdbParams(keys, values, 1);
     if (PQstatus(m_conn) == CONNECTION_OK) {
         // The server's notices (a cascade, a shutdown warning) are no business of the station's output.
-        PQsetNoticeProcessor(m_conn, [](void *, const char *) {}, nullptr);
+        PQsetNoticeProcessor(
+            m_conn, [](void *, const char *) {}, nullptr);
         return true;
     }
     if (message)
