@@ -5,9 +5,12 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
-cmake --build build --target ImeiHistoryBenchmark IdentitySourcesBenchmark -j"$(nproc)"
+cmake --build build --target ImeiHistoryBenchmark HistoryListBenchmark IdentitySourcesBenchmark CycleBenchmark SheetImportBenchmark -j"$(nproc)"
 build/bench/ImeiHistoryBenchmark
+build/bench/HistoryListBenchmark
 build/bench/IdentitySourcesBenchmark
+build/bench/CycleBenchmark
+build/bench/SheetImportBenchmark
 
 # The shared ledger, on a PostgreSQL server the benchmark starts for itself.
 cmake --build build --target LedgerBenchmark -j"$(nproc)"

@@ -19,9 +19,9 @@ cmake --build build-fuzz --target fuzzers -j"$(nproc)"
 
 targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then
-    for f in fuzz/Fuzz*.cpp; do
-        targets+=("$(basename "$f" .cpp)")
-    done
+    while read -r t; do
+        targets+=("$t")
+    done < <(sed -n 's/^doverariz_add_fuzzer(\(Fuzz[A-Za-z0-9_]*\).*/\1/p' fuzz/CMakeLists.txt)
 fi
 
 status=0
@@ -39,8 +39,11 @@ for t in "${targets[@]}"; do
           -print_final_stats=1 -artifact_prefix="findings/$t/" "corpus/$t" "../fuzz/corpus/$t") >"$log" 2>&1; then
         status=1
     fi
-    execs=$(grep -h 'stat::number_of_executed_units' "$log" build-fuzz/fuzz-*.log 2>/dev/null |
-            awk '{ s += $2 } END { print s + 0 }')
+    logs=("$log")
+    for f in build-fuzz/fuzz-*.log; do
+        [ -e "$f" ] && logs+=("$f")
+    done
+    execs=$(awk '/stat::number_of_executed_units/ { s += $2 } END { print s + 0 }' "${logs[@]}")
     found=$(find "$findings" -type f | wc -l)
     echo "$t: executions: $execs, corpus: $(find "$corpus" -type f | wc -l), findings: $found"
     rm -f build-fuzz/fuzz-*.log

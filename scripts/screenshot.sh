@@ -1,17 +1,20 @@
 #!/usr/bin/env bash
 # Renders the window with a demo handset plugged in into docs/screenshot.png, on Qt's offscreen platform (no
 # display needed). SCREENSHOT_LANGUAGE=Chinese renders the Chinese interface (needs a CJK font installed).
+# SCREENSHOT_NO_BUILD=1 uses the executables as they are (the build itself renders the manuals' pictures so).
 set -euo pipefail
+out=$(realpath -m "${1:-docs/screenshot.png}")
 cd "$(dirname "$0")/.."
-build=${BUILD_DIR:-build}
+build=$(realpath -m "${BUILD_DIR:-build}")
 language=${SCREENSHOT_LANGUAGE:-English}
-out=${1:-docs/screenshot.png}
 
-if [ ! -x "$build/bin/doverariz" ] || [ ! -x "$build/bin/handset" ]; then
-    scripts/install-deps.sh
-    cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+if [ -z "${SCREENSHOT_NO_BUILD:-}" ]; then
+    if [ ! -x "$build/bin/doverariz" ] || [ ! -x "$build/bin/handset" ]; then
+        scripts/install-deps.sh
+        cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+    fi
+    cmake --build "$build" --target doverariz handset >/dev/null
 fi
-cmake --build "$build" --target doverariz handset >/dev/null
 
 # A copy of the runtime directory, so that the build's own cfg/ and log/ stay as they are.
 work=$(mktemp -d)
@@ -31,7 +34,7 @@ INI
 
 mkdir -p "$(dirname "$out")"
 output=$(cd "$work" && TMPDIR="$work/tmp" TGTLINK_BENCH="$work/bench" QT_QPA_PLATFORM=offscreen \
-    DOVERARIZ_EXIT_AFTER_MS=2000 DOVERARIZ_GRAB="$(realpath -m "$OLDPWD/$out")" "$work/app/doverariz" 2>/dev/null)
+    DOVERARIZ_DATA_DIR= DOVERARIZ_EXIT_AFTER_MS=2000 DOVERARIZ_GRAB="$out" "$work/app/doverariz" 2>/dev/null)
 echo "$output"
 [ -s "$out" ] || { echo "no screenshot was written" >&2; exit 1; }
 echo "Wrote $out"

@@ -8,7 +8,8 @@ jobs=$(nproc)
 # The ledger tests start their own PostgreSQL server; here its absence is a failure, not a skip.
 export DOVERARIZ_REQUIRE_POSTGRESQL=1
 
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+# The plain build also renders the manuals (and tests them); the sanitized one skips that.
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DDOVERARIZ_BUILD_MANUALS=ON
 cmake --build build -j"$jobs"
 ctest --test-dir build --output-on-failure -j"$jobs"
 

@@ -171,6 +171,8 @@ qint64 completeRecords(const QByteArray &text, bool *mixed)
         const QByteArray full = historyLine(next);
         if (line + '\n' == full)
             ++next;
+        else if (next > 0 && historyLine(next - 1).startsWith(line))
+            continue; // cut just before its line end, so whole, yet never reported: appended again, and maybe cut
         else if (!full.startsWith(line))
             *mixed = true; // neither the next record nor its beginning
     }
@@ -209,7 +211,7 @@ int checkSave(const QString &port, qint64 last)
     const int rc = session.prepareAndLoad();
     if (rc != TGT_OK || (n >= 0 && session.factorySet()->getMbsn() != record(n).mbsn.toStdString()))
         mixed = 1;
-    say(QStringLiteral("record: %1 mixed: %2 lost: %3").arg(n).arg(mixed).arg(lost));
+    say(QStringLiteral("record: %1 reported: %2 load: %3 mixed: %4 lost: %5").arg(n).arg(last).arg(rc).arg(mixed).arg(lost));
     return 0;
 }
 

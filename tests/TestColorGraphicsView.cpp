@@ -3,7 +3,12 @@
 #include <QGraphicsScene>
 #include <QGraphicsTextItem>
 #include <QScrollBar>
+#include <QTranslator>
 #include <QtTest>
+
+#ifndef DOVERARIZ_RUNTIME_DIR
+#error "DOVERARIZ_RUNTIME_DIR names the directory with tr/"
+#endif
 
 namespace {
 QList<QGraphicsTextItem *> textItems(const FPColorGraphicsView &view)
@@ -29,6 +34,10 @@ private slots:
     void unknownStateEmptiesPanel();
     void repeatedStateKeepsOneText();
     void longTextNeverShowsVerticalScrollBar();
+    void textFitsThePanel_data();
+    void textFitsThePanel();
+    void languageChangeRepaints_data();
+    void languageChangeRepaints();
 };
 
 void TestColorGraphicsView::constructed()
@@ -150,6 +159,99 @@ void TestColorGraphicsView::longTextNeverShowsVerticalScrollBar()
     view.setWriteState(3);
     QCoreApplication::processEvents();
     QVERIFY(!view.verticalScrollBar()->isVisible());
+}
+
+void TestColorGraphicsView::textFitsThePanel_data()
+{
+    QTest::addColumn<bool>("chinese");
+    QTest::addColumn<int>("state");
+    QTest::addColumn<QSize>("size");
+
+    // The window's panel is at most 90 pixels high and about 480 wide; Chinese glyphs stand taller than Latin.
+    for (const bool chinese : {false, true}) {
+        for (int state = -1; state <= 4; ++state) {
+            for (const QSize size : {QSize(480, 90), QSize(300, 60)}) {
+                QTest::addRow("%s, state %d, %dx%d", chinese ? "Chinese" : "English", state, size.width(),
+                              size.height())
+                    << chinese << state << size;
+            }
+        }
+    }
+}
+
+void TestColorGraphicsView::textFitsThePanel()
+{
+    QFETCH(bool, chinese);
+    QFETCH(int, state);
+    QFETCH(QSize, size);
+    QTranslator translator;
+    if (chinese) {
+        QVERIFY(translator.load(QStringLiteral(DOVERARIZ_RUNTIME_DIR "/tr/imei_chs.qm")));
+        QCoreApplication::installTranslator(&translator);
+    }
+    const auto removed = qScopeGuard([&] { QCoreApplication::removeTranslator(&translator); });
+
+    FPColorGraphicsView view;
+    view.resize(size);
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    view.setWriteState(state);
+    QCoreApplication::processEvents();
+
+    const auto texts = textItems(view);
+    QCOMPARE(texts.size(), 1);
+    // Where the glyphs actually are on screen, not the item's padded box: top and bottom of the text.
+    const QRectF ink = texts.first()->sceneBoundingRect();
+    const QRect onScreen = view.mapFromScene(ink).boundingRect();
+    QVERIFY2(view.viewport()->rect().contains(onScreen),
+             qPrintable(QStringLiteral("text at %1,%2 %3x%4 in a viewport of %5x%6")
+                            .arg(onScreen.x()).arg(onScreen.y()).arg(onScreen.width()).arg(onScreen.height())
+                            .arg(view.viewport()->width()).arg(view.viewport()->height())));
+    // Roughly centred, and not shrunk where it fits.
+    QVERIFY(qAbs(onScreen.center().y() - view.viewport()->rect().center().y()) <= 2);
+    if (size.height() >= 90 && !chinese)
+        QCOMPARE(texts.first()->scale(), 1.0);
+}
+
+void TestColorGraphicsView::languageChangeRepaints_data()
+{
+    QTest::addColumn<bool>("write");
+    QTest::addColumn<int>("state");
+    QTest::addColumn<QString>("chinese");
+
+    QTest::newRow("idle") << true << 1 << QStringLiteral("空闲...");
+    QTest::newRow("reading") << false << 2 << QStringLiteral("正在读取...");
+    QTest::newRow("write finished") << true << 3 << QStringLiteral("写入完成!");
+    QTest::newRow("error") << true << -1 << QStringLiteral("错误!!");
+}
+
+void TestColorGraphicsView::languageChangeRepaints()
+{
+    QFETCH(bool, write);
+    QFETCH(int, state);
+    QFETCH(QString, chinese);
+    FPColorGraphicsView view;
+    view.show();
+    if (write)
+        view.setWriteState(state);
+    else
+        view.setReadState(state);
+    const QString english = textItems(view).first()->toPlainText();
+    const QColor background = view.backgroundBrush().color();
+
+    // The window switches language by loading another catalogue into its installed translator.
+    QTranslator translator;
+    QCoreApplication::installTranslator(&translator);
+    const auto removed = qScopeGuard([&] { QCoreApplication::removeTranslator(&translator); });
+    QVERIFY(translator.load(QStringLiteral(DOVERARIZ_RUNTIME_DIR "/tr/imei_chs.qm")));
+    QTRY_COMPARE(textItems(view).first()->toPlainText(), chinese);
+    QCOMPARE(view.state(), state);
+    QCOMPARE(view.isWriteMode(), write);
+    QCOMPARE(view.backgroundBrush().color(), background);
+    QCOMPARE(textItems(view).size(), 1);
+
+    QVERIFY(translator.load(QStringLiteral(DOVERARIZ_RUNTIME_DIR "/tr/imei_chs_en.qm")));
+    QTRY_COMPARE(textItems(view).first()->toPlainText(), english);
 }
 
 QTEST_MAIN(TestColorGraphicsView)

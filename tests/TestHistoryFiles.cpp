@@ -12,8 +12,10 @@
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 
 #include <algorithm>
+#include <atomic>
 #include <memory>
 
 using Records = QList<QPair<QString, QString>>;
@@ -151,6 +153,8 @@ private slots:
     void historyListLoads();
     void memoryFollowsFileSize_data();
     void memoryFollowsFileSize();
+    void lookupsWhileAppending_data();
+    void lookupsWhileAppending();
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -1074,6 +1078,92 @@ void TestHistoryFiles::memoryFollowsFileSize()
     qInfo("%lld bytes of file, %lld bytes more resident", size, grown);
     QVERIFY2(grown <= 3 * size, qPrintable(QStringLiteral("%1 MB for a file of %2 MB").arg(grown >> 20).arg(size >> 20)));
     QVERIFY(imei ? history.size() > 0 : list.size() > 0);
+}
+
+void TestHistoryFiles::lookupsWhileAppending_data()
+{
+    QTest::addColumn<bool>("imei");
+    QTest::newRow("IMEI history") << true;
+    QTest::newRow("single-value history") << false;
+}
+
+// The window looks values up while the worker records: every lookup answers for a whole history, one that
+// holds at least what was appended before it began and nothing that was never appended.
+void TestHistoryFiles::lookupsWhileAppending()
+{
+    QFETCH(bool, imei);
+    constexpr int Loaded = 2000;
+    constexpr int Appended = 100000;
+    // Record r: four IMEIs, or by hand every 1000th; the single-value history holds one serial a record.
+    auto imeiOf = [](int r, int k) { return luhnImei(50000000000000 + 4 * quint64(r) + quint64(k)); };
+    auto textOf = [&](int r) {
+        return r % 1000 == 999 ? QStringLiteral("by hand %1").arg(r)
+                               : QStringList{imeiOf(r, 0), imeiOf(r, 1), imeiOf(r, 2), imeiOf(r, 3)}.join(u',');
+    };
+    auto serialOf = [](int r) { return QStringLiteral("SN%1").arg(r, 12, 10, QLatin1Char('0')); };
+    QByteArray file;
+    for (int r = 0; r < Loaded; ++r)
+        file += (imei ? "2024-03-05 19:08:09\t\t" + textOf(r) : serialOf(r)).toLatin1() + '\n';
+    const QString path = m_dir->filePath(QStringLiteral("h.data"));
+    QVERIFY(writeBytes(path, file));
+    ImeiHistory history;
+    HistoryList list;
+    QVERIFY(imei ? ::readImeiHistory(path, history) : ::readHistoryList(path, list, HistoryMbsn));
+
+    std::atomic<int> done{Loaded}; // records appended so far
+    std::unique_ptr<QThread> worker(QThread::create([&] {
+        for (int r = Loaded; r < Loaded + Appended; ++r) {
+            if (imei)
+                history.append(QStringLiteral("2024-03-05 19:08:09"), textOf(r));
+            else
+                list.append(serialOf(r));
+            done.store(r + 1);
+        }
+    }));
+    worker->start();
+    QRandomGenerator rng(31);
+    int lookups = 0;
+    QStringList wrong;
+    while (!worker->isFinished() && wrong.size() < 5) {
+        const int before = done.load();
+        const int r = rng.bounded(before);
+        const int never = Loaded + Appended + rng.bounded(1000);
+        ++lookups;
+        if (imei) {
+            if (r % 1000 != 999 && !history.contains(imeiOf(r, int(rng.bounded(4)))))
+                wrong << QStringLiteral("IMEI of record %1 not found").arg(r);
+            if (history.contains(imeiOf(never, 0)))
+                wrong << QStringLiteral("IMEI never recorded found");
+            if (lookups % 64 == 0 && history.at(r).imeis != textOf(r))
+                wrong << QStringLiteral("record %1 reads %2").arg(r).arg(history.at(r).imeis);
+            if (history.size() < before)
+                wrong << QStringLiteral("size went back");
+        } else {
+            if (!list.contains(serialOf(r)))
+                wrong << QStringLiteral("serial of record %1 not found").arg(r);
+            if (list.contains(serialOf(never)))
+                wrong << QStringLiteral("serial never recorded found");
+            if (lookups % 64 == 0 && list.at(r) != serialOf(r))
+                wrong << QStringLiteral("value %1 reads %2").arg(r).arg(list.at(r));
+        }
+    }
+    QVERIFY(worker->wait(QDeadlineTimer(qint64(600000))));
+    QVERIFY2(wrong.isEmpty(), qPrintable(wrong.join(u'\n')));
+    qInfo("%d lookups while appending", lookups);
+    QVERIFY(lookups > 0);
+    // The final history holds everything, in order.
+    QCOMPARE(imei ? history.size() : list.size(), Loaded + Appended);
+    for (int i = 0; i < 2000; ++i) {
+        const int r = rng.bounded(Loaded + Appended);
+        if (imei) {
+            QCOMPARE(history.at(r).imeis, textOf(r));
+            if (r % 1000 != 999)
+                QVERIFY(history.contains(imeiOf(r, 3)));
+        } else {
+            QCOMPARE(list.at(r), serialOf(r));
+            QVERIFY(list.contains(serialOf(r)));
+        }
+    }
 }
 
 QTEST_GUILESS_MAIN(TestHistoryFiles)

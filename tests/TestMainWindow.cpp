@@ -606,17 +606,22 @@ void TestMainWindow::manuals_data()
     QTest::newRow("F1 is the chinese manual whatever the language") << true << true << "named" << key << key << "";
     QTest::newRow("help through the desktop") << false << false << "desktop" << cn << cn << "";
     QTest::newRow("F1 through the desktop") << true << false << "desktop" << key << key << "";
-    QTest::newRow("help, no viewer") << false << false << "none" << cn << ""
-                                     << QDir::toNativeSeparators("./FoxitReader.exe");
-    QTest::newRow("F1, no viewer") << true << false << "none" << key << ""
-                                   << "FoxitReader.exe";
-    QTest::newRow("help, manual missing") << false << true << "named"
-                                          << ""
-                                          << ""
-                                          << "%1/" + en + " isn't exist!";
-    QTest::newRow("F1, manual missing") << true << false << "desktop"
-                                        << ""
-                                        << "" << QDir::toNativeSeparators(key);
+    // The boxes name what is missing and where (%1: the application directory).
+    const QString noViewer = QStringLiteral("No PDF viewer was found to open the manual %1/%2: there is no "
+                                            "%1/FoxitReader.exe beside the tool, and the desktop has no program "
+                                            "for PDF files. Install a PDF viewer.");
+    const QString noViewerZh = QStringLiteral("找不到可以打开手册 %1/%2 的 PDF 阅读器：工具旁边没有 %1/FoxitReader.exe，"
+                                              "桌面也没有打开 PDF 文件的程序。请安装一个 PDF 阅读器。");
+    QTest::newRow("help, no viewer") << false << false << "none" << cn << "" << noViewerZh.arg("%1", cn);
+    QTest::newRow("help, English, no viewer") << false << true << "none" << en << "" << noViewer.arg("%1", en);
+    QTest::newRow("F1, no viewer") << true << false << "none" << key << "" << noViewerZh.arg("%1", key);
+    QTest::newRow("help, manual missing")
+        << false << true << "named" << "" << ""
+        << "The manual DOVER_ARIZ_TOOL_USERGUIDE_en.pdf was not found in %1/DOC. Reinstall the tool, or put the "
+           "manual there.";
+    QTest::newRow("F1, manual missing") << true << false << "desktop" << "" << ""
+                                        << QStringLiteral("在 %1/doc 中找不到手册 dover_ariz_tool_manual_cn.pdf。"
+                                                          "请重新安装工具，或把手册放到该位置。");
 }
 
 void TestMainWindow::manuals()
@@ -664,8 +669,7 @@ void TestMainWindow::manuals()
         QCOMPARE(boxes.size(), 1);
         QCOMPARE(boxes[0].icon, QMessageBox::Warning);
         QCOMPARE(boxes[0].title, english ? QStringLiteral("Warning") : QStringLiteral("警告"));
-        if (warning.contains(QLatin1String("%1")))
-            warning = warning.arg(QDir::toNativeSeparators(appDir()));
+        warning.replace(QLatin1String("%1"), QDir::toNativeSeparators(appDir()));
         QCOMPARE(boxes[0].text, warning);
         QVERIFY(desktopOpened.isEmpty());
         QVERIFY(!QFile::exists(argsFile));
@@ -735,7 +739,8 @@ void TestMainWindow::unusableSettingsFile()
         QCOMPARE(boxes.size(), usable ? 0 : 1);
         if (!usable) {
             QCOMPARE(boxes[0].icon, QMessageBox::Critical);
-            QCOMPARE(boxes[0].title, QStringLiteral("Error"));
+            // In the language the window loaded (the default one, since the file could not be read).
+            QCOMPARE(boxes[0].title, FPDoverARizMainWindow::tr("Error"));
             QVERIFY2(boxes[0].text.contains(QDir::toNativeSeparators(path(QStringLiteral("cfg/ImeiSN.ini")))) &&
                          boxes[0].text.contains(problem),
                      qPrintable(boxes[0].text));
@@ -746,7 +751,9 @@ void TestMainWindow::unusableSettingsFile()
         window->close(); // unattended: the confirmation keeps the window
         MessageBoxes::takeRecords();
         const QString log = child<QTextEdit>(*window, "logTextEdit")->toPlainText();
-        QCOMPARE(log.contains(QStringLiteral("The settings could not be saved to")), !usable);
+        const QString notSaved = FPDoverARizMainWindow::tr("The settings could not be saved to %1: %2").section(
+            QStringLiteral("%1"), 0, 0);
+        QCOMPARE(log.contains(notSaved), !usable);
     }
     QFile file(path(QStringLiteral("cfg/ImeiSN.ini")));
     QVERIFY(file.open(QIODevice::ReadOnly));

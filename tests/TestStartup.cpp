@@ -29,14 +29,20 @@ private slots:
     void lockIsExclusive_data();
     void lockIsExclusive();
     void lockNotInheritedByChildren();
+    void secondInstanceRefused_data();
     void secondInstanceRefused();
     void killedInstanceDoesNotBlock();
     void findsFilesBesideExecutable();
+    void installedLayoutKeepsDataApart_data();
+    void installedLayoutKeepsDataApart();
+    void unwritableDataFolderRefused();
 
 private:
     QString appPath(const QString &relative) const { return QDir(m_root->path() + "/app").filePath(relative); }
     // Starts the tool; it quits by itself after `exitAfterMs`.
-    std::unique_ptr<QProcess> start(int exitAfterMs, const QString &workingDir = QString());
+    std::unique_ptr<QProcess> start(int exitAfterMs, const QString &workingDir = QString(),
+                                    const QProcessEnvironment &extra = QProcessEnvironment());
+    void writeSettings(const QString &dir, const QString &language);
     QStringList logFiles() const;
 
     std::unique_ptr<QTemporaryDir> m_root;
@@ -64,7 +70,8 @@ void TestStartup::cleanup()
     m_root.reset();
 }
 
-std::unique_ptr<QProcess> TestStartup::start(int exitAfterMs, const QString &workingDir)
+std::unique_ptr<QProcess> TestStartup::start(int exitAfterMs, const QString &workingDir,
+                                             const QProcessEnvironment &extra)
 {
     auto process = std::make_unique<QProcess>();
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -72,11 +79,21 @@ std::unique_ptr<QProcess> TestStartup::start(int exitAfterMs, const QString &wor
     env.insert(QStringLiteral("TGTLINK_BENCH"), m_root->path() + QStringLiteral("/bench"));
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     env.insert(QStringLiteral("DOVERARIZ_EXIT_AFTER_MS"), QString::number(exitAfterMs));
+    env.remove(QStringLiteral("DOVERARIZ_DATA_DIR"));
+    env.insert(extra);
     process->setProcessEnvironment(env);
     process->setWorkingDirectory(workingDir.isEmpty() ? m_root->path() + QStringLiteral("/elsewhere") : workingDir);
     process->setProcessChannelMode(QProcess::SeparateChannels);
     process->start(appPath(QStringLiteral("doverariz")), {});
     return process;
+}
+
+void TestStartup::writeSettings(const QString &dir, const QString &language)
+{
+    QVERIFY(QDir().mkpath(dir + QStringLiteral("/cfg")));
+    QFile ini(dir + QStringLiteral("/cfg/ImeiSN.ini"));
+    QVERIFY(ini.open(QIODevice::WriteOnly));
+    QVERIFY(ini.write("[ImeiSN]\nlanguage=" + language.toUtf8() + "\n") > 0);
 }
 
 QStringList TestStartup::logFiles() const
@@ -128,8 +145,21 @@ void TestStartup::lockNotInheritedByChildren()
     QFile::remove(next.location());
 }
 
+void TestStartup::secondInstanceRefused_data()
+{
+    QTest::addColumn<QString>("language");
+    QTest::addColumn<QString>("box");
+
+    // The box comes before the window, which is what loads the catalogues otherwise.
+    QTest::newRow("Chinese") << "Chinese" << QStringLiteral("box: 错误: 程序已经在运行。");
+    QTest::newRow("English") << "English" << QStringLiteral("box: Error: You have already run an application.");
+}
+
 void TestStartup::secondInstanceRefused()
 {
+    QFETCH(QString, language);
+    QFETCH(QString, box);
+    writeSettings(appPath(QString()), language);
     auto first = start(600000);
     QVERIFY(first->waitForStarted());
     // The log file is opened at the end of the window's construction, long after the lock was taken.
@@ -140,9 +170,8 @@ void TestStartup::secondInstanceRefused()
     QVERIFY(second->waitForFinished(StartTimeout));
     QCOMPARE(second->exitStatus(), QProcess::NormalExit);
     QCOMPARE(qint8(second->exitCode()), qint8(-1));
-    QVERIFY2(QString::fromUtf8(second->readAllStandardOutput())
-                 .contains(QStringLiteral("box: Error: You have already run an application.")),
-             "the refusal box was not shown");
+    const QString out = QString::fromUtf8(second->readAllStandardOutput());
+    QVERIFY2(out.contains(box), qPrintable(out));
     // It touched nothing: no log file of its own, nothing new beside the executable.
     QCOMPARE(logFiles().size(), 1);
     QCOMPARE(QDir(appPath(QString())).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), before);
@@ -183,6 +212,71 @@ void TestStartup::findsFilesBesideExecutable()
     QVERIFY(QFile::exists(appPath(QStringLiteral("cfg/imei_history.data"))));
     QCOMPARE(logFiles().size(), 1);
     QCOMPARE(QDir(elsewhere).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
+}
+
+void TestStartup::installedLayoutKeepsDataApart_data()
+{
+    QTest::addColumn<QString>("location"); // the location file's text; empty: none
+    QTest::addColumn<QString>("variable"); // DOVERARIZ_DATA_DIR; empty: unset
+    QTest::addColumn<QString>("expectedData"); // relative to the temporary root
+
+    QTest::newRow("location file, absolute") << "%1/var/data\n" << "" << "var/data";
+    QTest::newRow("location file, relative to the executable") << "../var/rel" << "" << "var/rel";
+    QTest::newRow("variable wins over the file") << "%1/var/data" << "%1/var/own" << "var/own";
+    QTest::newRow("variable alone") << "" << "%1/var/own" << "var/own";
+    QTest::newRow("blank location file: beside the executable") << "  \n" << "" << "app";
+}
+
+void TestStartup::installedLayoutKeepsDataApart()
+{
+    QFETCH(QString, location);
+    QFETCH(QString, variable);
+    QFETCH(QString, expectedData);
+    const QString root = m_root->path();
+    if (!location.isEmpty()) {
+        QFile file(appPath(QStringLiteral("data-location")));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        QVERIFY(file.write(QString(location).replace(QStringLiteral("%1"), root).toUtf8()) > 0);
+    }
+    QProcessEnvironment extra;
+    if (!variable.isEmpty())
+        extra.insert(QStringLiteral("DOVERARIZ_DATA_DIR"), QString(variable).replace(QStringLiteral("%1"), root));
+    extra.insert(QStringLiteral("TGTLINK_BENCH"), QString()); // installed, the bench follows the data
+    const QString data = root + QLatin1Char('/') + expectedData;
+    writeSettings(data, QStringLiteral("English"));
+    const QStringList beside = QDir(appPath(QString())).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
+
+    auto run = start(200, QString(), extra);
+    QVERIFY(run->waitForFinished(StartTimeout));
+    const QString out = QString::fromUtf8(run->readAllStandardOutput());
+    QCOMPARE(run->exitCode(), 0);
+    QVERIFY2(out.contains(QStringLiteral("title: KVX IMEI Write tool")), qPrintable(out)); // its settings were read
+    QVERIFY(QFile::exists(data + QStringLiteral("/cfg/imei_history.data")));
+    QCOMPARE(QDir(data + QStringLiteral("/log")).entryList(QDir::Files).size(), 1);
+    if (expectedData != QLatin1String("app")) {
+        QCOMPARE(QDir(appPath(QString())).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), beside);
+        // Made for every operator account of the station's group.
+        QVERIFY(QFileInfo(data + QStringLiteral("/cfg/imei_history.data")).permissions() & QFile::WriteGroup);
+    }
+}
+
+void TestStartup::unwritableDataFolderRefused()
+{
+    // A folder below a plain file can be made by no account, root included.
+    QFile blocker(m_root->path() + QStringLiteral("/plain-file"));
+    QVERIFY(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    QProcessEnvironment extra;
+    extra.insert(QStringLiteral("DOVERARIZ_DATA_DIR"), blocker.fileName() + QStringLiteral("/data"));
+    writeSettings(appPath(QString()), QStringLiteral("English")); // beside the executable: not read
+
+    auto run = start(200, QString(), extra);
+    QVERIFY(run->waitForFinished(StartTimeout));
+    const QString out = QString::fromUtf8(run->readAllStandardOutput());
+    QCOMPARE(qint8(run->exitCode()), qint8(-1));
+    QVERIFY2(out.contains(QStringLiteral("box: 错误: ")), qPrintable(out)); // default language: Chinese
+    QVERIFY2(out.contains(QDir::toNativeSeparators(blocker.fileName() + QStringLiteral("/data"))), qPrintable(out));
+    QVERIFY2(!out.contains(QStringLiteral("title: ")), qPrintable(out));
 }
 
 QTEST_GUILESS_MAIN(TestStartup)

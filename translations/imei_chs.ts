@@ -2,6 +2,29 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="zh_CN">
 <context>
+    <name>BtAddressGenerator</name>
+    <message>
+        <source>BT start address is wrong!</source>
+        <translation>蓝牙起始地址错误!</translation>
+    </message>
+    <message>
+        <source>BT end address is wrong!</source>
+        <translation>蓝牙结束地址错误!</translation>
+    </message>
+    <message>
+        <source>BT start address can&apos;t be larger than the end!</source>
+        <translation>蓝牙起始地址不能大于结束地址!</translation>
+    </message>
+    <message>
+        <source>BT current value is beyond the address scope now!</source>
+        <translation>蓝牙当前地址已超出地址范围!</translation>
+    </message>
+    <message>
+        <source>BT %1 has repeated with previous!</source>
+        <translation>蓝牙地址 %1 与之前的重复!</translation>
+    </message>
+</context>
+<context>
     <name>FPColorGraphicsView</name>
     <message>
         <source>Error!!</source>
@@ -48,27 +71,27 @@
     </message>
     <message>
         <source>IMEI1</source>
-        <translation type="unfinished"></translation>
+        <translation>IMEI1</translation>
     </message>
     <message>
         <source>IMEI2</source>
-        <translation type="unfinished"></translation>
+        <translation>IMEI2</translation>
     </message>
     <message>
         <source>IMEI3</source>
-        <translation type="unfinished"></translation>
+        <translation>IMEI3</translation>
     </message>
     <message>
         <source>IMEI4</source>
-        <translation type="unfinished"></translation>
+        <translation>IMEI4</translation>
     </message>
     <message>
         <source>MBSN</source>
-        <translation type="unfinished"></translation>
+        <translation>MBSN</translation>
     </message>
     <message>
         <source>PSN</source>
-        <translation type="unfinished"></translation>
+        <translation>PSN</translation>
     </message>
     <message>
         <source>BT_Addr</source>
@@ -213,10 +236,6 @@ Copyright (C) %3, all rights reserved.</source>
         <translation>警告</translation>
     </message>
     <message>
-        <source>%1 isn&apos;t exist!</source>
-        <translation>%1 不存在!</translation>
-    </message>
-    <message>
         <source>About KVX Write IMEI tool</source>
         <translation>关于 KVX IMEI 写号工具</translation>
     </message>
@@ -234,196 +253,704 @@ Copyright (C) %3, all rights reserved.</source>
         <source>Are you sure you want to exit?</source>
         <translation>确定要退出吗?</translation>
     </message>
+    <message>
+        <source>No PDF viewer was found to open the manual %1: there is no %2 beside the tool, and the desktop has no program for PDF files. Install a PDF viewer.</source>
+        <translation>找不到可以打开手册 %1 的 PDF 阅读器：工具旁边没有 %2，桌面也没有打开 PDF 文件的程序。请安装一个 PDF 阅读器。</translation>
+    </message>
+    <message>
+        <source>The manual %1 was not found in %2. Reinstall the tool, or put the manual there.</source>
+        <translation>在 %2 中找不到手册 %1。请重新安装工具，或把手册放到该位置。</translation>
+    </message>
+    <message>
+        <source>Error</source>
+        <translation>错误</translation>
+    </message>
+    <message>
+        <source>The settings file %1 cannot be used: %2.
+It is left as it is, and Write stays disabled until the file is mended and the tool started again; Read works with the default settings.</source>
+        <translation>设置文件 %1 无法使用：%2。
+文件保持原样；在修好文件并重新启动工具之前，写入不可用；读取使用默认设置。</translation>
+    </message>
+    <message>
+        <source>Can&apos;t do pressure test when including version checking!</source>
+        <translation>包含版本检查时不能进行压力测试!</translation>
+    </message>
+    <message>
+        <source>The settings could not be saved to %1: %2</source>
+        <translation>无法把设置保存到 %1：%2</translation>
+    </message>
+    <message>
+        <source>The version cann&apos;t be empty!</source>
+        <translation>版本不能为空!</translation>
+    </message>
+    <message>
+        <source>The first two digits of BT must be even number,please check!</source>
+        <translation>蓝牙地址的前两位必须是偶数，请检查!</translation>
+    </message>
+    <message>
+        <source>The length of %1 is not enough!</source>
+        <translation>%1 的长度不够!</translation>
+    </message>
+    <message>
+        <source>IMEI%1: %2 </source>
+        <translation>IMEI%1: %2 </translation>
+    </message>
+    <message>
+        <source>MBSN: %1 </source>
+        <translation>MBSN: %1 </translation>
+    </message>
+    <message>
+        <source>PSN: %1 </source>
+        <translation>PSN: %1 </translation>
+    </message>
+    <message>
+        <source>BT: %1 </source>
+        <translation>蓝牙地址: %1 </translation>
+    </message>
+    <message>
+        <source>had  been successfully written to flash!</source>
+        <translation>已成功写入闪存!</translation>
+    </message>
+    <message>
+        <source>Reading is successful!</source>
+        <translation>读取成功!</translation>
+    </message>
+    <message>
+        <source>Version read successful!</source>
+        <translation>版本读取成功!</translation>
+    </message>
+    <message>
+        <source>Version is %1 in flash!</source>
+        <translation>闪存中的版本为 %1!</translation>
+    </message>
+    <message>
+        <source>empty</source>
+        <translation>空</translation>
+    </message>
+</context>
+<context>
+    <name>FPDoverARizSettingDlg</name>
+    <message>
+        <source>Setup</source>
+        <translation>设置</translation>
+    </message>
+    <message>
+        <source>Port</source>
+        <translation>端口</translation>
+    </message>
+    <message>
+        <source>USB</source>
+        <translation>USB</translation>
+    </message>
+    <message>
+        <source>COM</source>
+        <translation>COM</translation>
+    </message>
+    <message>
+        <source>Phase Check</source>
+        <translation>工位检查</translation>
+    </message>
+    <message>
+        <source>Current Station</source>
+        <translation>当前工位</translation>
+    </message>
+    <message>
+        <source>Check Station</source>
+        <translation>检查工位</translation>
+    </message>
+    <message>
+        <source>Other</source>
+        <translation>其他</translation>
+    </message>
+    <message>
+        <source>InitializeFactoryData</source>
+        <translation>初始化工厂数据</translation>
+    </message>
+    <message>
+        <source>CheckVersion</source>
+        <translation>检查版本</translation>
+    </message>
+    <message>
+        <source>FactoryReset</source>
+        <translation>恢复出厂设置</translation>
+    </message>
+    <message>
+        <source>IMEI</source>
+        <translation>IMEI</translation>
+    </message>
+    <message>
+        <source>Setting</source>
+        <translation>设置</translation>
+    </message>
+    <message>
+        <source>ImeisNum</source>
+        <translation>IMEI个数</translation>
+    </message>
+    <message>
+        <source>CheckRepeat</source>
+        <translation>检查重复</translation>
+    </message>
+    <message>
+        <source>Save</source>
+        <translation>保存</translation>
+    </message>
+    <message>
+        <source>Default</source>
+        <translation>默认</translation>
+    </message>
+    <message>
+        <source>  IMEI1(main)</source>
+        <translation>  IMEI1(主)</translation>
+    </message>
+    <message>
+        <source>ManulInput</source>
+        <translation>手动输入</translation>
+    </message>
+    <message>
+        <source>DefaultValue</source>
+        <translation>默认值</translation>
+    </message>
+    <message>
+        <source>     IMEI2</source>
+        <translation>     IMEI2</translation>
+    </message>
+    <message>
+        <source>AccumulationByStep</source>
+        <translation>按步递增</translation>
+    </message>
+    <message>
+        <source>    IMEI3</source>
+        <translation>    IMEI3</translation>
+    </message>
+    <message>
+        <source>   IMEI4</source>
+        <translation>   IMEI4</translation>
+    </message>
+    <message>
+        <source>Load From File</source>
+        <translation>从文件导入</translation>
+    </message>
+    <message>
+        <source>Browse</source>
+        <translation>浏览</translation>
+    </message>
+    <message>
+        <source>Custom</source>
+        <translation>自定义</translation>
+    </message>
+    <message>
+        <source>Init Code</source>
+        <translation>起始码</translation>
+    </message>
+    <message>
+        <source>Mask</source>
+        <translation>掩码</translation>
+    </message>
+    <message>
+        <source>Add 1(14th Digit)</source>
+        <translation>加1(第14位)</translation>
+    </message>
+    <message>
+        <source>Max limited number</source>
+        <translation>最大数量</translation>
+    </message>
+    <message>
+        <source>DefaultIMEI</source>
+        <translation>默认IMEI</translation>
+    </message>
+    <message>
+        <source>MBSN</source>
+        <translation>MBSN</translation>
+    </message>
+    <message>
+        <source>Manul Input</source>
+        <translation>手动输入</translation>
+    </message>
+    <message>
+        <source>Auto Generation</source>
+        <translation>自动生成</translation>
+    </message>
+    <message>
+        <source>PSN</source>
+        <translation>PSN</translation>
+    </message>
+    <message>
+        <source>AutoGeneration</source>
+        <translation>自动生成</translation>
+    </message>
+    <message>
+        <source>BlueTooth</source>
+        <translation>蓝牙</translation>
+    </message>
+    <message>
+        <source>ByTime</source>
+        <translation>按时间</translation>
+    </message>
+    <message>
+        <source>ByAddress</source>
+        <translation>按地址</translation>
+    </message>
+    <message>
+        <source>EndAddress</source>
+        <translation>结束地址</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>确定</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>取消</translation>
+    </message>
+    <message>
+        <source>Warning</source>
+        <translation>警告</translation>
+    </message>
+    <message>
+        <source>BT start address can not be larger than the end!</source>
+        <translation>蓝牙起始地址不能大于结束地址!</translation>
+    </message>
+    <message>
+        <source>Excel files (*.xls)</source>
+        <translation>Excel 文件 (*.xls)</translation>
+    </message>
+    <message>
+        <source>Excel workbooks (*.xlsx)</source>
+        <translation>Excel 工作簿 (*.xlsx)</translation>
+    </message>
+    <message>
+        <source>CSV files (*.csv)</source>
+        <translation>CSV 文件 (*.csv)</translation>
+    </message>
+    <message>
+        <source>Select Excel File</source>
+        <translation>选择 Excel 文件</translation>
+    </message>
 </context>
 <context>
     <name>FPDoverARizWorker</name>
     <message>
         <source>Stop ...</source>
-        <translation type="unfinished"></translation>
+        <translation>停止 ...</translation>
     </message>
     <message>
         <source>Stop exited</source>
-        <translation type="unfinished"></translation>
+        <translation>已停止</translation>
     </message>
     <message>
         <source>Unable to open port %1: no handset answers there, or the port is in use</source>
-        <translation type="unfinished"></translation>
+        <translation>无法打开端口 %1：该端口上没有手机应答，或端口正被占用</translation>
     </message>
     <message>
         <source>Unable to prepare the handset on port %1: %2</source>
-        <translation type="unfinished"></translation>
+        <translation>无法准备端口 %1 上的手机：%2</translation>
     </message>
     <message>
         <source>Close port %1</source>
-        <translation type="unfinished"></translation>
+        <translation>关闭端口 %1</translation>
     </message>
     <message>
         <source>Init flash information ...</source>
-        <translation type="unfinished"></translation>
+        <translation>初始化闪存信息 ...</translation>
     </message>
     <message>
         <source>Check flags failed!</source>
-        <translation type="unfinished"></translation>
+        <translation>检查标志失败!</translation>
     </message>
     <message>
         <source>Read cycle: the factory data is not initialised</source>
-        <translation type="unfinished"></translation>
+        <translation>读取：不初始化工厂数据</translation>
     </message>
     <message>
         <source>Read cycle: the factory reset is skipped</source>
-        <translation type="unfinished"></translation>
+        <translation>读取：跳过恢复出厂设置</translation>
     </message>
     <message>
         <source>Unable to get flash info from device: %1</source>
-        <translation type="unfinished"></translation>
+        <translation>无法从设备获取闪存信息：%1</translation>
     </message>
     <message>
         <source>Flash model is unknown</source>
-        <translation type="unfinished"></translation>
+        <translation>闪存型号未知</translation>
     </message>
     <message>
         <source>Factory base and size are unknown</source>
-        <translation type="unfinished"></translation>
+        <translation>工厂数据区的地址和大小未知</translation>
     </message>
     <message>
         <source>Unable to get chip ID: %1</source>
-        <translation type="unfinished"></translation>
+        <translation>无法获取芯片 ID：%1</translation>
     </message>
     <message>
         <source>Unsupported chip</source>
-        <translation type="unfinished"></translation>
+        <translation>不支持的芯片</translation>
     </message>
     <message>
         <source>Unable to determine ramrun lod file name</source>
-        <translation type="unfinished"></translation>
+        <translation>无法确定 RAM-run 镜像文件名</translation>
     </message>
     <message>
         <source>Ramrun lod file %1 not exist</source>
-        <translation type="unfinished"></translation>
+        <translation>RAM-run 镜像文件 %1 不存在</translation>
     </message>
     <message>
         <source>Unable to load ramrun lod file %1</source>
-        <translation type="unfinished"></translation>
+        <translation>无法载入 RAM-run 镜像文件 %1</translation>
     </message>
     <message>
         <source>Begin to read information from flash ...</source>
-        <translation type="unfinished"></translation>
+        <translation>开始从闪存读取信息 ...</translation>
     </message>
     <message>
         <source>Invalid station setting magic</source>
-        <translation type="unfinished"></translation>
+        <translation>工位设置的标识无效</translation>
     </message>
     <message>
         <source>Failed to read factory data from device: %1</source>
-        <translation type="unfinished"></translation>
+        <translation>无法从设备读取工厂数据：%1</translation>
     </message>
     <message>
         <source>Check flags ...</source>
-        <translation type="unfinished"></translation>
+        <translation>检查标志 ...</translation>
     </message>
     <message>
         <source>Failed to check station!</source>
-        <translation type="unfinished"></translation>
+        <translation>检查工位失败!</translation>
     </message>
     <message>
         <source>Missing station: %1!</source>
-        <translation type="unfinished"></translation>
+        <translation>缺少工位：%1!</translation>
     </message>
     <message>
         <source>Failed station: %1!</source>
-        <translation type="unfinished"></translation>
+        <translation>工位未通过：%1!</translation>
     </message>
     <message>
         <source>Init factory data ...</source>
-        <translation type="unfinished"></translation>
+        <translation>初始化工厂数据 ...</translation>
     </message>
     <message>
         <source>FactoryReset ...</source>
-        <translation type="unfinished"></translation>
+        <translation>恢复出厂设置 ...</translation>
     </message>
     <message>
         <source>Programmer is nullptr</source>
-        <translation type="unfinished"></translation>
+        <translation>闪存编程器不可用</translation>
     </message>
     <message>
         <source>The address of user data is invalid</source>
-        <translation type="unfinished"></translation>
+        <translation>用户数据区地址无效</translation>
     </message>
     <message>
         <source>Factory reset successfully!</source>
-        <translation type="unfinished"></translation>
+        <translation>恢复出厂设置成功!</translation>
     </message>
     <message>
         <source>Factory reset failed!</source>
-        <translation type="unfinished"></translation>
+        <translation>恢复出厂设置失败!</translation>
     </message>
     <message>
         <source>Write flag ...</source>
-        <translation type="unfinished"></translation>
+        <translation>写入标志 ...</translation>
     </message>
     <message>
         <source>Failed to write station flag %1: %2</source>
-        <translation type="unfinished"></translation>
+        <translation>写入工位标志 %1 失败：%2</translation>
     </message>
     <message>
         <source>Failed to update factory data</source>
-        <translation type="unfinished"></translation>
+        <translation>更新工厂数据失败</translation>
     </message>
     <message>
         <source>Failed to get version!</source>
-        <translation type="unfinished"></translation>
+        <translation>获取版本失败!</translation>
     </message>
     <message>
         <source>The version does not match, its value is %1 in flash !</source>
-        <translation type="unfinished"></translation>
+        <translation>版本不符，闪存中的版本为 %1 !</translation>
     </message>
     <message>
         <source>Version checking successful!</source>
-        <translation type="unfinished"></translation>
+        <translation>版本检查成功!</translation>
     </message>
     <message>
         <source>Writing station is  failed!</source>
-        <translation type="unfinished"></translation>
+        <translation>写入工位失败!</translation>
     </message>
     <message>
         <source>IMEI%1 is invalid,you can use %2,please check!</source>
-        <translation type="unfinished"></translation>
+        <translation>IMEI%1 无效，可以使用 %2，请检查!</translation>
     </message>
     <message>
         <source>Set IMEI%1 failed!</source>
-        <translation type="unfinished"></translation>
+        <translation>写入 IMEI%1 失败!</translation>
     </message>
     <message>
         <source>Unable to record the IMEIs in %1; the handset is not written</source>
-        <translation type="unfinished"></translation>
+        <translation>无法把 IMEI 记录到 %1；手机没有被写入</translation>
     </message>
     <message>
         <source>write MBSN error!</source>
-        <translation type="unfinished"></translation>
+        <translation>写入 MBSN 出错!</translation>
     </message>
     <message>
         <source>write PSN error!</source>
-        <translation type="unfinished"></translation>
+        <translation>写入 PSN 出错!</translation>
     </message>
     <message>
         <source>write BT error!</source>
-        <translation type="unfinished"></translation>
+        <translation>写入蓝牙地址出错!</translation>
     </message>
     <message>
         <source>Unable to record %1 in %2; the handset is not written</source>
-        <translation type="unfinished"></translation>
+        <translation>无法把 %1 记录到 %2；手机没有被写入</translation>
     </message>
     <message>
         <source>Writing data to flash...</source>
-        <translation type="unfinished"></translation>
+        <translation>正在把数据写入闪存...</translation>
     </message>
     <message>
         <source>Writing is  failed!</source>
-        <translation type="unfinished"></translation>
+        <translation>写入失败!</translation>
     </message>
     <message>
         <source>Writing is successful.</source>
-        <translation type="unfinished"></translation>
+        <translation>写入成功。</translation>
+    </message>
+</context>
+<context>
+    <name>IdentityAllocator</name>
+    <message>
+        <source>The counters could not be saved to %1, so no identity is handed out!</source>
+        <translation>无法把计数保存到 %1，因此不发出任何号码!</translation>
+    </message>
+    <message>
+        <source>the custom source</source>
+        <translation>自定义来源</translation>
+    </message>
+    <message>
+        <source>the excel file</source>
+        <translation>Excel 文件</translation>
+    </message>
+    <message>
+        <source>%1 from %2 are not checked against the history: the next start begins again at the first value!</source>
+        <translation>来自%2的 %1 未与历史记录比对：下次启动将从第一个值重新开始!</translation>
+    </message>
+    <message>
+        <source>Import MBSN from excel file failed! %1</source>
+        <translation>从 Excel 文件导入 MBSN 失败! %1</translation>
+    </message>
+    <message>
+        <source>Import PSN from excel file failed!</source>
+        <translation>从 Excel 文件导入 PSN 失败!</translation>
+    </message>
+    <message>
+        <source>Custom MBSN  failed!!</source>
+        <translation>自定义 MBSN 失败!!</translation>
+    </message>
+    <message>
+        <source>Custom PSN  failed!</source>
+        <translation>自定义 PSN 失败!</translation>
+    </message>
+    <message>
+        <source>AutoGenerate MBSN  failed!!</source>
+        <translation>自动生成 MBSN 失败!!</translation>
+    </message>
+    <message>
+        <source>AutoGenerate PSN  failed!!</source>
+        <translation>自动生成 PSN 失败!!</translation>
+    </message>
+    <message>
+        <source>MBSNs</source>
+        <translation>MBSN</translation>
+    </message>
+    <message>
+        <source>PSNs</source>
+        <translation>PSN</translation>
+    </message>
+    <message>
+        <source>Import IMEI from excel file failed!</source>
+        <translation>从 Excel 文件导入 IMEI 失败!</translation>
+    </message>
+    <message>
+        <source>Custom IMEI failed!</source>
+        <translation>自定义 IMEI 失败!</translation>
+    </message>
+    <message>
+        <source>IMEIs</source>
+        <translation>IMEI</translation>
+    </message>
+    <message>
+        <source>AutoGenerate BT  failed!!</source>
+        <translation>自动生成蓝牙地址失败!!</translation>
+    </message>
+    <message>
+        <source>All of IMEIs have written to flash,It&apos;s finished!</source>
+        <translation>所有 IMEI 都已写入闪存，已完成!</translation>
+    </message>
+    <message>
+        <source>No imeis can be written!</source>
+        <translation>没有可写入的 IMEI!</translation>
+    </message>
+    <message>
+        <source>All of MBSNs have written to flash,It&apos;s finished!</source>
+        <translation>所有 MBSN 都已写入闪存，已完成!</translation>
+    </message>
+    <message>
+        <source>All of PSNs have written to flash,It&apos;s finished!</source>
+        <translation>所有 PSN 都已写入闪存，已完成!</translation>
+    </message>
+    <message>
+        <source>No MBSN can be written!</source>
+        <translation>没有可写入的 MBSN!</translation>
+    </message>
+    <message>
+        <source>No PSN can be written!</source>
+        <translation>没有可写入的 PSN!</translation>
+    </message>
+    <message>
+        <source>No BT can be written!</source>
+        <translation>没有可写入的蓝牙地址!</translation>
+    </message>
+</context>
+<context>
+    <name>IdentityChecks</name>
+    <message>
+        <source>IMEI%1 is invalid,you can use %2</source>
+        <translation>IMEI%1 无效，可以使用 %2</translation>
+    </message>
+    <message>
+        <source>IMEI%1 can not be same as previous IMEI</source>
+        <translation>IMEI%1 不能与之前的 IMEI 相同</translation>
+    </message>
+    <message>
+        <source>The length of IMEI%1 is not enough!</source>
+        <translation>IMEI%1 的长度不够!</translation>
+    </message>
+    <message>
+        <source>IMEI%1 has repeated with previous IMEI</source>
+        <translation>IMEI%1 与前面的 IMEI 重复</translation>
+    </message>
+    <message>
+        <source>The length of MBSN is not enough!</source>
+        <translation>MBSN 的长度不够!</translation>
+    </message>
+    <message>
+        <source>The length of PSN is not enough!</source>
+        <translation>PSN 的长度不够!</translation>
+    </message>
+    <message>
+        <source>MBSN is invalid!</source>
+        <translation>MBSN 无效!</translation>
+    </message>
+    <message>
+        <source>PSN is invalid!</source>
+        <translation>PSN 无效!</translation>
+    </message>
+    <message>
+        <source>MBSN has repeated with previous!</source>
+        <translation>MBSN 与之前的重复!</translation>
+    </message>
+    <message>
+        <source>PSN has repeated with previous!</source>
+        <translation>PSN 与之前的重复!</translation>
+    </message>
+    <message>
+        <source>The length of BT is not enough!</source>
+        <translation>蓝牙地址的长度不够!</translation>
+    </message>
+    <message>
+        <source>BT has repeated with previous!</source>
+        <translation>蓝牙地址与之前的重复!</translation>
+    </message>
+    <message>
+        <source>Warning: the length of IMEI%1 is overweight!</source>
+        <translation>警告：IMEI%1 的长度超长!</translation>
+    </message>
+</context>
+<context>
+    <name>IdentityInputController</name>
+    <message>
+        <source>Start Address is error!</source>
+        <translation>起始地址错误!</translation>
+    </message>
+    <message>
+        <source>IMEI1 is repeated with the previous!</source>
+        <translation>IMEI1 与之前的重复!</translation>
+    </message>
+    <message>
+        <source>IMEI2 is repeated with the previous!</source>
+        <translation>IMEI2 与之前的重复!</translation>
+    </message>
+    <message>
+        <source>IMEI3 is repeated with the previous!</source>
+        <translation>IMEI3 与之前的重复!</translation>
+    </message>
+    <message>
+        <source>IMEI4 is repeated with the previous!</source>
+        <translation>IMEI4 与之前的重复!</translation>
+    </message>
+    <message>
+        <source>Bluetooth is repeated with previous!</source>
+        <translation>蓝牙地址与之前的重复!</translation>
+    </message>
+    <message>
+        <source>MBSN is invalid</source>
+        <translation>MBSN 无效</translation>
+    </message>
+    <message>
+        <source>PSN is invalid</source>
+        <translation>PSN 无效</translation>
+    </message>
+    <message>
+        <source>MBSN is repeated with prev</source>
+        <translation>MBSN 与之前的重复</translation>
+    </message>
+    <message>
+        <source>PSN is repeated with prev</source>
+        <translation>PSN 与之前的重复</translation>
+    </message>
+    <message>
+        <source>IMEI%1 value is empty !</source>
+        <translation>IMEI%1 的值为空 !</translation>
+    </message>
+    <message>
+        <source>MBSN value is empty !</source>
+        <translation>MBSN 的值为空 !</translation>
+    </message>
+    <message>
+        <source>PSN value is empty !</source>
+        <translation>PSN 的值为空 !</translation>
+    </message>
+    <message>
+        <source>BT value is empty !</source>
+        <translation>蓝牙地址的值为空 !</translation>
+    </message>
+</context>
+<context>
+    <name>ImeiPoolGenerator</name>
+    <message>
+        <source>The custom part of IMEI must be digits!</source>
+        <translation>IMEI 的自定义部分必须是数字!</translation>
+    </message>
+</context>
+<context>
+    <name>SerialGenerator</name>
+    <message>
+        <source>The custom part of MBSN must be digits or letters!</source>
+        <translation>MBSN 的自定义部分必须是数字或字母!</translation>
+    </message>
+    <message>
+        <source>The custom part of PSN must be digits or letters!</source>
+        <translation>PSN 的自定义部分必须是数字或字母!</translation>
+    </message>
+    <message>
+        <source>MBSN has repeated with previous!</source>
+        <translation>MBSN 与之前的重复!</translation>
+    </message>
+    <message>
+        <source>PSN has repeated with previous!</source>
+        <translation>PSN 与之前的重复!</translation>
     </message>
 </context>
 <context>
@@ -435,6 +962,10 @@ Copyright (C) %3, all rights reserved.</source>
     <message>
         <source>You have already run an application.</source>
         <translation>程序已经在运行。</translation>
+    </message>
+    <message>
+        <source>The folder %1 cannot be written by this account, so the settings, histories and logs could not be saved. Ask the line engineer to add this account to the group %2 (then log in again), or to name a writable folder in %3.</source>
+        <translation>当前账户无法写入文件夹 %1，因此无法保存设置、历史记录和日志。请线体工程师把该账户加入 %2 组（然后重新登录），或在 %3 中指定一个可写的文件夹。</translation>
     </message>
 </context>
 </TS>

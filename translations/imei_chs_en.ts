@@ -2,6 +2,29 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="en">
 <context>
+    <name>BtAddressGenerator</name>
+    <message>
+        <source>BT start address is wrong!</source>
+        <translation>BT start address is wrong!</translation>
+    </message>
+    <message>
+        <source>BT end address is wrong!</source>
+        <translation>BT end address is wrong!</translation>
+    </message>
+    <message>
+        <source>BT start address can&apos;t be larger than the end!</source>
+        <translation>BT start address can&apos;t be larger than the end!</translation>
+    </message>
+    <message>
+        <source>BT current value is beyond the address scope now!</source>
+        <translation>BT current value is beyond the address scope now!</translation>
+    </message>
+    <message>
+        <source>BT %1 has repeated with previous!</source>
+        <translation>BT %1 has repeated with previous!</translation>
+    </message>
+</context>
+<context>
     <name>FPColorGraphicsView</name>
     <message>
         <source>Error!!</source>
@@ -213,10 +236,6 @@ Copyright (C) %3, all rights reserved.</translation>
         <translation>Warning</translation>
     </message>
     <message>
-        <source>%1 isn&apos;t exist!</source>
-        <translation>%1 isn&apos;t exist!</translation>
-    </message>
-    <message>
         <source>About KVX Write IMEI tool</source>
         <translation>About KVX Write IMEI tool</translation>
     </message>
@@ -233,6 +252,279 @@ Copyright (C) %3, all rights reserved.</translation>
     <message>
         <source>Are you sure you want to exit?</source>
         <translation>Are you sure you want to exit?</translation>
+    </message>
+    <message>
+        <source>No PDF viewer was found to open the manual %1: there is no %2 beside the tool, and the desktop has no program for PDF files. Install a PDF viewer.</source>
+        <translation>No PDF viewer was found to open the manual %1: there is no %2 beside the tool, and the desktop has no program for PDF files. Install a PDF viewer.</translation>
+    </message>
+    <message>
+        <source>The manual %1 was not found in %2. Reinstall the tool, or put the manual there.</source>
+        <translation>The manual %1 was not found in %2. Reinstall the tool, or put the manual there.</translation>
+    </message>
+    <message>
+        <source>Error</source>
+        <translation>Error</translation>
+    </message>
+    <message>
+        <source>The settings file %1 cannot be used: %2.
+It is left as it is, and Write stays disabled until the file is mended and the tool started again; Read works with the default settings.</source>
+        <translation>The settings file %1 cannot be used: %2.
+It is left as it is, and Write stays disabled until the file is mended and the tool started again; Read works with the default settings.</translation>
+    </message>
+    <message>
+        <source>Can&apos;t do pressure test when including version checking!</source>
+        <translation>Can't do pressure test when including version checking!</translation>
+    </message>
+    <message>
+        <source>The settings could not be saved to %1: %2</source>
+        <translation>The settings could not be saved to %1: %2</translation>
+    </message>
+    <message>
+        <source>The version cann&apos;t be empty!</source>
+        <translation>The version cann't be empty!</translation>
+    </message>
+    <message>
+        <source>The first two digits of BT must be even number,please check!</source>
+        <translation>The first two digits of BT must be even number,please check!</translation>
+    </message>
+    <message>
+        <source>The length of %1 is not enough!</source>
+        <translation>The length of %1 is not enough!</translation>
+    </message>
+    <message>
+        <source>IMEI%1: %2 </source>
+        <translation>IMEI%1: %2 </translation>
+    </message>
+    <message>
+        <source>MBSN: %1 </source>
+        <translation>MBSN: %1 </translation>
+    </message>
+    <message>
+        <source>PSN: %1 </source>
+        <translation>PSN: %1 </translation>
+    </message>
+    <message>
+        <source>BT: %1 </source>
+        <translation>BT: %1 </translation>
+    </message>
+    <message>
+        <source>had  been successfully written to flash!</source>
+        <translation>had  been successfully written to flash!</translation>
+    </message>
+    <message>
+        <source>Reading is successful!</source>
+        <translation>Reading is successful!</translation>
+    </message>
+    <message>
+        <source>Version read successful!</source>
+        <translation>Version read successful!</translation>
+    </message>
+    <message>
+        <source>Version is %1 in flash!</source>
+        <translation>Version is %1 in flash!</translation>
+    </message>
+    <message>
+        <source>empty</source>
+        <translation>empty</translation>
+    </message>
+</context>
+<context>
+    <name>FPDoverARizSettingDlg</name>
+    <message>
+        <source>Setup</source>
+        <translation>Setup</translation>
+    </message>
+    <message>
+        <source>Port</source>
+        <translation>Port</translation>
+    </message>
+    <message>
+        <source>USB</source>
+        <translation>USB</translation>
+    </message>
+    <message>
+        <source>COM</source>
+        <translation>COM</translation>
+    </message>
+    <message>
+        <source>Phase Check</source>
+        <translation>Phase Check</translation>
+    </message>
+    <message>
+        <source>Current Station</source>
+        <translation>Current Station</translation>
+    </message>
+    <message>
+        <source>Check Station</source>
+        <translation>Check Station</translation>
+    </message>
+    <message>
+        <source>Other</source>
+        <translation>Other</translation>
+    </message>
+    <message>
+        <source>InitializeFactoryData</source>
+        <translation>InitializeFactoryData</translation>
+    </message>
+    <message>
+        <source>CheckVersion</source>
+        <translation>CheckVersion</translation>
+    </message>
+    <message>
+        <source>FactoryReset</source>
+        <translation>FactoryReset</translation>
+    </message>
+    <message>
+        <source>IMEI</source>
+        <translation>IMEI</translation>
+    </message>
+    <message>
+        <source>Setting</source>
+        <translation>Setting</translation>
+    </message>
+    <message>
+        <source>ImeisNum</source>
+        <translation>ImeisNum</translation>
+    </message>
+    <message>
+        <source>CheckRepeat</source>
+        <translation>CheckRepeat</translation>
+    </message>
+    <message>
+        <source>Save</source>
+        <translation>Save</translation>
+    </message>
+    <message>
+        <source>Default</source>
+        <translation>Default</translation>
+    </message>
+    <message>
+        <source>  IMEI1(main)</source>
+        <translation>  IMEI1(main)</translation>
+    </message>
+    <message>
+        <source>ManulInput</source>
+        <translation>ManulInput</translation>
+    </message>
+    <message>
+        <source>DefaultValue</source>
+        <translation>DefaultValue</translation>
+    </message>
+    <message>
+        <source>     IMEI2</source>
+        <translation>     IMEI2</translation>
+    </message>
+    <message>
+        <source>AccumulationByStep</source>
+        <translation>AccumulationByStep</translation>
+    </message>
+    <message>
+        <source>    IMEI3</source>
+        <translation>    IMEI3</translation>
+    </message>
+    <message>
+        <source>   IMEI4</source>
+        <translation>   IMEI4</translation>
+    </message>
+    <message>
+        <source>Load From File</source>
+        <translation>Load From File</translation>
+    </message>
+    <message>
+        <source>Browse</source>
+        <translation>Browse</translation>
+    </message>
+    <message>
+        <source>Custom</source>
+        <translation>Custom</translation>
+    </message>
+    <message>
+        <source>Init Code</source>
+        <translation>Init Code</translation>
+    </message>
+    <message>
+        <source>Mask</source>
+        <translation>Mask</translation>
+    </message>
+    <message>
+        <source>Add 1(14th Digit)</source>
+        <translation>Add 1(14th Digit)</translation>
+    </message>
+    <message>
+        <source>Max limited number</source>
+        <translation>Max limited number</translation>
+    </message>
+    <message>
+        <source>DefaultIMEI</source>
+        <translation>DefaultIMEI</translation>
+    </message>
+    <message>
+        <source>MBSN</source>
+        <translation>MBSN</translation>
+    </message>
+    <message>
+        <source>Manul Input</source>
+        <translation>Manul Input</translation>
+    </message>
+    <message>
+        <source>Auto Generation</source>
+        <translation>Auto Generation</translation>
+    </message>
+    <message>
+        <source>PSN</source>
+        <translation>PSN</translation>
+    </message>
+    <message>
+        <source>AutoGeneration</source>
+        <translation>AutoGeneration</translation>
+    </message>
+    <message>
+        <source>BlueTooth</source>
+        <translation>BlueTooth</translation>
+    </message>
+    <message>
+        <source>ByTime</source>
+        <translation>ByTime</translation>
+    </message>
+    <message>
+        <source>ByAddress</source>
+        <translation>ByAddress</translation>
+    </message>
+    <message>
+        <source>EndAddress</source>
+        <translation>EndAddress</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>Warning</source>
+        <translation>Warning</translation>
+    </message>
+    <message>
+        <source>BT start address can not be larger than the end!</source>
+        <translation>BT start address can not be larger than the end!</translation>
+    </message>
+    <message>
+        <source>Excel files (*.xls)</source>
+        <translation>Excel files (*.xls)</translation>
+    </message>
+    <message>
+        <source>Excel workbooks (*.xlsx)</source>
+        <translation>Excel workbooks (*.xlsx)</translation>
+    </message>
+    <message>
+        <source>CSV files (*.csv)</source>
+        <translation>CSV files (*.csv)</translation>
+    </message>
+    <message>
+        <source>Select Excel File</source>
+        <translation>Select Excel File</translation>
     </message>
 </context>
 <context>
@@ -427,6 +719,241 @@ Copyright (C) %3, all rights reserved.</translation>
     </message>
 </context>
 <context>
+    <name>IdentityAllocator</name>
+    <message>
+        <source>The counters could not be saved to %1, so no identity is handed out!</source>
+        <translation>The counters could not be saved to %1, so no identity is handed out!</translation>
+    </message>
+    <message>
+        <source>the custom source</source>
+        <translation>the custom source</translation>
+    </message>
+    <message>
+        <source>the excel file</source>
+        <translation>the excel file</translation>
+    </message>
+    <message>
+        <source>%1 from %2 are not checked against the history: the next start begins again at the first value!</source>
+        <translation>%1 from %2 are not checked against the history: the next start begins again at the first value!</translation>
+    </message>
+    <message>
+        <source>Import MBSN from excel file failed! %1</source>
+        <translation>Import MBSN from excel file failed! %1</translation>
+    </message>
+    <message>
+        <source>Import PSN from excel file failed!</source>
+        <translation>Import PSN from excel file failed!</translation>
+    </message>
+    <message>
+        <source>Custom MBSN  failed!!</source>
+        <translation>Custom MBSN  failed!!</translation>
+    </message>
+    <message>
+        <source>Custom PSN  failed!</source>
+        <translation>Custom PSN  failed!</translation>
+    </message>
+    <message>
+        <source>AutoGenerate MBSN  failed!!</source>
+        <translation>AutoGenerate MBSN  failed!!</translation>
+    </message>
+    <message>
+        <source>AutoGenerate PSN  failed!!</source>
+        <translation>AutoGenerate PSN  failed!!</translation>
+    </message>
+    <message>
+        <source>MBSNs</source>
+        <translation>MBSNs</translation>
+    </message>
+    <message>
+        <source>PSNs</source>
+        <translation>PSNs</translation>
+    </message>
+    <message>
+        <source>Import IMEI from excel file failed!</source>
+        <translation>Import IMEI from excel file failed!</translation>
+    </message>
+    <message>
+        <source>Custom IMEI failed!</source>
+        <translation>Custom IMEI failed!</translation>
+    </message>
+    <message>
+        <source>IMEIs</source>
+        <translation>IMEIs</translation>
+    </message>
+    <message>
+        <source>AutoGenerate BT  failed!!</source>
+        <translation>AutoGenerate BT  failed!!</translation>
+    </message>
+    <message>
+        <source>All of IMEIs have written to flash,It&apos;s finished!</source>
+        <translation>All of IMEIs have written to flash,It&apos;s finished!</translation>
+    </message>
+    <message>
+        <source>No imeis can be written!</source>
+        <translation>No imeis can be written!</translation>
+    </message>
+    <message>
+        <source>All of MBSNs have written to flash,It&apos;s finished!</source>
+        <translation>All of MBSNs have written to flash,It&apos;s finished!</translation>
+    </message>
+    <message>
+        <source>All of PSNs have written to flash,It&apos;s finished!</source>
+        <translation>All of PSNs have written to flash,It&apos;s finished!</translation>
+    </message>
+    <message>
+        <source>No MBSN can be written!</source>
+        <translation>No MBSN can be written!</translation>
+    </message>
+    <message>
+        <source>No PSN can be written!</source>
+        <translation>No PSN can be written!</translation>
+    </message>
+    <message>
+        <source>No BT can be written!</source>
+        <translation>No BT can be written!</translation>
+    </message>
+</context>
+<context>
+    <name>IdentityChecks</name>
+    <message>
+        <source>IMEI%1 is invalid,you can use %2</source>
+        <translation>IMEI%1 is invalid,you can use %2</translation>
+    </message>
+    <message>
+        <source>IMEI%1 can not be same as previous IMEI</source>
+        <translation>IMEI%1 can not be same as previous IMEI</translation>
+    </message>
+    <message>
+        <source>The length of IMEI%1 is not enough!</source>
+        <translation>The length of IMEI%1 is not enough!</translation>
+    </message>
+    <message>
+        <source>IMEI%1 has repeated with previous IMEI</source>
+        <translation>IMEI%1 has repeated with previous IMEI</translation>
+    </message>
+    <message>
+        <source>The length of MBSN is not enough!</source>
+        <translation>The length of MBSN is not enough!</translation>
+    </message>
+    <message>
+        <source>The length of PSN is not enough!</source>
+        <translation>The length of PSN is not enough!</translation>
+    </message>
+    <message>
+        <source>MBSN is invalid!</source>
+        <translation>MBSN is invalid!</translation>
+    </message>
+    <message>
+        <source>PSN is invalid!</source>
+        <translation>PSN is invalid!</translation>
+    </message>
+    <message>
+        <source>MBSN has repeated with previous!</source>
+        <translation>MBSN has repeated with previous!</translation>
+    </message>
+    <message>
+        <source>PSN has repeated with previous!</source>
+        <translation>PSN has repeated with previous!</translation>
+    </message>
+    <message>
+        <source>The length of BT is not enough!</source>
+        <translation>The length of BT is not enough!</translation>
+    </message>
+    <message>
+        <source>BT has repeated with previous!</source>
+        <translation>BT has repeated with previous!</translation>
+    </message>
+    <message>
+        <source>Warning: the length of IMEI%1 is overweight!</source>
+        <translation>Warning: the length of IMEI%1 is overweight!</translation>
+    </message>
+</context>
+<context>
+    <name>IdentityInputController</name>
+    <message>
+        <source>Start Address is error!</source>
+        <translation>Start Address is error!</translation>
+    </message>
+    <message>
+        <source>IMEI1 is repeated with the previous!</source>
+        <translation>IMEI1 is repeated with the previous!</translation>
+    </message>
+    <message>
+        <source>IMEI2 is repeated with the previous!</source>
+        <translation>IMEI2 is repeated with the previous!</translation>
+    </message>
+    <message>
+        <source>IMEI3 is repeated with the previous!</source>
+        <translation>IMEI3 is repeated with the previous!</translation>
+    </message>
+    <message>
+        <source>IMEI4 is repeated with the previous!</source>
+        <translation>IMEI4 is repeated with the previous!</translation>
+    </message>
+    <message>
+        <source>Bluetooth is repeated with previous!</source>
+        <translation>Bluetooth is repeated with previous!</translation>
+    </message>
+    <message>
+        <source>MBSN is invalid</source>
+        <translation>MBSN is invalid</translation>
+    </message>
+    <message>
+        <source>PSN is invalid</source>
+        <translation>PSN is invalid</translation>
+    </message>
+    <message>
+        <source>MBSN is repeated with prev</source>
+        <translation>MBSN is repeated with prev</translation>
+    </message>
+    <message>
+        <source>PSN is repeated with prev</source>
+        <translation>PSN is repeated with prev</translation>
+    </message>
+    <message>
+        <source>IMEI%1 value is empty !</source>
+        <translation>IMEI%1 value is empty !</translation>
+    </message>
+    <message>
+        <source>MBSN value is empty !</source>
+        <translation>MBSN value is empty !</translation>
+    </message>
+    <message>
+        <source>PSN value is empty !</source>
+        <translation>PSN value is empty !</translation>
+    </message>
+    <message>
+        <source>BT value is empty !</source>
+        <translation>BT value is empty !</translation>
+    </message>
+</context>
+<context>
+    <name>ImeiPoolGenerator</name>
+    <message>
+        <source>The custom part of IMEI must be digits!</source>
+        <translation>The custom part of IMEI must be digits!</translation>
+    </message>
+</context>
+<context>
+    <name>SerialGenerator</name>
+    <message>
+        <source>The custom part of MBSN must be digits or letters!</source>
+        <translation>The custom part of MBSN must be digits or letters!</translation>
+    </message>
+    <message>
+        <source>The custom part of PSN must be digits or letters!</source>
+        <translation>The custom part of PSN must be digits or letters!</translation>
+    </message>
+    <message>
+        <source>MBSN has repeated with previous!</source>
+        <translation>MBSN has repeated with previous!</translation>
+    </message>
+    <message>
+        <source>PSN has repeated with previous!</source>
+        <translation>PSN has repeated with previous!</translation>
+    </message>
+</context>
+<context>
     <name>main</name>
     <message>
         <source>Error</source>
@@ -435,6 +962,10 @@ Copyright (C) %3, all rights reserved.</translation>
     <message>
         <source>You have already run an application.</source>
         <translation>You have already run an application.</translation>
+    </message>
+    <message>
+        <source>The folder %1 cannot be written by this account, so the settings, histories and logs could not be saved. Ask the line engineer to add this account to the group %2 (then log in again), or to name a writable folder in %3.</source>
+        <translation>The folder %1 cannot be written by this account, so the settings, histories and logs could not be saved. Ask the line engineer to add this account to the group %2 (then log in again), or to name a writable folder in %3.</translation>
     </message>
 </context>
 </TS>

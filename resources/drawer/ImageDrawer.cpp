@@ -228,5 +228,7 @@ int main(int argc, char *argv[])
     ok = save(dir, QStringLiteral("close.png"), exitDoor()) && ok;
     ok = save(dir, QStringLiteral("user_mamual.png"), manual()) && ok;
     ok = save(dir, QStringLiteral("about.png"), info()) && ok;
+    // The desktop entry's icon of the installed tool (not embedded).
+    ok = save(dir, QStringLiteral("doverariz.png"), mainIcon(256)) && ok;
     return ok ? 0 : 1;
 }

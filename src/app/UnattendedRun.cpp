@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <QPixmap>
+#include <QPushButton>
 #include <QTextStream>
 #include <QTimer>
 #include <QWidget>
@@ -11,6 +12,7 @@
 namespace {
 const char ExitAfterVariable[] = "DOVERARIZ_EXIT_AFTER_MS";
 const char GrabVariable[] = "DOVERARIZ_GRAB";
+const char WriteVariable[] = "DOVERARIZ_WRITE_ON_PORT";
 
 void print(const QString &line)
 {
@@ -48,4 +50,22 @@ void UnattendedRun::scheduleExit(QWidget *window)
         print(QStringLiteral("title: %1").arg(window->windowTitle()));
         QCoreApplication::exit(0);
     });
+}
+
+void UnattendedRun::scheduleWrite(QWidget *window)
+{
+    if (!qEnvironmentVariableIsSet(WriteVariable))
+        return;
+    auto *poll = new QTimer(window);
+    poll->setInterval(50);
+    QObject::connect(poll, &QTimer::timeout, window, [window, poll] {
+        auto *write = window->findChild<QPushButton *>(QStringLiteral("startBtn"));
+        if (!write || !write->isEnabled())
+            return;
+        poll->stop();
+        poll->deleteLater();
+        print(QStringLiteral("write pressed"));
+        write->click();
+    });
+    poll->start();
 }

@@ -1,5 +1,7 @@
 #include "app/SingleInstanceLock.h"
 #include "app/UnattendedRun.h"
+#include "config/AppPaths.h"
+#include "config/ToolSettings.h"
 #include "shell/FPDoverARizMainWindow.h"
 #include "shell/MessageBoxes.h"
 
@@ -7,16 +9,66 @@
 #include <QDir>
 #include <QSplashScreen>
 #include <QStyleFactory>
+#include <QTemporaryFile>
+#include <QTranslator>
 #include <memory>
 
 namespace {
 const QString InstanceLockName = QStringLiteral("WR3c4bedc3-4dc2-4b6e-a198-e4089e19cf25");
+
+// The boxes shown before the window exists speak the language the settings name; the window installs its own
+// catalogues, so these go again before it is built (an entry missing from its English catalogue must not fall
+// back to this Chinese one).
+class StartupCatalogues final
+{
+public:
+    StartupCatalogues()
+    {
+        ToolSettings settings;
+        settings.load();
+        const bool chinese = settings.language == QLatin1String("Chinese");
+        if (chinese && m_qt.load(AppPaths::filePath(QStringLiteral("tr/qt_zh_CN.qm"))))
+            QCoreApplication::installTranslator(&m_qt);
+        if (m_tool.load(
+                AppPaths::filePath(chinese ? QStringLiteral("tr/imei_chs.qm") : QStringLiteral("tr/imei_chs_en.qm"))))
+            QCoreApplication::installTranslator(&m_tool);
+    }
+    ~StartupCatalogues()
+    {
+        QCoreApplication::removeTranslator(&m_tool);
+        QCoreApplication::removeTranslator(&m_qt);
+    }
+
+private:
+    QTranslator m_qt;
+    QTranslator m_tool;
+};
+
+// An installed tool keeps its settings and histories apart from the executable; a folder this account cannot
+// write would lose every identity it records, so the tool does not start on one.
+QString dataDirProblem()
+{
+    if (!AppPaths::hasSeparateDataDir())
+        return QString();
+    const QString cfg = AppPaths::dataFilePath(QStringLiteral("cfg"));
+    QTemporaryFile probe(cfg + QStringLiteral("/.write-test-XXXXXX"));
+    if (QDir().mkpath(cfg) && QDir().mkpath(AppPaths::dataFilePath(QStringLiteral("log"))) && probe.open())
+        return QString();
+    return QCoreApplication::translate(
+               "main", "The folder %1 cannot be written by this account, so the settings, histories and logs "
+                       "could not be saved. Ask the line engineer to add this account to the group %2 (then log in "
+                       "again), or to name a writable folder in %3.")
+        .arg(QDir::toNativeSeparators(AppPaths::dataDir()), QStringLiteral("doverariz"),
+             QLatin1String(AppPaths::DataDirVariable));
 }
+} // namespace
 
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
-    // cfg/, log/, tr/ and the manuals are found beside the executable, wherever the tool was started from.
+    AppPaths::applyInstalledLayout();
+    // tr/, ramrun/, the station list and the manuals are found beside the executable, wherever the tool was
+    // started from; so are cfg/ and log/ in a build tree.
     QDir::setCurrent(QCoreApplication::applicationDirPath());
     const bool unattended = UnattendedRun::isRequested();
     if (unattended)
@@ -26,12 +78,18 @@ int main(int argc, char *argv[])
     auto pixmap = std::make_unique<QPixmap>(QStringLiteral(":/new/prefix1/images/quorvane_en.png"));
 
     SingleInstanceLock instanceLock(InstanceLockName);
-    if (!instanceLock.tryLock()) {
-        MessageBoxes::warning(nullptr, QCoreApplication::translate("main", "Error"),
-                              QCoreApplication::translate("main", "You have already run an application."));
-        if (unattended)
-            UnattendedRun::reportBoxes();
-        return -1;
+    {
+        StartupCatalogues catalogues;
+        const QString problem = instanceLock.tryLock() ? dataDirProblem() : QString();
+        if (!instanceLock.isLocked() || !problem.isEmpty()) {
+            MessageBoxes::warning(nullptr, QCoreApplication::translate("main", "Error"),
+                                  problem.isEmpty()
+                                      ? QCoreApplication::translate("main", "You have already run an application.")
+                                      : problem);
+            if (unattended)
+                UnattendedRun::reportBoxes();
+            return -1;
+        }
     }
 
     auto splash = std::make_unique<QSplashScreen>(*pixmap);
@@ -42,8 +100,10 @@ int main(int argc, char *argv[])
     auto window = std::make_unique<FPDoverARizMainWindow>();
     window->showNormal();
     splash->finish(window.get());
-    if (unattended)
+    if (unattended) {
         UnattendedRun::scheduleExit(window.get());
+        UnattendedRun::scheduleWrite(window.get());
+    }
 
     const int code = QApplication::exec();
     window.reset(); // saves the settings and stops the worker before the application goes

@@ -1,5 +1,7 @@
 #include "config/ToolSettings.h"
 
+#include "config/AppPaths.h"
+
 #include "tgtlink/SettingLoader.h"
 
 #include <algorithm>
@@ -16,7 +18,10 @@ ToolSettings::~ToolSettings() = default;
 
 QString ToolSettings::filePath()
 {
-    return QStringLiteral("cfg/ImeiSN.ini");
+    // Relative to the current directory, which start-up makes the executable's, unless the installation keeps
+    // its writable files elsewhere.
+    const QString relative = QStringLiteral("cfg/ImeiSN.ini");
+    return AppPaths::hasSeparateDataDir() ? AppPaths::dataFilePath(relative) : relative;
 }
 
 bool ToolSettings::load()

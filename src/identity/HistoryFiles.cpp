@@ -109,13 +109,13 @@ QString historyFilePath(int kind)
 {
     switch (kind) {
     case RunImei:
-        return AppPaths::filePath(ImeiFileName);
+        return AppPaths::dataFilePath(ImeiFileName);
     case HistoryMbsn:
-        return AppPaths::filePath(QStringLiteral("cfg/mbsn_history.data"));
+        return AppPaths::dataFilePath(QStringLiteral("cfg/mbsn_history.data"));
     case HistoryPsn:
-        return AppPaths::filePath(QStringLiteral("cfg/psn_history.data"));
+        return AppPaths::dataFilePath(QStringLiteral("cfg/psn_history.data"));
     case HistoryBt:
-        return AppPaths::filePath(QStringLiteral("cfg/bt_history.data"));
+        return AppPaths::dataFilePath(QStringLiteral("cfg/bt_history.data"));
     default:
         return QString();
     }
@@ -123,7 +123,7 @@ QString historyFilePath(int kind)
 
 void loadHistories(ToolSettings &settings)
 {
-    QDir().mkpath(AppPaths::filePath(QStringLiteral("cfg")));
+    QDir().mkpath(AppPaths::dataFilePath(QStringLiteral("cfg")));
     settings.imeiHistory.clear();
     settings.mbsnHistory.clear();
     settings.psnHistory.clear();

@@ -37,6 +37,8 @@ public:
     virtual void clearLog() = 0;
     // A modal critical box titled "Error".
     virtual void criticalBox(const QString &text) = 0;
+    // A modal warning box titled "Error"; a front end without one shows the critical box.
+    virtual void warningBox(const QString &text) { criticalBox(text); }
 
     virtual QString fieldText(IdentityField field) const = 0;
     virtual void setFieldText(IdentityField field, const QString &text) = 0;

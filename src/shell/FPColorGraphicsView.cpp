@@ -1,9 +1,12 @@
 #include "shell/FPColorGraphicsView.h"
 
 #include <QBrush>
+#include <QEvent>
 #include <QFont>
 #include <QGraphicsScene>
 #include <QGraphicsTextItem>
+
+#include <algorithm>
 
 FPColorGraphicsView::FPColorGraphicsView(QWidget *parent) : QGraphicsView(parent), m_scene(new QGraphicsScene(this))
 {
@@ -63,4 +66,32 @@ void FPColorGraphicsView::showState(int state)
     }
     setBackgroundBrush(QBrush(background, Qt::SolidPattern));
     m_scene->addText(text, font);
+    fitText();
+}
+
+void FPColorGraphicsView::fitText()
+{
+    const QSizeF room = QSizeF(viewport()->size()) - QSizeF(2 * frameWidth(), 2 * frameWidth());
+    for (QGraphicsItem *item : m_scene->items()) {
+        item->setScale(1);
+        const QRectF bounds = item->boundingRect();
+        if (bounds.isEmpty() || room.isEmpty())
+            continue;
+        item->setScale(std::min({1.0, room.width() / bounds.width(), room.height() / bounds.height()}));
+    }
+    // The scene is exactly its text, so that the view centres the text and never scrolls.
+    m_scene->setSceneRect(m_scene->itemsBoundingRect());
+}
+
+void FPColorGraphicsView::changeEvent(QEvent *event)
+{
+    QGraphicsView::changeEvent(event);
+    if (event->type() == QEvent::LanguageChange && !m_scene->items().isEmpty())
+        showState(m_state); // the texts are looked up again in the catalogue now installed
+}
+
+void FPColorGraphicsView::resizeEvent(QResizeEvent *event)
+{
+    QGraphicsView::resizeEvent(event);
+    fitText();
 }

@@ -29,8 +29,15 @@ public:
     // Repaints for the state in the current wording; a number outside -2..4 only empties the panel.
     void showState(int state);
 
+    // Scales the panel's text down where it would not fit (the panel is low, and Chinese fonts are taller).
+    void fitText();
+
     int state() const { return m_state; }
     bool isWriteMode() const { return m_writeMode; }
+
+protected:
+    void changeEvent(QEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
 
 private:
     int m_state = StateUnmount;

@@ -1,3 +1,8 @@
+// The station's window. Past the usual length because it is also the controller of the write and read cycle:
+// every step of the cycle moves its buttons, timers, status panel and log pane, so splitting the cycle off
+// would only pass those widgets to another class. What is not about widgets lives elsewhere: the identity
+// fields' rules in IdentityInputController, the order of the fields in IdentityFieldOrder, identity checks and
+// allocation in IdentityChecks and IdentityAllocator, the device work in FPDoverARizWorker.
 #include "shell/FPDoverARizMainWindow.h"
 
 #include "ui_FPDoverARizMainWindow.h"
@@ -11,10 +16,12 @@
 #include "identity/IdentityFieldOrder.h"
 #include "identity/ImeiRules.h"
 #include "identity/LocalIssuedIdentities.h"
+#include "identity/SheetImport.h"
 #include "ledger/LineLedger.h"
 #include "ports/PortScanWorker.h"
 #include "ports/PortScanWorkerLock.h"
 #include "shell/FPColorGraphicsView.h"
+#include "shell/FPDoverARizSettingDlg.h"
 #include "shell/IdentityInputController.h"
 #include "shell/ManualViewer.h"
 #include "shell/MessageBoxes.h"
@@ -84,6 +91,13 @@ FPDoverARizMainWindow::FPDoverARizMainWindow(QWidget *parent)
     const IssuedIdentities &issued =
         m_line->issued(*m_issued, [this](const QString &message) { logLine(message, LineColour::Warning); });
     m_identities = std::make_unique<IdentityAllocator>(*m_settings, static_cast<IdentityFrontEnd &>(*this), issued);
+    const IssuedIdentities *issuedPtr = &issued;
+    m_identities->setImeiSheetImport([this, issuedPtr](ImeiPool &pool, int maxCount) {
+        return SheetImport::importImeisFromSheet(*m_settings, *this, *issuedPtr, maxCount, pool);
+    });
+    m_identities->setSerialSheetImport([this, issuedPtr](IdentityPool &pool, int maxCount, int kind) {
+        return SheetImport::importSerialsFromSheet(*m_settings, *this, *issuedPtr, maxCount, pool, kind);
+    });
 
     // Installed while still empty; the language step fills them.
     QCoreApplication::installTranslator(m_qtTranslator.get());
@@ -169,7 +183,7 @@ FPDoverARizMainWindow::FPDoverARizMainWindow(QWidget *parent)
     writeSourceSummary();
     focusFirstInputField();
 
-    m_imeiLog.open(AppPaths::appDir(), Clock::now()); // without a file the run simply keeps no adjustment log
+    m_imeiLog.open(AppPaths::dataDir(), Clock::now()); // without a file the run simply keeps no adjustment log
 
     resize(720, 700);
 
@@ -325,6 +339,7 @@ void FPDoverARizMainWindow::paintFirstStatus()
     scene->clear();
     view->setBackgroundBrush(QBrush(QColor(210, 210, 210), Qt::SolidPattern));
     scene->addText(tr("Unmount"), QFont(view->font().family(), 50, QFont::Bold));
+    view->fitText();
 }
 
 void FPDoverARizMainWindow::refreshPortLabel()
@@ -530,6 +545,8 @@ void FPDoverARizMainWindow::onLanguage()
     m_englishRadio->setText(tr("English"));
     m_aboutAction->setText(tr("About"));
     m_helpAction->setText(tr("Help"));
+    if (auto *toolBar = findChild<QToolBar *>(QStringLiteral("toolBar")))
+        toolBar->setWindowTitle(tr("Tools")); // the name its context menu shows
     ui->retranslateUi(this); // also puts the counter labels back to their zero texts; the counts stay
     refreshPortLabel();
 }
@@ -541,41 +558,74 @@ void FPDoverARizMainWindow::onAbout()
         tr("KVX imei write tool %1%2\nCopyright (C) %3, all rights reserved.").arg(Version, BuildTag, BuildDate));
 }
 
-void FPDoverARizMainWindow::openManual(const QString &viewer, const QString &viewerText, const QString &document,
-                                       const QString &missingText, bool reuseProcess)
+// A box names what is missing and where it was looked for, so that the line engineer can put it right.
+void FPDoverARizMainWindow::openManual(const QString &relativePath, bool reuseProcess)
 {
+    const QString viewer = AppPaths::filePath(ViewerFileName);
+    const QString document = AppPaths::filePath(relativePath);
     QProcess *fresh = nullptr;
     switch (ManualViewer::open(viewer, document, this, reuseProcess ? &m_helpViewer : &fresh)) {
     case ManualViewer::Outcome::Opened:
         break;
     case ManualViewer::Outcome::ViewerMissing:
-        MessageBoxes::warning(this, tr("Warning"), viewerText);
+        MessageBoxes::warning(this, tr("Warning"),
+                              tr("No PDF viewer was found to open the manual %1: there is no %2 beside the tool, "
+                                 "and the desktop has no program for PDF files. Install a PDF viewer.")
+                                  .arg(QDir::toNativeSeparators(document), QDir::toNativeSeparators(viewer)));
         break;
-    case ManualViewer::Outcome::DocumentMissing:
-        MessageBoxes::warning(this, tr("Warning"), missingText);
+    case ManualViewer::Outcome::DocumentMissing: {
+        const QFileInfo info(document);
+        MessageBoxes::warning(this, tr("Warning"),
+                              tr("The manual %1 was not found in %2. Reinstall the tool, or put the manual there.")
+                                  .arg(info.fileName(), QDir::toNativeSeparators(info.absolutePath())));
         break;
+    }
     }
 }
 
 void FPDoverARizMainWindow::onHelpTopic()
 {
-    const QString path =
-        AppPaths::appDir() + QLatin1Char('/') + (m_englishRadio->isChecked() ? HelpManualEn : HelpManual);
-    openManual(AppPaths::filePath(ViewerFileName), QDir::toNativeSeparators(QStringLiteral("./") + ViewerFileName),
-               path, tr("%1 isn't exist!").arg(QDir::toNativeSeparators(path)), true);
+    openManual(m_englishRadio->isChecked() ? HelpManualEn : HelpManual, true);
 }
 
 void FPDoverARizMainWindow::keyReleaseEvent(QKeyEvent *event)
 {
     // Other keys are swallowed, as the window always did.
     if (event->key() == Qt::Key_F1) {
-        const QString document = QDir::toNativeSeparators(KeyManual);
-        openManual(AppPaths::filePath(ViewerFileName), ViewerFileName, AppPaths::filePath(KeyManual), document, false);
+        openManual(KeyManual, false);
     } else if (event->key() == Qt::Key_F2) {
         MessageBoxes::about(
             this, tr("About KVX Write IMEI tool"),
             tr("KVX Write IMEI tool %1%2\nCopyright (C) %3, all rights reserved.").arg(Version, BuildTag, BuildDate));
     }
+}
+
+void FPDoverARizMainWindow::onSettingUp()
+{
+    showStatus(FPColorGraphicsView::StateSetting);
+    const int scanKind = m_settings->portScanKind();
+    ui->setupBtn->setEnabled(false);
+    {
+        FPDoverARizSettingDlg dialog(this);
+        dialog.loadFrom(*m_settings);
+        if (dialog.run() == QDialog::Accepted) {
+            dialog.storeTo(*m_settings);
+            m_input->clearFields();
+            clearWorkerLog();
+            configureIdentityFields();
+            writeSourceSummary();
+            prepareIdentityPools();
+            paintFirstStatus();
+            if (m_settings->portScanKind() != scanKind) {
+                m_portScanner->stop(true);
+                m_portScanner->setScanMode(m_settings->portScanKind());
+                m_portScanner->start();
+            }
+        }
+    }
+    focusFirstInputField();
+    showStatus(FPColorGraphicsView::StateIdle);
+    ui->setupBtn->setEnabled(true);
 }
 
 void FPDoverARizMainWindow::closeEvent(QCloseEvent *event)
@@ -595,9 +645,6 @@ void FPDoverARizMainWindow::closeEvent(QCloseEvent *event)
         onStop();
     event->accept();
 }
-
-// The settings dialog builds on this; until then Setup does nothing.
-void FPDoverARizMainWindow::onSettingUp() {}
 
 void FPDoverARizMainWindow::clearOperatorFields()
 {
@@ -667,6 +714,11 @@ void FPDoverARizMainWindow::clearLog()
 void FPDoverARizMainWindow::criticalBox(const QString &text)
 {
     MessageBoxes::critical(this, tr("Error"), text);
+}
+
+void FPDoverARizMainWindow::warningBox(const QString &text)
+{
+    MessageBoxes::warning(this, tr("Error"), text);
 }
 
 QString FPDoverARizMainWindow::fieldText(IdentityField field) const

@@ -135,8 +135,7 @@ private:
     void clearOperatorFields();
     void connectInputFields();
     void errorLine(const QString &text);
-    void openManual(const QString &viewer, const QString &viewerText, const QString &document,
-                    const QString &missingText, bool reuseProcess);
+    void openManual(const QString &relativePath, bool reuseProcess);
     void info(const QString &text);
 
     // Seams filled by the identity sources.
@@ -161,6 +160,7 @@ private:
     void logLine(const QString &text, LineColour colour) override;
     void clearLog() override;
     void criticalBox(const QString &text) override;
+    void warningBox(const QString &text) override;
     QString fieldText(IdentityField field) const override;
     void setFieldText(IdentityField field, const QString &text) override;
     void focusField(IdentityField field, bool selectAll) override;

@@ -1,0 +1,51 @@
+# The Debian package: `cpack -G DEB` in a build tree (scripts/package.sh does it all). Read-only files go to
+# /usr/lib/doverariz, laid out as beside the executable in the build tree; the writable ones (cfg/, log/, the
+# bench) go to /var/lib/doverariz, named by the file data-location beside the executable and prepared by the
+# package's postinst, outside the package's own files so that an upgrade never touches them.
+set(doverariz_libdir "lib/doverariz")
+set(doverariz_tools doverariz handset)
+if(TARGET ledger)
+    list(APPEND doverariz_tools ledger)
+endif()
+
+install(TARGETS ${doverariz_tools} RUNTIME DESTINATION "${doverariz_libdir}")
+install(DIRECTORY "${DOVERARIZ_RUNTIME_DIR}/ramrun" "${DOVERARIZ_RUNTIME_DIR}/tr"
+        DESTINATION "${doverariz_libdir}")
+install(FILES "${DOVERARIZ_RUNTIME_DIR}/stations.txt" "${PROJECT_SOURCE_DIR}/packaging/data-location"
+        DESTINATION "${doverariz_libdir}")
+# The manuals exist when the build made them (DOVERARIZ_BUILD_MANUALS).
+install(DIRECTORY "${DOVERARIZ_RUNTIME_DIR}/DOC" "${DOVERARIZ_RUNTIME_DIR}/doc"
+        DESTINATION "${doverariz_libdir}" OPTIONAL)
+
+# The commands on the path are links to the executables, which find their files beside themselves.
+set(doverariz_links "${CMAKE_BINARY_DIR}/packaging/bin")
+file(MAKE_DIRECTORY "${doverariz_links}")
+foreach(tool IN LISTS doverariz_tools)
+    file(CREATE_LINK "../${doverariz_libdir}/${tool}" "${doverariz_links}/${tool}" SYMBOLIC)
+    install(FILES "${doverariz_links}/${tool}" DESTINATION bin)
+endforeach()
+
+install(FILES "${PROJECT_SOURCE_DIR}/packaging/doverariz.desktop" DESTINATION share/applications)
+install(FILES "${PROJECT_SOURCE_DIR}/resources/images/doverariz.png"
+        DESTINATION share/icons/hicolor/256x256/apps)
+install(FILES "${PROJECT_SOURCE_DIR}/README.md" DESTINATION share/doc/doverariz)
+
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME doverariz)
+set(CPACK_PACKAGE_VERSION "${PROJECT_VERSION}")
+set(CPACK_PACKAGE_CONTACT "DoverAriz line tools <line-tools@doverariz.invalid>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Station tool that writes identities into mobile handsets")
+set(CPACK_PACKAGE_DESCRIPTION
+    "Writes up to four IMEIs, main-board and product serial numbers and a Bluetooth address into the handsets of a production line, reads them back and records every identity issued, so that none is issued twice. Includes the bench of simulated handsets and its command line.")
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_STRIP_FILES ON)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# groupadd and usermod (postinst), the Chinese font of the default language, the desktop's opener of PDF files.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "passwd, fonts-wqy-microhei")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils, evince | okular | qpdfview | mupdf")
+set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA
+    "${PROJECT_SOURCE_DIR}/packaging/postinst;${PROJECT_SOURCE_DIR}/packaging/postrm")
+set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+include(CPack)

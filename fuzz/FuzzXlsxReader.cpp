@@ -1,0 +1,9 @@
+// Zip container, relationships, workbook, styles, shared strings and sheet XML, and number formats.
+#include "WorkbookFuzzing.h"
+
+#include "identity/XlsxWorkbookReader.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    return fuzzWorkbookReader<XlsxWorkbookReader>(data, size, "fuzz.xlsx");
+}

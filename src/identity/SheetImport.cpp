@@ -1,0 +1,198 @@
+#include "identity/SheetImport.h"
+
+#include "config/ToolSettings.h"
+#include "identity/HistoryFiles.h"
+#include "identity/IdentityFrontEnd.h"
+#include "identity/IdentityPool.h"
+#include "identity/ImeiPool.h"
+#include "identity/ImeiRules.h"
+#include "identity/IssuedIdentities.h"
+#include "identity/WorkbookReader.h"
+
+#include <QFileInfo>
+#include <QSet>
+
+namespace {
+
+constexpr int FirstRowCandidates = 3;
+const QString ImeiColumns = QStringLiteral("ABCD");
+
+QString cellName(QChar column, int row)
+{
+    return column + QString::number(row);
+}
+
+bool allDigits(const QString &text)
+{
+    for (QChar c : text) {
+        if (c < u'0' || c > u'9')
+            return false;
+    }
+    return true;
+}
+
+// Lets the window repaint and answer while a long sheet is read.
+void letEventsThrough()
+{
+    if (QCoreApplication::instance())
+        QCoreApplication::processEvents();
+}
+
+} // namespace
+
+std::unique_ptr<WorkbookReader> SheetImport::openSheet(const QString &path, const QString &sheet,
+                                                       IdentityFrontEnd &frontEnd, int &firstRow)
+{
+    if (path.isEmpty() || !QFileInfo(path).isFile()) {
+        frontEnd.criticalBox(tr("The source file does not exist!"));
+        return nullptr;
+    }
+    std::unique_ptr<WorkbookReader> reader = WorkbookReader::open(path);
+    if (!reader) {
+        frontEnd.warningBox(tr("Read excel file error!"));
+        return nullptr;
+    }
+    switch (reader->selectSheet(sheet)) {
+    case WorkbookReader::SheetStatus::Found:
+        break;
+    case WorkbookReader::SheetStatus::Missing:
+        frontEnd.warningBox(tr("Not find the string sheet in the excel file!"));
+        return nullptr;
+    case WorkbookReader::SheetStatus::Damaged:
+        frontEnd.warningBox(tr("Read excel file error!"));
+        return nullptr;
+    }
+    for (int row = 1; row <= FirstRowCandidates; ++row) {
+        QString text;
+        if (!reader->cellText(cellName(u'A', row), text)) {
+            frontEnd.warningBox(tr("Read excel file error!"));
+            return nullptr;
+        }
+        if (!text.isEmpty()) {
+            firstRow = row;
+            return reader;
+        }
+    }
+    frontEnd.warningBox(tr("Empty file or the format of file is error!"));
+    return nullptr;
+}
+
+bool SheetImport::importSerialsFromSheet(const ToolSettings &settings, IdentityFrontEnd &frontEnd,
+                                         const IssuedIdentities &issued, int maxCount, IdentityPool &pool, int kind)
+{
+    const bool mbsn = kind == HistoryMbsn;
+    if (!mbsn && kind != HistoryPsn)
+        return false;
+    const QString sheet = mbsn ? QStringLiteral("MBSN") : QStringLiteral("PSN");
+    const bool checkRepeats = mbsn ? settings.MbsnCheckRepetitive : settings.PsnCheckRepetitive;
+    const int length = mbsn ? settings.Mbsnlen : settings.Psnlen;
+    const int limit = qBound(0, maxCount, IdentityPool::Capacity);
+
+    int row = 0;
+    const std::unique_ptr<WorkbookReader> reader =
+        openSheet(mbsn ? settings.MbsnFromFile : settings.PsnFromFile, sheet, frontEnd, row);
+    if (!reader)
+        return false;
+
+    QSet<QString> taken;
+    for (;; ++row) {
+        QString value;
+        if (!reader->cellText(cellName(u'A', row), value)) {
+            frontEnd.warningBox(tr("Read excel file error!"));
+            return false;
+        }
+        if (value.isEmpty() || pool.total >= limit)
+            return true;
+        if (checkRepeats && (taken.contains(value) || issued.isIssued(kind, value))) {
+            frontEnd.logLine(mbsn ? tr("The %1th MBSN in excel file is repeated with previous!").arg(row)
+                                  : tr("The %1th PSN in excel file is repeated with previous!").arg(row),
+                             LineColour::Error);
+        } else if (value.size() != length) {
+            frontEnd.logLine(mbsn ? tr("The length of the %1th MBSN in excel file is invalid!").arg(row)
+                                  : tr("The length of the %1th PSN in excel file is invalid!").arg(row),
+                             LineColour::Error);
+        } else {
+            pool.values[pool.total++] = value;
+            taken.insert(value);
+        }
+        letEventsThrough();
+    }
+}
+
+bool SheetImport::importImeisFromSheet(const ToolSettings &settings, IdentityFrontEnd &frontEnd,
+                                       const IssuedIdentities &issued, int maxCount, ImeiPool &pool)
+{
+    const int limit = qBound(0, maxCount, ImeiPool::Capacity);
+    int row = 0;
+    const std::unique_ptr<WorkbookReader> reader =
+        openSheet(settings.ImeiFromFile, QStringLiteral("IMEI"), frontEnd, row);
+    if (!reader)
+        return false;
+
+    QIODevice *log = frontEnd.adjustmentLog();
+    QSet<QString> taken;
+    // The completed or repaired IMEI; empty for a cell that holds anything but digits (blanks around them
+    // aside), which would otherwise become an IMEI made up by the completion.
+    const auto adjusted = [log](const QString &text) {
+        const QString digits = text.trimmed();
+        return digits.isEmpty() || !allDigits(digits) ? QString() : adjustImei(digits, log);
+    };
+    const auto isRepeated = [&](const QString &imei) {
+        return settings.ImeiCheckRepetitive && (taken.contains(imei) || issued.isIssued(RunImei, imei));
+    };
+    const auto refuse = [&](const QString &message) {
+        frontEnd.logLine(message.arg(row), LineColour::Error);
+        letEventsThrough();
+    };
+
+    for (;; ++row) {
+        QString text;
+        if (!reader->cellText(cellName(u'A', row), text)) {
+            frontEnd.warningBox(tr("Read excel file error!"));
+            return false;
+        }
+        if (text.isEmpty())
+            return true;
+        const QString first = adjusted(text);
+        if (pool.total >= limit)
+            return true;
+        if (first.isEmpty()) {
+            refuse(tr("The imei of %1th line in excel file is invalid!"));
+            continue;
+        }
+        if (isRepeated(first)) {
+            refuse(tr("The imei of %1th line in excel file is repeated with previous!"));
+            continue;
+        }
+        const int set = pool.total;
+        pool.lists[0][set] = first;
+        taken.insert(first);
+
+        bool complete = true;
+        for (int column = 1; column < ImeiPool::Lists && complete; ++column) {
+            if (!reader->cellText(cellName(ImeiColumns.at(column), row), text)) {
+                frontEnd.warningBox(tr("Read excel file error!"));
+                return false;
+            }
+            if (text.isEmpty()) {
+                pool.lists[column][set] = first;
+                continue;
+            }
+            const QString imei = adjusted(text);
+            if (imei.isEmpty()) {
+                refuse(tr("The imei of %1th line in excel file is invalid!"));
+                complete = false;
+            } else if (isRepeated(imei)) {
+                refuse(tr("The imei of %1th line in excel file is repeated with previous!"));
+                complete = false;
+            } else {
+                pool.lists[column][set] = imei;
+                taken.insert(imei);
+            }
+        }
+        if (complete) {
+            pool.total = set + 1;
+            letEventsThrough();
+        }
+    }
+}
