@@ -265,6 +265,20 @@ Copyright (C) %3, all rights reserved.</source>
         <source>Error</source>
         <translation>错误</translation>
     </message>
+    <message>
+        <source>The settings file %1 cannot be used: %2.
+It is left as it is, and Write stays disabled until the file is mended and the tool started again; Read works with the default settings.</source>
+        <translation>设置文件 %1 无法使用：%2。
+该文件保持原样；在修复该文件并重新启动工具之前，写入保持禁用；读取使用默认设置。</translation>
+    </message>
+    <message>
+        <source>The settings could not be saved to %1: %2</source>
+        <translation>无法把设置保存到 %1：%2</translation>
+    </message>
+    <message>
+        <source>Write is disabled: the settings file %1 cannot be used: %2</source>
+        <translation>写入已禁用：设置文件 %1 无法使用：%2</translation>
+    </message>
 </context>
 <context>
     <name>FPDoverARizSettingDlg</name>

@@ -265,6 +265,20 @@ Copyright (C) %3, all rights reserved.</translation>
         <source>Error</source>
         <translation>Error</translation>
     </message>
+    <message>
+        <source>The settings file %1 cannot be used: %2.
+It is left as it is, and Write stays disabled until the file is mended and the tool started again; Read works with the default settings.</source>
+        <translation>The settings file %1 cannot be used: %2.
+It is left as it is, and Write stays disabled until the file is mended and the tool started again; Read works with the default settings.</translation>
+    </message>
+    <message>
+        <source>The settings could not be saved to %1: %2</source>
+        <translation>The settings could not be saved to %1: %2</translation>
+    </message>
+    <message>
+        <source>Write is disabled: the settings file %1 cannot be used: %2</source>
+        <translation>Write is disabled: the settings file %1 cannot be used: %2</translation>
+    </message>
 </context>
 <context>
     <name>FPDoverARizSettingDlg</name>
