@@ -14,8 +14,8 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QFileInfo>
 #include <QFile>
+#include <QFileInfo>
 #include <QRandomGenerator>
 #include <QThread>
 
@@ -44,7 +44,8 @@ Record record(qint64 n)
 {
     Record r;
     for (int i = 0; i < 4; ++i) {
-        const std::string body = QStringLiteral("35%1%2").arg(n % 100000000000, 11, 10, QLatin1Char('0')).arg(i).toStdString();
+        const std::string body =
+            QStringLiteral("35%1%2").arg(n % 100000000000, 11, 10, QLatin1Char('0')).arg(i).toStdString();
         r.imeis.append(QString::fromStdString(FactorySet::AddIMEIChecksum(body)));
     }
     r.mbsn = QStringLiteral("MBSN%1").arg(n, 12, 10, QLatin1Char('0'));
@@ -211,7 +212,12 @@ int checkSave(const QString &port, qint64 last)
     const int rc = session.prepareAndLoad();
     if (rc != TGT_OK || (n >= 0 && session.factorySet()->getMbsn() != record(n).mbsn.toStdString()))
         mixed = 1;
-    say(QStringLiteral("record: %1 reported: %2 load: %3 mixed: %4 lost: %5").arg(n).arg(last).arg(rc).arg(mixed).arg(lost));
+    say(QStringLiteral("record: %1 reported: %2 load: %3 mixed: %4 lost: %5")
+            .arg(n)
+            .arg(last)
+            .arg(rc)
+            .arg(mixed)
+            .arg(lost));
     return 0;
 }
 

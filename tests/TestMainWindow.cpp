@@ -735,25 +735,35 @@ void TestMainWindow::unusableSettingsFile()
     MessageBoxes::setUnattended(true);
     {
         auto window = quietWindow();
+        // A line of the window in the language it started with (Chinese: the file that would say English is not read).
+        const auto says = [&window, this](const char *text) {
+            return QCoreApplication::translate("FPDoverARizMainWindow", text)
+                .arg(QDir::toNativeSeparators(path(QStringLiteral("cfg/ImeiSN.ini"))),
+                     window->settings().fileProblem());
+        };
         const QList<MessageBoxes::Record> boxes = MessageBoxes::takeRecords();
         QCOMPARE(boxes.size(), usable ? 0 : 1);
         if (!usable) {
             QCOMPARE(boxes[0].icon, QMessageBox::Critical);
-            // In the language the window loaded (the default one, since the file could not be read).
-            QCOMPARE(boxes[0].title, FPDoverARizMainWindow::tr("Error"));
+            QCOMPARE(boxes[0].title, QCoreApplication::translate("FPDoverARizMainWindow", "Error")); // Chinese
             QVERIFY2(boxes[0].text.contains(QDir::toNativeSeparators(path(QStringLiteral("cfg/ImeiSN.ini")))) &&
                          boxes[0].text.contains(problem),
                      qPrintable(boxes[0].text));
         }
         window->onPortScanned({QStringLiteral("USB1")});
         QCOMPARE(describe(buttonsOf(*window)), describe({usable, true, false, true, true}));
+        if (!usable) {
+            window->onWrite(); // as a scanner's Return on the last field asks for it
+            QCOMPARE(window->stationState(), int(FPDoverARizMainWindow::StateReady));
+            QVERIFY(child<QTextEdit>(*window, "logTextEdit")
+                        ->toPlainText()
+                        .contains(says("Write is disabled: the settings file %1 cannot be used: %2")));
+        }
 
         window->close(); // unattended: the confirmation keeps the window
         MessageBoxes::takeRecords();
         const QString log = child<QTextEdit>(*window, "logTextEdit")->toPlainText();
-        const QString notSaved = FPDoverARizMainWindow::tr("The settings could not be saved to %1: %2").section(
-            QStringLiteral("%1"), 0, 0);
-        QCOMPARE(log.contains(notSaved), !usable);
+        QCOMPARE(log.contains(says("The settings could not be saved to %1: %2")), !usable);
     }
     QFile file(path(QStringLiteral("cfg/ImeiSN.ini")));
     QVERIFY(file.open(QIODevice::ReadOnly));

@@ -235,7 +235,8 @@ private slots:
         QTest::addColumn<QByteArray>("content");
         QTest::newRow("empty") << QByteArray();
         QTest::newRow("cut short") << QByteArray("12");
-        QTest::newRow("live process") << QByteArray::number(QCoreApplication::applicationPid()) + "\nTestTgtlinkBench\n";
+        QTest::newRow("live process") << QByteArray::number(QCoreApplication::applicationPid()) +
+                                             "\nTestTgtlinkBench\n";
         QTest::newRow("garbage") << QByteArray("\xff\x00\xfe\n\n");
     }
     void lockFileLeftBehindNeverBlocks()
@@ -266,9 +267,8 @@ private slots:
         holder.start(QStringLiteral(KILLTRIAL_EXE), {QStringLiteral("hold"), QStringLiteral("USB1")});
         QVERIFY(holder.waitForStarted());
         QByteArray said;
-        QTRY_VERIFY_WITH_TIMEOUT((said += holder.readAllStandardOutput()).contains("held") ||
-                                     holder.state() != QProcess::Running,
-                                 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            (said += holder.readAllStandardOutput()).contains("held") || holder.state() != QProcess::Running, 20000);
         QCOMPARE(holder.state(), QProcess::Running);
         QVERIFY(bench.read().inUse);
         QVERIFY(!std::unique_ptr<TargetConnection>(CreateTargetConnection(QStringLiteral("USB1"))));

@@ -342,7 +342,8 @@ private slots:
         QTest::addColumn<QByteArray>("body");
         QTest::newRow("byte-order mark") << QByteArray("\xEF\xBB\xBF[ImeiSN]\nImeiSave=true\n");
         QTest::newRow("CRLF") << QByteArray("[ImeiSN]\r\nImeiSave=true\r\n");
-        QTest::newRow("comments and blanks") << QByteArray("; written by hand\n\n  [ImeiSN]\n\t; note\nImeiSave = true\n");
+        QTest::newRow("comments and blanks")
+            << QByteArray("; written by hand\n\n  [ImeiSN]\n\t; note\nImeiSave = true\n");
         QTest::newRow("quoted =") << QByteArray("[ImeiSN]\nImeiSave=true\nImeiFromFile=\"a=b.xls\"\n");
         QTest::newRow("UTF-8 text") << QByteArray("[ImeiSN]\nImeiSave=true\ncurrentStation=\xe5\xb7\xa5\xe4\xbd\x8d\n");
     }

@@ -925,6 +925,13 @@ bool FPDoverARizMainWindow::takeOperatorValues()
 
 void FPDoverARizMainWindow::onWrite()
 {
+    // Write is disabled then, but a scanner's Return on the last field or an unattended run still ask for it.
+    if (!m_settings->isFileUsable()) {
+        logLine(tr("Write is disabled: the settings file %1 cannot be used: %2")
+                    .arg(settingsFileName(), m_settings->fileProblem()),
+                LineColour::Error);
+        return;
+    }
     // A Return chain that ends again (a scanner's trailing Return) must not start a second cycle on this set.
     if (cycleInProgress())
         return;

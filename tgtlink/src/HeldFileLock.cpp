@@ -31,8 +31,7 @@ Handle openLockFile(const QString &path, bool create)
 bool lockOnce(Handle handle)
 {
     OVERLAPPED at = {};
-    return LockFileEx(static_cast<HANDLE>(handle), LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0,
-                      &at);
+    return LockFileEx(static_cast<HANDLE>(handle), LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at);
 }
 
 void release(Handle handle)
