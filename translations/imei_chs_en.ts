@@ -273,7 +273,7 @@ It is left as it is, and Write stays disabled until the file is mended and the t
     </message>
     <message>
         <source>Can&apos;t do pressure test when including version checking!</source>
-        <translation>Can't do pressure test when including version checking!</translation>
+        <translation>Can&apos;t do pressure test when including version checking!</translation>
     </message>
     <message>
         <source>The settings could not be saved to %1: %2</source>
@@ -281,7 +281,7 @@ It is left as it is, and Write stays disabled until the file is mended and the t
     </message>
     <message>
         <source>The version cann&apos;t be empty!</source>
-        <translation>The version cann't be empty!</translation>
+        <translation>The version cann&apos;t be empty!</translation>
     </message>
     <message>
         <source>The first two digits of BT must be even number,please check!</source>
@@ -719,6 +719,25 @@ It is left as it is, and Write stays disabled until the file is mended and the t
     </message>
 </context>
 <context>
+    <name>HistoryImport</name>
+    <message>
+        <source>IMEI record %1: &quot;%2&quot; is not an IMEI, left out.</source>
+        <translation>IMEI record %1: &quot;%2&quot; is not an IMEI, left out.</translation>
+    </message>
+    <message>
+        <source>%1 history line %2: &quot;%3&quot; is not an identity of its kind, left out.</source>
+        <translation>%1 history line %2: &quot;%3&quot; is not an identity of its kind, left out.</translation>
+    </message>
+    <message>
+        <source>No history files in %1.</source>
+        <translation>No history files in %1.</translation>
+    </message>
+    <message>
+        <source>The import needs the station&apos;s name.</source>
+        <translation>The import needs the station&apos;s name.</translation>
+    </message>
+</context>
+<context>
     <name>IdentityAllocator</name>
     <message>
         <source>The counters could not be saved to %1, so no identity is handed out!</source>
@@ -935,6 +954,203 @@ It is left as it is, and Write stays disabled until the file is mended and the t
     </message>
 </context>
 <context>
+    <name>Ledger</name>
+    <message>
+        <source>%1 %2 is held by station %3 since %4 (%5).</source>
+        <translation>%1 %2 is held by station %3 since %4 (%5).</translation>
+    </message>
+    <message>
+        <source>The line&apos;s configuration names no station.</source>
+        <translation>The line&apos;s configuration names no station.</translation>
+    </message>
+    <message>
+        <source>The ledger holds no claim %1.</source>
+        <translation>The ledger holds no claim %1.</translation>
+    </message>
+    <message>
+        <source>Claim %1 of the ledger is not this station&apos;s to mark.</source>
+        <translation>Claim %1 of the ledger is not this station&apos;s to mark.</translation>
+    </message>
+    <message>
+        <source>Not an identity kind of the ledger: %1.</source>
+        <translation>Not an identity kind of the ledger: %1.</translation>
+    </message>
+    <message>
+        <source>Not a counter block: %1 from %2 to %3, %4 at a time.</source>
+        <translation>Not a counter block: %1 from %2 to %3, %4 at a time.</translation>
+    </message>
+    <message>
+        <source>The shared counter %1 is used up.</source>
+        <translation>The shared counter %1 is used up.</translation>
+    </message>
+    <message>
+        <source>No identities to record in the ledger.</source>
+        <translation>No identities to record in the ledger.</translation>
+    </message>
+    <message>
+        <source>Not an identity for the ledger: kind %1, &quot;%2&quot;.</source>
+        <translation>Not an identity for the ledger: kind %1, &quot;%2&quot;.</translation>
+    </message>
+</context>
+<context>
+    <name>LedgerIdentityClaims</name>
+    <message>
+        <source>The line&apos;s ledger cannot be reached (%1): nothing is written until it is back.</source>
+        <translation>The line&apos;s ledger cannot be reached (%1): nothing is written until it is back.</translation>
+    </message>
+    <message>
+        <source>The line&apos;s ledger refuses: %1</source>
+        <translation>The line&apos;s ledger refuses: %1</translation>
+    </message>
+    <message>
+        <source>Not in the line&apos;s ledger: %1.</source>
+        <translation>Not in the line&apos;s ledger: %1.</translation>
+    </message>
+</context>
+<context>
+    <name>LedgerIssuedIdentities</name>
+    <message>
+        <source>The line&apos;s ledger cannot answer (%1): only this station&apos;s history is asked, and nothing is written until the ledger is back.</source>
+        <translation>The line&apos;s ledger cannot answer (%1): only this station&apos;s history is asked, and nothing is written until the ledger is back.</translation>
+    </message>
+</context>
+<context>
+    <name>LedgerReports</name>
+    <message>
+        <source>%1: %2 imported from the history of station %3 (set %4).</source>
+        <translation>%1: %2 imported from the history of station %3 (set %4).</translation>
+    </message>
+    <message>
+        <source>%1: %2 claimed by %3 (set %4).</source>
+        <translation>%1: %2 claimed by %3 (set %4).</translation>
+    </message>
+    <message>
+        <source>%1: %2 written into the handset.</source>
+        <translation>%1: %2 written into the handset.</translation>
+    </message>
+    <message>
+        <source>%1: never marked written: the handset was not saved, or its station lost the ledger before it could say so. The identity stays taken.</source>
+        <translation>%1: never marked written: the handset was not saved, or its station lost the ledger before it could say so. The identity stays taken.</translation>
+    </message>
+    <message>
+        <source>%1: in one set with %2.</source>
+        <translation>%1: in one set with %2.</translation>
+    </message>
+    <message>
+        <source>%1: %2 confirmed by a read on %3.</source>
+        <translation>%1: %2 confirmed by a read on %3.</translation>
+    </message>
+    <message>
+        <source>The export could not be written: %1</source>
+        <translation>The export could not be written: %1</translation>
+    </message>
+    <message>
+        <source>station %1</source>
+        <translation>station %1</translation>
+    </message>
+    <message>
+        <source>, port %1</source>
+        <translation>, port %1</translation>
+    </message>
+    <message>
+        <source>, chip %1</source>
+        <translation>, chip %1</translation>
+    </message>
+</context>
+<context>
+    <name>LedgerSchema</name>
+    <message>
+        <source>The ledger&apos;s schema version is unreadable: &quot;%1&quot;.</source>
+        <translation>The ledger&apos;s schema version is unreadable: &quot;%1&quot;.</translation>
+    </message>
+    <message>
+        <source>The database holds no ledger: create it with &quot;ledger create-schema&quot;.</source>
+        <translation>The database holds no ledger: create it with &quot;ledger create-schema&quot;.</translation>
+    </message>
+    <message>
+        <source>The ledger&apos;s schema is at version %1, this program needs version %2: bring it up to date with &quot;ledger create-schema&quot;.</source>
+        <translation>The ledger&apos;s schema is at version %1, this program needs version %2: bring it up to date with &quot;ledger create-schema&quot;.</translation>
+    </message>
+    <message>
+        <source>The ledger&apos;s schema is at version %1, newer than this program knows (%2): update the station.</source>
+        <translation>The ledger&apos;s schema is at version %1, newer than this program knows (%2): update the station.</translation>
+    </message>
+    <message>
+        <source>The stations&apos; role needs a name.</source>
+        <translation>The stations&apos; role needs a name.</translation>
+    </message>
+    <message>
+        <source>The ledger&apos;s schema is at version %1, newer than this program knows (%2).</source>
+        <translation>The ledger&apos;s schema is at version %1, newer than this program knows (%2).</translation>
+    </message>
+    <message>
+        <source>The database holds no ledger: create it first.</source>
+        <translation>The database holds no ledger: create it first.</translation>
+    </message>
+    <message>
+        <source>The station&apos;s role needs a name.</source>
+        <translation>The station&apos;s role needs a name.</translation>
+    </message>
+</context>
+<context>
+    <name>LineConfig</name>
+    <message>
+        <source>The ledger&apos;s connection string cannot be read: %1</source>
+        <translation>The ledger&apos;s connection string cannot be read: %1</translation>
+    </message>
+    <message>
+        <source>out of memory</source>
+        <translation>out of memory</translation>
+    </message>
+    <message>
+        <source>The ledger&apos;s connection string holds a password: keep it in the password file (~/.pgpass) or a service file instead.</source>
+        <translation>The ledger&apos;s connection string holds a password: keep it in the password file (~/.pgpass) or a service file instead.</translation>
+    </message>
+    <message>
+        <source>%1 cannot be read: %2</source>
+        <translation>%1 cannot be read: %2</translation>
+    </message>
+    <message>
+        <source>%1, line %2: not a key=value line.</source>
+        <translation>%1, line %2: not a key=value line.</translation>
+    </message>
+    <message>
+        <source>%1, line %2: SharedCounters is true or false, not &quot;%3&quot;.</source>
+        <translation>%1, line %2: SharedCounters is true or false, not &quot;%3&quot;.</translation>
+    </message>
+    <message>
+        <source>%1, line %2: CounterBlock is a number from 1 to 1000000, not &quot;%3&quot;.</source>
+        <translation>%1, line %2: CounterBlock is a number from 1 to 1000000, not &quot;%3&quot;.</translation>
+    </message>
+    <message>
+        <source>%1, line %2: unknown key &quot;%3&quot;.</source>
+        <translation>%1, line %2: unknown key &quot;%3&quot;.</translation>
+    </message>
+    <message>
+        <source>%1: the line&apos;s ledger needs this station&apos;s name (Station=).</source>
+        <translation>%1: the line&apos;s ledger needs this station&apos;s name (Station=).</translation>
+    </message>
+</context>
+<context>
+    <name>LineLedger</name>
+    <message>
+        <source>The line&apos;s configuration cannot be used, so nothing is written: %1</source>
+        <translation>The line&apos;s configuration cannot be used, so nothing is written: %1</translation>
+    </message>
+    <message>
+        <source>Station %1 claims every identity in the line&apos;s ledger (schema version %2).</source>
+        <translation>Station %1 claims every identity in the line&apos;s ledger (schema version %2).</translation>
+    </message>
+    <message>
+        <source>The line&apos;s ledger cannot be reached (%1): nothing is written until it is back.</source>
+        <translation>The line&apos;s ledger cannot be reached (%1): nothing is written until it is back.</translation>
+    </message>
+    <message>
+        <source>The line&apos;s ledger cannot be used, so nothing is written: %1</source>
+        <translation>The line&apos;s ledger cannot be used, so nothing is written: %1</translation>
+    </message>
+</context>
+<context>
     <name>SerialGenerator</name>
     <message>
         <source>The custom part of MBSN must be digits or letters!</source>
@@ -951,6 +1167,49 @@ It is left as it is, and Write stays disabled until the file is mended and the t
     <message>
         <source>PSN has repeated with previous!</source>
         <translation>PSN has repeated with previous!</translation>
+    </message>
+</context>
+<context>
+    <name>SheetImport</name>
+    <message>
+        <source>The source file does not exist!</source>
+        <translation>The source file does not exist!</translation>
+    </message>
+    <message>
+        <source>Read excel file error!</source>
+        <translation>Read excel file error!</translation>
+    </message>
+    <message>
+        <source>Not find the string sheet in the excel file!</source>
+        <translation>Not find the string sheet in the excel file!</translation>
+    </message>
+    <message>
+        <source>Empty file or the format of file is error!</source>
+        <translation>Empty file or the format of file is error!</translation>
+    </message>
+    <message>
+        <source>The %1th MBSN in excel file is repeated with previous!</source>
+        <translation>The %1th MBSN in excel file is repeated with previous!</translation>
+    </message>
+    <message>
+        <source>The %1th PSN in excel file is repeated with previous!</source>
+        <translation>The %1th PSN in excel file is repeated with previous!</translation>
+    </message>
+    <message>
+        <source>The length of the %1th MBSN in excel file is invalid!</source>
+        <translation>The length of the %1th MBSN in excel file is invalid!</translation>
+    </message>
+    <message>
+        <source>The length of the %1th PSN in excel file is invalid!</source>
+        <translation>The length of the %1th PSN in excel file is invalid!</translation>
+    </message>
+    <message>
+        <source>The imei of %1th line in excel file is invalid!</source>
+        <translation>The imei of %1th line in excel file is invalid!</translation>
+    </message>
+    <message>
+        <source>The imei of %1th line in excel file is repeated with previous!</source>
+        <translation>The imei of %1th line in excel file is repeated with previous!</translation>
     </message>
 </context>
 <context>
