@@ -90,13 +90,12 @@ int main(int argc, char *argv[])
     QElapsedTimer fill;
     fill.start();
     const bool filled = server.exec(
-        db, QStringLiteral(
-                "INSERT INTO ledger.cycles (id, station, state, imported, claimed_at, written_at) "
-                "SELECT g, 'HISTORY', 'written', true, now(), now() FROM generate_series(1, 250000) g; "
-                "SELECT setval('ledger.cycles_id_seq', 250000); "
-                "INSERT INTO ledger.identities (kind, value, cycle_id, position) "
-                "SELECT 1, (350000000000000 + g * 7)::text, (g - 1) / 4 + 1, (g - 1) % 4 + 1 "
-                "FROM generate_series(1, 1000000) g; ANALYZE"));
+        db, QStringLiteral("INSERT INTO ledger.cycles (id, station, state, imported, claimed_at, written_at) "
+                           "SELECT g, 'HISTORY', 'written', true, now(), now() FROM generate_series(1, 250000) g; "
+                           "SELECT setval('ledger.cycles_id_seq', 250000); "
+                           "INSERT INTO ledger.identities (kind, value, cycle_id, position) "
+                           "SELECT 1, (350000000000000 + g * 7)::text, (g - 1) / 4 + 1, (g - 1) % 4 + 1 "
+                           "FROM generate_series(1, 1000000) g; ANALYZE"));
     if (!filled) {
         QTextStream(stderr) << server.error() << Qt::endl;
         return 1;
@@ -140,7 +139,8 @@ int main(int argc, char *argv[])
                 Ledger ledger(station, QStringLiteral("B%1").arg(s + 1));
                 for (qint64 n = 0; !stop; ++n) {
                     const LedgerClaim claim = ledger.claim(setNumber(10 * stations + s, n), QStringLiteral("USB1"), {});
-                    if (claim.status == LedgerStatus::Ok && ledger.markWritten(claim.cycleId, nullptr) == LedgerStatus::Ok)
+                    if (claim.status == LedgerStatus::Ok &&
+                        ledger.markWritten(claim.cycleId, nullptr) == LedgerStatus::Ok)
                         ++sets;
                 }
             });

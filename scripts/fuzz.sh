@@ -36,7 +36,7 @@ for t in "${targets[@]}"; do
     [ "$jobs" -le 1 ] || parallel=(-jobs="$jobs" -workers="$jobs")
     if ! (cd build-fuzz && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
           TGTLINK_DELAY_SCALE=0 "fuzz/$t" -max_total_time="$seconds" "${parallel[@]}" \
-          -print_final_stats=1 -artifact_prefix="findings/$t/" "corpus/$t" "../fuzz/corpus/$t") >"$log" 2>&1; then
+          -print_final_stats=1 -artifact_prefix="$PWD/findings/$t/" "corpus/$t" "../fuzz/corpus/$t") >"$log" 2>&1; then
         status=1
     fi
     logs=("$log")

@@ -110,8 +110,8 @@ void TestLedger::schemaVersion_data()
     QTest::newRow("current") << QString() << true << QString() << true;
     QTest::newRow("none") << "DROP SCHEMA ledger CASCADE" << false << "ledger create-schema" << true;
     QTest::newRow("half there") << "UPDATE ledger.meta SET value = '0' WHERE key = 'schema_version'; "
-                              "INSERT INTO ledger.meta VALUES ('x', 'y')"
-                           << false << "holds no ledger" << false;
+                                   "INSERT INTO ledger.meta VALUES ('x', 'y')"
+                                << false << "holds no ledger" << false;
     QTest::newRow("newer") << "UPDATE ledger.meta SET value = '2' WHERE key = 'schema_version'" << false
                            << "newer than this program" << false;
     QTest::newRow("garbled") << "UPDATE ledger.meta SET value = 'one' WHERE key = 'schema_version'" << false
@@ -151,19 +151,17 @@ void TestLedger::claim_data()
     const auto ok = int(LedgerStatus::Ok);
     const auto conflict = int(LedgerStatus::Conflict);
     QTest::newRow("apart") << set({{1, "111"}, {2, "M1"}}) << set({{1, "222"}, {2, "M2"}}) << ok << QStringList();
-    QTest::newRow("same IMEI") << set({{1, "111"}, {2, "M1"}}) << set({{1, "222"}, {1, "111"}, {2, "M2"}})
-                               << conflict << QStringList{"1:111"};
-    QTest::newRow("second IMEI of the first set") << set({{1, "111"}, {1, "112"}}) << set({{1, "112"}}) << conflict
-                                                  << QStringList{"1:112"};
-    QTest::newRow("several held") << set({{2, "M1"}, {4, "P1"}, {8, "B1"}})
-                                  << set({{2, "M1"}, {4, "P1"}, {8, "B2"}}) << conflict
-                                  << QStringList{"2:M1", "4:P1"};
+    QTest::newRow("same IMEI") << set({{1, "111"}, {2, "M1"}}) << set({{1, "222"}, {1, "111"}, {2, "M2"}}) << conflict
+                               << QStringList{"1:111"};
+    QTest::newRow("second IMEI of the first set")
+        << set({{1, "111"}, {1, "112"}}) << set({{1, "112"}}) << conflict << QStringList{"1:112"};
+    QTest::newRow("several held") << set({{2, "M1"}, {4, "P1"}, {8, "B1"}}) << set({{2, "M1"}, {4, "P1"}, {8, "B2"}})
+                                  << conflict << QStringList{"2:M1", "4:P1"};
     QTest::newRow("same text, another kind") << set({{2, "X1"}}) << set({{4, "X1"}}) << ok << QStringList();
     QTest::newRow("case matters") << set({{2, "ab1"}}) << set({{2, "AB1"}}) << ok << QStringList();
-    QTest::newRow("equal IMEIs of one set") << set({{1, "111"}}) << set({{1, "333"}, {1, "333"}, {1, "333"}})
-                                            << ok << QStringList();
-    QTest::newRow("empty value") << set({{1, "111"}}) << set({{2, ""}}) << int(LedgerStatus::Failed)
-                                 << QStringList();
+    QTest::newRow("equal IMEIs of one set")
+        << set({{1, "111"}}) << set({{1, "333"}, {1, "333"}, {1, "333"}}) << ok << QStringList();
+    QTest::newRow("empty value") << set({{1, "111"}}) << set({{2, ""}}) << int(LedgerStatus::Failed) << QStringList();
     QTest::newRow("unknown kind") << set({{1, "111"}}) << set({{16, "Z"}}) << int(LedgerStatus::Failed)
                                   << QStringList();
 }
@@ -461,9 +459,9 @@ void TestLedger::concurrentClaimsNeverShare()
 
 void TestLedger::messagesNeverShowConnection()
 {
-    Ledger ledger(QStringLiteral("host=%1 port=1 dbname=secretdb user=secretuser password=hunter2")
-                      .arg(m_server.socketDir()),
-                  QStringLiteral("S1"));
+    Ledger ledger(
+        QStringLiteral("host=%1 port=1 dbname=secretdb user=secretuser password=hunter2").arg(m_server.socketDir()),
+        QStringLiteral("S1"));
     QString message;
     QCOMPARE(ledger.open(&message), LedgerStatus::Unreachable);
     QVERIFY(!message.isEmpty());
@@ -490,6 +488,12 @@ void TestLedger::unreachableAndBack()
     QVERIFY2(m_server.start(), qPrintable(m_server.error()));
     QCOMPARE(a.markWritten(before.cycleId, &message), LedgerStatus::Ok);
     QCOMPARE(a.claim(set({{2, "M2"}}), QStringLiteral("USB1"), QString()).status, LedgerStatus::Ok);
+
+    // A restart while the station waits between cycles: its next claim goes through at once.
+    QVERIFY(m_server.stop(QStringLiteral("immediate")));
+    QVERIFY(m_server.start());
+    const LedgerClaim after = a.claim(set({{2, "M3"}}), QStringLiteral("USB1"), QString());
+    QVERIFY2(after.status == LedgerStatus::Ok, qPrintable(after.message));
 }
 
 QTEST_GUILESS_MAIN(TestLedger)

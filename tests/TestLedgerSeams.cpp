@@ -207,28 +207,31 @@ void TestLedgerSeams::outageAndReturn()
 
 void TestLedgerSeams::startUp_data()
 {
-    QTest::addColumn<QString>("file"); // %1: the station's connection string; empty: no file
+    QTest::addColumn<QString>("file");   // %1: the station's connection string; empty: no file
     QTest::addColumn<QString>("change"); // run by the owner on a fresh ledger first
     QTest::addColumn<int>("state");
-    QTest::addColumn<int>("claim"); // -1: no claims at all
-    QTest::addColumn<QString>("words"); // in the start message and the claim's message
+    QTest::addColumn<int>("claim");       // -1: no claims at all
+    QTest::addColumn<QString>("words");   // in the start message and the claim's message
     QTest::addColumn<bool>("asksLedger"); // whether the duplicate test goes beyond the history
 
     const QString good = QStringLiteral("[Ledger]\nConnection=%1\nStation=LINE1-09\n");
     QTest::newRow("alone") << QString() << QString() << int(LineLedger::State::Alone) << -1 << QString() << false;
     QTest::newRow("ready") << good << QString() << int(LineLedger::State::Ready) << int(IdentityClaims::Done)
                            << "LINE1-09" << true;
-    QTest::newRow("password") << "[Ledger]\nConnection=%1 password=x\nStation=S\n" << QString()
-                              << int(LineLedger::State::Refused) << int(IdentityClaims::Failed) << "password file" << false;
-    QTest::newRow("no station") << "[Ledger]\nConnection=%1\n" << QString() << int(LineLedger::State::Refused)
-                                << int(IdentityClaims::Failed) << "Station=" << false;
+    QTest::newRow("password") << "[Ledger]\nConnection=%1 password=x\nStation=S\n"
+                              << QString() << int(LineLedger::State::Refused) << int(IdentityClaims::Failed)
+                              << "password file" << false;
+    QTest::newRow("no station") << "[Ledger]\nConnection=%1\n"
+                                << QString() << int(LineLedger::State::Refused) << int(IdentityClaims::Failed)
+                                << "Station=" << false;
     QTest::newRow("newer schema") << good << "UPDATE ledger.meta SET value = '7' WHERE key = 'schema_version'"
-                                  << int(LineLedger::State::Refused) << int(IdentityClaims::Failed) << "version 7" << true;
+                                  << int(LineLedger::State::Refused) << int(IdentityClaims::Failed) << "version 7"
+                                  << true;
     QTest::newRow("no schema") << good << "DROP SCHEMA ledger CASCADE" << int(LineLedger::State::Refused)
                                << int(IdentityClaims::Failed) << "create-schema" << true;
     QTest::newRow("unreachable") << "[Ledger]\nConnection=host=/nonexistent port=1 dbname=%1\nStation=S\n"
-                                 << QString() << int(LineLedger::State::Unreachable)
-                                 << int(IdentityClaims::Unreachable) << "cannot be reached" << true;
+                                 << QString() << int(LineLedger::State::Unreachable) << int(IdentityClaims::Unreachable)
+                                 << "cannot be reached" << true;
 }
 
 void TestLedgerSeams::startUp()

@@ -114,18 +114,19 @@ void TestLedgerTool::import_data()
                              "2026-01-02 08:01:00\t\t353879234252633\n"
                              "35387923425\n"
                              "2026-01-02 08:02:00\t\t012345678901234,012345678901234x\n";
-    QTest::newRow("one station")
-        << Files() << Files{{"imei", imeis}, {"mbsn", "MB1\nMB2\n\n"}, {"bt", "00AA00BB00CC\nXYZ\n"}}
-        << int(LedgerCommand::Success)
-        << QStringList{"IMEI: 6 read, 4 added, 0 imported before, 2 not valid",
-                       "MBSN: 2 read, 2 added, 0 imported before, 0 not valid",
-                       "BT: 2 read, 1 added, 0 imported before, 1 not valid"};
+    QTest::newRow("one station") << Files()
+                                 << Files{{"imei", imeis}, {"mbsn", "MB1\nMB2\n\n"}, {"bt", "00AA00BB00CC\nXYZ\n"}}
+                                 << int(LedgerCommand::Success)
+                                 << QStringList{"IMEI: 6 read, 4 added, 0 imported before, 2 not valid",
+                                                "MBSN: 2 read, 2 added, 0 imported before, 0 not valid",
+                                                "BT: 2 read, 1 added, 0 imported before, 1 not valid"};
     QTest::newRow("two stations share identities")
         << Files{{"imei", "2026-01-01 07:00:00\t\t353879234252633\n"}, {"bt", "00AA00BB00CC\n"}}
         << Files{{"imei", imeis}, {"bt", "00AA00BB00CC\n00AA00BB00CE\n"}} << int(LedgerCommand::SharedFound)
         << QStringList{"IMEI: 6 read, 3 added, 0 imported before, 2 not valid",
                        "Shared: IMEI 353879234252633 is held by station S1 since 2026-01-01 07:00:00, and by S2.",
-                       "Shared: BT 00AA00BB00CC is held by station S1 since", "2 identities are carried by two handsets."};
+                       "Shared: BT 00AA00BB00CC is held by station S1 since",
+                       "2 identities are carried by two handsets."};
     QTest::newRow("a repeat inside one history")
         << Files() << Files{{"psn", "P1\nP2\nP1\n"}} << int(LedgerCommand::SharedFound)
         << QStringList{"PSN: 3 read, 2 added, 0 imported before, 0 not valid",
@@ -221,19 +222,17 @@ void TestLedgerTool::exportCycles()
     const QString db = newLedger();
     QVERIFY(!db.isEmpty());
     Ledger a(m_server.connInfo(db, db + "_a"), QStringLiteral("LINE, \"1\""));
-    const LedgerClaim first = a.claim({{1, "490154203237518", 1},
-                                       {1, "356938035643809", 2},
-                                       {2, "MB7", 1},
-                                       {4, "PS7", 1},
-                                       {8, "00AA00BB00CC", 1}},
-                                      "USB3", "0x52B0");
+    const LedgerClaim first = a.claim(
+        {{1, "490154203237518", 1}, {1, "356938035643809", 2}, {2, "MB7", 1}, {4, "PS7", 1}, {8, "00AA00BB00CC", 1}},
+        "USB3", "0x52B0");
     QVERIFY(first.status == LedgerStatus::Ok && a.markWritten(first.cycleId, nullptr) == LedgerStatus::Ok);
     QVERIFY(a.confirmRead({{2, "MB7", 1}}, "USB3", "0x52B0", nullptr, nullptr) == LedgerStatus::Ok);
     QVERIFY(a.claim({{2, "MB8", 1}}, "USB4", QString()).status == LedgerStatus::Ok);
     // An import is not a cycle of the line.
     QTemporaryDir station;
-    QVERIFY(writeHistories(station.path(), {{"imei", QDateTime::currentDateTime().toString("yyyy-MM-dd hh:mm:ss").toLatin1() +
-                                                         "\t\t353879234252633\n"}}));
+    QVERIFY(writeHistories(
+        station.path(),
+        {{"imei", QDateTime::currentDateTime().toString("yyyy-MM-dd hh:mm:ss").toLatin1() + "\t\t353879234252633\n"}}));
     QCOMPARE(run(db, {"import", "--station", "S0", station.path()}), 0);
 
     QTemporaryDir out;

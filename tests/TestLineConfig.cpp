@@ -29,32 +29,33 @@ void TestLineConfig::load_data()
     QTest::newRow("key=value string with commas")
         << QByteArray("# the line\n[Ledger]\nConnection = host=a,b port=5432,5433 dbname=line user=st7 "
                       "sslmode=verify-full\r\nStation=LINE1-07\nSharedCounters=true\nCounterBlock=250\n")
-        << true << true << "host=a,b port=5432,5433 dbname=line user=st7 sslmode=verify-full" << "LINE1-07" << true
-        << 250 << QString();
+        << true << true << "host=a,b port=5432,5433 dbname=line user=st7 sslmode=verify-full"
+        << "LINE1-07" << true << 250 << QString();
     QTest::newRow("URI") << QByteArray("[Ledger]\nConnection=postgresql://st7@db/line?sslmode=require\nStation=S\n")
-                         << true << true << "postgresql://st7@db/line?sslmode=require" << "S" << false << 100
-                         << QString();
+                         << true << true << "postgresql://st7@db/line?sslmode=require"
+                         << "S" << false << 100 << QString();
     QTest::newRow("other sections ignored")
         << QByteArray("[Other]\nAnything=1\n[Ledger]\nConnection=dbname=line\nStation=S\n") << true << true
-        << "dbname=line" << "S" << false << 100 << QString();
+        << "dbname=line"
+        << "S" << false << 100 << QString();
     QTest::newRow("password in the string")
-        << QByteArray("[Ledger]\nConnection=dbname=line password=hunter2\nStation=S\n") << false << false
-        << QString() << QString() << false << 100 << "password file";
-    QTest::newRow("password in the URI")
-        << QByteArray("[Ledger]\nConnection=postgresql://st7:hunter2@db/line\nStation=S\n") << false << false
-        << QString() << QString() << false << 100 << "password file";
-    QTest::newRow("unparsable string") << QByteArray("[Ledger]\nConnection=dbname='line\nStation=S\n") << false
-                                       << false << QString() << QString() << false << 100 << "cannot be read";
+        << QByteArray("[Ledger]\nConnection=dbname=line password=hunter2\nStation=S\n") << false << false << QString()
+        << QString() << false << 100 << "password file";
+    QTest::newRow("password in the URI") << QByteArray(
+                                                "[Ledger]\nConnection=postgresql://st7:hunter2@db/line\nStation=S\n")
+                                         << false << false << QString() << QString() << false << 100 << "password file";
+    QTest::newRow("unparsable string") << QByteArray("[Ledger]\nConnection=dbname='line\nStation=S\n") << false << false
+                                       << QString() << QString() << false << 100 << "cannot be read";
     QTest::newRow("no station") << QByteArray("[Ledger]\nConnection=dbname=line\n") << false << false << QString()
                                 << QString() << false << 100 << "Station=";
     QTest::newRow("bad flag") << QByteArray("[Ledger]\nConnection=dbname=line\nStation=S\nSharedCounters=yes\n")
                               << false << false << QString() << QString() << false << 100 << "line 4";
-    QTest::newRow("block zero") << QByteArray("[Ledger]\nConnection=dbname=line\nStation=S\nCounterBlock=0\n")
-                                << false << false << QString() << QString() << false << 100 << "CounterBlock";
+    QTest::newRow("block zero") << QByteArray("[Ledger]\nConnection=dbname=line\nStation=S\nCounterBlock=0\n") << false
+                                << false << QString() << QString() << false << 100 << "CounterBlock";
     QTest::newRow("misspelt key") << QByteArray("[Ledger]\nConection=dbname=line\nStation=S\n") << false << false
                                   << QString() << QString() << false << 100 << "unknown key \"Conection\"";
-    QTest::newRow("not key=value") << QByteArray("[Ledger]\nConnection\n") << false << false << QString()
-                                   << QString() << false << 100 << "line 2";
+    QTest::newRow("not key=value") << QByteArray("[Ledger]\nConnection\n") << false << false << QString() << QString()
+                                   << false << 100 << "line 2";
 }
 
 void TestLineConfig::load()

@@ -303,6 +303,7 @@ private slots:
         QTest::newRow("line without =") << good + "just words\n" << 4;
         QTest::newRow("= only inside quotes") << good + "key\"=\"\n" << 4;
         QTest::newRow("hash comment") << good + "# a note\n" << 4;
+        QTest::newRow("escaped =") << good + "key\\=value\n" << 4;
         QTest::newRow("carriage returns only") << QByteArray("[ImeiSN]\rImeiSave=true\rwords\r") << 1;
         QTest::newRow("not UTF-8") << QByteArray("[ImeiSN]\nImeiSave=true\nImeiFromFile=caf\xe9.xls\n") << 3;
         QTest::newRow("NUL byte") << QByteArray("[ImeiSN]\nImeiSave=true\nStartDelay=1\0\n", 38) << 3;

@@ -1,7 +1,10 @@
+// The steps of a write or read cycle, from the opening of the port to the mark in the line's ledger. Past 600
+// lines: the steps share the cycle's state (connection, factory data, stop flags) and read best in their order.
 #include "device/FPDoverARizWorker.h"
 
 #include "config/ToolSettings.h"
 #include "identity/HistoryFiles.h"
+#include "identity/IdentityClaims.h"
 #include "identity/ImeiRules.h"
 #include "ports/PortLockGuard.h"
 
@@ -101,6 +104,11 @@ struct FPDoverARizWorker::Request
 FPDoverARizWorker::FPDoverARizWorker(QObject *parent) : QObject(parent) {}
 
 FPDoverARizWorker::~FPDoverARizWorker() = default;
+
+void FPDoverARizWorker::setClaims(std::unique_ptr<IdentityClaims> claims)
+{
+    m_claims = std::move(claims);
+}
 
 void FPDoverARizWorker::setPauseFunction(PauseFunction pause)
 {
@@ -230,6 +238,7 @@ void FPDoverARizWorker::start()
     m_factoryDataDirty = false;
     m_flashInfo.clear();
     m_flashVersion.clear();
+    m_chipId.clear();
 
     int result = openConnection();
     if (result == Success) {
@@ -378,6 +387,7 @@ int FPDoverARizWorker::prepareHandset()
         error(tr("Unable to get chip ID: %1").arg(libText(code)));
         return code;
     }
+    m_chipId = QStringLiteral("0x") + QString::number(chipId, 16).toUpper();
     if (stopped())
         return Stopped;
     if (!ChipInfo::IsChipIdSupported(chipId)) {
@@ -587,6 +597,7 @@ int FPDoverARizWorker::readIdentities()
     if (cycle.has(RunBt))
         bt = QString::fromStdString(m_factorySet->getBt());
     emit sngIMEIsHasRead(imeis, mbsn, psn, bt);
+    confirmRead(imeis, mbsn, psn, bt);
 
     const int flag = writeStationFlag();
     if (flag < 0)
@@ -662,6 +673,11 @@ int FPDoverARizWorker::writeIdentities()
     }
     if (stopped())
         return Stopped;
+    // The line's claim comes after the station's own record and before anything reaches the flash.
+    qint64 claimId = 0;
+    const int claimed = claimSet(&claimId);
+    if (claimed != Success)
+        return claimed;
 
     const int flag = writeStationFlag();
     if (flag < 0)
@@ -678,8 +694,68 @@ int FPDoverARizWorker::writeIdentities()
         error(tr("Writing is  failed!"));
         return Failed;
     }
+    markWritten(claimId);
     emit sngIMEIsHasWritten(cycle.imeiList.mid(0, n), cycle.mbsn, cycle.psn, cycle.bt);
     return Success;
+}
+
+int FPDoverARizWorker::claimSet(qint64 *claimId)
+{
+    *claimId = 0;
+    if (!m_claims)
+        return Success;
+    const CycleConfig &cycle = *m_cycle;
+    // Marks that the ledger missed earlier go first: their handsets are written.
+    for (qsizetype i = m_unmarked.size() - 1; i >= 0; --i) {
+        if (m_claims->markWritten(m_unmarked.at(i), nullptr) == IdentityClaims::Done)
+            m_unmarked.remove(i);
+    }
+    IdentityClaims::Set set;
+    if (cycle.has(RunImei))
+        set.imeis = cycle.imeiList.mid(0, std::max(0, std::min(int(cycle.imeiList.size()), cycle.imeiNum)));
+    if (cycle.has(RunMbsn))
+        set.mbsn = cycle.mbsn;
+    if (cycle.has(RunPsn))
+        set.psn = cycle.psn;
+    if (cycle.has(RunBt))
+        set.bt = cycle.bt;
+    QString message;
+    switch (m_claims->claim(set, cycle.portName, m_chipId, claimId, &message)) {
+    case IdentityClaims::Done:
+        return Success;
+    case IdentityClaims::Held:
+        error(tr("Already issued on the line, the handset is not written: %1").arg(message));
+        break;
+    default:
+        error(message);
+        break;
+    }
+    pause(FailurePause);
+    return Failed;
+}
+
+void FPDoverARizWorker::markWritten(qint64 claimId)
+{
+    if (!m_claims || claimId == 0)
+        return;
+    QString message;
+    if (m_claims->markWritten(claimId, &message) == IdentityClaims::Done)
+        return;
+    // The handset holds the set and the ledger its claim: only the mark is late, and the next write brings it.
+    m_unmarked.append(claimId);
+    warning(tr("The handset is written; the line's ledger will be told at the next write: %1").arg(message));
+}
+
+void FPDoverARizWorker::confirmRead(const QStringList &imeis, const QString &mbsn, const QString &psn,
+                                    const QString &bt)
+{
+    if (!m_claims)
+        return;
+    QString message;
+    const IdentityClaims::Result result =
+        m_claims->confirmRead({imeis, mbsn, psn, bt}, m_cycle->portName, m_chipId, &message);
+    if (result != IdentityClaims::Done || !message.isEmpty())
+        warning(message);
 }
 
 int FPDoverARizWorker::confirmWrite()

@@ -17,6 +17,7 @@ class FlashProgram;
 class PortLockManager;
 class TargetConnection;
 class ToolSettings;
+class IdentityClaims;
 
 // Runs one write or read cycle on the handset each time start() runs, on a thread of its own, and reports
 // only through signals.
@@ -47,6 +48,9 @@ public:
     void setPortLock(PortLockManager *portLock) { m_portLock = portLock; }
     void setStationFlagsEnabled(bool enabled) { m_stationFlagsEnabled = enabled; }
     void setPauseFunction(PauseFunction pause);
+    // The line's ledger, when the station is part of one: every write claims its set there before the save
+    // and marks it written after; a read confirms what it found. Set before the worker moves to its thread.
+    void setClaims(std::unique_ptr<IdentityClaims> claims);
 
     bool isRunning() const { return m_running; }
 
@@ -102,6 +106,9 @@ private:
     int readIdentities();
     int writeIdentities();
     int confirmWrite();
+    int claimSet(qint64 *claimId);
+    void markWritten(qint64 claimId);
+    void confirmRead(const QStringList &imeis, const QString &mbsn, const QString &psn, const QString &bt);
 
     bool stopped() const { return m_stopRequested && !m_committed; }
     // A library call that a stop ended through the programmer's abort request is a stop, not a failure.
@@ -127,6 +134,10 @@ private:
     std::atomic<bool> m_stationFlagsEnabled{true};
     bool m_factoryDataDirty = false;
     std::string m_flashVersion;
+    QString m_chipId; // of the handset of this cycle, for the ledger
+
+    std::unique_ptr<IdentityClaims> m_claims; // null when the station works alone
+    QVector<qint64> m_unmarked;               // written sets whose mark the ledger has not taken yet
 
     TargetConnection *m_connection = nullptr;
     ChipInfo *m_chipInfo = nullptr;

@@ -107,7 +107,8 @@ bool HistoryImport::readFiles(const QString &cfgDir, QVector<Record> *records, R
                 if (!valid(1, imei)) {
                     ++count.invalid;
                     if (report->notes.size() < 20)
-                        report->notes.append(tr("IMEI record %1: \"%2\" is not an IMEI, left out.").arg(i + 1).arg(imei));
+                        report->notes.append(
+                            tr("IMEI record %1: \"%2\" is not an IMEI, left out.").arg(i + 1).arg(imei));
                     continue;
                 }
                 record.identities.append({1, imei, ++position});
@@ -271,18 +272,18 @@ LedgerStatus HistoryImport::importBatch(const QVector<Record> &records, qsizetyp
             identityCycles.append(ids.last());
         }
     }
-    rows = m_connection.exec("INSERT INTO ledger.cycles (id, station, state, imported, claimed_at, written_at) "
-                             "SELECT u.id, $1, 'written', true, u.t, u.t "
-                             "FROM unnest($2::bigint[], $3::timestamptz[]) AS u(id, t)",
-                             {m_station.toUtf8(), LedgerConnection::arrayLiteral(ids),
-                              LedgerConnection::arrayLiteral(times)});
+    rows = m_connection.exec(
+        "INSERT INTO ledger.cycles (id, station, state, imported, claimed_at, written_at) "
+        "SELECT u.id, $1, 'written', true, u.t, u.t "
+        "FROM unnest($2::bigint[], $3::timestamptz[]) AS u(id, t)",
+        {m_station.toUtf8(), LedgerConnection::arrayLiteral(ids), LedgerConnection::arrayLiteral(times)});
     if (!rows.ok())
         return abandon(rows);
-    rows = m_connection.exec("INSERT INTO ledger.identities (kind, value, cycle_id, position) "
-                             "SELECT * FROM unnest($1::smallint[], $2::text[], $3::bigint[], $4::smallint[])",
-                             {LedgerConnection::arrayLiteral(identityKinds),
-                              LedgerConnection::arrayLiteral(identityValues),
-                              LedgerConnection::arrayLiteral(identityCycles), LedgerConnection::arrayLiteral(positions)});
+    rows = m_connection.exec(
+        "INSERT INTO ledger.identities (kind, value, cycle_id, position) "
+        "SELECT * FROM unnest($1::smallint[], $2::text[], $3::bigint[], $4::smallint[])",
+        {LedgerConnection::arrayLiteral(identityKinds), LedgerConnection::arrayLiteral(identityValues),
+         LedgerConnection::arrayLiteral(identityCycles), LedgerConnection::arrayLiteral(positions)});
     if (!rows.ok())
         return abandon(rows);
     rows = m_connection.exec("COMMIT");

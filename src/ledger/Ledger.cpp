@@ -272,12 +272,12 @@ LedgerStatus Ledger::confirmRead(const QVector<LedgerIdentity> &set, const QStri
     const QVector<LedgerIdentity> identities = normalised(set);
     QByteArray kinds, values;
     arrays(identities, &kinds, &values, nullptr);
-    const LedgerRows rows = m_connection.exec(
-        "INSERT INTO ledger.confirmations (kind, value, station, port, chip_id) "
-        "SELECT u.k, u.v, $3, $4, $5 FROM unnest($1::smallint[], $2::text[]) AS u(k, v) "
-        "WHERE EXISTS (SELECT 1 FROM ledger.identities i WHERE i.kind = u.k AND i.value = u.v) "
-        "RETURNING kind, value",
-        {kinds, values, bound(m_station), bound(port), bound(chipId)});
+    const LedgerRows rows =
+        m_connection.exec("INSERT INTO ledger.confirmations (kind, value, station, port, chip_id) "
+                          "SELECT u.k, u.v, $3, $4, $5 FROM unnest($1::smallint[], $2::text[]) AS u(k, v) "
+                          "WHERE EXISTS (SELECT 1 FROM ledger.identities i WHERE i.kind = u.k AND i.value = u.v) "
+                          "RETURNING kind, value",
+                          {kinds, values, bound(m_station), bound(port), bound(chipId)});
     if (!rows.ok())
         return failed(rows, message);
     QSet<QString> known;
@@ -326,7 +326,8 @@ LedgerStatus Ledger::takeBlock(const QString &counter, qint64 first, qint64 last
     constexpr qint64 limit = qint64(1) << 62; // room for next_value + size
     if (counter.isEmpty() || size <= 0 || size > limit || first < 0 || last < first || last >= limit) {
         if (message)
-            *message = tr("Not a counter block: %1 from %2 to %3, %4 at a time.").arg(counter).arg(first).arg(last).arg(size);
+            *message =
+                tr("Not a counter block: %1 from %2 to %3, %4 at a time.").arg(counter).arg(first).arg(last).arg(size);
         return LedgerStatus::Failed;
     }
     LedgerRows rows = m_connection.exec("INSERT INTO ledger.counters (name, next_value, last_value) "
@@ -343,11 +344,10 @@ LedgerStatus Ledger::takeBlock(const QString &counter, qint64 first, qint64 last
     rows = m_connection.exec("BEGIN");
     if (!rows.ok())
         return abandon(rows);
-    rows = m_connection.exec(
-        "UPDATE ledger.counters c SET next_value = least(c.next_value + $2, c.last_value + 1) "
-        "FROM (SELECT name, next_value AS old FROM ledger.counters WHERE name = $1 FOR UPDATE) o "
-        "WHERE c.name = o.name AND c.next_value <= c.last_value RETURNING o.old, c.next_value - 1",
-        {bound(counter), QByteArray::number(size)});
+    rows = m_connection.exec("UPDATE ledger.counters c SET next_value = least(c.next_value + $2, c.last_value + 1) "
+                             "FROM (SELECT name, next_value AS old FROM ledger.counters WHERE name = $1 FOR UPDATE) o "
+                             "WHERE c.name = o.name AND c.next_value <= c.last_value RETURNING o.old, c.next_value - 1",
+                             {bound(counter), QByteArray::number(size)});
     if (!rows.ok())
         return abandon(rows);
     if (rows.rowCount() != 1) {

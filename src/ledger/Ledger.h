@@ -71,8 +71,7 @@ public:
     static QString describe(const LedgerHolder &holder);
 
 private:
-    LedgerClaim claimOnce(const QVector<LedgerIdentity> &set, const QString &port, const QString &chipId,
-                          bool *retry);
+    LedgerClaim claimOnce(const QVector<LedgerIdentity> &set, const QString &port, const QString &chipId, bool *retry);
     QVector<LedgerHolder> holdersOf(const QVector<LedgerIdentity> &set, LedgerStatus *status, QString *message);
 
     mutable QMutex m_mutex; // guards m_connection

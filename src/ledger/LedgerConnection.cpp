@@ -117,7 +117,8 @@ bool LedgerConnection::ensureOpen(QString *message)
     m_conn = PQconnectdbParams(keys, values, 1);
     if (PQstatus(m_conn) == CONNECTION_OK) {
         // The server's notices (a cascade, a shutdown warning) are no business of the station's output.
-        PQsetNoticeProcessor(m_conn, [](void *, const char *) {}, nullptr);
+        PQsetNoticeProcessor(
+            m_conn, [](void *, const char *) {}, nullptr);
         return true;
     }
     if (message)
@@ -127,6 +128,18 @@ bool LedgerConnection::ensureOpen(QString *message)
 }
 
 LedgerRows LedgerConnection::exec(const char *sql, const QVector<QByteArray> &params)
+{
+    // A connection that waited idle may have lost its server meanwhile (a restart), which libpq learns only
+    // when it next sends: then the statement goes once more on a new connection. Outside a transaction every
+    // statement of the ledger may be sent twice without harm (BEGIN, reads, idempotent updates and inserts).
+    const bool idleBefore = isOpen() && PQtransactionStatus(m_conn) == PQTRANS_IDLE;
+    LedgerRows rows = execOnce(sql, params);
+    if (rows.status() == LedgerStatus::Unreachable && idleBefore)
+        rows = execOnce(sql, params);
+    return rows;
+}
+
+LedgerRows LedgerConnection::execOnce(const char *sql, const QVector<QByteArray> &params)
 {
     LedgerRows rows;
     if (!ensureOpen(&rows.m_message)) {

@@ -80,6 +80,8 @@ public:
     static QByteArray arrayLiteral(const QVector<int> &values);
 
 private:
+    LedgerRows execOnce(const char *sql, const QVector<QByteArray> &params);
+
     QByteArray m_connInfo;
     QByteArray m_applicationName;
     pg_conn *m_conn = nullptr;

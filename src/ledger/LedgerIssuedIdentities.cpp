@@ -4,8 +4,7 @@
 
 #include <QCoreApplication>
 
-LedgerIssuedIdentities::LedgerIssuedIdentities(const IssuedIdentities &local, Ledger &ledger,
-                                               TroubleFunction onTrouble)
+LedgerIssuedIdentities::LedgerIssuedIdentities(const IssuedIdentities &local, Ledger &ledger, TroubleFunction onTrouble)
     : m_local(local), m_ledger(ledger), m_onTrouble(std::move(onTrouble))
 {
 }

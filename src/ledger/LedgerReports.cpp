@@ -75,10 +75,10 @@ LedgerStatus LedgerReports::story(int kind, const QString &value, QStringList *l
             set.append(Ledger::kindName(int(others.number(other, 0))) + QLatin1Char(' ') + others.text(other, 1));
         if (!set.isEmpty())
             lines->append(tr("%1: in one set with %2.").arg(name, set.join(QLatin1String(", "))));
-        LedgerRows reads = m_connection.exec(
-            "SELECT station, port, chip_id, (extract(epoch FROM confirmed_at) * 1000)::bigint "
-            "FROM ledger.confirmations WHERE kind = $1 AND value = $2 ORDER BY confirmed_at, id",
-            {QByteArray::number(found), value.toUtf8()});
+        LedgerRows reads =
+            m_connection.exec("SELECT station, port, chip_id, (extract(epoch FROM confirmed_at) * 1000)::bigint "
+                              "FROM ledger.confirmations WHERE kind = $1 AND value = $2 ORDER BY confirmed_at, id",
+                              {QByteArray::number(found), value.toUtf8()});
         if (!others.ok() || !reads.ok()) {
             if (message)
                 *message = others.ok() ? reads.message() : others.message();

@@ -275,9 +275,8 @@ LedgerStatus LedgerSchema::create(LedgerConnection &connection, const QString &s
     if (found == 0) {
         rows = connection.exec("SELECT 1 FROM pg_catalog.pg_roles WHERE rolname = $1", {stationRole.toUtf8()});
         if (rows.ok() && rows.rowCount() == 0)
-            rows = connection.exec(QByteArray("CREATE ROLE " + LedgerConnection::identifier(stationRole) +
-                                              " NOLOGIN")
-                                       .constData());
+            rows = connection.exec(
+                QByteArray("CREATE ROLE " + LedgerConnection::identifier(stationRole) + " NOLOGIN").constData());
         if (!rows.ok()) {
             status = fail(rows, message);
             rolledBack(connection);

@@ -157,6 +157,7 @@ FPDoverARizMainWindow::FPDoverARizMainWindow(QWidget *parent)
     m_worker = new FPDoverARizWorker;
     m_worker->setSettings(m_settings.get());
     m_worker->setPortLock(m_portLock.get());
+    m_worker->setClaims(m_line->makeClaims());
     m_worker->moveToThread(m_workerThread);
     m_workerThread->start(QThread::InheritPriority);
     connectWorker();

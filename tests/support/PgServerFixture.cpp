@@ -118,8 +118,8 @@ bool PgServerFixture::runTool(const QString &tool, const QStringList &args, int 
         process.start(path, args);
     } else {
         // runuser drops to the server's user without asking for a password; setpriv where it is missing.
-        const QString runuser =
-            QStandardPaths::findExecutable(QStringLiteral("runuser"), {QStringLiteral("/usr/sbin"), QStringLiteral("/sbin")});
+        const QString runuser = QStandardPaths::findExecutable(QStringLiteral("runuser"),
+                                                               {QStringLiteral("/usr/sbin"), QStringLiteral("/sbin")});
         if (!runuser.isEmpty()) {
             process.start(runuser, QStringList{QStringLiteral("-u"), m_runAs, QStringLiteral("--"), path} + args);
         } else {
@@ -232,9 +232,9 @@ void PgServerFixture::startWatchdog()
     if (m_watchdog)
         return;
     const QString pgCtl = binDir() + QLatin1String("/pg_ctl");
-    const QString stopCommand =
-        m_runAs.isEmpty() ? QStringLiteral("\"$2\" -D \"$3\" -m immediate stop")
-                          : QStringLiteral("runuser -u \"$4\" -- \"$2\" -D \"$3\" -m immediate stop");
+    const QString stopCommand = m_runAs.isEmpty()
+                                    ? QStringLiteral("\"$2\" -D \"$3\" -m immediate stop")
+                                    : QStringLiteral("runuser -u \"$4\" -- \"$2\" -D \"$3\" -m immediate stop");
     QProcess watchdog;
     watchdog.setProgram(QStringLiteral("/bin/sh"));
     watchdog.setArguments({QStringLiteral("-c"),
@@ -256,7 +256,8 @@ pg_conn *PgServerFixture::connect(const QString &database, const QString &user)
         PQfinish(conn);
         return nullptr;
     }
-    PQsetNoticeProcessor(conn, [](void *, const char *) {}, nullptr);
+    PQsetNoticeProcessor(
+        conn, [](void *, const char *) {}, nullptr);
     return conn;
 }
 

@@ -35,7 +35,7 @@ int badLine(const QByteArray &text, QString &why)
             return int(n + 1);
         }
         QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-        const QString decoded = utf8(line);
+        const QString decoded = utf8(line); // decoding is what finds the bytes that are no UTF-8
         if (utf8.hasError()) {
             why = QStringLiteral("bytes that are not UTF-8 text");
             return int(n + 1);
@@ -55,7 +55,9 @@ int badLine(const QByteArray &text, QString &why)
             }
             bool quoted = false, equals = false;
             for (; i < part.size() && !equals; ++i) {
-                if (part[i] == '"')
+                if (part[i] == '\\')
+                    ++i; // escapes the character after it, an '=' too
+                else if (part[i] == '"')
                     quoted = !quoted;
                 else if (part[i] == '=' && !quoted)
                     equals = true;
@@ -188,8 +190,19 @@ SettingLoader::SettingLoader(const QString &path, bool load) : m_path(path), m_l
         return;
     }
     m_settings = std::make_unique<QSettings>(scratch, QSettings::IniFormat);
-    if (m_load && m_settings->status() != QSettings::NoError) {
+    if (!m_load)
+        return;
+    if (m_settings->status() != QSettings::NoError) {
         m_problem = QStringLiteral("it is not in the settings format");
+    } else {
+        // A file the format reads but cannot write back would make every later save fail: found out now, on the
+        // copy, with a key outside every group the tool reads.
+        m_settings->setValue(QStringLiteral("tgtlink-write-check"), true);
+        m_settings->sync();
+        if (m_settings->status() != QSettings::NoError)
+            m_problem = QStringLiteral("it cannot be written back in the settings format");
+    }
+    if (!m_problem.isEmpty()) {
         m_settings.reset();
         QFile::remove(scratch);
     }

@@ -149,7 +149,8 @@ int LedgerCommand::createSchema(QStringList args)
                      .arg(LedgerSchema::currentVersion)
                      .arg(role);
     else
-        m_out += QStringLiteral("Ledger brought from version %1 to %2.\n").arg(before).arg(LedgerSchema::currentVersion);
+        m_out +=
+            QStringLiteral("Ledger brought from version %1 to %2.\n").arg(before).arg(LedgerSchema::currentVersion);
     return Success;
 }
 
