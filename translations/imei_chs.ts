@@ -717,6 +717,14 @@ It is left as it is, and Write stays disabled until the file is mended and the t
         <source>Writing is successful.</source>
         <translation>写入成功。</translation>
     </message>
+    <message>
+        <source>Already issued on the line, the handset is not written: %1</source>
+        <translation>该号码已在产线上发出过，手机没有被写入：%1</translation>
+    </message>
+    <message>
+        <source>The handset is written; the line&apos;s ledger will be told at the next write: %1</source>
+        <translation>手机已写入；下次写号时再通知产线台账：%1</translation>
+    </message>
 </context>
 <context>
     <name>HistoryImport</name>

@@ -717,6 +717,14 @@ It is left as it is, and Write stays disabled until the file is mended and the t
         <source>Writing is successful.</source>
         <translation>Writing is successful.</translation>
     </message>
+    <message>
+        <source>Already issued on the line, the handset is not written: %1</source>
+        <translation>Already issued on the line, the handset is not written: %1</translation>
+    </message>
+    <message>
+        <source>The handset is written; the line&apos;s ledger will be told at the next write: %1</source>
+        <translation>The handset is written; the line&apos;s ledger will be told at the next write: %1</translation>
+    </message>
 </context>
 <context>
     <name>HistoryImport</name>
