@@ -719,30 +719,30 @@ It is left as it is, and Write stays disabled until the file is mended and the t
     </message>
     <message>
         <source>Already issued on the line, the handset is not written: %1</source>
-        <translation>产线上已发放，手机未写入：%1</translation>
+        <translation>该号码已在产线上发出过，手机没有被写入：%1</translation>
     </message>
     <message>
         <source>The handset is written; the line&apos;s ledger will be told at the next write: %1</source>
-        <translation>手机已写入；将在下次写入时通知产线台账：%1</translation>
+        <translation>手机已写入；下次写号时再通知产线台账：%1</translation>
     </message>
 </context>
 <context>
     <name>HistoryImport</name>
     <message>
         <source>IMEI record %1: &quot;%2&quot; is not an IMEI, left out.</source>
-        <translation>IMEI 记录 %1：“%2”不是 IMEI，已略过。</translation>
+        <translation>IMEI 记录 %1：“%2”不是 IMEI，已跳过。</translation>
     </message>
     <message>
         <source>%1 history line %2: &quot;%3&quot; is not an identity of its kind, left out.</source>
-        <translation>%1 历史第 %2 行：“%3”不是该类标识，已略过。</translation>
+        <translation>%1 历史记录第 %2 行：“%3”不是该类号码，已跳过。</translation>
     </message>
     <message>
         <source>No history files in %1.</source>
-        <translation>%1 中没有历史文件。</translation>
+        <translation>%1 中没有历史记录文件。</translation>
     </message>
     <message>
         <source>The import needs the station&apos;s name.</source>
-        <translation>导入需要工位名称。</translation>
+        <translation>导入需要本工位的名称。</translation>
     </message>
 </context>
 <context>
@@ -965,38 +965,46 @@ It is left as it is, and Write stays disabled until the file is mended and the t
     <name>Ledger</name>
     <message>
         <source>%1 %2 is held by station %3 since %4 (%5).</source>
-        <translation>%1 %2 已由工位 %3 于 %4 占用（%5）。</translation>
+        <translation>%1 %2 自 %4 起已被工位 %3 占用（%5）。</translation>
     </message>
     <message>
         <source>The line&apos;s configuration names no station.</source>
-        <translation>产线配置未指定工位。</translation>
+        <translation>产线配置中没有指定工位。</translation>
     </message>
     <message>
         <source>The ledger holds no claim %1.</source>
-        <translation>台账中没有申领 %1。</translation>
+        <translation>台账中没有占用记录 %1。</translation>
     </message>
     <message>
         <source>Claim %1 of the ledger is not this station&apos;s to mark.</source>
-        <translation>台账申领 %1 不属于本工位，不能标记。</translation>
+        <translation>台账中的占用记录 %1 不属于本工位，不能标记。</translation>
     </message>
     <message>
         <source>Not an identity kind of the ledger: %1.</source>
-        <translation>不是台账的标识类别：%1。</translation>
+        <translation>不是台账中的号码类型：%1。</translation>
     </message>
     <message>
         <source>Not a counter block: %1 from %2 to %3, %4 at a time.</source>
-        <translation>不是有效的计数块：%1，从 %2 到 %3，每次 %4。</translation>
+        <translation>计数号段无效：%1 从 %2 到 %3，每次取 %4 个。</translation>
     </message>
     <message>
         <source>The shared counter %1 is used up.</source>
         <translation>共享计数器 %1 已用完。</translation>
+    </message>
+    <message>
+        <source>No identities to record in the ledger.</source>
+        <translation>没有要记入台账的号码。</translation>
+    </message>
+    <message>
+        <source>Not an identity for the ledger: kind %1, &quot;%2&quot;.</source>
+        <translation>不是可记入台账的号码：类型 %1，“%2”。</translation>
     </message>
 </context>
 <context>
     <name>LedgerIdentityClaims</name>
     <message>
         <source>The line&apos;s ledger cannot be reached (%1): nothing is written until it is back.</source>
-        <translation>无法连接产线台账（%1）：恢复前不写入任何手机。</translation>
+        <translation>无法连接产线台账（%1）：恢复连接前不写号。</translation>
     </message>
     <message>
         <source>The line&apos;s ledger refuses: %1</source>
@@ -1004,25 +1012,25 @@ It is left as it is, and Write stays disabled until the file is mended and the t
     </message>
     <message>
         <source>Not in the line&apos;s ledger: %1.</source>
-        <translation>不在产线台账中：%1。</translation>
+        <translation>产线台账中没有：%1。</translation>
     </message>
 </context>
 <context>
     <name>LedgerIssuedIdentities</name>
     <message>
         <source>The line&apos;s ledger cannot answer (%1): only this station&apos;s history is asked, and nothing is written until the ledger is back.</source>
-        <translation>产线台账无法应答（%1）：仅查询本工位历史，台账恢复前不写入任何手机。</translation>
+        <translation>产线台账无应答（%1）：只查本工位的历史记录，台账恢复前不写号。</translation>
     </message>
 </context>
 <context>
     <name>LedgerReports</name>
     <message>
         <source>%1: %2 imported from the history of station %3 (set %4).</source>
-        <translation>%1：%2 从工位 %3 的历史导入（组 %4）。</translation>
+        <translation>%1：%2 从工位 %3 的历史记录导入（组 %4）。</translation>
     </message>
     <message>
         <source>%1: %2 claimed by %3 (set %4).</source>
-        <translation>%1：%2 由 %3 申领（组 %4）。</translation>
+        <translation>%1：%2 被占用，%3（组 %4）。</translation>
     </message>
     <message>
         <source>%1: %2 written into the handset.</source>
@@ -1030,26 +1038,38 @@ It is left as it is, and Write stays disabled until the file is mended and the t
     </message>
     <message>
         <source>%1: never marked written: the handset was not saved, or its station lost the ledger before it could say so. The identity stays taken.</source>
-        <translation>%1：从未标记为已写入：手机未保存，或其工位在告知前失去了台账连接。该标识保持占用。</translation>
+        <translation>%1：从未标记为已写入：手机没有保存，或工位在报告前与台账断开。该号码仍视为已占用。</translation>
     </message>
     <message>
         <source>%1: in one set with %2.</source>
-        <translation>%1：与 %2 同组。</translation>
+        <translation>%1：与 %2 同属一组。</translation>
     </message>
     <message>
         <source>%1: %2 confirmed by a read on %3.</source>
-        <translation>%1：%2 由 %3 上的读取确认。</translation>
+        <translation>%1：%2 读取确认，%3。</translation>
     </message>
     <message>
         <source>The export could not be written: %1</source>
         <translation>无法写入导出文件：%1</translation>
+    </message>
+    <message>
+        <source>station %1</source>
+        <translation>工位 %1</translation>
+    </message>
+    <message>
+        <source>, port %1</source>
+        <translation>，端口 %1</translation>
+    </message>
+    <message>
+        <source>, chip %1</source>
+        <translation>，芯片 %1</translation>
     </message>
 </context>
 <context>
     <name>LedgerSchema</name>
     <message>
         <source>The ledger&apos;s schema version is unreadable: &quot;%1&quot;.</source>
-        <translation>台账的结构版本无法读取：“%1”。</translation>
+        <translation>无法识别台账的结构版本：“%1”。</translation>
     </message>
     <message>
         <source>The database holds no ledger: create it with &quot;ledger create-schema&quot;.</source>
@@ -1057,19 +1077,19 @@ It is left as it is, and Write stays disabled until the file is mended and the t
     </message>
     <message>
         <source>The ledger&apos;s schema is at version %1, this program needs version %2: bring it up to date with &quot;ledger create-schema&quot;.</source>
-        <translation>台账结构为版本 %1，本程序需要版本 %2：请用“ledger create-schema”升级。</translation>
+        <translation>台账结构版本为 %1，本程序需要版本 %2：请用“ledger create-schema”升级。</translation>
     </message>
     <message>
         <source>The ledger&apos;s schema is at version %1, newer than this program knows (%2): update the station.</source>
-        <translation>台账结构为版本 %1，比本程序所知的版本（%2）新：请更新工位软件。</translation>
+        <translation>台账结构版本为 %1，比本程序支持的版本（%2）新：请更新工位软件。</translation>
     </message>
     <message>
         <source>The stations&apos; role needs a name.</source>
-        <translation>工位角色需要名称。</translation>
+        <translation>各工位共用的数据库角色需要名称。</translation>
     </message>
     <message>
         <source>The ledger&apos;s schema is at version %1, newer than this program knows (%2).</source>
-        <translation>台账结构为版本 %1，比本程序所知的版本（%2）新。</translation>
+        <translation>台账结构版本为 %1，比本程序支持的版本（%2）新。</translation>
     </message>
     <message>
         <source>The database holds no ledger: create it first.</source>
@@ -1077,14 +1097,14 @@ It is left as it is, and Write stays disabled until the file is mended and the t
     </message>
     <message>
         <source>The station&apos;s role needs a name.</source>
-        <translation>工位的角色需要名称。</translation>
+        <translation>工位的数据库角色需要名称。</translation>
     </message>
 </context>
 <context>
     <name>LineConfig</name>
     <message>
         <source>The ledger&apos;s connection string cannot be read: %1</source>
-        <translation>无法解析台账连接字符串：%1</translation>
+        <translation>无法解析台账的连接串：%1</translation>
     </message>
     <message>
         <source>out of memory</source>
@@ -1092,7 +1112,7 @@ It is left as it is, and Write stays disabled until the file is mended and the t
     </message>
     <message>
         <source>The ledger&apos;s connection string holds a password: keep it in the password file (~/.pgpass) or a service file instead.</source>
-        <translation>台账连接字符串中含有密码：请改放在密码文件（~/.pgpass）或服务文件中。</translation>
+        <translation>台账的连接串中含有密码：请改放到密码文件（~/.pgpass）或服务文件中。</translation>
     </message>
     <message>
         <source>%1 cannot be read: %2</source>
@@ -1100,15 +1120,15 @@ It is left as it is, and Write stays disabled until the file is mended and the t
     </message>
     <message>
         <source>%1, line %2: not a key=value line.</source>
-        <translation>%1 第 %2 行：不是 键=值 格式。</translation>
+        <translation>%1 第 %2 行：不是 key=value 格式。</translation>
     </message>
     <message>
         <source>%1, line %2: SharedCounters is true or false, not &quot;%3&quot;.</source>
-        <translation>%1 第 %2 行：SharedCounters 应为 true 或 false，而不是“%3”。</translation>
+        <translation>%1 第 %2 行：SharedCounters 只能是 true 或 false，不能是“%3”。</translation>
     </message>
     <message>
         <source>%1, line %2: CounterBlock is a number from 1 to 1000000, not &quot;%3&quot;.</source>
-        <translation>%1 第 %2 行：CounterBlock 应为 1 到 1000000 的数字，而不是“%3”。</translation>
+        <translation>%1 第 %2 行：CounterBlock 必须是 1 到 1000000 的数字，不能是“%3”。</translation>
     </message>
     <message>
         <source>%1, line %2: unknown key &quot;%3&quot;.</source>
@@ -1116,26 +1136,26 @@ It is left as it is, and Write stays disabled until the file is mended and the t
     </message>
     <message>
         <source>%1: the line&apos;s ledger needs this station&apos;s name (Station=).</source>
-        <translation>%1：产线台账需要本工位名称（Station=）。</translation>
+        <translation>%1：产线台账需要本工位的名称（Station=）。</translation>
     </message>
 </context>
 <context>
     <name>LineLedger</name>
     <message>
         <source>The line&apos;s configuration cannot be used, so nothing is written: %1</source>
-        <translation>产线配置无法使用，因此不写入任何手机：%1</translation>
+        <translation>产线配置无法使用，因此不写号：%1</translation>
     </message>
     <message>
         <source>Station %1 claims every identity in the line&apos;s ledger (schema version %2).</source>
-        <translation>工位 %1 在产线台账中申领每个标识（结构版本 %2）。</translation>
+        <translation>工位 %1 发出的每个号码都在产线台账中登记占用（结构版本 %2）。</translation>
     </message>
     <message>
         <source>The line&apos;s ledger cannot be reached (%1): nothing is written until it is back.</source>
-        <translation>无法连接产线台账（%1）：恢复前不写入任何手机。</translation>
+        <translation>无法连接产线台账（%1）：恢复连接前不写号。</translation>
     </message>
     <message>
         <source>The line&apos;s ledger cannot be used, so nothing is written: %1</source>
-        <translation>产线台账无法使用，因此不写入任何手机：%1</translation>
+        <translation>产线台账无法使用，因此不写号：%1</translation>
     </message>
 </context>
 <context>
@@ -1161,43 +1181,43 @@ It is left as it is, and Write stays disabled until the file is mended and the t
     <name>SheetImport</name>
     <message>
         <source>The source file does not exist!</source>
-        <translation>源文件不存在！</translation>
+        <translation>源文件不存在!</translation>
     </message>
     <message>
         <source>Read excel file error!</source>
-        <translation>读取 Excel 文件出错！</translation>
+        <translation>读取 Excel 文件出错!</translation>
     </message>
     <message>
         <source>Not find the string sheet in the excel file!</source>
-        <translation>Excel 文件中找不到该工作表！</translation>
+        <translation>Excel 文件中找不到所需的工作表!</translation>
     </message>
     <message>
         <source>Empty file or the format of file is error!</source>
-        <translation>文件为空或格式错误！</translation>
+        <translation>文件为空或文件格式错误!</translation>
     </message>
     <message>
         <source>The %1th MBSN in excel file is repeated with previous!</source>
-        <translation>Excel 文件中第 %1 个 MBSN 与之前重复！</translation>
+        <translation>Excel 文件中第 %1 个 MBSN 与之前的重复!</translation>
     </message>
     <message>
         <source>The %1th PSN in excel file is repeated with previous!</source>
-        <translation>Excel 文件中第 %1 个 PSN 与之前重复！</translation>
+        <translation>Excel 文件中第 %1 个 PSN 与之前的重复!</translation>
     </message>
     <message>
         <source>The length of the %1th MBSN in excel file is invalid!</source>
-        <translation>Excel 文件中第 %1 个 MBSN 的长度无效！</translation>
+        <translation>Excel 文件中第 %1 个 MBSN 的长度无效!</translation>
     </message>
     <message>
         <source>The length of the %1th PSN in excel file is invalid!</source>
-        <translation>Excel 文件中第 %1 个 PSN 的长度无效！</translation>
+        <translation>Excel 文件中第 %1 个 PSN 的长度无效!</translation>
     </message>
     <message>
         <source>The imei of %1th line in excel file is invalid!</source>
-        <translation>Excel 文件第 %1 行的 IMEI 无效！</translation>
+        <translation>Excel 文件第 %1 行的 IMEI 无效!</translation>
     </message>
     <message>
         <source>The imei of %1th line in excel file is repeated with previous!</source>
-        <translation>Excel 文件第 %1 行的 IMEI 与之前重复！</translation>
+        <translation>Excel 文件第 %1 行的 IMEI 与之前的重复!</translation>
     </message>
 </context>
 <context>

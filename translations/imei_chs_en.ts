@@ -991,6 +991,14 @@ It is left as it is, and Write stays disabled until the file is mended and the t
         <source>The shared counter %1 is used up.</source>
         <translation>The shared counter %1 is used up.</translation>
     </message>
+    <message>
+        <source>No identities to record in the ledger.</source>
+        <translation>No identities to record in the ledger.</translation>
+    </message>
+    <message>
+        <source>Not an identity for the ledger: kind %1, &quot;%2&quot;.</source>
+        <translation>Not an identity for the ledger: kind %1, &quot;%2&quot;.</translation>
+    </message>
 </context>
 <context>
     <name>LedgerIdentityClaims</name>
@@ -1043,6 +1051,18 @@ It is left as it is, and Write stays disabled until the file is mended and the t
     <message>
         <source>The export could not be written: %1</source>
         <translation>The export could not be written: %1</translation>
+    </message>
+    <message>
+        <source>station %1</source>
+        <translation>station %1</translation>
+    </message>
+    <message>
+        <source>, port %1</source>
+        <translation>, port %1</translation>
+    </message>
+    <message>
+        <source>, chip %1</source>
+        <translation>, chip %1</translation>
     </message>
 </context>
 <context>

@@ -21,13 +21,14 @@ QString localTime(const QString &epochMs)
         .toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
 }
 
+// Spelled out in full: the catalogue tool attributes tr() outside a class to no context and skips it.
 QString where(const QString &station, const QString &port, const QString &chip)
 {
-    QString text = tr("station %1").arg(station);
+    QString text = QCoreApplication::translate("LedgerReports", "station %1").arg(station);
     if (!port.isEmpty())
-        text += tr(", port %1").arg(port);
+        text += QCoreApplication::translate("LedgerReports", ", port %1").arg(port);
     if (!chip.isEmpty())
-        text += tr(", chip %1").arg(chip);
+        text += QCoreApplication::translate("LedgerReports", ", chip %1").arg(chip);
     return text;
 }
 
