@@ -327,6 +327,10 @@ It is left as it is, and Write stays disabled until the file is mended and the t
         <source>empty</source>
         <translation>空</translation>
     </message>
+    <message>
+        <source>Write is disabled: the settings file %1 cannot be used: %2</source>
+        <translation>写入已禁用：设置文件 %1 无法使用：%2</translation>
+    </message>
 </context>
 <context>
     <name>FPDoverARizSettingDlg</name>

@@ -327,6 +327,10 @@ It is left as it is, and Write stays disabled until the file is mended and the t
         <source>empty</source>
         <translation>empty</translation>
     </message>
+    <message>
+        <source>Write is disabled: the settings file %1 cannot be used: %2</source>
+        <translation>Write is disabled: the settings file %1 cannot be used: %2</translation>
+    </message>
 </context>
 <context>
     <name>FPDoverARizSettingDlg</name>
