@@ -954,6 +954,49 @@ It is left as it is, and Write stays disabled until the file is mended and the t
     </message>
 </context>
 <context>
+    <name>SheetImport</name>
+    <message>
+        <source>The source file does not exist!</source>
+        <translation>源文件不存在！</translation>
+    </message>
+    <message>
+        <source>Read excel file error!</source>
+        <translation>读取 Excel 文件错误！</translation>
+    </message>
+    <message>
+        <source>Not find the string sheet in the excel file!</source>
+        <translation>在 Excel 文件中找不到该工作表！</translation>
+    </message>
+    <message>
+        <source>Empty file or the format of file is error!</source>
+        <translation>文件为空或文件格式错误！</translation>
+    </message>
+    <message>
+        <source>The %1th MBSN in excel file is repeated with previous!</source>
+        <translation>Excel 文件中第 %1 个 MBSN 与之前的重复！</translation>
+    </message>
+    <message>
+        <source>The %1th PSN in excel file is repeated with previous!</source>
+        <translation>Excel 文件中第 %1 个 PSN 与之前的重复！</translation>
+    </message>
+    <message>
+        <source>The length of the %1th MBSN in excel file is invalid!</source>
+        <translation>Excel 文件中第 %1 个 MBSN 的长度无效！</translation>
+    </message>
+    <message>
+        <source>The length of the %1th PSN in excel file is invalid!</source>
+        <translation>Excel 文件中第 %1 个 PSN 的长度无效！</translation>
+    </message>
+    <message>
+        <source>The imei of %1th line in excel file is invalid!</source>
+        <translation>Excel 文件中第 %1 行的 IMEI 无效！</translation>
+    </message>
+    <message>
+        <source>The imei of %1th line in excel file is repeated with previous!</source>
+        <translation>Excel 文件中第 %1 行的 IMEI 与之前的重复！</translation>
+    </message>
+</context>
+<context>
     <name>main</name>
     <message>
         <source>Error</source>

@@ -954,6 +954,49 @@ It is left as it is, and Write stays disabled until the file is mended and the t
     </message>
 </context>
 <context>
+    <name>SheetImport</name>
+    <message>
+        <source>The source file does not exist!</source>
+        <translation>The source file does not exist!</translation>
+    </message>
+    <message>
+        <source>Read excel file error!</source>
+        <translation>Read excel file error!</translation>
+    </message>
+    <message>
+        <source>Not find the string sheet in the excel file!</source>
+        <translation>Not find the string sheet in the excel file!</translation>
+    </message>
+    <message>
+        <source>Empty file or the format of file is error!</source>
+        <translation>Empty file or the format of file is error!</translation>
+    </message>
+    <message>
+        <source>The %1th MBSN in excel file is repeated with previous!</source>
+        <translation>The %1th MBSN in excel file is repeated with previous!</translation>
+    </message>
+    <message>
+        <source>The %1th PSN in excel file is repeated with previous!</source>
+        <translation>The %1th PSN in excel file is repeated with previous!</translation>
+    </message>
+    <message>
+        <source>The length of the %1th MBSN in excel file is invalid!</source>
+        <translation>The length of the %1th MBSN in excel file is invalid!</translation>
+    </message>
+    <message>
+        <source>The length of the %1th PSN in excel file is invalid!</source>
+        <translation>The length of the %1th PSN in excel file is invalid!</translation>
+    </message>
+    <message>
+        <source>The imei of %1th line in excel file is invalid!</source>
+        <translation>The imei of %1th line in excel file is invalid!</translation>
+    </message>
+    <message>
+        <source>The imei of %1th line in excel file is repeated with previous!</source>
+        <translation>The imei of %1th line in excel file is repeated with previous!</translation>
+    </message>
+</context>
+<context>
     <name>main</name>
     <message>
         <source>Error</source>
