@@ -91,6 +91,7 @@ FPDoverARizMainWindow::FPDoverARizMainWindow(QWidget *parent)
     const IssuedIdentities &issued =
         m_line->issued(*m_issued, [this](const QString &message) { logLine(message, LineColour::Warning); });
     m_identities = std::make_unique<IdentityAllocator>(*m_settings, static_cast<IdentityFrontEnd &>(*this), issued);
+    m_identities->setCounterBlocks(m_line->counterBlocks());
     const IssuedIdentities *issuedPtr = &issued;
     m_identities->setImeiSheetImport([this, issuedPtr](ImeiPool &pool, int maxCount) {
         return SheetImport::importImeisFromSheet(*m_settings, *this, *issuedPtr, maxCount, pool);
@@ -174,7 +175,7 @@ FPDoverARizMainWindow::FPDoverARizMainWindow(QWidget *parent)
         const LineLedger::State line = m_line->state();
         logLine(m_line->startMessage(), line == LineLedger::State::Ready         ? LineColour::Info
                                         : line == LineLedger::State::Unreachable ? LineColour::Warning
-                                                                                  : LineColour::Error);
+                                                                                 : LineColour::Error);
     }
 
     loadHistories(*m_settings);
@@ -547,7 +548,7 @@ void FPDoverARizMainWindow::onLanguage()
     m_helpAction->setText(tr("Help"));
     if (auto *toolBar = findChild<QToolBar *>(QStringLiteral("toolBar")))
         toolBar->setWindowTitle(tr("Tools")); // the name its context menu shows
-    ui->retranslateUi(this); // also puts the counter labels back to their zero texts; the counts stay
+    ui->retranslateUi(this);                  // also puts the counter labels back to their zero texts; the counts stay
     refreshPortLabel();
 }
 
