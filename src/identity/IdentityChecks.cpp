@@ -52,9 +52,10 @@ bool IdentityChecks::placeDefault(quint64 &defaultNumber)
     if (!m_blocks || defaultNumber > LastDefaultNumber)
         return true;
     const CounterBlocks::Range range = defaultImeiRange(defaultNumber);
+    const quint64 wanted = defaultNumber / 10;
     quint64 body = 0;
     QString message;
-    if (!m_blocks->place(range, range.first, &body, &message)) {
+    if (!m_blocks->place(range, wanted, &body, &message)) {
         m_frontEnd.logLine(tr("No default IMEI is handed out: %1").arg(message), LineColour::Error);
         return false;
     }

@@ -7,7 +7,6 @@
 #include <QStringList>
 #include <array>
 
-class CounterBlocks;
 class IdentityFrontEnd;
 class IdentityPool;
 class ImeiPool;
