@@ -9,6 +9,8 @@ if(TARGET ledger)
 endif()
 
 install(TARGETS ${doverariz_tools} RUNTIME DESTINATION "${doverariz_libdir}")
+# The tool reads .xls workbooks through this helper beside it; it is not a command of its own.
+install(TARGETS xlscells RUNTIME DESTINATION "${doverariz_libdir}")
 install(DIRECTORY "${DOVERARIZ_RUNTIME_DIR}/ramrun" "${DOVERARIZ_RUNTIME_DIR}/tr"
         DESTINATION "${doverariz_libdir}")
 install(FILES "${DOVERARIZ_RUNTIME_DIR}/stations.txt" "${PROJECT_SOURCE_DIR}/packaging/data-location"

@@ -40,6 +40,8 @@ expect_file() { # expect_file <path> <mode>
 }
 expect_file "$lib/doverariz" -rwxr-xr-x
 expect_file "$lib/handset" -rwxr-xr-x
+expect_file "$lib/ledger" -rwxr-xr-x
+expect_file "$lib/xlscells" -rwxr-xr-x
 expect_file "$lib/data-location" -rw-r--r--
 expect_file "$lib/stations.txt" -rw-r--r--
 expect_file "$lib/tr/imei_chs.qm" -rw-r--r--

@@ -41,7 +41,7 @@ for t in "${targets[@]}"; do
     fi
     logs=("$log")
     for f in build-fuzz/fuzz-*.log; do
-        [ -e "$f" ] && logs+=("$f")
+        if [ -e "$f" ]; then logs+=("$f"); fi # a failed test here would end the script under set -e
     done
     execs=$(awk '/stat::number_of_executed_units/ { s += $2 } END { print s + 0 }' "${logs[@]}")
     found=$(find "$findings" -type f | wc -l)

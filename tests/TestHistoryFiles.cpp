@@ -1,6 +1,7 @@
 #include "config/AppPaths.h"
 #include "config/Clock.h"
 #include "config/ToolSettings.h"
+#include "identity/HistoryAppends.h"
 #include "identity/HistoryFiles.h"
 #include "identity/HistoryLineReader.h"
 #include "identity/HistoryList.h"
@@ -138,6 +139,8 @@ private slots:
     void recordReadsSameAfterAppend();
     void recordHistoryKinds_data();
     void recordHistoryKinds();
+    void batchedRecords_data();
+    void batchedRecords();
     void failedRecordStillExtendsMemory();
     void recordsSurviveRestart();
     void trailingBlankIsAnotherValue();
@@ -527,12 +530,10 @@ void TestHistoryFiles::recordImeiHistory_data()
     QTest::newRow("all equal") << QStringList{a, a, a, a} << 4 << a;
     QTest::newRow("only IMEI2 equal") << QStringList{a, a, c, e} << 4 << a + "," + c + "," + e;
     QTest::newRow("each compared with IMEI1 only") << QStringList{a, b, b, a} << 4 << a + "," + b + "," + b;
-    QTest::newRow("fewer entries than written: those written")
-        << QStringList{a, b, c} << 4 << a + "," + b + "," + c;
+    QTest::newRow("fewer entries than written: those written") << QStringList{a, b, c} << 4 << a + "," + b + "," + c;
     QTest::newRow("no entries") << QStringList() << 2 << QString();
     QTest::newRow("no IMEI written") << QStringList{a, b, c, e} << 0 << QString();
-    QTest::newRow("a fifth entry is ignored")
-        << QStringList{a, b, c, e, "999"} << 5 << a + "," + b + "," + c + "," + e;
+    QTest::newRow("a fifth entry is ignored") << QStringList{a, b, c, e, "999"} << 5 << a + "," + b + "," + c + "," + e;
 }
 
 void TestHistoryFiles::recordImeiHistory()
@@ -614,6 +615,68 @@ void TestHistoryFiles::recordHistoryKinds()
     QCOMPARE(valuesOf(settings.btHistory), kind == HistoryBt ? values : QStringList());
     for (auto it = before.cbegin(); it != before.cend(); ++it)
         QCOMPARE(readBytes(cfgPath(it.key())), it.key() == file ? it.value() + "V01\n" : it.value());
+}
+
+// One cycle's records through a batch: each file gets its own record, cut-short lines ended first, and a file that
+// cannot take its record is refused at the write, the others still flushed.
+void TestHistoryFiles::batchedRecords_data()
+{
+    QTest::addColumn<QString>("broken"); // a history file replaced by a directory; "" for none
+    QTest::addColumn<QByteArray>("mbsnBefore");
+    QTest::addColumn<QByteArray>("mbsnAfter");
+    QTest::newRow("all four") << "" << QByteArray("#History MBSN\n") << QByteArray("#History MBSN\nM1\n");
+    QTest::newRow("cut-short MBSN line") << "" << QByteArray("#History MBSN\nM0")
+                                         << QByteArray("#History MBSN\nM0\nM1\n");
+    QTest::newRow("missing MBSN file") << "" << QByteArray("<none>") << QByteArray("M1\n");
+    QTest::newRow("IMEI file unusable") << "imei_history.data" << QByteArray("#History MBSN\n")
+                                        << QByteArray("#History MBSN\nM1\n");
+    QTest::newRow("BT file unusable") << "bt_history.data" << QByteArray("#History MBSN\n")
+                                      << QByteArray("#History MBSN\nM1\n");
+}
+
+void TestHistoryFiles::batchedRecords()
+{
+    QFETCH(QString, broken);
+    QFETCH(QByteArray, mbsnBefore);
+    QFETCH(QByteArray, mbsnAfter);
+    ToolSettings settings;
+    loadHistories(settings);
+    if (mbsnBefore == "<none>")
+        QVERIFY(QFile::remove(cfgPath("mbsn_history.data")));
+    else
+        QVERIFY(writeBytes(cfgPath("mbsn_history.data"), mbsnBefore));
+    if (!broken.isEmpty()) {
+        QVERIFY(QFile::remove(cfgPath(broken)));
+        QVERIFY(QDir(m_dir->path()).mkdir(QStringLiteral("cfg/") + broken));
+    }
+    const QMap<QString, QByteArray> added = {
+        {"imei_history.data", "2024-03-05 19:08:09\t\t356938035643809\n"},
+        {"mbsn_history.data", ""},
+        {"psn_history.data", "P1\n"},
+        {"bt_history.data", "002715082c32\n"},
+    };
+    QMap<QString, QByteArray> before;
+    for (auto it = added.cbegin(); it != added.cend(); ++it)
+        before[it.key()] = readBytes(cfgPath(it.key()));
+
+    HistoryAppends batch;
+    QCOMPARE(::recordImeiHistory(settings, {QStringLiteral("356938035643809")}, 1, &batch),
+             broken != QLatin1String("imei_history.data"));
+    QVERIFY(::recordHistory(settings, HistoryMbsn, QStringLiteral("M1"), &batch));
+    QVERIFY(::recordHistory(settings, HistoryPsn, QStringLiteral("P1"), &batch));
+    QCOMPARE(::recordHistory(settings, HistoryBt, QStringLiteral("002715082c32"), &batch),
+             broken != QLatin1String("bt_history.data"));
+    QCOMPARE(batch.flush(), QList<int>());
+    QCOMPARE(batch.flush(), QList<int>()); // nothing pending any more
+
+    QCOMPARE(readBytes(cfgPath("mbsn_history.data")), mbsnAfter);
+    for (auto it = added.cbegin(); it != added.cend(); ++it) {
+        if (it.key() != QLatin1String("mbsn_history.data") && it.key() != broken)
+            QCOMPARE(readBytes(cfgPath(it.key())), before.value(it.key()) + it.value());
+    }
+    ToolSettings reloaded;
+    loadHistories(reloaded);
+    QCOMPARE(valuesOf(reloaded.psnHistory), QStringList{"P1"});
 }
 
 // The worker fails the cycle on false; the value is still known to this run's duplicate tests.
@@ -999,7 +1062,8 @@ void TestHistoryFiles::historyListLoads()
     expected.reserve(lines);
     QByteArray file = "#History MBSN\n";
     for (int i = 0; i < lines; ++i) {
-        expected << (cycle.isEmpty() ? QStringLiteral("BT%1").arg(i, 10, 16, QLatin1Char('0')) : cycle.at(i % cycle.size()));
+        expected << (cycle.isEmpty() ? QStringLiteral("BT%1").arg(i, 10, 16, QLatin1Char('0'))
+                                     : cycle.at(i % cycle.size()));
         file += expected.back().toLocal8Bit() + "\n";
     }
     const QString path = m_dir->filePath(QStringLiteral("list.data"));
@@ -1025,15 +1089,14 @@ void TestHistoryFiles::historyListLoads()
 
 void TestHistoryFiles::memoryFollowsFileSize_data()
 {
-    QTest::addColumn<bool>("imei"); // the IMEI history, else a single-value one
+    QTest::addColumn<bool>("imei");          // the IMEI history, else a single-value one
     QTest::addColumn<QByteArray>("pattern"); // the file repeats it; "%" becomes a running number
     QTest::newRow("blank IMEI lines") << true << QByteArray("\n");
     QTest::newRow("blank IMEI lines ending in CR") << true << QByteArray("\r\n");
     QTest::newRow("one character a line") << true << QByteArray("a\n");
     QTest::newRow("a tab a line") << true << QByteArray("\t\n");
     QTest::newRow("digits without a tab") << true << QByteArray("3569380356438093569380356438%\n");
-    QTest::newRow("regular and blank lines in turn")
-        << true << QByteArray("2024-01-02 03:04:05\t\t3569380356%\n\n");
+    QTest::newRow("regular and blank lines in turn") << true << QByteArray("2024-01-02 03:04:05\t\t3569380356%\n\n");
     QTest::newRow("regular records of four IMEIs")
         << true << QByteArray("2024-01-02 03:04:05\t\t3569380356%,4901542032%,3520990017%,1000000000%\n");
     QTest::newRow("one short value over and over") << false << QByteArray("a\n");
@@ -1061,7 +1124,8 @@ void TestHistoryFiles::memoryFollowsFileSize()
             if (pattern.contains('%')) {
                 chunk.clear();
                 for (int i = 0; chunk.size() < (1 << 20); ++i)
-                    chunk += QByteArray(pattern).replace("%", QByteArray::number(block * 100000 + i).rightJustified(7, '0'));
+                    chunk +=
+                        QByteArray(pattern).replace("%", QByteArray::number(block * 100000 + i).rightJustified(7, '0'));
             }
             QCOMPARE(file.write(chunk), chunk.size());
             size += chunk.size();
@@ -1076,7 +1140,8 @@ void TestHistoryFiles::memoryFollowsFileSize()
         QVERIFY(::readHistoryList(path, list, HistoryMbsn));
     const qint64 grown = residentBytes() - before;
     qInfo("%lld bytes of file, %lld bytes more resident", size, grown);
-    QVERIFY2(grown <= 3 * size, qPrintable(QStringLiteral("%1 MB for a file of %2 MB").arg(grown >> 20).arg(size >> 20)));
+    QVERIFY2(grown <= 3 * size,
+             qPrintable(QStringLiteral("%1 MB for a file of %2 MB").arg(grown >> 20).arg(size >> 20)));
     QVERIFY(imei ? history.size() > 0 : list.size() > 0);
 }
 

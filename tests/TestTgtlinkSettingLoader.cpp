@@ -235,6 +235,90 @@ private slots:
     }
 
     // Until the loader is destroyed the old file stays whole; a save into an unwritable place keeps it.
+    // Values put straight into the file only where its lines leave no doubt about what the format would read;
+    // anything else is left to the loader, the file untouched.
+    void replaceInPlace_data()
+    {
+        QTest::addColumn<QByteArray>("before"); // "<none>": no file
+        QTest::addColumn<QString>("value");     // for "text"; "flag" gets "false"
+        QTest::addColumn<bool>("inPlace");
+        QTest::addColumn<QByteArray>("after");
+        const QByteArray plain("[ImeiSN]\n; kept\nflag=true\ntext=old\nnumber=3\n");
+        QTest::newRow("plain lines") << plain << "N3w" << true
+                                     << QByteArray("[ImeiSN]\n; kept\nflag=false\ntext=N3w\nnumber=3\n");
+        QTest::newRow("empty value") << plain << "" << true
+                                     << QByteArray("[ImeiSN]\n; kept\nflag=false\ntext=\nnumber=3\n");
+        QTest::newRow("same key in another group kept")
+            << QByteArray("[Other]\nnumber=1\n[ImeiSN]\ntext=a\nflag=true\n") << "b" << true
+            << QByteArray("[Other]\nnumber=1\n[ImeiSN]\ntext=b\nflag=false\n");
+        QTest::newRow("value the format escapes") << plain << "a b" << false << plain;
+        QTest::newRow("missing file") << QByteArray("<none>") << "b" << false << QByteArray("<none>");
+        QTest::newRow("key missing") << QByteArray("[ImeiSN]\nflag=true\n") << "b" << false
+                                     << QByteArray("[ImeiSN]\nflag=true\n");
+        QTest::newRow("key twice") << QByteArray("[ImeiSN]\nflag=true\ntext=a\ntext=c\n") << "b" << false
+                                   << QByteArray("[ImeiSN]\nflag=true\ntext=a\ntext=c\n");
+        QTest::newRow("key in another case") << QByteArray("[ImeiSN]\nflag=true\ntext=a\nTEXT=c\n") << "b" << false
+                                             << QByteArray("[ImeiSN]\nflag=true\ntext=a\nTEXT=c\n");
+        QTest::newRow("key only in another group") << QByteArray("[ImeiSN]\nflag=true\n[Other]\ntext=a\n") << "b"
+                                                   << false << QByteArray("[ImeiSN]\nflag=true\n[Other]\ntext=a\n");
+        QTest::newRow("group in another case") << QByteArray("[ImeiSN]\nflag=true\n[IMEISN]\ntext=a\n") << "b" << false
+                                               << QByteArray("[ImeiSN]\nflag=true\n[IMEISN]\ntext=a\n");
+        QTest::newRow("blanks around the equals sign") << QByteArray("[ImeiSN]\nflag=true\ntext = a\n") << "b" << false
+                                                       << QByteArray("[ImeiSN]\nflag=true\ntext = a\n");
+        QTest::newRow("escaped key") << QByteArray("[ImeiSN]\nflag=true\ntext=a\nte%78t=c\n") << "b" << false
+                                     << QByteArray("[ImeiSN]\nflag=true\ntext=a\nte%78t=c\n");
+        QTest::newRow("key with a group path") << QByteArray("ImeiSN/text=c\n[ImeiSN]\nflag=true\ntext=a\n") << "b"
+                                               << false << QByteArray("ImeiSN/text=c\n[ImeiSN]\nflag=true\ntext=a\n");
+        QTest::newRow("line continued onto the key")
+            << QByteArray("[ImeiSN]\nflag=true\nnumber=1\\\ntext=a\n") << "b" << false
+            << QByteArray("[ImeiSN]\nflag=true\nnumber=1\\\ntext=a\n");
+        QTest::newRow("carriage returns") << QByteArray("[ImeiSN]\r\nflag=true\r\ntext=a\r\n") << "b" << false
+                                          << QByteArray("[ImeiSN]\r\nflag=true\r\ntext=a\r\n");
+        QTest::newRow("byte-order mark") << QByteArray("\xEF\xBB\xBF[ImeiSN]\nflag=true\ntext=a\n") << "b" << false
+                                         << QByteArray("\xEF\xBB\xBF[ImeiSN]\nflag=true\ntext=a\n");
+        QTest::newRow("line the format cannot take") << QByteArray("[ImeiSN]\nflag=true\ntext=a\nnoequals\n") << "b"
+                                                     << false << QByteArray("[ImeiSN]\nflag=true\ntext=a\nnoequals\n");
+    }
+    void replaceInPlace()
+    {
+        QFETCH(QByteArray, before);
+        QFETCH(QString, value);
+        QFETCH(bool, inPlace);
+        QFETCH(QByteArray, after);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("ImeiSN.ini"));
+        if (before != "<none>")
+            QVERIFY(writeFile(path, before));
+        QString problem;
+        const SettingLoader::InPlace result = SettingLoader::replaceInPlace(
+            path, QStringLiteral("ImeiSN"),
+            {{QStringLiteral("flag"), QStringLiteral("false")}, {QStringLiteral("text"), value}}, problem);
+        QCOMPARE(result, inPlace ? SettingLoader::InPlace::Saved : SettingLoader::InPlace::NotInPlace);
+        QVERIFY(problem.isEmpty());
+        QCOMPARE(QFileInfo::exists(path) ? readFile(path) : QByteArray("<none>"), after);
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), before == "<none>" ? 0 : 1);
+        if (inPlace) {
+            // The format reads what was put in.
+            const Values v = load(path);
+            QCOMPARE(v.text, value);
+            QCOMPARE(v.flag, false);
+        }
+    }
+
+    void replaceInPlaceKeepsPermissions()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("ImeiSN.ini"));
+        QVERIFY(writeFile(path, "[ImeiSN]\ntext=a\n"));
+        const QFile::Permissions permissions = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup;
+        QVERIFY(QFile::setPermissions(path, permissions));
+        QString problem;
+        QCOMPARE(
+            SettingLoader::replaceInPlace(path, QStringLiteral("ImeiSN"), {{QStringLiteral("text"), "b"}}, problem),
+            SettingLoader::InPlace::Saved);
+        QCOMPARE(QFile::permissions(path) & 0x7077, permissions);
+    }
+
     void saveIsAtomic()
     {
         QTemporaryDir dir;

@@ -248,6 +248,53 @@ private slots:
         QVERIFY(body.contains("StartDelay=10"));
     }
 
+    // The counters reach the file, whether put straight into their lines or saved through the format, and what
+    // else the file holds stays.
+    void saveCounters_data()
+    {
+        QTest::addColumn<QByteArray>("before");
+        QTest::addColumn<QString>("btAddress");
+        QTest::addColumn<bool>("imeiMoves");
+        const QByteArray file("[ImeiSN]\nBTCurrentAddr=002715000001\nImeiDefaultValue=356938035600000\nOther=kept\n");
+        QTest::newRow("both move") << file << "002715000002" << true;
+        QTest::newRow("only the address moves") << file << "002715000002" << false;
+        QTest::newRow("address the format escapes") << file << "00:27:15:00:00:02" << true;
+        QTest::newRow("keys not yet in the file") << QByteArray("[ImeiSN]\nOther=kept\n") << "002715000002" << true;
+        QTest::newRow("default IMEI never saved before")
+            << QByteArray("[ImeiSN]\nBTCurrentAddr=002715000001\nOther=kept\n") << "002715000002" << false;
+    }
+    void saveCounters()
+    {
+        QFETCH(QByteArray, before);
+        QFETCH(QString, btAddress);
+        QFETCH(bool, imeiMoves);
+        writeIni(before);
+        ToolSettings s;
+        QVERIFY(s.load());
+        const QString imei = imeiMoves ? QStringLiteral("356938035600007") : s.ImeiDefaultValue;
+        s.ImeiDefaultValue = imei;
+        s.BTCurrentAddr = btAddress;
+        QVERIFY(s.saveCounters());
+        QVERIFY(s.fileProblem().isEmpty());
+        ToolSettings t;
+        QVERIFY(t.load());
+        QCOMPARE(t.ImeiDefaultValue, imei);
+        QCOMPARE(t.BTCurrentAddr, btAddress);
+        QFile f(ToolSettings::filePath());
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QVERIFY(f.readAll().contains("Other=kept"));
+        QCOMPARE(QDir(QStringLiteral("cfg")).entryList(QDir::Files | QDir::Hidden),
+                 QStringList{QStringLiteral("ImeiSN.ini")});
+
+        // A second move after the first goes in as well.
+        t.BTCurrentAddr = QStringLiteral("002715000009");
+        QVERIFY(t.saveCounters());
+        ToolSettings u;
+        QVERIFY(u.load());
+        QCOMPARE(u.BTCurrentAddr, QStringLiteral("002715000009"));
+        QCOMPARE(u.ImeiDefaultValue, imei);
+    }
+
     void saveCreatesTheFile()
     {
         ToolSettings s;

@@ -35,6 +35,7 @@ bool ToolSettings::load()
     m_fileProblem = loader->problem();
     m_fileUsable = m_fileProblem.isEmpty();
     loader.reset();
+    noteFiledCounters();
     return m_fileUsable;
 }
 
@@ -48,6 +49,8 @@ bool ToolSettings::save()
     const bool saved = loader->commit();
     m_fileProblem = loader->problem();
     loader.reset();
+    if (saved)
+        noteFiledCounters();
     return saved;
 }
 
@@ -55,6 +58,24 @@ bool ToolSettings::saveCounters()
 {
     if (!m_fileUsable)
         return false;
+    // Straight into the file where its lines allow, the counters that moved since the file last got them: no
+    // scratch copy through the settings format, and one flush.
+    QList<QPair<QString, QString>> moved;
+    if (ImeiDefaultValue != m_filedImeiDefault)
+        moved.append({QStringLiteral("ImeiDefaultValue"), ImeiDefaultValue});
+    if (BTCurrentAddr != m_filedBtCurrent)
+        moved.append({QStringLiteral("BTCurrentAddr"), BTCurrentAddr});
+    QString problem;
+    const SettingLoader::InPlace inPlace =
+        moved.isEmpty() ? SettingLoader::InPlace::NotInPlace
+                        : SettingLoader::replaceInPlace(filePath(), QStringLiteral("ImeiSN"), moved, problem);
+    if (inPlace != SettingLoader::InPlace::NotInPlace) {
+        m_fileProblem = problem;
+        if (inPlace != SettingLoader::InPlace::Saved)
+            return false;
+        noteFiledCounters();
+        return true;
+    }
     SettingLoader counters(filePath(), false);
     counters.beginGroup(QStringLiteral("ImeiSN"));
     counters.value(QStringLiteral("ImeiDefaultValue"), ImeiDefaultValue);
@@ -62,7 +83,15 @@ bool ToolSettings::saveCounters()
     counters.endGroup();
     const bool saved = counters.commit();
     m_fileProblem = counters.problem();
+    if (saved)
+        noteFiledCounters();
     return saved;
+}
+
+void ToolSettings::noteFiledCounters()
+{
+    m_filedImeiDefault = ImeiDefaultValue;
+    m_filedBtCurrent = BTCurrentAddr;
 }
 
 void ToolSettings::transfer()

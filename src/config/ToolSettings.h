@@ -139,9 +139,13 @@ public:
 
 private:
     void transfer();
+    void noteFiledCounters();
 
     bool m_fileUsable = true;
     QString m_fileProblem;
+    // The counters as the file holds them since the last load or save (after the default IMEI's padding).
+    QString m_filedImeiDefault;
+    QString m_filedBtCurrent;
 
     ToolSettings(const ToolSettings &) = delete;
     ToolSettings &operator=(const ToolSettings &) = delete;

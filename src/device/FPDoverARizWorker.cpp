@@ -3,6 +3,7 @@
 #include "device/FPDoverARizWorker.h"
 
 #include "config/ToolSettings.h"
+#include "identity/HistoryAppends.h"
 #include "identity/HistoryFiles.h"
 #include "identity/IdentityClaims.h"
 #include "identity/ImeiRules.h"
@@ -54,13 +55,13 @@ bool allBitsSet(unsigned value)
 struct FPDoverARizWorker::CycleConfig
 {
     CycleConfig(const ToolSettings &s, bool stationFlags)
-        : stationFlagsEnabled(stationFlags), operationMode(s.operationMode), runType(s.RunType), portName(s.portName), initFactData(s.initFactData),
-          factoryReset(s.FactoryReset), isPhaseCheck(s.isPhaseCheck), checkStation(s.checkStation),
-          currentStation(s.currentStation), expectedVersion(s.expectedVersion), keyVersion(s.KeyVersion),
-          keyVersionLen(s.KeyVersionLen), imeiNum(s.ImeiNum), imeiInputTypes(s.imeiInputTypes),
-          mbsnInputType(s.MbsnInputType), psnInputType(s.PsnInputType), btInputType(s.BTInputType),
-          imeiSave(s.ImeiSave), mbsnSave(s.MbsnSave), psnSave(s.PsnSave), btSave(s.BTSave), imeiList(s.imeiList),
-          mbsn(s.currentMbsn), psn(s.currentPsn), bt(s.currentBt)
+        : stationFlagsEnabled(stationFlags), operationMode(s.operationMode), runType(s.RunType), portName(s.portName),
+          initFactData(s.initFactData), factoryReset(s.FactoryReset), isPhaseCheck(s.isPhaseCheck),
+          checkStation(s.checkStation), currentStation(s.currentStation), expectedVersion(s.expectedVersion),
+          keyVersion(s.KeyVersion), keyVersionLen(s.KeyVersionLen), imeiNum(s.ImeiNum),
+          imeiInputTypes(s.imeiInputTypes), mbsnInputType(s.MbsnInputType), psnInputType(s.PsnInputType),
+          btInputType(s.BTInputType), imeiSave(s.ImeiSave), mbsnSave(s.MbsnSave), psnSave(s.PsnSave), btSave(s.BTSave),
+          imeiList(s.imeiList), mbsn(s.currentMbsn), psn(s.currentPsn), bt(s.currentBt)
     {
     }
 
@@ -619,6 +620,8 @@ int FPDoverARizWorker::writeIdentities()
 {
     const CycleConfig &cycle = *m_cycle;
     const int n = std::max(0, std::min(int(cycle.imeiList.size()), cycle.imeiNum));
+    // The records are written as each identity is set and flushed together before the claim and the save.
+    HistoryAppends records;
     if (cycle.has(RunImei) && n > 0) {
         for (int i = 0; i < n; ++i) {
             const QString &imei = cycle.imeiList.at(i);
@@ -634,7 +637,7 @@ int FPDoverARizWorker::writeIdentities()
         }
         if (cycle.imeiSave && !commitToWrite())
             return Stopped;
-        if (cycle.imeiSave && !recordImeiHistory(*m_settings, cycle.imeiList)) {
+        if (cycle.imeiSave && !recordImeiHistory(*m_settings, cycle.imeiList, m_settings->ImeiNum, &records)) {
             error(tr("Unable to record the IMEIs in %1; the handset is not written").arg(historyFilePath(RunImei)));
             return Failed;
         }
@@ -665,11 +668,22 @@ int FPDoverARizWorker::writeIdentities()
         }
         if (item.save && !commitToWrite())
             return Stopped;
-        if (item.save && !recordHistory(*m_settings, item.bit, item.value)) {
+        if (item.save && !recordHistory(*m_settings, item.bit, item.value, &records)) {
             error(
                 tr("Unable to record %1 in %2; the handset is not written").arg(item.value, historyFilePath(item.bit)));
             return Failed;
         }
+    }
+    const QList<int> unrecorded = records.flush();
+    if (!unrecorded.isEmpty()) {
+        const int kind = unrecorded.front();
+        if (kind == RunImei) {
+            error(tr("Unable to record the IMEIs in %1; the handset is not written").arg(historyFilePath(RunImei)));
+        } else {
+            const QString &value = kind == RunMbsn ? cycle.mbsn : kind == RunPsn ? cycle.psn : cycle.bt;
+            error(tr("Unable to record %1 in %2; the handset is not written").arg(value, historyFilePath(kind)));
+        }
+        return Failed;
     }
     if (stopped())
         return Stopped;

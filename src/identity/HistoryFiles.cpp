@@ -4,6 +4,7 @@
 #include "config/Clock.h"
 #include "config/ToolSettings.h"
 #include "identity/FileSync.h"
+#include "identity/HistoryAppends.h"
 #include "identity/HistoryLineReader.h"
 #include "identity/HistoryList.h"
 #include "identity/ImeiHistory.h"
@@ -194,7 +195,10 @@ bool readHistoryList(const QString &path, HistoryList &list, int kind)
     return true;
 }
 
-bool appendHistoryLine(const QString &path, const QString &dateTime, const QString &value, bool withDate)
+namespace {
+
+// The record line of an append; empty when the value would break the file's lines.
+QByteArray historyRecord(const QString &dateTime, const QString &value, bool withDate)
 {
     QByteArray record;
     if (withDate)
@@ -202,32 +206,26 @@ bool appendHistoryLine(const QString &path, const QString &dateTime, const QStri
     record += value.toLocal8Bit();
     // A line end inside the record would split it into two records, or forge one: refuse to write it.
     if (record.contains('\n') || record.contains('\r'))
-        return false;
-    record += '\n';
+        return QByteArray();
+    return record + '\n';
+}
 
-    const bool existed = QFileInfo::exists(path);
-    QFile file(path);
-    if (!file.open(QIODevice::ReadWrite | QIODevice::Append | QIODevice::Unbuffered))
+// Written into `batch` when there is one (durable at its flush), else written and flushed here.
+bool appendRecord(const QString &path, const QByteArray &record, int kind, HistoryAppends *batch)
+{
+    if (record.isEmpty())
         return false;
-    // A last line cut short (a power cut during an append) would swallow this record: end it first.
-    const qint64 size = file.isSequential() ? 0 : file.size();
-    if (size > 0) {
-        char last = '\n';
-        if (!file.seek(size - 1) || !file.getChar(&last))
-            return false;
-        if (last != '\n')
-            record.prepend('\n');
-    }
-    if (file.write(record) != record.size())
-        return false;
-    if (!syncFileToDisk(file))
-        return false;
-    file.close();
-    if (file.error() != QFileDevice::NoError)
-        return false;
-    if (!existed && !syncDirectoryToDisk(QFileInfo(path).absolutePath()))
-        return false;
-    return true;
+    if (batch)
+        return batch->write(path, record, kind);
+    HistoryAppends alone;
+    return alone.write(path, record, kind) && alone.flush().isEmpty();
+}
+
+} // namespace
+
+bool appendHistoryLine(const QString &path, const QString &dateTime, const QString &value, bool withDate)
+{
+    return appendRecord(path, historyRecord(dateTime, value, withDate), 0, nullptr);
 }
 
 bool recordImeiHistory(ToolSettings &settings, const QStringList &imeis)
@@ -235,7 +233,7 @@ bool recordImeiHistory(ToolSettings &settings, const QStringList &imeis)
     return recordImeiHistory(settings, imeis, settings.ImeiNum);
 }
 
-bool recordImeiHistory(ToolSettings &settings, const QStringList &imeis, int imeiNum)
+bool recordImeiHistory(ToolSettings &settings, const QStringList &imeis, int imeiNum, HistoryAppends *batch)
 {
     // Only the IMEIs written are recorded: an IMEI beyond the count was never given to the handset.
     const int count = std::min({imeiNum, 4, int(imeis.size())});
@@ -249,16 +247,16 @@ bool recordImeiHistory(ToolSettings &settings, const QStringList &imeis, int ime
     }
     const QString dateTime = Clock::now().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
     settings.imeiHistory.append(dateTime, text);
-    return appendHistoryLine(historyFilePath(RunImei), dateTime, text, true);
+    return appendRecord(historyFilePath(RunImei), historyRecord(dateTime, text, true), RunImei, batch);
 }
 
-bool recordHistory(ToolSettings &settings, int kind, const QString &value)
+bool recordHistory(ToolSettings &settings, int kind, const QString &value, HistoryAppends *batch)
 {
     HistoryList *list = listOf(settings, kind);
     if (!list)
         return true;
     list->append(value);
-    return appendHistoryLine(historyFilePath(kind), QString(), value, false);
+    return appendRecord(historyFilePath(kind), historyRecord(QString(), value, false), kind, batch);
 }
 
 bool imeiInHistory(const QString &candidate, const ImeiHistory &history)

@@ -3,6 +3,7 @@
 #include <QString>
 #include <QStringList>
 
+class HistoryAppends;
 class HistoryList;
 class ImeiHistory;
 class ToolSettings;
@@ -22,9 +23,10 @@ bool readHistoryList(const QString &path, HistoryList &list, int kind);
 // Appends one record line and flushes it to stable storage; false when it could not be written.
 bool appendHistoryLine(const QString &path, const QString &dateTime, const QString &value, bool withDate);
 // Extends the in-memory history, then the file. False only when the file could not be written. The record
-// holds the IMEIs written, the first `imeiNum` of the set (the settings' ImeiNum when not given).
+// holds the IMEIs written, the first `imeiNum` of the set (the settings' ImeiNum when not given). With a batch
+// the record is on the disk only after the batch's flush(), which reports it under its kind (RunImei for IMEIs).
 bool recordImeiHistory(ToolSettings &settings, const QStringList &imeis);
-bool recordImeiHistory(ToolSettings &settings, const QStringList &imeis, int imeiNum);
-bool recordHistory(ToolSettings &settings, int kind, const QString &value);
+bool recordImeiHistory(ToolSettings &settings, const QStringList &imeis, int imeiNum, HistoryAppends *batch = nullptr);
+bool recordHistory(ToolSettings &settings, int kind, const QString &value, HistoryAppends *batch = nullptr);
 bool imeiInHistory(const QString &candidate, const ImeiHistory &history);
 QString historyFilePath(int kind); // kind 1 (RunImei) gives the IMEI file

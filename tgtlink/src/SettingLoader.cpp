@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRandomGenerator>
 #include <QSaveFile>
 #include <QSettings>
 #include <QStringDecoder>
@@ -11,6 +12,7 @@
 #include <algorithm>
 
 #ifdef Q_OS_UNIX
+#include <cerrno>
 #include <fcntl.h>
 #include <unistd.h>
 #endif
@@ -89,17 +91,20 @@ QString makeScratch(const QByteArray &original)
     return name;
 }
 
-void syncDirectory(const QString &path)
+// The rename of `path` made durable; true where the file system needs nothing more.
+bool syncDirectory(const QString &path)
 {
 #ifdef Q_OS_UNIX
     const QByteArray dir = QFile::encodeName(QFileInfo(path).absolutePath());
-    const int fd = ::open(dir.constData(), O_RDONLY | O_DIRECTORY);
-    if (fd >= 0) {
-        ::fsync(fd);
-        ::close(fd);
-    }
+    const int fd = ::open(dir.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const bool synced = ::fsync(fd) == 0 || errno == EINVAL;
+    ::close(fd);
+    return synced;
 #else
     Q_UNUSED(path);
+    return true;
 #endif
 }
 
@@ -108,6 +113,37 @@ bool replaceAtomically(const QString &path, const QByteArray &bytes)
     // Like QSettings itself, a missing folder (cfg/ on a first run) is created.
     if (!QDir().mkpath(QFileInfo(path).absolutePath()))
         return false;
+#ifdef Q_OS_UNIX
+    // A new file beside the old one, flushed once (the save-file class would flush it a second time), then renamed
+    // over it.
+    QFile file;
+    for (int attempt = 0; attempt < 8 && !file.isOpen(); ++attempt) {
+        file.setFileName(
+            path + QStringLiteral(".new-%1").arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0')));
+        file.open(QIODevice::WriteOnly | QIODevice::NewOnly);
+    }
+    if (!file.isOpen())
+        return false;
+    const QString temporary = file.fileName();
+    const QFileInfo old(path);
+    bool ok =
+        (!old.exists() || file.setPermissions(old.permissions())) && file.write(bytes) == bytes.size() && file.flush();
+    if (ok) {
+        int rc;
+        do {
+            rc = ::fsync(file.handle());
+        } while (rc != 0 && errno == EINTR);
+        ok = rc == 0;
+    }
+    file.close();
+    ok = ok && file.error() == QFileDevice::NoError &&
+         ::rename(QFile::encodeName(temporary).constData(), QFile::encodeName(path).constData()) == 0;
+    if (!ok) {
+        QFile::remove(temporary);
+        return false;
+    }
+    return syncDirectory(path);
+#else
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return false;
@@ -115,61 +151,126 @@ bool replaceAtomically(const QString &path, const QByteArray &bytes)
         file.cancelWriting();
         return false;
     }
-    // On disk before the rename makes it the settings file.
-    if (!file.flush()) {
-        file.cancelWriting();
-        return false;
-    }
-#ifdef Q_OS_UNIX
-    if (::fsync(file.handle()) != 0) {
-        file.cancelWriting();
-        return false;
-    }
+    // On disk before the rename makes it the settings file: commit() flushes it.
+    return file.commit();
 #endif
-    if (!file.commit())
-        return false;
-    syncDirectory(path);
-    return true;
 }
 
 } // namespace
 
 // A file that exists is used only when it can be read whole and written back: otherwise neither direction
 // touches it, so that it is never replaced by defaults.
-bool SettingLoader::inspect(QByteArray &bytes)
+namespace {
+bool inspectFile(const QString &path, QByteArray &bytes, QString &problem, int &problemLine)
 {
-    const QFileInfo info(m_path);
+    const QFileInfo info(path);
     if (!info.exists())
         return true; // a first run: the defaults, and a save creates it
     if (!info.isFile()) {
-        m_problem = QStringLiteral("it is not a file");
+        problem = QStringLiteral("it is not a file");
         return false;
     }
     if (info.size() > MaxFileBytes) {
-        m_problem = QStringLiteral("it is larger than 1 MiB");
+        problem = QStringLiteral("it is larger than 1 MiB");
         return false;
     }
-    QFile file(m_path);
+    QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
-        m_problem = QStringLiteral("it cannot be read (%1)").arg(file.errorString());
+        problem = QStringLiteral("it cannot be read (%1)").arg(file.errorString());
         return false;
     }
     bytes = file.read(MaxFileBytes + 1);
     if (file.error() != QFileDevice::NoError || bytes.size() != info.size()) {
-        m_problem = QStringLiteral("it cannot be read whole");
+        problem = QStringLiteral("it cannot be read whole");
         return false;
     }
     if (!info.isWritable()) {
-        m_problem = QStringLiteral("it cannot be written");
+        problem = QStringLiteral("it cannot be written");
         return false;
     }
     QString why;
-    m_problemLine = badLine(bytes, why);
-    if (m_problemLine > 0) {
-        m_problem = QStringLiteral("line %1 holds %2").arg(m_problemLine).arg(why);
+    problemLine = badLine(bytes, why);
+    if (problemLine > 0) {
+        problem = QStringLiteral("line %1 holds %2").arg(problemLine).arg(why);
         return false;
     }
     return true;
+}
+} // namespace
+
+bool SettingLoader::inspect(QByteArray &bytes)
+{
+    return inspectFile(m_path, bytes, m_problem, m_problemLine);
+}
+
+namespace {
+// Letters and digits only: what the settings format writes as it is.
+bool isPlain(const QString &text)
+{
+    return std::all_of(text.cbegin(), text.cend(), [](QChar c) {
+        return (c >= QLatin1Char('0') && c <= QLatin1Char('9')) || (c >= QLatin1Char('a') && c <= QLatin1Char('z')) ||
+               (c >= QLatin1Char('A') && c <= QLatin1Char('Z'));
+    });
+}
+} // namespace
+
+SettingLoader::InPlace SettingLoader::replaceInPlace(const QString &path, const QString &group,
+                                                     const QList<QPair<QString, QString>> &values, QString &problem)
+{
+    for (const auto &[key, value] : values) {
+        if (key.isEmpty() || !isPlain(key) || !isPlain(value) || group.isEmpty() || !isPlain(group))
+            return InPlace::NotInPlace;
+    }
+    QByteArray bytes;
+    QString why;
+    int line = 0;
+    // A file that is missing or unusable is the loader's to create or to refuse.
+    if (!QFileInfo::exists(path) || !inspectFile(path, bytes, why, line) || bytes.startsWith(Utf8Mark) ||
+        bytes.contains('\r'))
+        return InPlace::NotInPlace;
+    QList<QByteArray> lines = bytes.split('\n');
+    const QByteArray groupName = group.toLatin1();
+    QByteArray current = "General";
+    std::vector<qsizetype> at(values.size(), -1);
+    for (qsizetype n = 0; n < lines.size(); ++n) {
+        const QByteArray text = lines.at(n).trimmed();
+        if (text.endsWith('\\'))
+            return InPlace::NotInPlace; // the next line would continue this one
+        if (text.isEmpty() || text.startsWith(';'))
+            continue;
+        if (text.startsWith('[')) {
+            current = text.mid(1, text.indexOf(']') - 1).trimmed();
+            // A group name that differs only in case, or is escaped, may be the same group to the format.
+            if (current != groupName && (current.compare(groupName, Qt::CaseInsensitive) == 0 ||
+                                         current.contains('%') || current.contains('\\')))
+                return InPlace::NotInPlace;
+            continue;
+        }
+        const QByteArray key = text.left(text.indexOf('=')).trimmed();
+        // Escaped keys and keys with a path could name one of ours in another spelling.
+        if (key.contains('%') || key.contains('\\') || key.contains('"') || key.contains('/'))
+            return InPlace::NotInPlace;
+        for (qsizetype k = 0; k < values.size(); ++k) {
+            const QByteArray wanted = values.at(k).first.toLatin1();
+            if (key.compare(wanted, Qt::CaseInsensitive) != 0)
+                continue;
+            if (current != groupName)
+                return InPlace::NotInPlace;
+            // Only a plain line, once: anything else is left to the format.
+            if (at[k] >= 0 || !lines.at(n).startsWith(QByteArray(wanted + '=')))
+                return InPlace::NotInPlace;
+            at[k] = n;
+        }
+    }
+    if (std::find(at.cbegin(), at.cend(), qsizetype(-1)) != at.cend())
+        return InPlace::NotInPlace;
+    for (qsizetype k = 0; k < values.size(); ++k)
+        lines[at[k]] = values.at(k).first.toLatin1() + '=' + values.at(k).second.toLatin1();
+    if (!replaceAtomically(path, lines.join('\n'))) {
+        problem = QStringLiteral("it could not be replaced");
+        return InPlace::NotSaved;
+    }
+    return InPlace::Saved;
 }
 
 SettingLoader::SettingLoader(const QString &path, bool load) : m_path(path), m_load(load)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QList>
+#include <QPair>
 #include <QString>
 #include <memory>
 
@@ -34,6 +36,19 @@ public:
     // Why the file is not read or not written; empty when it is. With the line, when one line is the cause.
     QString problem() const { return m_problem; }
     int problemLine() const { return m_problemLine; }
+
+    enum class InPlace
+    {
+        Saved,
+        NotSaved,   // the file is as it was; `problem` says why
+        NotInPlace, // nothing done: the file does not allow it, save through a loader
+    };
+    // Puts new values for keys of `group` into the file without going through the settings format: only where
+    // the file holds each key once, as a plain `key=value` line of that group, and each value is letters and
+    // digits or empty, which the format writes as they are. Every other byte stays. Replaced atomically, on disk at
+    // Saved.
+    static InPlace replaceInPlace(const QString &path, const QString &group,
+                                  const QList<QPair<QString, QString>> &values, QString &problem);
 
 private:
     bool storeOrFetch(const QString &key, const QVariant &v, QVariant &stored);
