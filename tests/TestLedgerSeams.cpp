@@ -1,5 +1,6 @@
 #include "support/PgServerFixture.h"
 
+#include "identity/CounterBlocks.h"
 #include "ledger/Ledger.h"
 #include "ledger/LedgerIdentityClaims.h"
 #include "ledger/LedgerIssuedIdentities.h"
@@ -218,6 +219,9 @@ void TestLedgerSeams::startUp_data()
     QTest::newRow("alone") << QString() << QString() << int(LineLedger::State::Alone) << -1 << QString() << false;
     QTest::newRow("ready") << good << QString() << int(LineLedger::State::Ready) << int(IdentityClaims::Done)
                            << "LINE1-09" << true;
+    QTest::newRow("ready, shared counters")
+        << good + "SharedCounters=true\nCounterBlock=5\n"
+        << QString() << int(LineLedger::State::Ready) << int(IdentityClaims::Done) << "LINE1-09" << true;
     QTest::newRow("password") << "[Ledger]\nConnection=%1 password=x\nStation=S\n"
                               << QString() << int(LineLedger::State::Refused) << int(IdentityClaims::Failed)
                               << "password file" << false;
@@ -227,6 +231,10 @@ void TestLedgerSeams::startUp_data()
     QTest::newRow("newer schema") << good << "UPDATE ledger.meta SET value = '7' WHERE key = 'schema_version'"
                                   << int(LineLedger::State::Refused) << int(IdentityClaims::Failed) << "version 7"
                                   << true;
+    QTest::newRow("newer schema, shared counters")
+        << good + "SharedCounters=true\n"
+        << "UPDATE ledger.meta SET value = '7' WHERE key = 'schema_version'" << int(LineLedger::State::Refused)
+        << int(IdentityClaims::Failed) << "version 7" << true;
     QTest::newRow("no schema") << good << "DROP SCHEMA ledger CASCADE" << int(LineLedger::State::Refused)
                                << int(IdentityClaims::Failed) << "create-schema" << true;
     QTest::newRow("unreachable") << "[Ledger]\nConnection=host=/nonexistent port=1 dbname=%1\nStation=S\n"
@@ -262,12 +270,23 @@ void TestLedgerSeams::startUp()
     const IssuedIdentities &issued = line.issued(local, {});
     QCOMPARE(&issued != &local, asksLedger);
 
+    // The counters are shared only when the file says so; a refused line hands out no counter value.
+    QString message;
+    CounterBlocks *blocks = line.counterBlocks();
+    QCOMPARE(blocks != nullptr, file.contains(QLatin1String("SharedCounters=true")));
+    if (blocks) {
+        quint64 value = 0;
+        const bool ready = state == int(LineLedger::State::Ready);
+        QCOMPARE(blocks->place({QStringLiteral("c"), 10, 99}, 12, &value, &message), ready);
+        QCOMPARE(value, ready ? quint64(10) : quint64(0));
+        QVERIFY2(ready || message.contains(words), qPrintable(message));
+    }
+
     std::unique_ptr<IdentityClaims> claims = line.makeClaims();
     QCOMPARE(!claims, claim < 0);
     if (!claims)
         return;
     qint64 id = 0;
-    QString message;
     QCOMPARE(int(claims->claim(IdentityClaims::Set{{}, "SU1", "", ""}, "USB1", QString(), &id, &message)), claim);
     QVERIFY2(message.contains(words) || claim == int(IdentityClaims::Done), qPrintable(message));
 }

@@ -23,6 +23,10 @@
         <source>BT %1 has repeated with previous!</source>
         <translation>蓝牙地址 %1 与之前的重复!</translation>
     </message>
+    <message>
+        <source>No BT address is handed out: %1</source>
+        <translation>未分配蓝牙地址：%1</translation>
+    </message>
 </context>
 <context>
     <name>FPColorGraphicsView</name>
@@ -898,6 +902,10 @@ It is left as it is, and Write stays disabled until the file is mended and the t
         <source>Warning: the length of IMEI%1 is overweight!</source>
         <translation>警告：IMEI%1 的长度超长!</translation>
     </message>
+    <message>
+        <source>No default IMEI is handed out: %1</source>
+        <translation>未分配默认IMEI：%1</translation>
+    </message>
 </context>
 <context>
     <name>IdentityInputController</name>
@@ -1002,6 +1010,17 @@ It is left as it is, and Write stays disabled until the file is mended and the t
     <message>
         <source>Not an identity for the ledger: kind %1, &quot;%2&quot;.</source>
         <translation>不是可记入台账的号码：类型 %1，“%2”。</translation>
+    </message>
+</context>
+<context>
+    <name>LedgerCounterBlocks</name>
+    <message>
+        <source>the line&apos;s ledger cannot be reached for a block of the shared counter %1 (%2).</source>
+        <translation>无法连接产线台账以获取共享计数器 %1 的号段（%2）。</translation>
+    </message>
+    <message>
+        <source>no block of the shared counter %1 can be taken from the line&apos;s ledger: %2</source>
+        <translation>无法从产线台账获取共享计数器 %1 的号段：%2</translation>
     </message>
 </context>
 <context>

@@ -23,6 +23,10 @@
         <source>BT %1 has repeated with previous!</source>
         <translation>BT %1 has repeated with previous!</translation>
     </message>
+    <message>
+        <source>No BT address is handed out: %1</source>
+        <translation>No BT address is handed out: %1</translation>
+    </message>
 </context>
 <context>
     <name>FPColorGraphicsView</name>
@@ -898,6 +902,10 @@ It is left as it is, and Write stays disabled until the file is mended and the t
         <source>Warning: the length of IMEI%1 is overweight!</source>
         <translation>Warning: the length of IMEI%1 is overweight!</translation>
     </message>
+    <message>
+        <source>No default IMEI is handed out: %1</source>
+        <translation>No default IMEI is handed out: %1</translation>
+    </message>
 </context>
 <context>
     <name>IdentityInputController</name>
@@ -1002,6 +1010,17 @@ It is left as it is, and Write stays disabled until the file is mended and the t
     <message>
         <source>Not an identity for the ledger: kind %1, &quot;%2&quot;.</source>
         <translation>Not an identity for the ledger: kind %1, &quot;%2&quot;.</translation>
+    </message>
+</context>
+<context>
+    <name>LedgerCounterBlocks</name>
+    <message>
+        <source>the line&apos;s ledger cannot be reached for a block of the shared counter %1 (%2).</source>
+        <translation>the line&apos;s ledger cannot be reached for a block of the shared counter %1 (%2).</translation>
+    </message>
+    <message>
+        <source>no block of the shared counter %1 can be taken from the line&apos;s ledger: %2</source>
+        <translation>no block of the shared counter %1 can be taken from the line&apos;s ledger: %2</translation>
     </message>
 </context>
 <context>

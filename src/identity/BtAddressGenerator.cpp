@@ -3,6 +3,7 @@
 #include "config/Clock.h"
 #include "config/RandomSource.h"
 #include "config/ToolSettings.h"
+#include "identity/CounterBlocks.h"
 #include "identity/IdentityFrontEnd.h"
 #include "identity/IdentityPool.h"
 #include "identity/IssuedIdentities.h"
@@ -86,7 +87,7 @@ QString BtAddressGenerator::btByTime(int length)
 }
 
 bool BtAddressGenerator::takeBtAddress(ToolSettings &settings, IdentityPool &pool, const IssuedIdentities &issued,
-                                       IdentityFrontEnd &frontEnd)
+                                       IdentityFrontEnd &frontEnd, CounterBlocks *blocks)
 {
     QString address;
     if (settings.BTIsAutoAddr) {
@@ -95,11 +96,24 @@ bool BtAddressGenerator::takeBtAddress(ToolSettings &settings, IdentityPool &poo
             frontEnd.logLine(message, LineColour::Error);
             return false;
         }
-        address = settings.BTCurrentAddr;
         quint64 value = 0;
-        readHex(address, value);
+        readHex(settings.BTCurrentAddr, value);
+        quint64 start = 0;
+        readHex(settings.BTInitAddr, start);
         quint64 end = 0;
         readHex(settings.BTEndAddr, end);
+        // Stations configured with one range share it; the end stays out of it.
+        const CounterBlocks::Range range{QStringLiteral("BT:%1-%2").arg(hexAddress(start), hexAddress(end)), start,
+                                         end - 1};
+        auto place = [&] {
+            if (!blocks || blocks->place(range, value, &value, &message))
+                return true;
+            frontEnd.logLine(tr("No BT address is handed out: %1").arg(message), LineColour::Error);
+            return false;
+        };
+        if (!place())
+            return false;
+        address = blocks ? hexAddress(value) : settings.BTCurrentAddr;
         if (settings.BTCheckRepetitive) {
             while (issued.isIssued(RunBt, address)) {
                 frontEnd.logLine(tr("BT %1 has repeated with previous!").arg(address), LineColour::Error);
@@ -109,6 +123,8 @@ bool BtAddressGenerator::takeBtAddress(ToolSettings &settings, IdentityPool &poo
                     frontEnd.logLine(tr("BT current value is beyond the address scope now!"), LineColour::Error);
                     return false;
                 }
+                if (!place())
+                    return false;
                 address = hexAddress(value);
             }
         }

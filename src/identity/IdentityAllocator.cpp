@@ -133,7 +133,7 @@ bool IdentityAllocator::prepareIdentityPools()
 
     if ((m_settings.RunType & RunBt) && m_settings.BTInputType == InputAutoGeneration) {
         const Counters before = counters();
-        bool ok = BtAddressGenerator::takeBtAddress(m_settings, m_btPool, m_issued, m_frontEnd);
+        bool ok = BtAddressGenerator::takeBtAddress(m_settings, m_btPool, m_issued, m_frontEnd, m_blocks);
         if (ok && !persistCounters(before)) {
             m_btPool.reset();
             m_settings.currentBt.clear();
@@ -284,7 +284,7 @@ bool IdentityAllocator::allocateBt(bool poolMode)
     const bool pendingAddress =
         inputType == InputAutoGeneration && !m_settings.currentBt.isEmpty() && m_btPool.isExhausted();
     if (inputType == InputAutoGeneration && m_settings.currentBt.isEmpty() &&
-        !BtAddressGenerator::takeBtAddress(m_settings, m_btPool, m_issued, m_frontEnd)) {
+        !BtAddressGenerator::takeBtAddress(m_settings, m_btPool, m_issued, m_frontEnd, m_blocks)) {
         m_frontEnd.setStatusState(StatusError);
         return false;
     }

@@ -34,6 +34,12 @@ public:
     void setImeiSheetImport(ImeiSheetImport import) { m_imeiSheetImport = std::move(import); }
     void setSerialSheetImport(SerialSheetImport import) { m_serialSheetImport = std::move(import); }
     void setCounterSaver(CounterSaver saver) { m_saveCounters = std::move(saver); }
+    // With a line that shares the advancing counters: the default IMEI and the Bluetooth range run in blocks.
+    void setCounterBlocks(CounterBlocks *blocks)
+    {
+        m_blocks = blocks;
+        m_checks.setCounterBlocks(blocks);
+    }
 
     IdentityChecks &checks() { return m_checks; }
     ImeiPool &imeiPool() { return m_imeiPool; }
@@ -70,5 +76,6 @@ private:
     ImeiSheetImport m_imeiSheetImport;
     SerialSheetImport m_serialSheetImport;
     CounterSaver m_saveCounters;
+    CounterBlocks *m_blocks = nullptr;
     bool m_cycleEnded = false;
 };

@@ -38,6 +38,32 @@ int IdentityChecks::imeisPerSet() const
     return m_settings.ImeiNum >= 1 && m_settings.ImeiNum <= ImeiPool::Lists ? m_settings.ImeiNum : 1;
 }
 
+CounterBlocks::Range IdentityChecks::defaultImeiRange(quint64 defaultNumber)
+{
+    // A body is the 8-digit type allocation code and a 6-digit serial.
+    constexpr quint64 Serials = 1000000;
+    const quint64 body = defaultNumber / 10;
+    const quint64 code = body / Serials;
+    return {QStringLiteral("DefaultIMEI:%1").arg(code, 8, 10, QLatin1Char('0')), body, code * Serials + Serials - 1};
+}
+
+bool IdentityChecks::placeDefault(quint64 &defaultNumber)
+{
+    if (!m_blocks || defaultNumber > LastDefaultNumber)
+        return true;
+    const CounterBlocks::Range range = defaultImeiRange(defaultNumber);
+    const quint64 wanted = defaultNumber / 10;
+    quint64 body = 0;
+    QString message;
+    if (!m_blocks->place(range, wanted, &body, &message)) {
+        m_frontEnd.logLine(tr("No default IMEI is handed out: %1").arg(message), LineColour::Error);
+        return false;
+    }
+    // The last digit is the check digit's place, recomputed by adjustImei: it is kept as the station had it.
+    defaultNumber = body * 10 + defaultNumber % 10;
+    return true;
+}
+
 bool IdentityChecks::checkImeiValidity(int position, const QString &text)
 {
     QString copy = text;
@@ -96,6 +122,10 @@ bool IdentityChecks::computeImeis(Candidates mode, std::array<QString, 4> &candi
                 }
                 fromDefault = true;
                 for (;;) {
+                    if (mode == Candidates::Allocate && !placeDefault(defaultNumber)) {
+                        candidate.clear();
+                        return false;
+                    }
                     if (defaultNumber > LastDefaultNumber) {
                         if (report) {
                             m_frontEnd.logLine(tr("IMEI%1 can not be same as previous IMEI").arg(i + 1),

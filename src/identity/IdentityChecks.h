@@ -1,5 +1,7 @@
 #pragma once
 
+#include "identity/CounterBlocks.h"
+
 #include <QCoreApplication>
 #include <QString>
 #include <QStringList>
@@ -43,6 +45,12 @@ public:
 
     int imeisPerSet() const;
 
+    // With a line that shares the default IMEI, its values come from blocks taken there; null runs alone.
+    void setCounterBlocks(CounterBlocks *blocks) { m_blocks = blocks; }
+    // The shared counter of the default IMEI's bodies (14 digits) from `defaultNumber` to the end of its type
+    // allocation code: stations that start in one allocation share one counter.
+    static CounterBlocks::Range defaultImeiRange(quint64 defaultNumber);
+
 private:
     enum class Candidates
     {
@@ -52,6 +60,7 @@ private:
     };
     bool computeImeis(Candidates mode, std::array<QString, 4> &candidates, quint64 &defaultNumber);
     bool checkSerial(int kind);
+    bool placeDefault(quint64 &defaultNumber);
 
     ToolSettings &m_settings;
     IdentityFrontEnd &m_frontEnd;
@@ -60,4 +69,5 @@ private:
     IdentityPool &m_mbsnPool;
     IdentityPool &m_psnPool;
     IdentityPool &m_btPool;
+    CounterBlocks *m_blocks = nullptr;
 };

@@ -1,6 +1,7 @@
 #include "LineLedger.h"
 
 #include "Ledger.h"
+#include "LedgerCounterBlocks.h"
 #include "LedgerIdentityClaims.h"
 #include "LedgerSchema.h"
 
@@ -32,6 +33,21 @@ public:
         return Failed;
     }
     Result confirmRead(const Set &, const QString &, const QString &, QString *) override { return Done; }
+
+private:
+    const QString m_reason;
+};
+
+class RefusedBlocks final : public CounterBlocks
+{
+public:
+    explicit RefusedBlocks(const QString &reason) : m_reason(reason) {}
+    bool place(const Range &, quint64, quint64 *, QString *message) override
+    {
+        if (message)
+            *message = m_reason;
+        return false;
+    }
 
 private:
     const QString m_reason;
@@ -89,4 +105,17 @@ std::unique_ptr<IdentityClaims> LineLedger::makeClaims() const
     default:
         return std::make_unique<LedgerIdentityClaims>(m_config.connection, m_config.station);
     }
+}
+
+CounterBlocks *LineLedger::counterBlocks()
+{
+    if (!m_ledger || !m_config.sharedCounters)
+        return nullptr;
+    if (!m_blocks) {
+        if (m_state == State::Refused)
+            m_blocks = std::make_unique<RefusedBlocks>(m_message);
+        else
+            m_blocks = std::make_unique<LedgerCounterBlocks>(*m_ledger, m_config.counterBlock);
+    }
+    return m_blocks.get();
 }

@@ -7,6 +7,7 @@
 
 #include <memory>
 
+class CounterBlocks;
 class Ledger;
 
 // A station's place on a line, as start-up finds it: cfg/line.ini read, the ledger reached and its schema
@@ -38,6 +39,8 @@ public:
     const IssuedIdentities &issued(const IssuedIdentities &local, LedgerIssuedIdentities::TroubleFunction onTrouble);
     // The worker's claims; null when the station works alone.
     std::unique_ptr<IdentityClaims> makeClaims() const;
+    // The blocks of the shared counters, when the line shares them (SharedCounters=true); null otherwise.
+    CounterBlocks *counterBlocks();
 
 private:
     LineConfig m_config;
@@ -45,4 +48,5 @@ private:
     QString m_message;
     std::unique_ptr<Ledger> m_ledger; // the window's connection
     std::unique_ptr<LedgerIssuedIdentities> m_issued;
+    std::unique_ptr<CounterBlocks> m_blocks;
 };

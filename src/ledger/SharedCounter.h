@@ -17,15 +17,24 @@ public:
     // The next value of this station; a new block when the current one is used up. Conflict when the range
     // is used up, Unreachable while the ledger is.
     LedgerStatus next(qint64 *value, QString *message);
+    // The value to hand out where the station's own counter would give `wanted`: `wanted` while it lies in
+    // the block at hand, the block's first value while it lies before it (a value of an earlier block of
+    // this station that was not handed out), else the first value of a new block (after a restart the rest
+    // of the block held before is skipped, never handed out twice).
+    LedgerStatus place(qint64 wanted, qint64 *value, QString *message);
     // Values left in the block at hand.
     qint64 leftInBlock() const { return m_end - m_next + 1; }
 
 private:
+    LedgerStatus takeBlock(QString *message);
+
     Ledger &m_ledger;
     const QString m_name;
     const qint64 m_first;
     const qint64 m_last;
     const qint64 m_blockSize;
+
+    qint64 m_blockFirst = 0;
     qint64 m_next = 0;
     qint64 m_end = -1;
 };

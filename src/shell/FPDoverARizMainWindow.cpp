@@ -91,6 +91,7 @@ FPDoverARizMainWindow::FPDoverARizMainWindow(QWidget *parent)
     const IssuedIdentities &issued =
         m_line->issued(*m_issued, [this](const QString &message) { logLine(message, LineColour::Warning); });
     m_identities = std::make_unique<IdentityAllocator>(*m_settings, static_cast<IdentityFrontEnd &>(*this), issued);
+    m_identities->setCounterBlocks(m_line->counterBlocks());
     const IssuedIdentities *issuedPtr = &issued;
     m_identities->setImeiSheetImport([this, issuedPtr](ImeiPool &pool, int maxCount) {
         return SheetImport::importImeisFromSheet(*m_settings, *this, *issuedPtr, maxCount, pool);
