@@ -2,6 +2,8 @@
 #include "support/TestSupport.h"
 
 #include <QtTest>
+#include <atomic>
+#include <thread>
 
 Q_DECLARE_METATYPE(BenchHandset)
 
@@ -226,6 +228,27 @@ private slots:
         first.reset();
         second.reset(CreateTargetConnection(QStringLiteral("COM4")));
         QVERIFY(second);
+    }
+
+    // Looking at whether a handset is in use (as `handset show` does, or a trainer's script polling it) never
+    // makes a connection fail, though the look takes the lock for an instant.
+    void lookingAtTheHandsetNeverRefusesAConnection()
+    {
+        BenchFixture bench;
+        QVERIFY(bench.plug());
+        std::atomic<bool> done{false};
+        std::thread looker([&] {
+            while (!done.load())
+                bench.read();
+        });
+        int refused = 0;
+        for (int i = 0; i < 300; ++i) {
+            if (!std::unique_ptr<TargetConnection>(CreateTargetConnection(QStringLiteral("USB1"))))
+                ++refused;
+        }
+        done = true;
+        looker.join();
+        QCOMPARE(refused, 0);
     }
 
     // Whatever a holder left in the lock file (nothing, when it was killed while taking the lock; a record cut

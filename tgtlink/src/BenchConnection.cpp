@@ -9,6 +9,11 @@
 #include <QDir>
 #include <QFileInfo>
 
+namespace {
+// Far longer than a look at the lock lasts, short enough that a handset in use is refused at once to the eye.
+constexpr int ProbeGraceMs = 200;
+} // namespace
+
 BenchConnection *BenchConnection::open(const QString &port)
 {
     unsigned kind = 0;
@@ -17,9 +22,10 @@ BenchConnection *BenchConnection::open(const QString &port)
         return nullptr;
     if (!QDir().mkpath(BenchPaths::sideDir()))
         return nullptr;
-    // One connection per handset, across processes and within one.
+    // One connection per handset, across processes and within one. A look at whether the handset is in use
+    // (`handset show`, Bench::read) takes the lock for an instant: a connection waits that long rather than fail.
     auto lock = std::make_unique<HeldFileLock>(BenchPaths::sidePath(port, QStringLiteral(".lock")));
-    if (!lock->tryLock())
+    if (!lock->tryLock(ProbeGraceMs))
         return nullptr;
     auto *connection = new BenchConnection(port, kind, path, std::move(lock));
     if (connection->injectedFault("connect") != TGT_OK || connection->delay("connect", false) != TGT_OK) {
