@@ -142,20 +142,32 @@ int main(int argc, char *argv[])
     {
         QSettings ini(root + QStringLiteral("/cfg/ImeiSN.ini"), QSettings::IniFormat);
         ini.beginGroup(QStringLiteral("ImeiSN"));
-        const QList<QPair<const char *, QVariant>> values = {
-            {"RunType", 15},          {"ImeiNum", 2},
-            {"Imei1InputType", 4},    {"Imei2InputType", 4},
-            {"Imei3InputType", 4},    {"Imei4InputType", 4},
-            {"ImeiInitNum14", "35693803560000"}, {"ImeiMaskNum14", "3569380356****"},
-            {"ImeiMaxNum", 10000},    {"ImeiSave", true},
-            {"ImeiCheckRepetitive", true}, {"MbsnInputType", 5},
-            {"MbsnSave", true},       {"MbsnCheckRepetitive", true},
-            {"PsnInputType", 5},      {"PsnSave", true},
-            {"PsnCheckRepetitive", true}, {"BTInputType", 5},
-            {"BTIsAutoAddr", true},   {"BTSave", true},
-            {"BTCheckRepetitive", true}, {"isPhaseCheck", true},
-            {"checkStation", "CALIBRATION"}, {"currentStation", "IMEI_WRITE"},
-            {"StartDelay", 0},        {"language", "English"}};
+        const QList<QPair<const char *, QVariant>> values = {{"RunType", 15},
+                                                             {"ImeiNum", 2},
+                                                             {"Imei1InputType", 4},
+                                                             {"Imei2InputType", 4},
+                                                             {"Imei3InputType", 4},
+                                                             {"Imei4InputType", 4},
+                                                             {"ImeiInitNum14", "35693803560000"},
+                                                             {"ImeiMaskNum14", "3569380356****"},
+                                                             {"ImeiMaxNum", 10000},
+                                                             {"ImeiSave", true},
+                                                             {"ImeiCheckRepetitive", true},
+                                                             {"MbsnInputType", 5},
+                                                             {"MbsnSave", true},
+                                                             {"MbsnCheckRepetitive", true},
+                                                             {"PsnInputType", 5},
+                                                             {"PsnSave", true},
+                                                             {"PsnCheckRepetitive", true},
+                                                             {"BTInputType", 5},
+                                                             {"BTIsAutoAddr", true},
+                                                             {"BTSave", true},
+                                                             {"BTCheckRepetitive", true},
+                                                             {"isPhaseCheck", true},
+                                                             {"checkStation", "CALIBRATION"},
+                                                             {"currentStation", "IMEI_WRITE"},
+                                                             {"StartDelay", 0},
+                                                             {"language", "English"}};
         for (const auto &[key, value] : values)
             ini.setValue(QLatin1String(key), value);
     }

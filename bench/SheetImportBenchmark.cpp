@@ -17,8 +17,8 @@
 #include <QElapsedTimer>
 
 #include <algorithm>
-#include <sys/resource.h>
 #include <cstdio>
+#include <sys/resource.h>
 #include <vector>
 
 namespace {
@@ -80,8 +80,8 @@ double cpuMs()
     for (int who : {RUSAGE_SELF, RUSAGE_CHILDREN}) {
         rusage usage{};
         getrusage(who, &usage);
-        ms += double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1e3
-              + double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e3;
+        ms += double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1e3 +
+              double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e3;
     }
     return ms;
 }

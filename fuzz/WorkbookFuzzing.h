@@ -12,8 +12,7 @@
 #include <QByteArray>
 #include <QString>
 
-template<typename Reader>
-int fuzzWorkbookReader(const uint8_t *data, size_t size, const char *fileName)
+template <typename Reader> int fuzzWorkbookReader(const uint8_t *data, size_t size, const char *fileName)
 {
     const QString path = FuzzWorkDir::path(QLatin1String(fileName));
     FUZZ_CHECK(FuzzWorkDir::writeFile(path, QByteArray(reinterpret_cast<const char *>(data), qsizetype(size))));

@@ -205,8 +205,12 @@ void TestColorGraphicsView::textFitsThePanel()
     const QRect onScreen = view.mapFromScene(ink).boundingRect();
     QVERIFY2(view.viewport()->rect().contains(onScreen),
              qPrintable(QStringLiteral("text at %1,%2 %3x%4 in a viewport of %5x%6")
-                            .arg(onScreen.x()).arg(onScreen.y()).arg(onScreen.width()).arg(onScreen.height())
-                            .arg(view.viewport()->width()).arg(view.viewport()->height())));
+                            .arg(onScreen.x())
+                            .arg(onScreen.y())
+                            .arg(onScreen.width())
+                            .arg(onScreen.height())
+                            .arg(view.viewport()->width())
+                            .arg(view.viewport()->height())));
     // Roughly centred, and not shrunk where it fits.
     QVERIFY(qAbs(onScreen.center().y() - view.viewport()->rect().center().y()) <= 2);
     if (size.height() >= 90 && !chinese)

@@ -179,7 +179,8 @@ void TestCycleControl::init()
     QVERIFY(QDir::setCurrent(m_appDir->path()));
     AppPaths::setAppDirForTesting(m_appDir->path());
     // The RAM-run images lie beside the executable.
-    QVERIFY(QFile::link(QDir(m_bench->runtimeDir()).filePath(QStringLiteral("ramrun")), path(QStringLiteral("ramrun"))));
+    QVERIFY(
+        QFile::link(QDir(m_bench->runtimeDir()).filePath(QStringLiteral("ramrun")), path(QStringLiteral("ramrun"))));
     MessageBoxes::takeRecords();
     for (const QString &port : Bench::ports())
         m_bench->unplug(port);
@@ -236,11 +237,17 @@ void TestCycleControl::keystrokeFilter_data()
     QTest::addColumn<QString>("expected");
     QTest::addColumn<bool>("advanced");
 
-    QTest::newRow("letters typed") << "35a69-b3" << "" << "35693" << false;
+    QTest::newRow("letters typed") << "35a69-b3"
+                                   << ""
+                                   << "35693" << false;
     QTest::newRow("full length typed") << Imeis[0] << "" << Imeis[0] << true;
-    QTest::newRow("pasted with dashes") << "" << "4901-5420-3237-518" << Imeis[0] << true;
-    QTest::newRow("pasted letters only") << "12" << "abc" << "12" << false;
-    QTest::newRow("digits beyond the length") << Imeis[0] + "99" << "" << Imeis[0] << true;
+    QTest::newRow("pasted with dashes") << ""
+                                        << "4901-5420-3237-518" << Imeis[0] << true;
+    QTest::newRow("pasted letters only") << "12"
+                                         << "abc"
+                                         << "12" << false;
+    QTest::newRow("digits beyond the length") << Imeis[0] + "99"
+                                              << "" << Imeis[0] << true;
 }
 
 void TestCycleControl::keystrokeFilter()
@@ -349,23 +356,31 @@ void TestCycleControl::refusals_data()
 
     const Ini none;
     const Ini repetitive{{"ImeiCheckRepetitive", "true"}};
-    QTest::newRow("wrong check digit") << none << "" << "" << "imei1LEdit" << "490154203237519"
+    QTest::newRow("wrong check digit") << none << ""
+                                       << ""
+                                       << "imei1LEdit"
+                                       << "490154203237519"
                                        << "IMEI1 is invalid,you can use 490154203237518" << false;
-    QTest::newRow("imei2 wrong check digit") << none << "" << Imeis[0] << "imei2LEdit" << "356938035643800"
+    QTest::newRow("imei2 wrong check digit") << none << "" << Imeis[0] << "imei2LEdit"
+                                             << "356938035643800"
                                              << "IMEI2 is invalid,you can use 356938035643809" << false;
-    QTest::newRow("imei2 equal to imei1") << repetitive << "" << Imeis[0] << "imei2LEdit" << Imeis[0]
-                                          << "IMEI2 is repeated with the previous!" << true;
-    QTest::newRow("imei1 in the history") << repetitive << "imei " + Imeis[0] << "" << "imei1LEdit" << Imeis[0]
-                                          << "IMEI1 is repeated with the previous!" << true;
+    QTest::newRow("imei2 equal to imei1")
+        << repetitive << "" << Imeis[0] << "imei2LEdit" << Imeis[0] << "IMEI2 is repeated with the previous!" << true;
+    QTest::newRow("imei1 in the history") << repetitive << "imei " + Imeis[0] << ""
+                                          << "imei1LEdit" << Imeis[0] << "IMEI1 is repeated with the previous!" << true;
     const Ini mbsnCheck{{"MbsnCheckRepetitive", "true"}, {"Mbsnlen", "5"}};
-    QTest::newRow("mbsn with a blank") << mbsnCheck << "" << Imeis[0] << "mbsnLEdit" << "AB CD"
+    QTest::newRow("mbsn with a blank") << mbsnCheck << "" << Imeis[0] << "mbsnLEdit"
+                                       << "AB CD"
                                        << "MBSN is invalid" << false;
-    QTest::newRow("mbsn in the history") << mbsnCheck << "mbsn ABCDE" << Imeis[0] << "mbsnLEdit" << "ABCDE"
+    QTest::newRow("mbsn in the history") << mbsnCheck << "mbsn ABCDE" << Imeis[0] << "mbsnLEdit"
+                                         << "ABCDE"
                                          << "MBSN is repeated with prev" << true;
     const Ini psnCheck{{"PsnCheckRepetitive", "true"}, {"Psnlen", "6"}};
-    QTest::newRow("psn with a blank") << psnCheck << "" << Imeis[0] << "psnLEdit" << "PS 001"
+    QTest::newRow("psn with a blank") << psnCheck << "" << Imeis[0] << "psnLEdit"
+                                      << "PS 001"
                                       << "PSN is invalid" << false;
-    QTest::newRow("psn in the history") << psnCheck << "psn PS0001" << Imeis[0] << "psnLEdit" << "PS0001"
+    QTest::newRow("psn in the history") << psnCheck << "psn PS0001" << Imeis[0] << "psnLEdit"
+                                        << "PS0001"
                                         << "PSN is repeated with prev" << true;
     const Ini btCheck{{"BTCheckRepetitive", "true"}};
     QTest::newRow("bt in the history") << btCheck << "bt " + Bt << Imeis[0] << "BTLEdit" << Bt
@@ -388,9 +403,9 @@ void TestCycleControl::refusals()
         QDir().mkpath(path(QStringLiteral("cfg")));
         QFile file(path(QStringLiteral("cfg/%1_history.data").arg(kind)));
         QVERIFY(file.open(QIODevice::WriteOnly));
-        const QByteArray record =
-            kind == QLatin1String("imei") ? QByteArray("2016-09-13 08:05:59," + value.toLatin1() + "\n")
-                                          : QByteArray(value.toLatin1() + "\n");
+        const QByteArray record = kind == QLatin1String("imei")
+                                      ? QByteArray("2016-09-13 08:05:59," + value.toLatin1() + "\n")
+                                      : QByteArray(value.toLatin1() + "\n");
         QVERIFY(file.write(record) == record.size());
     }
     Ini ini = manualStation(2, true, true, true);
@@ -454,8 +469,8 @@ void TestCycleControl::fieldConfiguration()
     QFETCH(QStringList, enabled);
     QFETCH(QString, firstFocus);
     auto w = window(ini);
-    for (const char *name : {"versionLEdit", "imei1LEdit", "imei2LEdit", "imei3LEdit", "imei4LEdit", "mbsnLEdit",
-                                "psnLEdit", "BTLEdit"})
+    for (const char *name :
+         {"versionLEdit", "imei1LEdit", "imei2LEdit", "imei3LEdit", "imei4LEdit", "mbsnLEdit", "psnLEdit", "BTLEdit"})
         QVERIFY2(field(*w, name)->isEnabled() == enabled.contains(name), qPrintable(name));
     QFETCH(int, imeiNum);
     QCOMPARE(w->focusWidget()->objectName(), firstFocus);
@@ -472,8 +487,8 @@ void TestCycleControl::versionStep_data()
     QTest::newRow("write, empty") << false << "" << 1 << "The version cann't be empty!";
     QTest::newRow("read, empty: filled from the handset") << true << "" << 2 << "Version is W25.10.1_BENCH in flash!";
     QTest::newRow("write, matching") << false << "W25.10.1_BENCH" << 2 << "had  been successfully written to flash!";
-    QTest::newRow("write, other version") << false << "W99" << 1
-                                          << "The version does not match, its value is W25.10.1_BENCH in flash !";
+    QTest::newRow("write, other version")
+        << false << "W99" << 1 << "The version does not match, its value is W25.10.1_BENCH in flash !";
 }
 
 void TestCycleControl::versionStep()
@@ -665,7 +680,8 @@ void TestCycleControl::stop()
     if (when == QLatin1String("requested")) {
         // The worker's thread is held, so that its start() comes after the Stop.
         QSemaphore hold;
-        QMetaObject::invokeMethod(w->worker(), [&hold] { hold.acquire(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            w->worker(), [&hold] { hold.acquire(); }, Qt::QueuedConnection);
         w->onWrite();
         QTest::qWait(10);
         QVERIFY(!w->worker()->isRunning());

@@ -12,8 +12,8 @@
 
 #include <QDir>
 #include <QElapsedTimer>
-#include <QScopeGuard>
 #include <QFile>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QtTest>
@@ -806,8 +806,8 @@ private slots:
         const quint64 sequence = readBack().factory.sequence;
         qputenv("TGTLINK_DELAY_SCALE", "1");
         const auto restore = qScopeGuard([] { qputenv("TGTLINK_DELAY_SCALE", "0"); });
-        for (const QString op : {"connect", "prepare", "chipid", "flashinfo", "version", "ramrun", "checkstart", "load",
-                                 "save", "erase"})
+        for (const QString op :
+             {"connect", "prepare", "chipid", "flashinfo", "version", "ramrun", "checkstart", "load", "save", "erase"})
             QVERIFY(BenchFaults::setDelay(QStringLiteral("USB1"), op, op == operation ? 3000 : 0));
         prepareWrite();
         m_settings->ImeiSave = history;

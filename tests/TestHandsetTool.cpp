@@ -86,8 +86,8 @@ private slots:
         const QStringList kept{"CALIBRATION=true", "IMEI_WRITE=true"};
         QTest::newRow("next phone") << true << QStringList() << 0 << true << "0x52B0" << kept;
         QTest::newRow("blank asked") << true << QStringList{"--blank"} << 0 << false << "0x52B0" << QStringList();
-        QTest::newRow("stations replaced")
-            << true << QStringList{"--station", "BT_TEST=fail"} << 0 << true << "0x52B0" << QStringList{"BT_TEST=false"};
+        QTest::newRow("stations replaced") << true << QStringList{"--station", "BT_TEST=fail"} << 0 << true << "0x52B0"
+                                           << QStringList{"BT_TEST=false"};
         QTest::newRow("other chip") << true << QStringList{"--chip", "0x51A0"} << 0 << true << "0x51A0" << kept;
         QTest::newRow("empty port") << false << QStringList() << 0 << false << "0x51A0" << QStringList();
         QTest::newRow("bad gap") << true << QStringList{"--gap", "soon"} << 2 << true << "0x52B0" << QStringList();

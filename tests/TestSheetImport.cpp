@@ -14,8 +14,8 @@
 
 #include <QBuffer>
 #include <QDir>
-#include <QFileInfo>
 #include <QFile>
+#include <QFileInfo>
 #include <QSet>
 #include <QTemporaryDir>
 #include <QTest>
@@ -166,9 +166,9 @@ bool writeXlsx(const QString &path, const QByteArray &sheetXml, const char *pass
             zip_source_free(source);
         return index;
     };
-    bool ok = add("_rels/.rels", rels, sizeof rels - 1) >= 0
-              && add("xl/workbook.xml", workbookXml, sizeof workbookXml - 1) >= 0
-              && add("xl/_rels/workbook.xml.rels", workbookRels, sizeof workbookRels - 1) >= 0;
+    bool ok = add("_rels/.rels", rels, sizeof rels - 1) >= 0 &&
+              add("xl/workbook.xml", workbookXml, sizeof workbookXml - 1) >= 0 &&
+              add("xl/_rels/workbook.xml.rels", workbookRels, sizeof workbookRels - 1) >= 0;
     const zip_int64_t sheet = add("xl/worksheets/sheet1.xml", sheetXml.constData(), size_t(sheetXml.size()));
     ok = ok && sheet >= 0 && zip_set_file_compression(archive, zip_uint64_t(sheet), ZIP_CM_STORE, 0) == 0;
     if (ok && password)
@@ -183,8 +183,8 @@ bool writeXlsx(const QString &path, const QByteArray &sheetXml, const char *pass
 QByteArray sheetXml(const QByteArray &rows)
 {
     return "<?xml version=\"1.0\"?><worksheet xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\">"
-           "<sheetData>"
-           + rows + "</sheetData></worksheet>";
+           "<sheetData>" +
+           rows + "</sheetData></worksheet>";
 }
 
 QByteArray readAll(const QString &path)
@@ -234,7 +234,9 @@ void TestSheetImport::importImeis_data()
 
     const QStringList none;
     for (const QString &f : Formats) {
-        const auto row = [&f](const char *name) -> QTestData & { return QTest::newRow(qPrintable(f + QStringLiteral(": ") + name)); };
+        const auto row = [&f](const char *name) -> QTestData & {
+            return QTest::newRow(qPrintable(f + QStringLiteral(": ") + name));
+        };
         const auto path = [&f](const char *name) { return workbook(f, QLatin1String(name), QStringLiteral("IMEI")); };
 
         row("data from row 3, repeat refused by its sheet row")
@@ -244,18 +246,18 @@ void TestSheetImport::importImeis_data()
         row("repeats taken with the test off")
             << path("start_row3") << false << none << 1000 << true
             << QStringList{set(I0, I1, I0, I0), same(I2), same(I0), set(I3, I4, I5, I6)} << none << none << QString();
-        row("maximum reached before a repeat") << path("start_row3") << true << none << 2 << true
-                                               << QStringList{set(I0, I1, I0, I0), same(I2)} << none << none
-                                               << QString();
+        row("maximum reached before a repeat")
+            << path("start_row3") << true << none << 2 << true << QStringList{set(I0, I1, I0, I0), same(I2)} << none
+            << none << QString();
         row("14 digits completed, wrong check digit repaired and logged")
             << path("adjust") << true << none << 1000 << true << QStringList{same(I8), same(I9)} << none << none
             << QStringLiteral("IMEI 352099001761490 is adjusted to %1\n").arg(I9);
-        row("repeat in column A refused") << path("repeats") << true << none << 1000 << true
-                                          << QStringList{same(I0), same(I1), same(I2)} << QStringList{imeiLine(3)}
-                                          << none << QString();
+        row("repeat in column A refused")
+            << path("repeats") << true << none << 1000 << true << QStringList{same(I0), same(I1), same(I2)}
+            << QStringList{imeiLine(3)} << none << QString();
         row("repeat in column A taken with the test off")
-            << path("repeats") << false << none << 1000 << true
-            << QStringList{same(I0), same(I1), same(I0), same(I2)} << none << none << QString();
+            << path("repeats") << false << none << 1000 << true << QStringList{same(I0), same(I1), same(I0), same(I2)}
+            << none << none << QString();
         row("issued before") << path("repeats") << true << QStringList{I1} << 1000 << true
                              << QStringList{same(I0), same(I2)} << QStringList{imeiLine(2), imeiLine(3)} << none
                              << QString();
@@ -316,7 +318,9 @@ void TestSheetImport::importSerials_data()
     const QStringList none;
     const QString shortMbsn = QStringLiteral("The length of the 3th MBSN in excel file is invalid!");
     for (const QString &f : Formats) {
-        const auto row = [&f](const char *name) -> QTestData & { return QTest::newRow(qPrintable(f + QStringLiteral(": ") + name)); };
+        const auto row = [&f](const char *name) -> QTestData & {
+            return QTest::newRow(qPrintable(f + QStringLiteral(": ") + name));
+        };
         const QString mbsn = workbook(f, QStringLiteral("serials"), QStringLiteral("MBSN"));
 
         row("short MBSN and a repeat refused")
@@ -333,8 +337,8 @@ void TestSheetImport::importSerials_data()
             << none;
         row("no sheet PSN") << mbsn << int(HistoryPsn) << true << none << 1000 << false << none << none
                             << QStringList{QStringLiteral("warning: ") + NoSheet};
-        row("PSN issued before") << workbook(f, QStringLiteral("psn"), QStringLiteral("PSN")) << int(HistoryPsn)
-                                 << true << QStringList{QStringLiteral("PS000000000000000000")} << 1000 << true
+        row("PSN issued before") << workbook(f, QStringLiteral("psn"), QStringLiteral("PSN")) << int(HistoryPsn) << true
+                                 << QStringList{QStringLiteral("PS000000000000000000")} << 1000 << true
                                  << QStringList{P1, P2}
                                  << QStringList{QStringLiteral("The 1th PSN in excel file is repeated with previous!")}
                                  << none;
@@ -445,8 +449,8 @@ void TestSheetImport::damagedWorkbook_data()
     QVERIFY(writeXlsx(badXml, sheetXml("<row r=\"1\"><c r=\"A1\"><v>1</v></c></row><row r=\"2\"><c r=\"A2\"><v>2")));
     QTest::newRow("xlsx sheet cut short") << badXml;
     const QString longCell = m_dir.filePath(QStringLiteral("longcell.xlsx"));
-    QVERIFY(writeXlsx(longCell, sheetXml("<row r=\"1\"><c r=\"A1\" t=\"inlineStr\"><is><t>" + QByteArray(40000, '7')
-                                         + "</t></is></c></row>")));
+    QVERIFY(writeXlsx(longCell, sheetXml("<row r=\"1\"><c r=\"A1\" t=\"inlineStr\"><is><t>" + QByteArray(40000, '7') +
+                                         "</t></is></c></row>")));
     QTest::newRow("xlsx cell over 32767 characters") << longCell;
     const QString backwards = m_dir.filePath(QStringLiteral("backwards.xlsx"));
     QVERIFY(writeXlsx(backwards, sheetXml("<row r=\"2\"><c r=\"A2\"><v>5</v></c></row><row r=\"1\"><c "
@@ -517,7 +521,8 @@ void TestSheetImport::millionRowSheet()
 void TestSheetImport::eventsPassDuringImport()
 {
     bool delivered = false;
-    QMetaObject::invokeMethod(this, [&delivered] { delivered = true; }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [&delivered] { delivered = true; }, Qt::QueuedConnection);
     ToolSettings settings;
     settings.ImeiFromFile = workbook(QStringLiteral("csv"), QStringLiteral("repeats"), QStringLiteral("IMEI"));
     RecordingFrontEnd frontEnd;
@@ -573,8 +578,7 @@ void TestSheetImport::numberFormat_data()
     QTest::newRow("minutes before seconds") << 0.0625 << "mm:ss" << false << "30:00";
     QTest::newRow("elapsed hours") << 1.5 << "[h]:mm" << false << "36:00";
     QTest::newRow("date out of range") << -1.5 << "yyyy-mm-dd" << false << "-1.5";
-    QTest::newRow("built-in date") << 45352.0 << qPrintable(CellNumberFormat::builtinCode(14)) << false
-                                   << "2024-03-01";
+    QTest::newRow("built-in date") << 45352.0 << qPrintable(CellNumberFormat::builtinCode(14)) << false << "2024-03-01";
 }
 
 void TestSheetImport::numberFormat()

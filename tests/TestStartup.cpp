@@ -216,15 +216,25 @@ void TestStartup::findsFilesBesideExecutable()
 
 void TestStartup::installedLayoutKeepsDataApart_data()
 {
-    QTest::addColumn<QString>("location"); // the location file's text; empty: none
-    QTest::addColumn<QString>("variable"); // DOVERARIZ_DATA_DIR; empty: unset
+    QTest::addColumn<QString>("location");     // the location file's text; empty: none
+    QTest::addColumn<QString>("variable");     // DOVERARIZ_DATA_DIR; empty: unset
     QTest::addColumn<QString>("expectedData"); // relative to the temporary root
 
-    QTest::newRow("location file, absolute") << "%1/var/data\n" << "" << "var/data";
-    QTest::newRow("location file, relative to the executable") << "../var/rel" << "" << "var/rel";
-    QTest::newRow("variable wins over the file") << "%1/var/data" << "%1/var/own" << "var/own";
-    QTest::newRow("variable alone") << "" << "%1/var/own" << "var/own";
-    QTest::newRow("blank location file: beside the executable") << "  \n" << "" << "app";
+    QTest::newRow("location file, absolute") << "%1/var/data\n"
+                                             << ""
+                                             << "var/data";
+    QTest::newRow("location file, relative to the executable") << "../var/rel"
+                                                               << ""
+                                                               << "var/rel";
+    QTest::newRow("variable wins over the file") << "%1/var/data"
+                                                 << "%1/var/own"
+                                                 << "var/own";
+    QTest::newRow("variable alone") << ""
+                                    << "%1/var/own"
+                                    << "var/own";
+    QTest::newRow("blank location file: beside the executable") << "  \n"
+                                                                << ""
+                                                                << "app";
 }
 
 void TestStartup::installedLayoutKeepsDataApart()

@@ -13,8 +13,8 @@
 #include <QDir>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTextEdit>
 #include <QTemporaryDir>
+#include <QTextEdit>
 #include <QtTest>
 
 #include <memory>

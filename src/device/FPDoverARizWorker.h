@@ -126,8 +126,8 @@ private:
     PortLockManager *m_portLock = nullptr;
     std::unique_ptr<CycleConfig> m_cycle; // valid while a cycle runs
 
-    QMutex m_requestMutex;            // guards m_requests
-    std::deque<Request> m_requests;   // guarded by m_requestMutex: requested cycles, in the order of start()
+    QMutex m_requestMutex;          // guards m_requests
+    std::deque<Request> m_requests; // guarded by m_requestMutex: requested cycles, in the order of start()
     std::atomic<bool> m_running{false};
     std::atomic<bool> m_stopRequested{false};
     std::atomic<bool> m_committed{false}; // the history holds this cycle's identities; set under m_programmerMutex

@@ -10,14 +10,14 @@ namespace {
 enum class Kind
 {
     Literal,
-    Digit,    // 0 # ?
+    Digit, // 0 # ?
     Point,
     Comma,
     Percent,
     Exponent, // E+ E-
     Date,     // y m d h s
     AmPm,
-    Elapsed,  // [h] [mm] [ss]
+    Elapsed, // [h] [mm] [ss]
     General,
     At,
 };
@@ -230,7 +230,7 @@ QString formatDate(double value, QVector<Token> tokens, bool date1904)
                 out += padded(minute, t.count);
             } else if (t.letter == u'm') {
                 const QString name = QLatin1String(months[date.month() - 1]);
-                out += t.count <= 2 ? padded(date.month(), t.count)
+                out += t.count <= 2   ? padded(date.month(), t.count)
                        : t.count == 3 ? name.left(3)
                        : t.count == 4 ? name
                                       : name.left(1);
@@ -360,29 +360,54 @@ QString formatNumber(double value, const QVector<Token> &tokens, bool negativeSe
 QString CellNumberFormat::builtinCode(int id)
 {
     switch (id) {
-    case 1: return QStringLiteral("0");
-    case 2: return QStringLiteral("0.00");
-    case 3: return QStringLiteral("#,##0");
-    case 4: return QStringLiteral("#,##0.00");
-    case 9: return QStringLiteral("0%");
-    case 10: return QStringLiteral("0.00%");
-    case 11: return QStringLiteral("0.00E+00");
-    case 14: return QStringLiteral("yyyy-mm-dd");
-    case 15: return QStringLiteral("d-mmm-yy");
-    case 16: return QStringLiteral("d-mmm");
-    case 17: return QStringLiteral("mmm-yy");
-    case 18: return QStringLiteral("h:mm AM/PM");
-    case 19: return QStringLiteral("h:mm:ss AM/PM");
-    case 20: return QStringLiteral("h:mm");
-    case 21: return QStringLiteral("h:mm:ss");
-    case 22: return QStringLiteral("yyyy-mm-dd h:mm");
-    case 37: case 38: return QStringLiteral("#,##0 ;(#,##0)");
-    case 39: case 40: return QStringLiteral("#,##0.00;(#,##0.00)");
-    case 45: return QStringLiteral("mm:ss");
-    case 46: return QStringLiteral("[h]:mm:ss");
-    case 47: return QStringLiteral("mm:ss.0");
-    case 48: return QStringLiteral("##0.0E+0");
-    case 49: return QStringLiteral("@");
+    case 1:
+        return QStringLiteral("0");
+    case 2:
+        return QStringLiteral("0.00");
+    case 3:
+        return QStringLiteral("#,##0");
+    case 4:
+        return QStringLiteral("#,##0.00");
+    case 9:
+        return QStringLiteral("0%");
+    case 10:
+        return QStringLiteral("0.00%");
+    case 11:
+        return QStringLiteral("0.00E+00");
+    case 14:
+        return QStringLiteral("yyyy-mm-dd");
+    case 15:
+        return QStringLiteral("d-mmm-yy");
+    case 16:
+        return QStringLiteral("d-mmm");
+    case 17:
+        return QStringLiteral("mmm-yy");
+    case 18:
+        return QStringLiteral("h:mm AM/PM");
+    case 19:
+        return QStringLiteral("h:mm:ss AM/PM");
+    case 20:
+        return QStringLiteral("h:mm");
+    case 21:
+        return QStringLiteral("h:mm:ss");
+    case 22:
+        return QStringLiteral("yyyy-mm-dd h:mm");
+    case 37:
+    case 38:
+        return QStringLiteral("#,##0 ;(#,##0)");
+    case 39:
+    case 40:
+        return QStringLiteral("#,##0.00;(#,##0.00)");
+    case 45:
+        return QStringLiteral("mm:ss");
+    case 46:
+        return QStringLiteral("[h]:mm:ss");
+    case 47:
+        return QStringLiteral("mm:ss.0");
+    case 48:
+        return QStringLiteral("##0.0E+0");
+    case 49:
+        return QStringLiteral("@");
     default:
         break;
     }

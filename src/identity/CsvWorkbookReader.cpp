@@ -125,9 +125,9 @@ char CsvWorkbookReader::detectSeparator()
 StreamedSheetReader::RowResult CsvWorkbookReader::nextRow(int &rowNumber, QVector<QString> &cells)
 {
     QByteArray field;
-    bool quoted = false;     // inside quotes
-    bool wasQuoted = false;  // the field began with a quote
-    bool any = false;        // something of this record was read
+    bool quoted = false;    // inside quotes
+    bool wasQuoted = false; // the field began with a quote
+    bool any = false;       // something of this record was read
     qsizetype rowBytes = 0;
 
     const auto endField = [&]() -> bool {

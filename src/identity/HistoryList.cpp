@@ -22,7 +22,7 @@
 namespace {
 
 constexpr size_t SampleEvery = 16;
-constexpr quint64 NumberMask = 0xFFFFFFFFULL; // slot: hash bits << 32 | value number + 1; 0 empty
+constexpr quint64 NumberMask = 0xFFFFFFFFULL;         // slot: hash bits << 32 | value number + 1; 0 empty
 constexpr size_t MaxIndexed = size_t(NumberMask) - 1; // values past this are found by a scan
 
 // The same hash for a text held as Latin-1 bytes or as UTF-16.
@@ -68,7 +68,7 @@ struct HistoryList::Data
     {
         RawArray<uchar> arena;
         RawArray<quint64> samples; // arena offset of value 16 k
-        RawArray<quint64> table; // on huge pages where the system has them: probes land anywhere
+        RawArray<quint64> table;   // on huge pages where the system has them: probes land anywhere
         int tableBits = 0;
         size_t distinct = 0;
         qsizetype count = 0;

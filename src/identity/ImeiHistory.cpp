@@ -521,7 +521,7 @@ struct ImeiHistory::Data
     std::vector<Part> parts = std::vector<Part>(1);
     qsizetype records = 0;
     size_t regulars = 0; // regular records of all parts
-    size_t places = 0; // IMEIs of the regular records of all parts
+    size_t places = 0;   // IMEIs of the regular records of all parts
     Index index;
     std::vector<quint64> tail;    // mixed values appended since the index was built, sorted
     std::vector<Entry> pending;   // the same with their places
@@ -764,7 +764,6 @@ struct ImeiHistory::Data
             irregularAt(part.irregular.data(), offset, &offset);
         return offset;
     }
-
 
     template <typename Char> void indexWindows(Part &part, const Char *p, qsizetype size)
     {

@@ -21,10 +21,10 @@ public:
     };
 
     // Limits that hold for every format.
-    static constexpr int MaxColumns = 16384;     // the widest sheet a spreadsheet allows ("XFD")
-    static constexpr int MaxRows = 1 << 24;      // beyond any format's rows; a row number above it is damage
-    static constexpr int MaxCellChars = 32767;   // the longest text a cell holds
-    static constexpr int MaxRowChars = 1 << 20;  // the text of one row, all cells together
+    static constexpr int MaxColumns = 16384;    // the widest sheet a spreadsheet allows ("XFD")
+    static constexpr int MaxRows = 1 << 24;     // beyond any format's rows; a row number above it is damage
+    static constexpr int MaxCellChars = 32767;  // the longest text a cell holds
+    static constexpr int MaxRowChars = 1 << 20; // the text of one row, all cells together
     static constexpr qint64 MaxPartBytes = qint64(512) << 20; // one uncompressed part (sheet, strings, styles)
 
     virtual ~WorkbookReader() = default;

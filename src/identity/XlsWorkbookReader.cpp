@@ -12,7 +12,7 @@
 
 namespace {
 
-constexpr quint32 MaxXlsRows = 65536;  // the rows and columns of the format
+constexpr quint32 MaxXlsRows = 65536; // the rows and columns of the format
 constexpr quint32 MaxXlsColumns = 256;
 
 QString &helperPath()
@@ -123,8 +123,8 @@ bool XlsWorkbookReader::parse(const QByteArray &output)
                 return false;
             sheet = int(index);
         } else if (kind == 'I' || kind == 'D' || kind == 'T') {
-            if (sheet < 0 || !takeNumber(line, row, MaxXlsRows) || !takeNumber(line, column, MaxXlsColumns) || row == 0
-                || column == 0)
+            if (sheet < 0 || !takeNumber(line, row, MaxXlsRows) || !takeNumber(line, column, MaxXlsColumns) ||
+                row == 0 || column == 0)
                 return false;
             QString text;
             bool ok = true;

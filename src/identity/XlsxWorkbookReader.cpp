@@ -150,7 +150,8 @@ bool XlsxWorkbookReader::load(const QString &path)
         resolvePart(QString(), typeTargets.value(QStringLiteral("officeDocument"), QStringLiteral("xl/workbook.xml")));
     const QString folder = folderOf(workbook);
     const QString fileName = workbook.mid(folder.isEmpty() ? 0 : folder.size() + 1);
-    const QString workbookRels = resolvePart(folder, QString(QStringLiteral("_rels/") + fileName + QStringLiteral(".rels")));
+    const QString workbookRels =
+        resolvePart(folder, QString(QStringLiteral("_rels/") + fileName + QStringLiteral(".rels")));
     targets.clear();
     typeTargets.clear();
     if (!readRelationships(workbookRels, targets, typeTargets))
@@ -161,8 +162,8 @@ bool XlsxWorkbookReader::load(const QString &path)
         return false;
     const QString styles = typeTargets.value(QStringLiteral("styles"));
     const QString strings = typeTargets.value(QStringLiteral("sharedStrings"));
-    return (styles.isEmpty() || readStyles(resolvePart(folder, styles)))
-           && (strings.isEmpty() || readSharedStrings(resolvePart(folder, strings)));
+    return (styles.isEmpty() || readStyles(resolvePart(folder, styles))) &&
+           (strings.isEmpty() || readSharedStrings(resolvePart(folder, strings)));
 }
 
 // Relationship targets by id, and by the last word of their type for the first of each type.
@@ -231,7 +232,8 @@ bool XlsxWorkbookReader::readStyles(const QString &part)
             inCellFormats = true;
         } else if (xml.name() == u"numFmt" && codes.size() < MaxStyles) {
             const QXmlStreamAttributes attributes = xml.attributes();
-            codes.insert(attributes.value(QLatin1String("numFmtId")).toInt(), attributes.value(QLatin1String("formatCode")).toString());
+            codes.insert(attributes.value(QLatin1String("numFmtId")).toInt(),
+                         attributes.value(QLatin1String("formatCode")).toString());
         } else if (xml.name() == u"xf" && inCellFormats) {
             if (formats.size() >= MaxStyles)
                 return false;
@@ -256,8 +258,8 @@ bool XlsxWorkbookReader::readSharedStrings(const QString &part)
         if (xml.readNext() != QXmlStreamReader::StartElement || xml.name() != u"si")
             continue;
         QString text;
-        if (!readStringItem(xml, text) || m_strings.size() >= MaxStrings
-            || m_stringChars.size() + text.size() > MaxStringChars)
+        if (!readStringItem(xml, text) || m_strings.size() >= MaxStrings ||
+            m_stringChars.size() + text.size() > MaxStringChars)
             return false;
         m_strings.append({int(m_stringChars.size()), int(text.size())});
         m_stringChars += text;

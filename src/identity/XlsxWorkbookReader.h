@@ -53,9 +53,9 @@ private:
     zip *m_zip = nullptr;
     QVector<Sheet> m_sheets;
     bool m_date1904 = false;
-    QVector<QString> m_styleCodes;         // the number format code of each cell style
-    QString m_stringChars;                 // every shared string, one after the other
-    QVector<QPair<int, int>> m_strings;    // start and length in m_stringChars
+    QVector<QString> m_styleCodes;      // the number format code of each cell style
+    QString m_stringChars;              // every shared string, one after the other
+    QVector<QPair<int, int>> m_strings; // start and length in m_stringChars
     QString m_sheetPart;
     std::unique_ptr<QIODevice> m_sheetDevice;
     std::unique_ptr<QXmlStreamReader> m_sheetXml;

@@ -175,7 +175,7 @@ FPDoverARizMainWindow::FPDoverARizMainWindow(QWidget *parent)
         const LineLedger::State line = m_line->state();
         logLine(m_line->startMessage(), line == LineLedger::State::Ready         ? LineColour::Info
                                         : line == LineLedger::State::Unreachable ? LineColour::Warning
-                                                                                  : LineColour::Error);
+                                                                                 : LineColour::Error);
     }
 
     loadHistories(*m_settings);
@@ -548,7 +548,7 @@ void FPDoverARizMainWindow::onLanguage()
     m_helpAction->setText(tr("Help"));
     if (auto *toolBar = findChild<QToolBar *>(QStringLiteral("toolBar")))
         toolBar->setWindowTitle(tr("Tools")); // the name its context menu shows
-    ui->retranslateUi(this); // also puts the counter labels back to their zero texts; the counts stay
+    ui->retranslateUi(this);                  // also puts the counter labels back to their zero texts; the counts stay
     refreshPortLabel();
 }
 

@@ -176,7 +176,7 @@ private:
     QList<QLineEdit *> m_imeiEdits;
     std::unique_ptr<ToolSettings> m_settings;
     std::unique_ptr<IssuedIdentities> m_issued; // the station's own histories
-    std::unique_ptr<LineLedger> m_line;          // the line's ledger, when cfg/line.ini names one
+    std::unique_ptr<LineLedger> m_line;         // the line's ledger, when cfg/line.ini names one
     std::unique_ptr<IdentityAllocator> m_identities;
     bool m_stopped = false;
     QRadioButton *m_chineseRadio = nullptr;
@@ -194,7 +194,7 @@ private:
     QTimer *m_startTimer = nullptr;
     QTimer *m_loopTestTimer = nullptr; // the repeated write test's pause, during which the window stays live
     bool m_continuous = false;
-    bool m_cycleRequested = false; // startWorker() sent and the worker has not reported the cycle's end
+    bool m_cycleRequested = false;              // startWorker() sent and the worker has not reported the cycle's end
     IdentityInputController *m_input = nullptr; // child of the window
     ProductionCounters m_counters;
     ImeiAdjustmentLog m_imeiLog;

@@ -48,9 +48,8 @@ const QString BtPattern = QStringLiteral("^[a-fA-F0-9]+$");
 
 } // namespace
 
-IdentityInputController::IdentityInputController(const Fields &fields, ToolSettings &settings,
-                                                 IdentityChecks &checks, LineSink log,
-                                                 std::function<void()> startWrite, QObject *parent)
+IdentityInputController::IdentityInputController(const Fields &fields, ToolSettings &settings, IdentityChecks &checks,
+                                                 LineSink log, std::function<void()> startWrite, QObject *parent)
     : QObject(parent), m_fields(fields), m_settings(settings), m_checks(checks), m_log(std::move(log)),
       m_startWrite(std::move(startWrite))
 {

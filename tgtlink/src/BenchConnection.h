@@ -43,5 +43,5 @@ private:
     unsigned m_kind;
     QString m_path;
     std::unique_ptr<HeldFileLock> m_lock; // released by the system if this process dies
-    quint64 m_plugId = 0; // 0: the image was unreadable when opened
+    quint64 m_plugId = 0;                 // 0: the image was unreadable when opened
 };

@@ -21,11 +21,21 @@ void putEscaped(const char *text)
 {
     for (const char *c = text; *c; ++c) {
         switch (*c) {
-        case '\\': std::fputs("\\\\", stdout); break;
-        case '\n': std::fputs("\\n", stdout); break;
-        case '\r': std::fputs("\\r", stdout); break;
-        case '\t': std::fputs("\\t", stdout); break;
-        default: std::putchar(*c); break;
+        case '\\':
+            std::fputs("\\\\", stdout);
+            break;
+        case '\n':
+            std::fputs("\\n", stdout);
+            break;
+        case '\r':
+            std::fputs("\\r", stdout);
+            break;
+        case '\t':
+            std::fputs("\\t", stdout);
+            break;
+        default:
+            std::putchar(*c);
+            break;
         }
     }
 }
@@ -34,8 +44,8 @@ int dumpSheet(const void *handle, unsigned short sheet)
 {
     unsigned int rows = 0;
     unsigned short columns = 0;
-    if (freexl_select_active_worksheet(handle, sheet) != FREEXL_OK
-        || freexl_worksheet_dimensions(handle, &rows, &columns) != FREEXL_OK)
+    if (freexl_select_active_worksheet(handle, sheet) != FREEXL_OK ||
+        freexl_worksheet_dimensions(handle, &rows, &columns) != FREEXL_OK)
         return 2;
     std::printf("W %u\n", unsigned(sheet));
     for (unsigned int row = 0; row < rows; ++row) {
@@ -86,8 +96,9 @@ int main(int argc, char **argv)
     unsigned int protection = 0;
     unsigned int sheets = 0;
     int status = 0;
-    if (freexl_get_info(handle, FREEXL_BIFF_PASSWORD, &protection) != FREEXL_OK || protection == FREEXL_BIFF_OBFUSCATED
-        || freexl_get_info(handle, FREEXL_BIFF_SHEET_COUNT, &sheets) != FREEXL_OK || sheets > 0xFFFF)
+    if (freexl_get_info(handle, FREEXL_BIFF_PASSWORD, &protection) != FREEXL_OK ||
+        protection == FREEXL_BIFF_OBFUSCATED ||
+        freexl_get_info(handle, FREEXL_BIFF_SHEET_COUNT, &sheets) != FREEXL_OK || sheets > 0xFFFF)
         status = 2;
     for (unsigned int i = 0; status == 0 && i < sheets; ++i) {
         const char *name = nullptr;

@@ -3,7 +3,8 @@
 #include <QString>
 
 // Kinds of connection, as reported by TargetConnection::kind().
-enum TargetConnectionKind : unsigned {
+enum TargetConnectionKind : unsigned
+{
     TGT_CONN_USB = 1,
     TGT_CONN_SERIAL = 2,
     TGT_CONN_DEBUG_HOST = 3,

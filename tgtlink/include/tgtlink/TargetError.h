@@ -3,7 +3,8 @@
 #include <string>
 
 // Result codes of the target library. 0 is success; every failure is negative and has a text.
-enum TargetErrorCode : int {
+enum TargetErrorCode : int
+{
     TGT_OK = 0,
     TGT_ERR_NO_DEVICE = -101,        // the handset is gone (unplugged) or the port has no handset
     TGT_ERR_IO = -102,               // reading or writing the handset failed
