@@ -3,6 +3,7 @@
 // scan that keeps nothing), and a literal scan over the records' texts. Prints one figure a line as
 // "name: value unit".
 
+#include "BenchImei.h"
 #include "identity/HistoryFiles.h"
 #include "identity/HistoryLineReader.h"
 #include "identity/ImeiHistory.h"
@@ -39,22 +40,6 @@ qint64 statusKiB(const char *field)
             return line.mid(key.size()).trimmed().split(' ').value(0).toLongLong();
     }
     return -1;
-}
-
-QByteArray withCheckDigit(quint64 body)
-{
-    QByteArray text = QByteArray::number(body).rightJustified(14, '0');
-    int sum = 0;
-    for (int i = 0; i < 14; ++i) {
-        int d = text.at(i) - '0';
-        if (i % 2 == 1) {
-            d *= 2;
-            if (d > 9)
-                d -= 9;
-        }
-        sum += d;
-    }
-    return text + char('0' + (10 - sum % 10) % 10);
 }
 
 QByteArray randomImei(QRandomGenerator64 &rng)

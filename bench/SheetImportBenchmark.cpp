@@ -3,6 +3,7 @@
 // Prints one figure a line as "name: value unit": medians of wall time, and of the processor time taken, the
 // helper program's included (which a busy machine does not inflate). Target: each import at most 1000 ms.
 
+#include "BenchImei.h"
 #include "config/ToolSettings.h"
 #include "identity/HistoryFiles.h"
 #include "identity/IdentityFrontEnd.h"
@@ -56,22 +57,6 @@ public:
 private:
     const ImeiHistory &m_history;
 };
-
-QByteArray withCheckDigit(quint64 body)
-{
-    QByteArray text = QByteArray::number(body).rightJustified(14, '0');
-    int sum = 0;
-    for (int i = 0; i < 14; ++i) {
-        int d = text.at(i) - '0';
-        if (i % 2 == 1) {
-            d *= 2;
-            if (d > 9)
-                d -= 9;
-        }
-        sum += d;
-    }
-    return text + char('0' + (10 - sum % 10) % 10);
-}
 
 // Processor time of this process and of its finished children (the .xls reader's helper).
 double cpuMs()
