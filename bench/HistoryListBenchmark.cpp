@@ -3,8 +3,8 @@
 // splitting its lines, and lookups in a hash set of the values. Prints one figure a line as
 // "name: value unit".
 
-#include "identity/HistoryFiles.h"
-#include "identity/HistoryList.h"
+#include "history/HistoryFiles.h"
+#include "history/HistoryList.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -4,6 +4,7 @@
 // value lists) is timed on a sample of candidates and scaled to the same count. Prints "name: value unit".
 
 #include "config/ToolSettings.h"
+#include "history/StationHistories.h"
 #include "identity/BtAddressGenerator.h"
 #include "identity/IdentityAllocator.h"
 #include "identity/IdentityFrontEnd.h"
@@ -106,21 +107,22 @@ int main(int argc, char **argv)
     }
 
     ToolSettings s;
+    StationHistories h;
     // Histories grow at their end, so the values near the sources' series are the last ones.
     constexpr int Recent = HistorySize - Count;
     // IMEI records of two IMEIs each; every other IMEI of the custom series below is among them.
     QStringList imeiRecords;
     imeiRecords.reserve(HistorySize);
-    s.imeiHistory.beginBulkLoad();
+    h.imeiHistory.beginBulkLoad();
     for (int i = 0; i < HistorySize; ++i) {
         const quint64 body =
             i >= Recent ? 35000000000000ULL + quint64(2 * (i - Recent)) : 86000000000000ULL + quint64(7 * i);
         const QString record = imeiOf(body) + QLatin1Char(',') + imeiOf(body + 50000000);
         imeiRecords.append(record);
         const QByteArray bytes = record.toLatin1();
-        s.imeiHistory.appendEncoded("2016-09-13 08:00:00", bytes);
+        h.imeiHistory.appendEncoded("2016-09-13 08:00:00", bytes);
     }
-    s.imeiHistory.endBulkLoad();
+    h.imeiHistory.endBulkLoad();
     // MBSN, PSN and Bluetooth values; the first Count of each kind lie on the series the sources produce.
     QStringList mbsns, psns, bts;
     for (int i = 0; i < HistorySize; ++i) {
@@ -129,11 +131,11 @@ int main(int argc, char **argv)
         psns.append(QStringLiteral("PS%1").arg(n, 18, 10, QLatin1Char('0')));
         bts.append(BtAddressGenerator::hexAddress(0x002715000000ULL +
                                                   quint64(i >= Recent ? i - Recent : 4 * HistorySize + i)));
-        s.mbsnHistory.append(mbsns.last());
-        s.psnHistory.append(psns.last());
-        s.btHistory.append(bts.last());
+        h.mbsnHistory.append(mbsns.last());
+        h.psnHistory.append(psns.last());
+        h.btHistory.append(bts.last());
     }
-    LocalIssuedIdentities issued(s);
+    LocalIssuedIdentities issued(h);
     NullFrontEnd frontEnd;
 
     // The custom IMEI series: 10,000 sets, every other IMEI recorded.

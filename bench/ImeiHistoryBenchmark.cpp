@@ -4,9 +4,9 @@
 // "name: value unit".
 
 #include "BenchImei.h"
-#include "identity/HistoryFiles.h"
-#include "identity/HistoryLineReader.h"
-#include "identity/ImeiHistory.h"
+#include "history/HistoryFiles.h"
+#include "history/HistoryLineReader.h"
+#include "history/ImeiHistory.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

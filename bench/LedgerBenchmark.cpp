@@ -5,6 +5,7 @@
 #include "support/PgServerFixture.h"
 
 #include "config/ToolSettings.h"
+#include "history/StationHistories.h"
 #include "identity/IdentityFrontEnd.h"
 #include "identity/ImeiPool.h"
 #include "identity/ImeiPoolGenerator.h"
@@ -158,6 +159,7 @@ int main(int argc, char *argv[])
     // Pool generation: 10,000 IMEIs with the duplicate test, on the history alone and with the ledger.
     {
         ToolSettings settings;
+        StationHistories histories;
         settings.ImeiInitNum14 = QStringLiteral("35000000000000");
         settings.ImeiMaskNum14 = QStringLiteral("3500000*******");
         settings.ImeiMaxNum = 10000;
@@ -165,7 +167,7 @@ int main(int argc, char *argv[])
         settings.NextAdd = false;
         settings.ImeiCheckRepetitive = true;
         SilentFrontEnd frontEnd;
-        LocalIssuedIdentities local(settings);
+        LocalIssuedIdentities local(histories);
         Ledger ledger(station, QStringLiteral("B0"));
         LedgerIssuedIdentities shared(local, ledger);
         std::vector<double> alone, withLedger;

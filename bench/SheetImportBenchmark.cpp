@@ -5,14 +5,15 @@
 
 #include "BenchImei.h"
 #include "config/ToolSettings.h"
-#include "identity/HistoryFiles.h"
+#include "history/HistoryFiles.h"
+#include "history/ImeiHistory.h"
+#include "history/StationHistories.h"
 #include "identity/IdentityFrontEnd.h"
-#include "identity/ImeiHistory.h"
 #include "identity/ImeiPool.h"
 #include "identity/IssuedIdentities.h"
 #include "identity/SheetImport.h"
-#include "identity/WorkbookReader.h"
-#include "identity/XlsWorkbookReader.h"
+#include "workbook/WorkbookReader.h"
+#include "workbook/XlsWorkbookReader.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -103,14 +104,15 @@ int main(int argc, char **argv)
     XlsWorkbookReader::setHelperProgram(QStringLiteral(XLSCELLS_EXE));
 
     ToolSettings settings;
+    StationHistories histories;
     settings.ImeiCheckRepetitive = true;
     // History records of other IMEIs (bodies from 35...), so that every lookup runs to its end and misses.
-    settings.imeiHistory.beginBulkLoad();
+    histories.imeiHistory.beginBulkLoad();
     const QByteArray dateTime("2024-01-01 08:00:00");
     for (int i = 0; i < HistoryRecords; ++i)
-        settings.imeiHistory.appendEncoded(dateTime, withCheckDigit(35000000000000ULL + quint64(i) * 7));
-    settings.imeiHistory.endBulkLoad();
-    const HistoryIssued issued(settings.imeiHistory);
+        histories.imeiHistory.appendEncoded(dateTime, withCheckDigit(35000000000000ULL + quint64(i) * 7));
+    histories.imeiHistory.endBulkLoad();
+    const HistoryIssued issued(histories.imeiHistory);
 
     const QString data = QStringLiteral(DOVERARIZ_BENCH_DATA "/");
     const struct
@@ -123,7 +125,7 @@ int main(int argc, char **argv)
         {"csv", data + QStringLiteral("imei10000/IMEI.csv")},
     };
 
-    std::printf("history_records: %lld\n", static_cast<long long>(settings.imeiHistory.size()));
+    std::printf("history_records: %lld\n", static_cast<long long>(histories.imeiHistory.size()));
     for (const auto &format : formats) {
         settings.ImeiFromFile = format.path;
         std::vector<double> imports;

@@ -1,7 +1,7 @@
 // Text workbooks: the file is the sheet "IMEI".
 #include "WorkbookFuzzing.h"
 
-#include "identity/CsvWorkbookReader.h"
+#include "workbook/CsvWorkbookReader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {

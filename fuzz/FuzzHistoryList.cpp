@@ -4,8 +4,8 @@
 #include "FuzzWorkDir.h"
 #include "HistoryOracle.h"
 
-#include "identity/HistoryFiles.h"
-#include "identity/HistoryList.h"
+#include "history/HistoryFiles.h"
+#include "history/HistoryList.h"
 
 #include <QStringList>
 

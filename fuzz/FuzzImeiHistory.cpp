@@ -4,8 +4,8 @@
 #include "FuzzWorkDir.h"
 #include "HistoryOracle.h"
 
-#include "identity/HistoryFiles.h"
-#include "identity/ImeiHistory.h"
+#include "history/HistoryFiles.h"
+#include "history/ImeiHistory.h"
 
 #include <QStringList>
 

@@ -2,7 +2,7 @@
 // ends the helper, which the reader must take as a damaged workbook.
 #include "WorkbookFuzzing.h"
 
-#include "identity/XlsWorkbookReader.h"
+#include "workbook/XlsWorkbookReader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {

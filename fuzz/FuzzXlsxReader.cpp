@@ -1,7 +1,7 @@
 // Zip container, relationships, workbook, styles, shared strings and sheet XML, and number formats.
 #include "WorkbookFuzzing.h"
 
-#include "identity/XlsxWorkbookReader.h"
+#include "workbook/XlsxWorkbookReader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {

@@ -7,7 +7,7 @@
 #include "FuzzTarget.h"
 #include "FuzzWorkDir.h"
 
-#include "identity/WorkbookReader.h"
+#include "workbook/WorkbookReader.h"
 
 #include <QByteArray>
 #include <QString>

@@ -9,8 +9,8 @@
 
 #include "Bench.h"
 #include "BenchFaults.h"
-#include "identity/HistoryFiles.h"
-#include "identity/ImeiHistory.h"
+#include "history/HistoryFiles.h"
+#include "history/ImeiHistory.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

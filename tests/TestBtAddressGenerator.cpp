@@ -1,5 +1,6 @@
 #include "config/RandomSource.h"
 #include "config/ToolSettings.h"
+#include "history/StationHistories.h"
 #include "identity/BtAddressGenerator.h"
 #include "identity/IdentityPool.h"
 #include "identity/LocalIssuedIdentities.h"
@@ -146,14 +147,15 @@ void TestBtAddressGenerator::rangeAllocations()
     QFETCH(QString, currentAfter);
 
     ToolSettings s;
+    StationHistories h;
     s.BTIsAutoAddr = true;
     s.BTInitAddr = QStringLiteral("002715082c32");
     s.BTEndAddr = end;
     s.BTCurrentAddr.clear();
     s.BTCheckRepetitive = check;
     for (const QString &address : recorded)
-        s.btHistory.append(address);
-    LocalIssuedIdentities history(s);
+        h.btHistory.append(address);
+    LocalIssuedIdentities history(h);
     RecordingFrontEnd frontEnd;
     IdentityPool pool;
 
@@ -214,11 +216,12 @@ void TestBtAddressGenerator::clockModeSkipsRecordedAddresses()
     QList<int> randoms{1234, 5678, 2468};
     RandomSource::setNextFunctionForTesting([&randoms] { return randoms.takeFirst(); });
     ToolSettings s;
+    StationHistories h;
     s.BTIsAutoAddr = false;
     s.BTCheckRepetitive = true;
-    s.btHistory.append(QStringLiteral("123405103015"));
-    s.btHistory.append(QStringLiteral("567805103015"));
-    LocalIssuedIdentities history(s);
+    h.btHistory.append(QStringLiteral("123405103015"));
+    h.btHistory.append(QStringLiteral("567805103015"));
+    LocalIssuedIdentities history(h);
     RecordingFrontEnd frontEnd;
     IdentityPool pool;
     QVERIFY(BtAddressGenerator::takeBtAddress(s, pool, history, frontEnd));

@@ -3,6 +3,7 @@
 #include "config/AppPaths.h"
 #include "config/ToolSettings.h"
 #include "device/FPDoverARizWorker.h"
+#include "history/StationHistories.h"
 #include "ports/PortScanWorker.h"
 #include "shell/FPColorGraphicsView.h"
 #include "shell/FPDoverARizMainWindow.h"
@@ -360,10 +361,10 @@ void TestCycleControl::refusals_data()
                                        << ""
                                        << "imei1LEdit"
                                        << "490154203237519"
-                                       << "IMEI1 is invalid,you can use 490154203237518" << false;
+                                       << "IMEI1 is invalid,you can use 490154203237518" << true;
     QTest::newRow("imei2 wrong check digit") << none << "" << Imeis[0] << "imei2LEdit"
                                              << "356938035643800"
-                                             << "IMEI2 is invalid,you can use 356938035643809" << false;
+                                             << "IMEI2 is invalid,you can use 356938035643809" << true;
     QTest::newRow("imei2 equal to imei1")
         << repetitive << "" << Imeis[0] << "imei2LEdit" << Imeis[0] << "IMEI2 is repeated with the previous!" << true;
     QTest::newRow("imei1 in the history") << repetitive << "imei " + Imeis[0] << ""
@@ -371,20 +372,23 @@ void TestCycleControl::refusals_data()
     const Ini mbsnCheck{{"MbsnCheckRepetitive", "true"}, {"Mbsnlen", "5"}};
     QTest::newRow("mbsn with a blank") << mbsnCheck << "" << Imeis[0] << "mbsnLEdit"
                                        << "AB CD"
-                                       << "MBSN is invalid" << false;
+                                       << "MBSN is invalid" << true;
     QTest::newRow("mbsn in the history") << mbsnCheck << "mbsn ABCDE" << Imeis[0] << "mbsnLEdit"
                                          << "ABCDE"
                                          << "MBSN is repeated with prev" << true;
     const Ini psnCheck{{"PsnCheckRepetitive", "true"}, {"Psnlen", "6"}};
     QTest::newRow("psn with a blank") << psnCheck << "" << Imeis[0] << "psnLEdit"
                                       << "PS 001"
-                                      << "PSN is invalid" << false;
+                                      << "PSN is invalid" << true;
     QTest::newRow("psn in the history") << psnCheck << "psn PS0001" << Imeis[0] << "psnLEdit"
                                         << "PS0001"
                                         << "PSN is repeated with prev" << true;
     const Ini btCheck{{"BTCheckRepetitive", "true"}};
     QTest::newRow("bt in the history") << btCheck << "bt " + Bt << Imeis[0] << "BTLEdit" << Bt
                                        << "Bluetooth is repeated with previous!" << true;
+    QTest::newRow("bt in the history, scanned in upper case")
+        << btCheck << "bt " + Bt << Imeis[0] << "BTLEdit" << Bt.toUpper() << "Bluetooth is repeated with previous!"
+        << true;
 }
 
 void TestCycleControl::refusals()
@@ -542,8 +546,8 @@ void TestCycleControl::writeThenReadBack()
     QCOMPARE(written.factory.mbsn, mbsn);
     QCOMPARE(written.factory.psn, psn);
     QCOMPARE(written.factory.bt, bt);
-    QVERIFY(w->settings().imeiHistory.contains(shown[0]) && w->settings().imeiHistory.contains(shown[1]));
-    QVERIFY(w->settings().mbsnHistory.contains(mbsn) && w->settings().btHistory.contains(bt));
+    QVERIFY(w->histories().imeiHistory.contains(shown[0]) && w->histories().imeiHistory.contains(shown[1]));
+    QVERIFY(w->histories().mbsnHistory.contains(mbsn) && w->histories().btHistory.contains(bt));
     QCOMPARE(w->counters().passCount(), 1);
     QCOMPARE(w->stationState(), int(FPDoverARizMainWindow::StateBusy)); // continuous: waits for the next handset
 
@@ -610,7 +614,7 @@ void TestCycleControl::continuousProduction()
         QCOMPARE(w->stationState(), int(FPDoverARizMainWindow::StateBusy));
     }
     QCOMPARE(w->counters().passCount(), 5);
-    QCOMPARE(w->settings().imeiHistory.size(), 5);
+    QCOMPARE(w->histories().imeiHistory.size(), 5);
     w->onStop();
     QCOMPARE(w->stationState(), int(FPDoverARizMainWindow::StateNoPort));
 }
@@ -706,7 +710,7 @@ void TestCycleControl::stop()
     QCOMPARE(w->stationState(), int(FPDoverARizMainWindow::StateReady));
     QCOMPARE(m_bench->read().factory.imeis.value(0), QString());
     QCOMPARE(w->counters().total(), 0);
-    QVERIFY(w->settings().imeiHistory.isEmpty());
+    QVERIFY(w->histories().imeiHistory.isEmpty());
 }
 
 void TestCycleControl::repeatedWriteTest_data()
@@ -751,7 +755,7 @@ void TestCycleControl::repeatedWriteTest()
     QCOMPARE(w->counters().passCount(), writes);
     QCOMPARE(logText(*w).count(QLatin1String("Can't do pressure test when including version checking!")),
              versionCheck ? 1 : 0);
-    QCOMPARE(w->settings().imeiHistory.size(), writes);
+    QCOMPARE(w->histories().imeiHistory.size(), writes);
 }
 
 // A write of typed values only after a read still marks the station.

@@ -1,7 +1,8 @@
 #include "config/AppPaths.h"
 #include "config/ToolSettings.h"
 #include "device/FPDoverARizWorker.h"
-#include "identity/HistoryFiles.h"
+#include "history/HistoryFiles.h"
+#include "history/StationHistories.h"
 #include "ports/PortLockManager.h"
 
 #include "Bench.h"
@@ -59,6 +60,7 @@ private:
     QTemporaryDir m_dir;
     QString m_previousDir;
     std::unique_ptr<ToolSettings> m_settings;
+    std::unique_ptr<StationHistories> m_histories;
     std::unique_ptr<FPDoverARizWorker> m_worker;
     RecordingPortLock m_lock;
     QVector<Line> m_lines;
@@ -189,9 +191,11 @@ private slots:
         qputenv("TGTLINK_BENCH", bench.toLocal8Bit());
         QDir(m_dir.filePath(QStringLiteral("cfg"))).removeRecursively();
         m_settings = std::make_unique<ToolSettings>();
-        loadHistories(*m_settings);
+        m_histories = std::make_unique<StationHistories>();
+        loadHistories(*m_histories);
         m_worker = std::make_unique<FPDoverARizWorker>();
         m_worker->setSettings(m_settings.get());
+        m_worker->setHistories(m_histories.get());
         m_worker->setPortLock(&m_lock);
         m_worker->setPauseFunction([this](int ms) { m_pauses << ms; });
         m_lock.calls.clear();
@@ -263,11 +267,11 @@ private slots:
         QCOMPARE(h.factory.bt, Bt);
         QVERIFY(!h.inUse);
 
-        QCOMPARE(m_settings->imeiHistory.size(), 1);
-        QCOMPARE(m_settings->imeiHistory.at(0).imeis, Imei1 + u',' + Imei2); // the IMEIs written
-        QVERIFY(m_settings->mbsnHistory.contains(Mbsn));
-        QVERIFY(m_settings->btHistory.contains(Bt));
-        QVERIFY(!m_settings->psnHistory.contains(Psn)); // PsnSave is off
+        QCOMPARE(m_histories->imeiHistory.size(), 1);
+        QCOMPARE(m_histories->imeiHistory.at(0).imeis, Imei1 + u',' + Imei2); // the IMEIs written
+        QVERIFY(m_histories->mbsnHistory.contains(Mbsn));
+        QVERIFY(m_histories->btHistory.contains(Bt));
+        QVERIFY(!m_histories->psnHistory.contains(Psn)); // PsnSave is off
 
         // Read it back.
         m_lines.clear();
@@ -827,7 +831,7 @@ private slots:
             QCOMPARE(m_wrStatus, QVector<int>({2, 3}));
             QCOMPARE(m_finish->count(), 1);
             QCOMPARE(readBack().factory.imeis.value(0), Imei1);
-            QVERIFY(m_settings->imeiHistory.contains(Imei1));
+            QVERIFY(m_histories->imeiHistory.contains(Imei1));
             return;
         }
         QVERIFY2(timer.elapsed() < 2500, "the call was not ended early");
@@ -839,7 +843,7 @@ private slots:
         const QStringList t = texts();
         QCOMPARE(t.mid(t.size() - 2), QStringList({QStringLiteral("Close port USB1"), QStringLiteral("Stop exited")}));
         QCOMPARE(readBack().factory.sequence, sequence);
-        QVERIFY(!m_settings->imeiHistory.contains(Imei1));
+        QVERIFY(!m_histories->imeiHistory.contains(Imei1));
     }
 
     // A stop between the history record and the save: with the set recorded the save goes on, otherwise the
@@ -870,8 +874,8 @@ private slots:
         QCOMPARE(after.factory.bt, history ? Bt : QString());
         if (!history)
             QCOMPARE(after.factory.sequence, sequence);
-        QCOMPARE(m_settings->imeiHistory.contains(Imei1), history);
-        QCOMPARE(m_settings->btHistory.contains(Bt), history);
+        QCOMPARE(m_histories->imeiHistory.contains(Imei1), history);
+        QCOMPARE(m_histories->btHistory.contains(Bt), history);
     }
 
     // What the window asks for with requestStart(): the record as it was then, and no cycle once stopped.

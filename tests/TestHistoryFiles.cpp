@@ -1,11 +1,12 @@
 #include "config/AppPaths.h"
 #include "config/Clock.h"
 #include "config/ToolSettings.h"
-#include "identity/HistoryAppends.h"
-#include "identity/HistoryFiles.h"
-#include "identity/HistoryLineReader.h"
-#include "identity/HistoryList.h"
-#include "identity/ImeiHistory.h"
+#include "history/HistoryAppends.h"
+#include "history/HistoryFiles.h"
+#include "history/HistoryLineReader.h"
+#include "history/HistoryList.h"
+#include "history/ImeiHistory.h"
+#include "history/StationHistories.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -181,21 +182,21 @@ void TestHistoryFiles::cleanup()
 
 void TestHistoryFiles::loadCreatesDirectoryAndFirstLines()
 {
-    ToolSettings settings;
-    settings.imeiHistory.append(QStringLiteral("x"), QStringLiteral("y"));
-    settings.mbsnHistory.append(QStringLiteral("stale"));
+    StationHistories histories;
+    histories.imeiHistory.append(QStringLiteral("x"), QStringLiteral("y"));
+    histories.mbsnHistory.append(QStringLiteral("stale"));
     QVERIFY(!QFileInfo::exists(m_dir->filePath(QStringLiteral("cfg"))));
-    loadHistories(settings);
+    loadHistories(histories);
 
     QVERIFY(QFileInfo(m_dir->filePath(QStringLiteral("cfg"))).isDir());
     QCOMPARE(readBytes(cfgPath("imei_history.data")), "#Date and time\t\t\tHistory IMEI" + textLineEnd());
     QCOMPARE(readBytes(cfgPath("mbsn_history.data")), "#History MBSN" + textLineEnd());
     QCOMPARE(readBytes(cfgPath("psn_history.data")), "#History PSN" + textLineEnd());
     QCOMPARE(readBytes(cfgPath("bt_history.data")), "#History Blue Tooth" + textLineEnd());
-    QCOMPARE(settings.imeiHistory.size(), 0);
-    QCOMPARE(settings.mbsnHistory.size(), 0);
-    QCOMPARE(settings.psnHistory.size(), 0);
-    QCOMPARE(settings.btHistory.size(), 0);
+    QCOMPARE(histories.imeiHistory.size(), 0);
+    QCOMPARE(histories.mbsnHistory.size(), 0);
+    QCOMPARE(histories.psnHistory.size(), 0);
+    QCOMPARE(histories.btHistory.size(), 0);
     QCOMPARE(historyFilePath(RunImei), cfgPath("imei_history.data"));
     QCOMPARE(historyFilePath(HistoryBt), cfgPath("bt_history.data"));
     QCOMPARE(historyFilePath(16), QString());
@@ -207,11 +208,11 @@ void TestHistoryFiles::loadKeepsExistingFiles()
     const QByteArray imei = "#Date and time\t\t\tHistory IMEI\n2024-01-02 03:04:05\t\t356938035643809\n";
     QVERIFY(writeBytes(cfgPath("imei_history.data"), imei));
     QVERIFY(writeBytes(cfgPath("psn_history.data"), "#History PSN\nP1\nP2\n"));
-    ToolSettings settings;
-    loadHistories(settings);
+    StationHistories histories;
+    loadHistories(histories);
     QCOMPARE(readBytes(cfgPath("imei_history.data")), imei);
-    QCOMPARE(recordsOf(settings.imeiHistory), (Records{{"2024-01-02 03:04:05", "356938035643809"}}));
-    QCOMPARE(valuesOf(settings.psnHistory), (QStringList{"P1", "P2"}));
+    QCOMPARE(recordsOf(histories.imeiHistory), (Records{{"2024-01-02 03:04:05", "356938035643809"}}));
+    QCOMPARE(valuesOf(histories.psnHistory), (QStringList{"P1", "P2"}));
     QCOMPARE(readBytes(cfgPath("mbsn_history.data")), "#History MBSN" + textLineEnd());
 }
 
@@ -541,20 +542,19 @@ void TestHistoryFiles::recordImeiHistory()
     QFETCH(QStringList, imeis);
     QFETCH(int, imeiNum);
     QFETCH(QString, text);
-    ToolSettings settings;
-    settings.ImeiNum = imeiNum;
-    loadHistories(settings);
+    StationHistories histories;
+    loadHistories(histories);
     const QByteArray header = readBytes(cfgPath("imei_history.data"));
-    QVERIFY(::recordImeiHistory(settings, imeis));
+    QVERIFY(::recordImeiHistory(histories, imeis, imeiNum));
     if (text.isEmpty()) {
-        QCOMPARE(settings.imeiHistory.size(), 0);
+        QCOMPARE(histories.imeiHistory.size(), 0);
         QCOMPARE(readBytes(cfgPath("imei_history.data")), header);
         return;
     }
-    QCOMPARE(recordsOf(settings.imeiHistory), (Records{{"2024-03-05 19:08:09", text}}));
+    QCOMPARE(recordsOf(histories.imeiHistory), (Records{{"2024-03-05 19:08:09", text}}));
     QCOMPARE(readBytes(cfgPath("imei_history.data")), header + "2024-03-05 19:08:09\t\t" + text.toLatin1() + "\n");
     for (const QString &imei : imeis.mid(0, 4))
-        QCOMPARE(imeiInHistory(imei, settings.imeiHistory), text.contains(imei));
+        QCOMPARE(imeiInHistory(imei, histories.imeiHistory), text.contains(imei));
 }
 
 void TestHistoryFiles::recordReadsSameAfterAppend_data()
@@ -602,17 +602,17 @@ void TestHistoryFiles::recordHistoryKinds()
 {
     QFETCH(int, kind);
     QFETCH(QString, file);
-    ToolSettings settings;
-    loadHistories(settings);
+    StationHistories histories;
+    loadHistories(histories);
     QMap<QString, QByteArray> before;
     for (const QString &name : QDir(m_dir->filePath(QStringLiteral("cfg"))).entryList(QDir::Files))
         before[name] = readBytes(cfgPath(name));
 
-    QVERIFY(::recordHistory(settings, kind, QStringLiteral("V01")));
+    QVERIFY(::recordHistory(histories, kind, QStringLiteral("V01")));
     const QStringList values{"V01"};
-    QCOMPARE(valuesOf(settings.mbsnHistory), kind == HistoryMbsn ? values : QStringList());
-    QCOMPARE(valuesOf(settings.psnHistory), kind == HistoryPsn ? values : QStringList());
-    QCOMPARE(valuesOf(settings.btHistory), kind == HistoryBt ? values : QStringList());
+    QCOMPARE(valuesOf(histories.mbsnHistory), kind == HistoryMbsn ? values : QStringList());
+    QCOMPARE(valuesOf(histories.psnHistory), kind == HistoryPsn ? values : QStringList());
+    QCOMPARE(valuesOf(histories.btHistory), kind == HistoryBt ? values : QStringList());
     for (auto it = before.cbegin(); it != before.cend(); ++it)
         QCOMPARE(readBytes(cfgPath(it.key())), it.key() == file ? it.value() + "V01\n" : it.value());
 }
@@ -639,8 +639,8 @@ void TestHistoryFiles::batchedRecords()
     QFETCH(QString, broken);
     QFETCH(QByteArray, mbsnBefore);
     QFETCH(QByteArray, mbsnAfter);
-    ToolSettings settings;
-    loadHistories(settings);
+    StationHistories histories;
+    loadHistories(histories);
     if (mbsnBefore == "<none>")
         QVERIFY(QFile::remove(cfgPath("mbsn_history.data")));
     else
@@ -660,11 +660,11 @@ void TestHistoryFiles::batchedRecords()
         before[it.key()] = readBytes(cfgPath(it.key()));
 
     HistoryAppends batch;
-    QCOMPARE(::recordImeiHistory(settings, {QStringLiteral("356938035643809")}, 1, &batch),
+    QCOMPARE(::recordImeiHistory(histories, {QStringLiteral("356938035643809")}, 1, &batch),
              broken != QLatin1String("imei_history.data"));
-    QVERIFY(::recordHistory(settings, HistoryMbsn, QStringLiteral("M1"), &batch));
-    QVERIFY(::recordHistory(settings, HistoryPsn, QStringLiteral("P1"), &batch));
-    QCOMPARE(::recordHistory(settings, HistoryBt, QStringLiteral("002715082c32"), &batch),
+    QVERIFY(::recordHistory(histories, HistoryMbsn, QStringLiteral("M1"), &batch));
+    QVERIFY(::recordHistory(histories, HistoryPsn, QStringLiteral("P1"), &batch));
+    QCOMPARE(::recordHistory(histories, HistoryBt, QStringLiteral("002715082c32"), &batch),
              broken != QLatin1String("bt_history.data"));
     QCOMPARE(batch.flush(), QList<int>());
     QCOMPARE(batch.flush(), QList<int>()); // nothing pending any more
@@ -674,7 +674,7 @@ void TestHistoryFiles::batchedRecords()
         if (it.key() != QLatin1String("mbsn_history.data") && it.key() != broken)
             QCOMPARE(readBytes(cfgPath(it.key())), before.value(it.key()) + it.value());
     }
-    ToolSettings reloaded;
+    StationHistories reloaded;
     loadHistories(reloaded);
     QCOMPARE(valuesOf(reloaded.psnHistory), QStringList{"P1"});
 }
@@ -682,80 +682,79 @@ void TestHistoryFiles::batchedRecords()
 // The worker fails the cycle on false; the value is still known to this run's duplicate tests.
 void TestHistoryFiles::failedRecordStillExtendsMemory()
 {
-    ToolSettings settings;
-    loadHistories(settings);
+    StationHistories histories;
+    loadHistories(histories);
     QVERIFY(QFile::remove(cfgPath("imei_history.data")));
     QVERIFY(QDir(m_dir->path()).mkdir(QStringLiteral("cfg/imei_history.data")));
     QVERIFY(QFile::remove(cfgPath("bt_history.data")));
     QVERIFY(QDir(m_dir->path()).mkdir(QStringLiteral("cfg/bt_history.data")));
 
     const QString imei = QStringLiteral("356938035643809");
-    QVERIFY(!::recordImeiHistory(settings, QStringList(4, imei)));
-    QVERIFY(imeiInHistory(imei, settings.imeiHistory));
-    QVERIFY(!::recordHistory(settings, HistoryBt, QStringLiteral("002715082c32")));
-    QVERIFY(settings.btHistory.contains(QStringLiteral("002715082c32")));
-    QVERIFY(::recordHistory(settings, HistoryPsn, QStringLiteral("P1")));
+    QVERIFY(!::recordImeiHistory(histories, QStringList(4, imei), 2));
+    QVERIFY(imeiInHistory(imei, histories.imeiHistory));
+    QVERIFY(!::recordHistory(histories, HistoryBt, QStringLiteral("002715082c32")));
+    QVERIFY(histories.btHistory.contains(QStringLiteral("002715082c32")));
+    QVERIFY(::recordHistory(histories, HistoryPsn, QStringLiteral("P1")));
 }
 
 void TestHistoryFiles::recordsSurviveRestart()
 {
     Records expected;
     {
-        ToolSettings settings;
-        settings.ImeiNum = 4;
-        loadHistories(settings);
+        StationHistories histories;
+        loadHistories(histories);
         for (int i = 0; i < 50; ++i) {
             const QStringList imeis{luhnImei(35000000000000 + 4 * i), luhnImei(35000000000001 + 4 * i),
                                     luhnImei(35000000000002 + 4 * i), luhnImei(35000000000003 + 4 * i)};
-            QVERIFY(::recordImeiHistory(settings, imeis));
-            QVERIFY(::recordHistory(settings, HistoryMbsn, QStringLiteral("MB%1").arg(i)));
+            QVERIFY(::recordImeiHistory(histories, imeis, 4));
+            QVERIFY(::recordHistory(histories, HistoryMbsn, QStringLiteral("MB%1").arg(i)));
         }
-        expected = recordsOf(settings.imeiHistory);
+        expected = recordsOf(histories.imeiHistory);
         // A file deleted while the tool runs comes back with the next append, without its first line.
         QVERIFY(QFile::remove(cfgPath("psn_history.data")));
-        QVERIFY(::recordHistory(settings, HistoryPsn, QStringLiteral("P1")));
+        QVERIFY(::recordHistory(histories, HistoryPsn, QStringLiteral("P1")));
         QCOMPARE(readBytes(cfgPath("psn_history.data")), QByteArray("P1\n"));
     }
-    ToolSettings settings;
-    loadHistories(settings);
-    QCOMPARE(recordsOf(settings.imeiHistory), expected);
-    QCOMPARE(settings.mbsnHistory.size(), 50);
-    QVERIFY(settings.mbsnHistory.contains(QStringLiteral("MB49")));
-    QCOMPARE(valuesOf(settings.psnHistory), QStringList{"P1"});
-    QVERIFY(imeiInHistory(luhnImei(35000000000002), settings.imeiHistory));
-    QVERIFY(!imeiInHistory(luhnImei(35000000000200), settings.imeiHistory));
+    StationHistories histories;
+    loadHistories(histories);
+    QCOMPARE(recordsOf(histories.imeiHistory), expected);
+    QCOMPARE(histories.mbsnHistory.size(), 50);
+    QVERIFY(histories.mbsnHistory.contains(QStringLiteral("MB49")));
+    QCOMPARE(valuesOf(histories.psnHistory), QStringList{"P1"});
+    QVERIFY(imeiInHistory(luhnImei(35000000000002), histories.imeiHistory));
+    QVERIFY(!imeiInHistory(luhnImei(35000000000200), histories.imeiHistory));
 }
 
 void TestHistoryFiles::trailingBlankIsAnotherValue()
 {
     {
-        ToolSettings settings;
-        loadHistories(settings);
-        QVERIFY(::recordHistory(settings, HistoryMbsn, QStringLiteral("A")));
+        StationHistories histories;
+        loadHistories(histories);
+        QVERIFY(::recordHistory(histories, HistoryMbsn, QStringLiteral("A")));
     }
     QFile file(cfgPath("mbsn_history.data"));
     QVERIFY(file.open(QIODevice::Append));
     QCOMPARE(file.write("A \n"), 3);
     file.close();
-    ToolSettings settings;
-    loadHistories(settings);
-    QCOMPARE(valuesOf(settings.mbsnHistory), (QStringList{"A", "A "}));
-    QVERIFY(settings.mbsnHistory.contains(QStringLiteral("A ")));
-    QVERIFY(!settings.mbsnHistory.contains(QStringLiteral(" A")));
-    QVERIFY(!settings.mbsnHistory.contains(QStringLiteral("a")));
+    StationHistories histories;
+    loadHistories(histories);
+    QCOMPARE(valuesOf(histories.mbsnHistory), (QStringList{"A", "A "}));
+    QVERIFY(histories.mbsnHistory.contains(QStringLiteral("A ")));
+    QVERIFY(!histories.mbsnHistory.contains(QStringLiteral(" A")));
+    QVERIFY(!histories.mbsnHistory.contains(QStringLiteral("a")));
 }
 
 void TestHistoryFiles::lineWithoutTabMatchesSubstring()
 {
     QVERIFY(QDir(m_dir->path()).mkpath(QStringLiteral("cfg")));
     QVERIFY(writeBytes(cfgPath("imei_history.data"), "#h\nwritten by hand 356938035643809 ok\n"));
-    ToolSettings settings;
-    loadHistories(settings);
-    QCOMPARE(settings.imeiHistory.size(), 1);
-    QVERIFY(imeiInHistory(QStringLiteral("356938035643809"), settings.imeiHistory));
-    QVERIFY(imeiInHistory(QStringLiteral("by hand 3569"), settings.imeiHistory));
-    QVERIFY(!imeiInHistory(QStringLiteral("356938035643808"), settings.imeiHistory));
-    QVERIFY(!imeiInHistory(QStringLiteral("BY HAND"), settings.imeiHistory));
+    StationHistories histories;
+    loadHistories(histories);
+    QCOMPARE(histories.imeiHistory.size(), 1);
+    QVERIFY(imeiInHistory(QStringLiteral("356938035643809"), histories.imeiHistory));
+    QVERIFY(imeiInHistory(QStringLiteral("by hand 3569"), histories.imeiHistory));
+    QVERIFY(!imeiInHistory(QStringLiteral("356938035643808"), histories.imeiHistory));
+    QVERIFY(!imeiInHistory(QStringLiteral("BY HAND"), histories.imeiHistory));
 }
 
 void TestHistoryFiles::indexedLookupEqualsLiteralScan_data()

@@ -1,4 +1,5 @@
 #include "config/ToolSettings.h"
+#include "history/StationHistories.h"
 #include "identity/IdentityAllocator.h"
 #include "identity/LocalIssuedIdentities.h"
 #include "support/RecordingFrontEnd.h"
@@ -50,8 +51,9 @@ struct Station
         s.BTIsAutoAddr = false;
     }
     ToolSettings s;
+    StationHistories h;
     RecordingFrontEnd frontEnd;
-    LocalIssuedIdentities issued{s};
+    LocalIssuedIdentities issued{h};
     IdentityAllocator allocator{s, frontEnd, issued};
 };
 
@@ -192,13 +194,13 @@ void TestIdentityAllocator::prepare()
     case RecordedMbsnStamp:
         s.MbsnInputType = InputAutoGeneration;
         s.Mbsnlen = 17;
-        s.mbsnHistory.append(QStringLiteral("20160305101530000"));
+        st.h.mbsnHistory.append(QStringLiteral("20160305101530000"));
         break;
     case RecordedPsnStamp:
         s.PsnInputType = InputAutoGeneration;
         s.Psnlen = 17;
         for (int ms = 0; ms < 10; ++ms) // the sources before it read the clock too
-            s.psnHistory.append(QStringLiteral("20160305101530%1").arg(ms, 3, 10, QLatin1Char('0')));
+            st.h.psnHistory.append(QStringLiteral("20160305101530%1").arg(ms, 3, 10, QLatin1Char('0')));
         break;
     case BadBtRange:
         s.BTIsAutoAddr = true;
@@ -333,7 +335,7 @@ void TestIdentityAllocator::poolModeExhaustion()
     s.ImeiMaxNum = qMax(imeiMax, 1);
     if (imeiMax == 0) // every IMEI of the range already recorded
         s.ImeiMaskNum14 = QStringLiteral("35000000000000");
-    s.imeiHistory.append(QStringLiteral("2016-03-05 10:00:00"), luhn(QStringLiteral("35000000000000")));
+    st.h.imeiHistory.append(QStringLiteral("2016-03-05 10:00:00"), luhn(QStringLiteral("35000000000000")));
     s.MbsnMaxNum = mbsnMax;
     s.PsnMaxNum = psnMax;
     QVERIFY(st.allocator.prepareIdentityPools());
@@ -448,7 +450,7 @@ void TestIdentityAllocator::manualModeFailures()
     case ImeiPoolEmpty:
         s.imeiInputTypes = {InputCustom, InputCustom, InputCustom, InputCustom};
         s.ImeiMaskNum14 = QStringLiteral("35000000000000");
-        s.imeiHistory.append(QStringLiteral("2016-03-05 10:00:00"), luhn(QStringLiteral("35000000000000")));
+        st.h.imeiHistory.append(QStringLiteral("2016-03-05 10:00:00"), luhn(QStringLiteral("35000000000000")));
         QVERIFY(st.allocator.prepareIdentityPools());
         break;
     case BtWithoutSource:

@@ -1,4 +1,5 @@
 #include "config/ToolSettings.h"
+#include "history/StationHistories.h"
 #include "identity/ImeiPool.h"
 #include "identity/ImeiPoolGenerator.h"
 #include "identity/LocalIssuedIdentities.h"
@@ -134,6 +135,7 @@ void TestImeiPoolGenerator::generate()
     QFETCH(QStringList, lastRow);
 
     ToolSettings settings;
+    StationHistories histories;
     settings.ImeiInitNum14 = initial;
     settings.ImeiMaskNum14 = mask;
     settings.ImeiMaxNum = maxNum;
@@ -141,8 +143,8 @@ void TestImeiPoolGenerator::generate()
     settings.NextAdd = nextAdd;
     settings.ImeiCheckRepetitive = checkRepetitive;
     for (const QString &set : historyBodies)
-        settings.imeiHistory.append(QStringLiteral("2016-09-13 08:00:00"), imeisOf(set.split(u'+')).join(u','));
-    LocalIssuedIdentities issued(settings);
+        histories.imeiHistory.append(QStringLiteral("2016-09-13 08:00:00"), imeisOf(set.split(u'+')).join(u','));
+    LocalIssuedIdentities issued(histories);
     RecordingFrontEnd frontEnd;
     ImeiPool pool;
 
@@ -175,11 +177,12 @@ void TestImeiPoolGenerator::generate()
 void TestImeiPoolGenerator::appendsAtTotalWithoutTouchingEarlierSets()
 {
     ToolSettings settings;
+    StationHistories histories;
     settings.ImeiInitNum14 = QStringLiteral("10000000000000");
     settings.ImeiMaskNum14 = QStringLiteral("1000000000000*");
     settings.ImeiMaxNum = 2;
     settings.ImeiNum = 1;
-    LocalIssuedIdentities issued(settings);
+    LocalIssuedIdentities issued(histories);
     RecordingFrontEnd frontEnd;
     ImeiPool pool;
     pool.lists[0][0] = QStringLiteral("kept");

@@ -4,9 +4,10 @@
 #include "config/AppPaths.h"
 #include "config/ToolSettings.h"
 #include "device/FPDoverARizWorker.h"
-#include "identity/HistoryFiles.h"
+#include "history/HistoryFiles.h"
+#include "history/ImeiHistory.h"
+#include "history/StationHistories.h"
 #include "identity/IdentityClaims.h"
-#include "identity/ImeiHistory.h"
 #include "ledger/Ledger.h"
 #include "ledger/LedgerIdentityClaims.h"
 #include "ledger/LedgerSchema.h"
@@ -30,13 +31,13 @@ public:
     QStringList calls;
     Result claimResult = Done;
     QVector<Result> markResults; // taken in order; Done when used up
-    const ToolSettings *settings = nullptr;
+    const StationHistories *histories = nullptr;
     QString benchPort;
 
     Result claim(const Set &set, const QString &port, const QString &chipId, qint64 *claimId, QString *message) override
     {
         // What the history and the handset hold at the moment of the claim.
-        const bool recorded = settings && !set.imeis.isEmpty() && settings->imeiHistory.contains(set.imeis.first());
+        const bool recorded = histories && !set.imeis.isEmpty() && histories->imeiHistory.contains(set.imeis.first());
         BenchHandset handset;
         Bench::read(benchPort, handset, nullptr);
         calls << QStringLiteral("claim %1 %2 %3 %4 recorded=%5 saved=%6")
@@ -91,6 +92,7 @@ private:
 
     std::unique_ptr<BenchFixture> m_bench;
     std::unique_ptr<ToolSettings> m_settings;
+    std::unique_ptr<StationHistories> m_histories;
     std::unique_ptr<FPDoverARizWorker> m_worker;
     NoPortLock m_lock;
     QVector<QPair<QString, QColor>> m_lines;
@@ -103,9 +105,11 @@ void TestLedgerWorker::init()
     m_bench->enterRuntimeDir();
     AppPaths::setAppDirForTesting(m_bench->runtimeDir());
     m_settings = std::make_unique<ToolSettings>();
-    loadHistories(*m_settings);
+    m_histories = std::make_unique<StationHistories>();
+    loadHistories(*m_histories);
     m_worker = std::make_unique<FPDoverARizWorker>();
     m_worker->setSettings(m_settings.get());
+    m_worker->setHistories(m_histories.get());
     m_worker->setPortLock(&m_lock);
     m_worker->setPauseFunction([](int) {});
     m_lines.clear();
@@ -175,7 +179,7 @@ void TestLedgerWorker::claimComesBetweenRecordAndSave()
     auto claims = std::make_unique<ScriptedClaims>();
     ScriptedClaims *script = claims.get();
     script->claimResult = IdentityClaims::Result(claim);
-    script->settings = m_settings.get();
+    script->histories = m_histories.get();
     script->benchPort = QStringLiteral("USB1");
     m_worker->setClaims(std::move(claims));
     QSignalSpy finished(m_worker.get(), &FPDoverARizWorker::workerFinish);

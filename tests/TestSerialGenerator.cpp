@@ -1,5 +1,6 @@
 #include "config/Clock.h"
 #include "config/ToolSettings.h"
+#include "history/StationHistories.h"
 #include "identity/IdentityPool.h"
 #include "identity/LocalIssuedIdentities.h"
 #include "identity/SerialGenerator.h"
@@ -101,6 +102,7 @@ void TestSerialGenerator::generatePool()
 
     const SteppingClock clock(QDateTime(QDate(2016, 3, 5), QTime(23, 59, 59, 0)));
     ToolSettings s;
+    StationHistories h;
     const bool mbsn = kind == RunMbsn;
     (mbsn ? s.MbsnInitNum : s.PsnInitNum) = initial;
     (mbsn ? s.MbsnMaskNum : s.PsnMaskNum) = mask;
@@ -108,8 +110,8 @@ void TestSerialGenerator::generatePool()
     (mbsn ? s.MbsnMaxNum : s.PsnMaxNum) = maxNum;
     (mbsn ? s.MbsnCheckRepetitive : s.PsnCheckRepetitive) = check;
     for (const QString &value : history)
-        (mbsn ? s.mbsnHistory : s.psnHistory).append(value);
-    LocalIssuedIdentities issued(s);
+        (mbsn ? h.mbsnHistory : h.psnHistory).append(value);
+    LocalIssuedIdentities issued(h);
     RecordingFrontEnd frontEnd;
     IdentityPool pool;
 
@@ -175,13 +177,14 @@ void TestSerialGenerator::takeSerialByTime()
 
     const SteppingClock clock(QDateTime(QDate(2016, 3, 5), QTime(10, 15, 30, 42)));
     ToolSettings s;
+    StationHistories h;
     s.Mbsnlen = 17;
     s.Psnlen = 15;
     s.MbsnCheckRepetitive = s.PsnCheckRepetitive = check;
     const QString stamp = kind == RunMbsn ? QStringLiteral("20160305101530042") : QStringLiteral("160305101530042");
     if (recorded)
-        (kind == RunMbsn ? s.mbsnHistory : s.psnHistory).append(stamp);
-    LocalIssuedIdentities issued(s);
+        (kind == RunMbsn ? h.mbsnHistory : h.psnHistory).append(stamp);
+    LocalIssuedIdentities issued(h);
     RecordingFrontEnd frontEnd;
     IdentityPool pool;
     pool.cursor = pool.total = 5;

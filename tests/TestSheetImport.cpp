@@ -2,15 +2,15 @@
 // readers under them: displayed cell texts, damaged files, very long sheets.
 
 #include "config/ToolSettings.h"
-#include "identity/CellNumberFormat.h"
-#include "identity/HistoryFiles.h"
+#include "history/HistoryFiles.h"
 #include "identity/IdentityFrontEnd.h"
 #include "identity/IdentityPool.h"
 #include "identity/ImeiPool.h"
 #include "identity/IssuedIdentities.h"
 #include "identity/SheetImport.h"
-#include "identity/WorkbookReader.h"
-#include "identity/XlsWorkbookReader.h"
+#include "workbook/CellNumberFormat.h"
+#include "workbook/WorkbookReader.h"
+#include "workbook/XlsWorkbookReader.h"
 
 #include <QBuffer>
 #include <QDir>

@@ -3,7 +3,6 @@
 #include <QDir>
 #include <QProcess>
 #include <QTemporaryDir>
-#include <QUuid>
 #include <QtTest>
 #include <memory>
 
@@ -17,7 +16,7 @@ constexpr int StartTimeout = 30000; // ms; a sanitized build starts slowly on a 
 } // namespace
 
 // Runs real copies of the built executable, each from a directory of its own laid out like an installation
-// (the executable and tr/), with a private temporary directory so that the single-instance lock is theirs.
+// (the executable and tr/), with a private temporary directory and data folder.
 class TestStartup final : public QObject
 {
     Q_OBJECT
@@ -115,7 +114,7 @@ void TestStartup::lockIsExclusive()
     QFETCH(bool, sameName);
     QFETCH(bool, secondLocks);
 
-    const QString name = QStringLiteral("TestStartup-") + QUuid::createUuid().toString(QUuid::WithoutBraces);
+    const QString name = m_root->path() + QStringLiteral("/data/cfg/doverariz.lock");
     auto first = std::make_unique<SingleInstanceLock>(name);
     QVERIFY(first->tryLock());
     QVERIFY(first->tryLock()); // asking again while holding it is no refusal
@@ -123,14 +122,12 @@ void TestStartup::lockIsExclusive()
     QCOMPARE(second.tryLock(), secondLocks);
     first.reset();
     QVERIFY(second.tryLock()); // released with its holder
-    QFile::remove(SingleInstanceLock(name).location());
-    QFile::remove(SingleInstanceLock(name + QStringLiteral("-other")).location());
 }
 
 void TestStartup::lockNotInheritedByChildren()
 {
     // A manual viewer started by the tool outlives it; it must not keep the next start out.
-    const QString name = QStringLiteral("TestStartup-") + QUuid::createUuid().toString(QUuid::WithoutBraces);
+    const QString name = m_root->path() + QStringLiteral("/doverariz.lock");
     auto holder = std::make_unique<SingleInstanceLock>(name);
     QVERIFY(holder->tryLock());
     QProcess child;
@@ -142,23 +139,27 @@ void TestStartup::lockNotInheritedByChildren()
     child.kill();
     child.waitForFinished();
     QVERIFY(locked);
-    QFile::remove(next.location());
 }
 
 void TestStartup::secondInstanceRefused_data()
 {
     QTest::addColumn<QString>("language");
     QTest::addColumn<QString>("box");
+    QTest::addColumn<bool>("otherTemporaryFolder"); // another account's: the lock guards the data, not the account
 
     // The box comes before the window, which is what loads the catalogues otherwise.
-    QTest::newRow("Chinese") << "Chinese" << QStringLiteral("box: 错误: 程序已经在运行。");
-    QTest::newRow("English") << "English" << QStringLiteral("box: Error: You have already run an application.");
+    QTest::newRow("Chinese") << "Chinese" << QStringLiteral("box: 错误: 程序已经在运行。") << false;
+    QTest::newRow("English") << "English" << QStringLiteral("box: Error: You have already run an application.")
+                             << false;
+    QTest::newRow("another temporary folder")
+        << "English" << QStringLiteral("box: Error: You have already run an application.") << true;
 }
 
 void TestStartup::secondInstanceRefused()
 {
     QFETCH(QString, language);
     QFETCH(QString, box);
+    QFETCH(bool, otherTemporaryFolder);
     writeSettings(appPath(QString()), language);
     auto first = start(600000);
     QVERIFY(first->waitForStarted());
@@ -166,7 +167,12 @@ void TestStartup::secondInstanceRefused()
     QTRY_VERIFY_WITH_TIMEOUT(logFiles().size() == 1, StartTimeout);
     const QStringList before = QDir(appPath(QString())).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
 
-    auto second = start(0);
+    QProcessEnvironment other;
+    if (otherTemporaryFolder) {
+        QVERIFY(QDir().mkpath(m_root->path() + QStringLiteral("/tmp2")));
+        other.insert(QStringLiteral("TMPDIR"), m_root->path() + QStringLiteral("/tmp2"));
+    }
+    auto second = start(0, QString(), other);
     QVERIFY(second->waitForFinished(StartTimeout));
     QCOMPARE(second->exitStatus(), QProcess::NormalExit);
     QCOMPARE(qint8(second->exitCode()), qint8(-1));

@@ -3,10 +3,10 @@
 #include "config/AppPaths.h"
 #include "config/ToolSettings.h"
 #include "identity/IdentityAllocator.h"
-#include "identity/XlsWorkbookReader.h"
 #include "ports/PortScanWorker.h"
 #include "shell/FPDoverARizMainWindow.h"
 #include "shell/MessageBoxes.h"
+#include "workbook/XlsWorkbookReader.h"
 
 #include "support/BenchFixture.h"
 

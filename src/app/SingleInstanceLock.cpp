@@ -1,6 +1,8 @@
 #include "app/SingleInstanceLock.h"
 
+#include <QCryptographicHash>
 #include <QDir>
+#include <QFileInfo>
 
 #ifdef Q_OS_WIN
 #include <windows.h>
@@ -11,7 +13,7 @@
 #include <unistd.h>
 #endif
 
-SingleInstanceLock::SingleInstanceLock(const QString &name) : m_name(name) {}
+SingleInstanceLock::SingleInstanceLock(const QString &path) : m_path(QFileInfo(path).absoluteFilePath()) {}
 
 #ifdef Q_OS_WIN
 
@@ -23,14 +25,17 @@ SingleInstanceLock::~SingleInstanceLock()
 
 QString SingleInstanceLock::location() const
 {
-    return m_name;
+    // Global: one per machine, as the data folder is shared by every account.
+    const QByteArray key =
+        QCryptographicHash::hash(QDir::cleanPath(m_path).toLower().toUtf8(), QCryptographicHash::Sha1);
+    return QStringLiteral("Global\\doverariz-") + QString::fromLatin1(key.toHex());
 }
 
 bool SingleInstanceLock::tryLock()
 {
     if (m_locked)
         return true;
-    HANDLE handle = CreateMutexW(nullptr, FALSE, reinterpret_cast<const wchar_t *>(m_name.utf16()));
+    HANDLE handle = CreateMutexW(nullptr, FALSE, reinterpret_cast<const wchar_t *>(location().utf16()));
     if (!handle)
         return false;
     if (GetLastError() == ERROR_ALREADY_EXISTS) {
@@ -52,13 +57,14 @@ SingleInstanceLock::~SingleInstanceLock()
 
 QString SingleInstanceLock::location() const
 {
-    return QDir(QDir::tempPath()).filePath(m_name + QStringLiteral(".lock"));
+    return m_path;
 }
 
 bool SingleInstanceLock::tryLock()
 {
     if (m_locked)
         return true;
+    QDir().mkpath(QFileInfo(m_path).absolutePath()); // a first start finds no cfg/ yet
     const QByteArray path = QFile::encodeName(location());
     // Close-on-exec: a viewer the tool starts must not inherit the lock and keep it after the tool has gone.
     int fd = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);

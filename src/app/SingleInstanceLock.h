@@ -2,24 +2,24 @@
 
 #include <QString>
 
-// A named lock held for the life of the process, so that a second copy of the tool can refuse to start. The
-// operating system drops it when the process ends, however it ends, so a crashed or killed copy never blocks
-// the next start.
+// A lock on a file of the data folder, held for the life of the process, so that a second copy of the tool on
+// the same settings and histories refuses to start, whatever its account or temporary folder. The operating
+// system drops it when the process ends, however it ends, so a crashed or killed copy never blocks the next start.
 class SingleInstanceLock final
 {
 public:
-    explicit SingleInstanceLock(const QString &name);
+    explicit SingleInstanceLock(const QString &path);
     ~SingleInstanceLock();
 
     // False when another process holds the lock, or when the lock could not be created at all.
     bool tryLock();
     bool isLocked() const { return m_locked; }
 
-    // Where the lock lives on this platform (a file in the temporary directory; on Windows a mutex name).
+    // The lock file (on Windows, the name of the mutex made from its path).
     QString location() const;
 
 private:
-    QString m_name;
+    QString m_path;
     bool m_locked = false;
 #ifdef Q_OS_WIN
     void *m_handle = nullptr;

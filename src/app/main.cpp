@@ -14,7 +14,8 @@
 #include <memory>
 
 namespace {
-const QString InstanceLockName = QStringLiteral("WR3c4bedc3-4dc2-4b6e-a198-e4089e19cf25");
+// In the data folder: two copies on one station share it, whatever their accounts or temporary folders.
+const QString InstanceLockFile = QStringLiteral("cfg/doverariz.lock");
 
 // The boxes shown before the window exists speak the language the settings name; the window installs its own
 // catalogues, so these go again before it is built (an entry missing from its English catalogue must not fall
@@ -77,10 +78,13 @@ int main(int argc, char *argv[])
     // No image is embedded under this name: the splash screen stays empty.
     auto pixmap = std::make_unique<QPixmap>(QStringLiteral(":/new/prefix1/images/quorvane_en.png"));
 
-    SingleInstanceLock instanceLock(InstanceLockName);
+    SingleInstanceLock instanceLock(AppPaths::dataFilePath(InstanceLockFile));
     {
         StartupCatalogues catalogues;
-        const QString problem = instanceLock.tryLock() ? dataDirProblem() : QString();
+        // The folder first: the lock lives in it.
+        const QString problem = dataDirProblem();
+        if (problem.isEmpty())
+            instanceLock.tryLock();
         if (!instanceLock.isLocked() || !problem.isEmpty()) {
             MessageBoxes::warning(nullptr, QCoreApplication::translate("main", "Error"),
                                   problem.isEmpty()

@@ -1,8 +1,5 @@
 #pragma once
 
-#include "identity/HistoryList.h"
-#include "identity/ImeiHistory.h"
-
 #include <QMutex>
 #include <QString>
 #include <QStringList>
@@ -123,10 +120,6 @@ public:
     QString currentPsn;
     QString currentBt;
     QString expectedVersion;
-    ImeiHistory imeiHistory;
-    HistoryList mbsnHistory;
-    HistoryList psnHistory;
-    HistoryList btHistory;
     bool FactoryReset = false;
     int StartDelay = 3000;
     QString LodVersion;

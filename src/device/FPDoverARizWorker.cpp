@@ -3,10 +3,13 @@
 #include "device/FPDoverARizWorker.h"
 
 #include "config/ToolSettings.h"
-#include "identity/HistoryAppends.h"
-#include "identity/HistoryFiles.h"
+#include "history/HistoryAppends.h"
+#include "history/HistoryFiles.h"
+#include "history/StationHistories.h"
 #include "identity/IdentityClaims.h"
+#include "identity/IdentityGate.h"
 #include "identity/ImeiRules.h"
+#include "identity/LocalIssuedIdentities.h"
 #include "ports/PortLockGuard.h"
 
 #include "tgtlink/ChipInfo.h"
@@ -63,6 +66,25 @@ struct FPDoverARizWorker::CycleConfig
           btInputType(s.BTInputType), imeiSave(s.ImeiSave), mbsnSave(s.MbsnSave), psnSave(s.PsnSave), btSave(s.BTSave),
           imeiList(s.imeiList), mbsn(s.currentMbsn), psn(s.currentPsn), bt(s.currentBt)
     {
+        checks.imei = s.ImeiCheckRepetitive;
+        checks.mbsn = s.MbsnCheckRepetitive;
+        checks.psn = s.PsnCheckRepetitive;
+        checks.bt = s.BTCheckRepetitive;
+    }
+
+    // The set this cycle writes, as the record and the ledger see it.
+    IdentityClaims::Set set() const
+    {
+        IdentityClaims::Set set;
+        if (has(RunImei))
+            set.imeis = imeiList.mid(0, std::max(0, std::min(int(imeiList.size()), imeiNum)));
+        if (has(RunMbsn))
+            set.mbsn = mbsn;
+        if (has(RunPsn))
+            set.psn = psn;
+        if (has(RunBt))
+            set.bt = bt;
+        return set;
     }
 
     bool isWrite() const { return operationMode == OpWrite; }
@@ -90,10 +112,12 @@ struct FPDoverARizWorker::CycleConfig
     const bool mbsnSave;
     const bool psnSave;
     const bool btSave;
-    const QStringList imeiList;
-    const QString mbsn;
-    const QString psn;
-    const QString bt;
+    // Not const: the gate brings them to their canonical form before anything is recorded or written.
+    QStringList imeiList;
+    QString mbsn;
+    QString psn;
+    QString bt;
+    IdentityGate::Checks checks;
 };
 
 struct FPDoverARizWorker::Request
@@ -105,6 +129,13 @@ struct FPDoverARizWorker::Request
 FPDoverARizWorker::FPDoverARizWorker(QObject *parent) : QObject(parent) {}
 
 FPDoverARizWorker::~FPDoverARizWorker() = default;
+
+void FPDoverARizWorker::setHistories(StationHistories *histories)
+{
+    m_histories = histories;
+    m_issued = histories ? std::make_unique<LocalIssuedIdentities>(*histories) : nullptr;
+    m_gate = m_issued ? std::make_unique<IdentityGate>(*m_issued) : nullptr;
+}
 
 void FPDoverARizWorker::setClaims(std::unique_ptr<IdentityClaims> claims)
 {
@@ -618,6 +649,8 @@ int FPDoverARizWorker::readIdentities()
 
 int FPDoverARizWorker::writeIdentities()
 {
+    if (!admitSet())
+        return Failed;
     const CycleConfig &cycle = *m_cycle;
     const int n = std::max(0, std::min(int(cycle.imeiList.size()), cycle.imeiNum));
     // The records are written as each identity is set and flushed together before the claim and the save.
@@ -637,7 +670,7 @@ int FPDoverARizWorker::writeIdentities()
         }
         if (cycle.imeiSave && !commitToWrite())
             return Stopped;
-        if (cycle.imeiSave && !recordImeiHistory(*m_settings, cycle.imeiList, m_settings->ImeiNum, &records)) {
+        if (cycle.imeiSave && !recordImeiHistory(*m_histories, cycle.imeiList, m_settings->ImeiNum, &records)) {
             error(tr("Unable to record the IMEIs in %1; the handset is not written").arg(historyFilePath(RunImei)));
             return Failed;
         }
@@ -668,13 +701,15 @@ int FPDoverARizWorker::writeIdentities()
         }
         if (item.save && !commitToWrite())
             return Stopped;
-        if (item.save && !recordHistory(*m_settings, item.bit, item.value, &records)) {
+        if (item.save && !recordHistory(*m_histories, item.bit, item.value, &records)) {
             error(
                 tr("Unable to record %1 in %2; the handset is not written").arg(item.value, historyFilePath(item.bit)));
             return Failed;
         }
     }
     const QList<int> unrecorded = records.flush();
+    // Recorded or not, none of these identities is handed out again in this run.
+    m_gate->remember(cycle.set());
     if (!unrecorded.isEmpty()) {
         const int kind = unrecorded.front();
         if (kind == RunImei) {
@@ -713,6 +748,28 @@ int FPDoverARizWorker::writeIdentities()
     return Success;
 }
 
+bool FPDoverARizWorker::admitSet()
+{
+    CycleConfig &cycle = *m_cycle;
+    if (!m_gate)
+        return true;
+    if (!m_histories->problem.isEmpty()) {
+        error(tr("Nothing is written while the histories cannot be read: %1").arg(m_histories->problem));
+        pause(FailurePause);
+        return false;
+    }
+    IdentityClaims::Set set = cycle.set();
+    QString why;
+    if (!m_gate->admit(set, cycle.checks, &why)) {
+        error(why);
+        pause(FailurePause);
+        return false;
+    }
+    if (cycle.has(RunBt))
+        cycle.bt = set.bt;
+    return true;
+}
+
 int FPDoverARizWorker::claimSet(qint64 *claimId)
 {
     *claimId = 0;
@@ -724,15 +781,7 @@ int FPDoverARizWorker::claimSet(qint64 *claimId)
         if (m_claims->markWritten(m_unmarked.at(i), nullptr) == IdentityClaims::Done)
             m_unmarked.remove(i);
     }
-    IdentityClaims::Set set;
-    if (cycle.has(RunImei))
-        set.imeis = cycle.imeiList.mid(0, std::max(0, std::min(int(cycle.imeiList.size()), cycle.imeiNum)));
-    if (cycle.has(RunMbsn))
-        set.mbsn = cycle.mbsn;
-    if (cycle.has(RunPsn))
-        set.psn = cycle.psn;
-    if (cycle.has(RunBt))
-        set.bt = cycle.bt;
+    const IdentityClaims::Set set = cycle.set();
     QString message;
     switch (m_claims->claim(set, cycle.portName, m_chipId, claimId, &message)) {
     case IdentityClaims::Done:

@@ -17,7 +17,10 @@ class FlashProgram;
 class PortLockManager;
 class TargetConnection;
 class ToolSettings;
+struct StationHistories;
 class IdentityClaims;
+class IdentityGate;
+class IssuedIdentities;
 
 // Runs one write or read cycle on the handset each time start() runs, on a thread of its own, and reports
 // only through signals.
@@ -45,6 +48,8 @@ public:
     ~FPDoverARizWorker() override;
 
     void setSettings(ToolSettings *settings) { m_settings = settings; }
+    // The station's histories: every write records its set there, after the identity gate let it through.
+    void setHistories(StationHistories *histories);
     void setPortLock(PortLockManager *portLock) { m_portLock = portLock; }
     void setStationFlagsEnabled(bool enabled) { m_stationFlagsEnabled = enabled; }
     void setPauseFunction(PauseFunction pause);
@@ -106,6 +111,7 @@ private:
     int readIdentities();
     int writeIdentities();
     int confirmWrite();
+    bool admitSet();
     int claimSet(qint64 *claimId);
     void markWritten(qint64 claimId);
     void confirmRead(const QStringList &imeis, const QString &mbsn, const QString &psn, const QString &bt);
@@ -123,6 +129,9 @@ private:
     void warning(const QString &text);
 
     ToolSettings *m_settings = nullptr;
+    StationHistories *m_histories = nullptr;
+    std::unique_ptr<IssuedIdentities> m_issued; // over m_histories
+    std::unique_ptr<IdentityGate> m_gate;
     PortLockManager *m_portLock = nullptr;
     std::unique_ptr<CycleConfig> m_cycle; // valid while a cycle runs
 

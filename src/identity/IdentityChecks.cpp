@@ -1,6 +1,7 @@
 #include "identity/IdentityChecks.h"
 
 #include "config/ToolSettings.h"
+#include "identity/BtAddress.h"
 #include "identity/IdentityFrontEnd.h"
 #include "identity/IdentityPool.h"
 #include "identity/ImeiPool.h"
@@ -110,7 +111,7 @@ bool IdentityChecks::computeImeis(Candidates mode, std::array<QString, 4> &candi
                 }
                 if ((m_settings.ImeiCheckRepetitive && checkImeiHistory(i + 1, candidate)) ||
                     !checkImeiValidity(i + 1, candidate)) {
-                    m_frontEnd.focusField(field, false);
+                    m_frontEnd.focusField(field, true);
                     return false;
                 }
                 break;
@@ -224,10 +225,12 @@ bool IdentityChecks::checkSerial(int kind)
         error = mbsn ? tr("MBSN has repeated with previous!") : tr("PSN has repeated with previous!");
     if (!error.isEmpty()) {
         m_frontEnd.logLine(error, LineColour::Error);
-        m_frontEnd.focusField(field, false);
+        m_frontEnd.focusField(field, true);
         return false;
     }
+    // The pending value too: a set taken before this check must not keep the previous handset's label.
     (mbsn ? m_mbsnPool : m_psnPool).setSingle(value);
+    (mbsn ? m_settings.currentMbsn : m_settings.currentPsn) = value;
     return true;
 }
 
@@ -244,18 +247,26 @@ bool IdentityChecks::checkPsn()
 bool IdentityChecks::checkBt()
 {
     const QString typed = m_frontEnd.fieldText(IdentityField::Bt);
-    const QString value = typed.simplified();
+    const QString simplified = typed.simplified();
+    // Scanned labels come in either case; the histories and the handset hold the lower-case form.
+    const std::optional<BtAddress> address = BtAddress::parse(simplified);
+    const QString value = address ? address->text() : simplified;
     QString error;
     if (value.size() < m_settings.btAddrLen)
         error = tr("The length of BT is not enough!");
+    else if (!address)
+        error = tr("BT is invalid!");
     else if (m_settings.BTCheckRepetitive && m_issued.isIssued(RunBt, value))
         error = tr("BT has repeated with previous!");
     if (!error.isEmpty()) {
         m_frontEnd.logLine(error, LineColour::Error);
-        m_frontEnd.focusField(IdentityField::Bt, false);
+        m_frontEnd.focusField(IdentityField::Bt, true);
         return false;
     }
-    m_btPool.setSingle(typed);
+    m_btPool.setSingle(value);
+    m_settings.currentBt = value;
+    if (typed != value)
+        m_frontEnd.setFieldText(IdentityField::Bt, value);
     return true;
 }
 

@@ -2,16 +2,16 @@
 
 #include "identity/IssuedIdentities.h"
 
-class ToolSettings;
+struct StationHistories;
 
 // The duplicate test over the station's own histories, as loaded from cfg/ and extended by the worker.
 class LocalIssuedIdentities final : public IssuedIdentities
 {
 public:
-    explicit LocalIssuedIdentities(const ToolSettings &settings) : m_settings(settings) {}
+    explicit LocalIssuedIdentities(const StationHistories &histories) : m_histories(histories) {}
 
     bool isIssued(int kind, const QString &value) const override;
 
 private:
-    const ToolSettings &m_settings;
+    const StationHistories &m_histories;
 };

@@ -1,13 +1,13 @@
 #include "identity/SheetImport.h"
 
 #include "config/ToolSettings.h"
-#include "identity/HistoryFiles.h"
+#include "history/HistoryFiles.h"
 #include "identity/IdentityFrontEnd.h"
 #include "identity/IdentityPool.h"
 #include "identity/ImeiPool.h"
 #include "identity/ImeiRules.h"
 #include "identity/IssuedIdentities.h"
-#include "identity/WorkbookReader.h"
+#include "workbook/WorkbookReader.h"
 
 #include <QFileInfo>
 #include <QSet>

@@ -1,8 +1,8 @@
 #include "HistoryImport.h"
 
-#include "identity/HistoryFiles.h"
-#include "identity/HistoryList.h"
-#include "identity/ImeiHistory.h"
+#include "history/HistoryFiles.h"
+#include "history/HistoryList.h"
+#include "history/ImeiHistory.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -11,7 +11,8 @@
 #include "config/Clock.h"
 #include "config/ToolSettings.h"
 #include "device/FPDoverARizWorker.h"
-#include "identity/HistoryFiles.h"
+#include "history/HistoryFiles.h"
+#include "history/StationHistories.h"
 #include "identity/IdentityAllocator.h"
 #include "identity/IdentityFieldOrder.h"
 #include "identity/ImeiRules.h"
@@ -84,7 +85,8 @@ FPDoverARizMainWindow::FPDoverARizMainWindow(QWidget *parent)
     m_settings->load();
     m_settings->operationMode = OpWrite;
     m_settings->portName.clear();
-    m_issued = std::make_unique<LocalIssuedIdentities>(*m_settings);
+    m_histories = std::make_unique<StationHistories>();
+    m_issued = std::make_unique<LocalIssuedIdentities>(*m_histories);
     // With a line's ledger every duplicate test asks it beside the histories; its troubles go to the log pane
     // (the tests run on this thread).
     m_line = std::make_unique<LineLedger>(AppPaths::filePath(LineConfig::defaultPath()));
@@ -122,8 +124,8 @@ FPDoverARizMainWindow::FPDoverARizMainWindow(QWidget *parent)
          ui->psnLEdit,
          ui->BTLEdit,
          ui->versionLEdit},
-        *m_settings, m_identities->checks(), [this](const QString &text, LineColour colour) { logLine(text, colour); },
-        [this] { onWrite(); }, this);
+        *m_settings, *m_histories, m_identities->checks(),
+        [this](const QString &text, LineColour colour) { logLine(text, colour); }, [this] { onWrite(); }, this);
     connectInputFields();
     // Made early, so that a cycle ended by the identity sources during construction finds them.
     m_startTimer = new QTimer(this);
@@ -157,6 +159,7 @@ FPDoverARizMainWindow::FPDoverARizMainWindow(QWidget *parent)
     m_workerThread->setObjectName(QStringLiteral("device worker"));
     m_worker = new FPDoverARizWorker;
     m_worker->setSettings(m_settings.get());
+    m_worker->setHistories(m_histories.get());
     m_worker->setPortLock(m_portLock.get());
     m_worker->setClaims(m_line->makeClaims());
     m_worker->moveToThread(m_workerThread);
@@ -178,7 +181,7 @@ FPDoverARizMainWindow::FPDoverARizMainWindow(QWidget *parent)
                                                                                  : LineColour::Error);
     }
 
-    loadHistories(*m_settings);
+    loadHistories(*m_histories);
     prepareIdentityPools();
     configureIdentityFields();
     writeSourceSummary();

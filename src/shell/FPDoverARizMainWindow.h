@@ -30,6 +30,7 @@ class QThread;
 class QTimer;
 class QTranslator;
 class ToolSettings;
+struct StationHistories;
 
 // The station's only window. It owns the settings record, the translators, the port scanner and its port
 // lock, the worker and its thread, the counters and the IMEI adjustment log for the life of the process.
@@ -56,6 +57,7 @@ public:
 
     int stationState() const { return m_state; }
     ToolSettings &settings() { return *m_settings; }
+    StationHistories &histories() { return *m_histories; }
     const ProductionCounters &counters() const { return m_counters; }
     // The run's adjustment log, handed to the IMEI rules; null when the run has none.
     QIODevice *imeiLog() const { return m_imeiLog.device(); }
@@ -175,6 +177,7 @@ private:
     int m_state = StateReady;
     QList<QLineEdit *> m_imeiEdits;
     std::unique_ptr<ToolSettings> m_settings;
+    std::unique_ptr<StationHistories> m_histories;
     std::unique_ptr<IssuedIdentities> m_issued; // the station's own histories
     std::unique_ptr<LineLedger> m_line;         // the line's ledger, when cfg/line.ini names one
     std::unique_ptr<IdentityAllocator> m_identities;

@@ -1,6 +1,7 @@
 #include "shell/IdentityInputController.h"
 
 #include "config/ToolSettings.h"
+#include "history/StationHistories.h"
 #include "identity/IdentityChecks.h"
 #include "identity/IdentityFieldOrder.h"
 #include "identity/ImeiRules.h"
@@ -48,10 +49,11 @@ const QString BtPattern = QStringLiteral("^[a-fA-F0-9]+$");
 
 } // namespace
 
-IdentityInputController::IdentityInputController(const Fields &fields, ToolSettings &settings, IdentityChecks &checks,
+IdentityInputController::IdentityInputController(const Fields &fields, ToolSettings &settings,
+                                                 const StationHistories &histories, IdentityChecks &checks,
                                                  LineSink log, std::function<void()> startWrite, QObject *parent)
-    : QObject(parent), m_fields(fields), m_settings(settings), m_checks(checks), m_log(std::move(log)),
-      m_startWrite(std::move(startWrite))
+    : QObject(parent), m_fields(fields), m_settings(settings), m_histories(histories), m_checks(checks),
+      m_log(std::move(log)), m_startWrite(std::move(startWrite))
 {
     // A paste is filtered before the field's maximum length cuts it, so that separators cost no digits.
     for (QLineEdit *edit : m_fields.imeis)
@@ -173,7 +175,7 @@ void IdentityInputController::imeiEntered(int index)
         return;
     }
     if (!m_checks.checkImeiValidity(index + 1, text)) {
-        focus(IdentityField(index), false);
+        focus(IdentityField(index), true);
         return;
     }
     advanceFrom(IdentityField(index));
@@ -199,7 +201,8 @@ void IdentityInputController::serialEntered(IdentityField field)
     const ToolSettings &s = m_settings;
     const QString text = edit(field)->text();
     if (field == IdentityField::Bt) {
-        if (s.BTInputType == InputManual && s.BTCheckRepetitive && s.btHistory.contains(text)) {
+        // The history holds addresses in lower case; a label may be scanned in either.
+        if (s.BTInputType == InputManual && s.BTCheckRepetitive && m_histories.btHistory.contains(text.toLower())) {
             error(tr("Bluetooth is repeated with previous!"));
             focus(field, true);
             return;
@@ -210,11 +213,11 @@ void IdentityInputController::serialEntered(IdentityField field)
     const bool mbsn = field == IdentityField::Mbsn;
     if (!SerialGenerator::isValidSerial(text, mbsn ? s.Mbsnlen : s.Psnlen)) {
         error(mbsn ? tr("MBSN is invalid") : tr("PSN is invalid"));
-        focus(field, false);
+        focus(field, true);
         return;
     }
     const bool check = mbsn ? s.MbsnCheckRepetitive : s.PsnCheckRepetitive;
-    if (check && (mbsn ? s.mbsnHistory : s.psnHistory).contains(text)) {
+    if (check && (mbsn ? m_histories.mbsnHistory : m_histories.psnHistory).contains(text)) {
         error(mbsn ? tr("MBSN is repeated with prev") : tr("PSN is repeated with prev"));
         focus(field, true);
         return;

@@ -11,6 +11,7 @@
 class IdentityChecks;
 class QLineEdit;
 class ToolSettings;
+struct StationHistories;
 
 // The identity fields of the window as the operator types or scans into them: their lengths, validators and
 // focus from the settings, the keystroke filters, the full-length advance, the Return chain with its checks,
@@ -31,8 +32,9 @@ public:
     };
     using LineSink = std::function<void(const QString &text, LineColour colour)>;
 
-    IdentityInputController(const Fields &fields, ToolSettings &settings, IdentityChecks &checks, LineSink log,
-                            std::function<void()> startWrite, QObject *parent = nullptr);
+    IdentityInputController(const Fields &fields, ToolSettings &settings, const StationHistories &histories,
+                            IdentityChecks &checks, LineSink log, std::function<void()> startWrite,
+                            QObject *parent = nullptr);
 
     // Lengths, validators, focus, enabled fields and the Return wiring from the settings.
     void applySettings();
@@ -70,6 +72,7 @@ private:
 
     Fields m_fields;
     ToolSettings &m_settings;
+    const StationHistories &m_histories;
     IdentityChecks &m_checks;
     LineSink m_log;
     std::function<void()> m_startWrite;

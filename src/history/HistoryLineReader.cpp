@@ -1,4 +1,4 @@
-#include "identity/HistoryLineReader.h"
+#include "history/HistoryLineReader.h"
 
 #include <QIODevice>
 

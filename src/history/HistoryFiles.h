@@ -6,27 +6,28 @@
 class HistoryAppends;
 class HistoryList;
 class ImeiHistory;
-class ToolSettings;
+struct StationHistories;
 
-// The single-value history kinds; equal to the RunType bit of the kind.
+// The history kinds; equal to the RunType bit of the kind.
 enum HistoryKind : int
 {
+    HistoryImei = 1,
     HistoryMbsn = 2,
     HistoryPsn = 4,
     HistoryBt = 8,
 };
 
 // cfg/ below the application directory; created with its four history files when missing.
-void loadHistories(ToolSettings &settings);
+void loadHistories(StationHistories &histories);
 bool readImeiHistory(const QString &path, ImeiHistory &history);
 bool readHistoryList(const QString &path, HistoryList &list, int kind);
 // Appends one record line and flushes it to stable storage; false when it could not be written.
 bool appendHistoryLine(const QString &path, const QString &dateTime, const QString &value, bool withDate);
 // Extends the in-memory history, then the file. False only when the file could not be written. The record
-// holds the IMEIs written, the first `imeiNum` of the set (the settings' ImeiNum when not given). With a batch
-// the record is on the disk only after the batch's flush(), which reports it under its kind (RunImei for IMEIs).
-bool recordImeiHistory(ToolSettings &settings, const QStringList &imeis);
-bool recordImeiHistory(ToolSettings &settings, const QStringList &imeis, int imeiNum, HistoryAppends *batch = nullptr);
-bool recordHistory(ToolSettings &settings, int kind, const QString &value, HistoryAppends *batch = nullptr);
+// holds the IMEIs written, the first `imeiNum` of the set. With a batch the record is on the disk only after the
+// batch's flush(), which reports it under its kind (HistoryImei for IMEIs).
+bool recordImeiHistory(StationHistories &histories, const QStringList &imeis, int imeiNum,
+                       HistoryAppends *batch = nullptr);
+bool recordHistory(StationHistories &histories, int kind, const QString &value, HistoryAppends *batch = nullptr);
 bool imeiInHistory(const QString &candidate, const ImeiHistory &history);
-QString historyFilePath(int kind); // kind 1 (RunImei) gives the IMEI file
+QString historyFilePath(int kind);

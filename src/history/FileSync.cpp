@@ -1,4 +1,4 @@
-#include "identity/FileSync.h"
+#include "history/FileSync.h"
 
 #include <QFile>
 

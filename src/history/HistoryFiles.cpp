@@ -1,13 +1,13 @@
-#include "identity/HistoryFiles.h"
+#include "history/HistoryFiles.h"
 
 #include "config/AppPaths.h"
 #include "config/Clock.h"
-#include "config/ToolSettings.h"
-#include "identity/FileSync.h"
-#include "identity/HistoryAppends.h"
-#include "identity/HistoryLineReader.h"
-#include "identity/HistoryList.h"
-#include "identity/ImeiHistory.h"
+#include "history/FileSync.h"
+#include "history/HistoryAppends.h"
+#include "history/HistoryLineReader.h"
+#include "history/HistoryList.h"
+#include "history/ImeiHistory.h"
+#include "history/StationHistories.h"
 
 #include <QDir>
 #include <QFile>
@@ -26,7 +26,7 @@ const QString ImeiFileName = QStringLiteral("cfg/imei_history.data");
 QByteArray firstLineOf(int kind)
 {
     switch (kind) {
-    case RunImei:
+    case HistoryImei:
         return QByteArrayLiteral("#Date and time\t\t\tHistory IMEI\n");
     case HistoryMbsn:
         return QByteArrayLiteral("#History MBSN\n");
@@ -39,15 +39,15 @@ QByteArray firstLineOf(int kind)
     }
 }
 
-HistoryList *listOf(ToolSettings &settings, int kind)
+HistoryList *listOf(StationHistories &histories, int kind)
 {
     switch (kind) {
     case HistoryMbsn:
-        return &settings.mbsnHistory;
+        return &histories.mbsnHistory;
     case HistoryPsn:
-        return &settings.psnHistory;
+        return &histories.psnHistory;
     case HistoryBt:
-        return &settings.btHistory;
+        return &histories.btHistory;
     default:
         return nullptr;
     }
@@ -109,7 +109,7 @@ void readImeiLines(QIODevice &device, qint64 limit, ImeiHistory &history, int sl
 QString historyFilePath(int kind)
 {
     switch (kind) {
-    case RunImei:
+    case HistoryImei:
         return AppPaths::dataFilePath(ImeiFileName);
     case HistoryMbsn:
         return AppPaths::dataFilePath(QStringLiteral("cfg/mbsn_history.data"));
@@ -122,24 +122,24 @@ QString historyFilePath(int kind)
     }
 }
 
-void loadHistories(ToolSettings &settings)
+void loadHistories(StationHistories &histories)
 {
     QDir().mkpath(AppPaths::dataFilePath(QStringLiteral("cfg")));
-    settings.imeiHistory.clear();
-    settings.mbsnHistory.clear();
-    settings.psnHistory.clear();
-    settings.btHistory.clear();
-    readImeiHistory(historyFilePath(RunImei), settings.imeiHistory);
-    readHistoryList(historyFilePath(HistoryMbsn), settings.mbsnHistory, HistoryMbsn);
-    readHistoryList(historyFilePath(HistoryPsn), settings.psnHistory, HistoryPsn);
-    readHistoryList(historyFilePath(HistoryBt), settings.btHistory, HistoryBt);
+    histories.imeiHistory.clear();
+    histories.mbsnHistory.clear();
+    histories.psnHistory.clear();
+    histories.btHistory.clear();
+    readImeiHistory(historyFilePath(HistoryImei), histories.imeiHistory);
+    readHistoryList(historyFilePath(HistoryMbsn), histories.mbsnHistory, HistoryMbsn);
+    readHistoryList(historyFilePath(HistoryPsn), histories.psnHistory, HistoryPsn);
+    readHistoryList(historyFilePath(HistoryBt), histories.btHistory, HistoryBt);
 }
 
 bool readImeiHistory(const QString &path, ImeiHistory &history)
 {
     history.clear();
     if (!QFileInfo::exists(path)) {
-        createWithFirstLine(path, RunImei);
+        createWithFirstLine(path, HistoryImei);
         return true;
     }
     QFile file(path);
@@ -228,12 +228,7 @@ bool appendHistoryLine(const QString &path, const QString &dateTime, const QStri
     return appendRecord(path, historyRecord(dateTime, value, withDate), 0, nullptr);
 }
 
-bool recordImeiHistory(ToolSettings &settings, const QStringList &imeis)
-{
-    return recordImeiHistory(settings, imeis, settings.ImeiNum);
-}
-
-bool recordImeiHistory(ToolSettings &settings, const QStringList &imeis, int imeiNum, HistoryAppends *batch)
+bool recordImeiHistory(StationHistories &histories, const QStringList &imeis, int imeiNum, HistoryAppends *batch)
 {
     // Only the IMEIs written are recorded: an IMEI beyond the count was never given to the handset.
     const int count = std::min({imeiNum, 4, int(imeis.size())});
@@ -246,13 +241,13 @@ bool recordImeiHistory(ToolSettings &settings, const QStringList &imeis, int ime
             text += QLatin1Char(',') + imeis.at(k);
     }
     const QString dateTime = Clock::now().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
-    settings.imeiHistory.append(dateTime, text);
-    return appendRecord(historyFilePath(RunImei), historyRecord(dateTime, text, true), RunImei, batch);
+    histories.imeiHistory.append(dateTime, text);
+    return appendRecord(historyFilePath(HistoryImei), historyRecord(dateTime, text, true), HistoryImei, batch);
 }
 
-bool recordHistory(ToolSettings &settings, int kind, const QString &value, HistoryAppends *batch)
+bool recordHistory(StationHistories &histories, int kind, const QString &value, HistoryAppends *batch)
 {
-    HistoryList *list = listOf(settings, kind);
+    HistoryList *list = listOf(histories, kind);
     if (!list)
         return true;
     list->append(value);

@@ -1,6 +1,6 @@
-#include "identity/HistoryList.h"
+#include "history/HistoryList.h"
 
-#include "identity/RawArray.h"
+#include "history/RawArray.h"
 
 #include <QMutex>
 #include <QReadWriteLock>

@@ -1,4 +1,4 @@
-#include "identity/StreamedSheetReader.h"
+#include "workbook/StreamedSheetReader.h"
 
 void StreamedSheetReader::startSheet(bool ready)
 {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "identity/StreamedSheetReader.h"
+#include "workbook/StreamedSheetReader.h"
 
 #include <QHash>
 #include <QVector>

@@ -1,4 +1,4 @@
-#include "identity/CsvWorkbookReader.h"
+#include "workbook/CsvWorkbookReader.h"
 
 #include <QDir>
 #include <QFileInfo>

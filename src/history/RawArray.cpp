@@ -1,4 +1,4 @@
-#include "identity/RawArray.h"
+#include "history/RawArray.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "identity/WorkbookReader.h"
+#include "workbook/WorkbookReader.h"
 
 #include <QVector>
 

@@ -1,4 +1,4 @@
-#include "identity/CellNumberFormat.h"
+#include "workbook/CellNumberFormat.h"
 
 #include <QDate>
 #include <QVector>

@@ -1,6 +1,6 @@
-#include "identity/XlsWorkbookReader.h"
+#include "workbook/XlsWorkbookReader.h"
 
-#include "identity/CellNumberFormat.h"
+#include "workbook/CellNumberFormat.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,9 +1,9 @@
 // The IMEI history's storage, load and index. Past 600 lines because these share one compact layout (IMEIs kept
 // only in the index, irregular records as bytes behind a short header, runs of them as one entry) that the
 // loader writes, the index reads and the locking guards; split apart, each part would expose that layout.
-#include "identity/ImeiHistory.h"
+#include "history/ImeiHistory.h"
 
-#include "identity/RawArray.h"
+#include "history/RawArray.h"
 
 #include <QByteArrayMatcher>
 #include <QMutex>

@@ -1,8 +1,8 @@
-#include "identity/WorkbookReader.h"
+#include "workbook/WorkbookReader.h"
 
-#include "identity/CsvWorkbookReader.h"
-#include "identity/XlsWorkbookReader.h"
-#include "identity/XlsxWorkbookReader.h"
+#include "workbook/CsvWorkbookReader.h"
+#include "workbook/XlsWorkbookReader.h"
+#include "workbook/XlsxWorkbookReader.h"
 
 #include <QFile>
 

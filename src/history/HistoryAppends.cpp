@@ -1,6 +1,6 @@
-#include "identity/HistoryAppends.h"
+#include "history/HistoryAppends.h"
 
-#include "identity/FileSync.h"
+#include "history/FileSync.h"
 
 #include <QFile>
 #include <QFileInfo>

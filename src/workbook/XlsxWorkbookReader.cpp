@@ -1,6 +1,6 @@
-#include "identity/XlsxWorkbookReader.h"
+#include "workbook/XlsxWorkbookReader.h"
 
-#include "identity/CellNumberFormat.h"
+#include "workbook/CellNumberFormat.h"
 
 #include <QFile>
 #include <QFileInfo>
