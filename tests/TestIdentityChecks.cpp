@@ -282,14 +282,18 @@ void TestIdentityChecks::serialAndBt_data()
     QTest::newRow("PSN invalid") << int(RunPsn) << "PS 0001" << true << QString() << "PSN is invalid!" << QString();
     QTest::newRow("PSN recorded") << int(RunPsn) << "PS0001" << true << "PS0001"
                                   << "PSN has repeated with previous!" << QString();
-    QTest::newRow("BT as typed") << int(RunBt) << "002715082c32 " << true << "002715082c33" << QString()
-                                 << "002715082c32 ";
+    QTest::newRow("BT as typed, trailing blank dropped")
+        << int(RunBt) << "002715082c32 " << true << "002715082c33" << QString() << "002715082c32";
+    QTest::newRow("BT in upper case, kept in lower case")
+        << int(RunBt) << "002715082C32" << true << "002715082c33" << QString() << "002715082c32";
+    QTest::newRow("BT not hexadecimal") << int(RunBt) << "002715082x32" << true << QString() << "BT is invalid!"
+                                        << QString();
     QTest::newRow("BT too short") << int(RunBt) << "002715082c3" << true << QString()
                                   << "The length of BT is not enough!" << QString();
     QTest::newRow("BT recorded") << int(RunBt) << "002715082c32" << true << "002715082c32"
                                  << "BT has repeated with previous!" << QString();
-    QTest::newRow("BT recorded in other case")
-        << int(RunBt) << "002715082C32" << true << "002715082c32" << QString() << "002715082C32";
+    QTest::newRow("BT recorded, scanned in other case") << int(RunBt) << "002715082C32" << true << "002715082c32"
+                                                        << "BT has repeated with previous!" << QString();
 }
 
 void TestIdentityChecks::serialAndBt()

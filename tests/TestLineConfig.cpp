@@ -14,7 +14,7 @@ private slots:
 
 void TestLineConfig::load_data()
 {
-    QTest::addColumn<QByteArray>("text"); // null: no file
+    QTest::addColumn<QByteArray>("text"); // null: no file; "->target": a link to target
     QTest::addColumn<bool>("ok");
     QTest::addColumn<bool>("configured");
     QTest::addColumn<QString>("connection");
@@ -24,8 +24,18 @@ void TestLineConfig::load_data()
     QTest::addColumn<QString>("error");
 
     QTest::newRow("no file") << QByteArray() << true << false << QString() << QString() << false << 100 << QString();
-    QTest::newRow("no connection") << QByteArray("[Ledger]\nStation=S1\n") << true << false << QString() << "S1"
-                                   << false << 100 << QString();
+    const QString none = QStringLiteral("configures no ledger");
+    QTest::newRow("no connection") << QByteArray("[Ledger]\nStation=S1\n") << false << false << QString() << "S1"
+                                   << false << 100 << none;
+    QTest::newRow("empty file") << QByteArray("") << false << false << QString() << QString() << false << 100 << none;
+    QTest::newRow("misspelt section") << QByteArray("[Leger]\nConnection=dbname=line\nStation=S\n") << false << false
+                                      << QString() << QString() << false << 100 << none;
+    QTest::newRow("empty connection") << QByteArray("[Ledger]\nConnection=\nStation=S\n") << false << false << QString()
+                                      << QString() << false << 100 << none;
+    QTest::newRow("link to a device") << QByteArray("->/dev/zero") << false << false << QString() << QString() << false
+                                      << 100 << "not a regular file";
+    QTest::newRow("link to nowhere") << QByteArray("->/nonexistent/line.ini") << false << false << QString()
+                                     << QString() << false << 100 << "not a regular file";
     QTest::newRow("key=value string with commas")
         << QByteArray("# the line\n[Ledger]\nConnection = host=a,b port=5432,5433 dbname=line user=st7 "
                       "sslmode=verify-full\r\nStation=LINE1-07\nSharedCounters=true\nCounterBlock=250\n")
@@ -71,7 +81,9 @@ void TestLineConfig::load()
 
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("line.ini"));
-    if (!text.isNull()) {
+    if (text.startsWith("->")) {
+        QVERIFY(QFile::link(QString::fromUtf8(text.mid(2)), path));
+    } else if (!text.isNull()) {
         QFile file(path);
         QVERIFY(file.open(QIODevice::WriteOnly) && file.write(text) == text.size());
     }

@@ -2,6 +2,17 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="zh_CN">
 <context>
+    <name>BtAddress</name>
+    <message>
+        <source>a Bluetooth address has %1 hexadecimal digits, &quot;%2&quot; has %3 characters</source>
+        <translation>蓝牙地址应为 %1 位十六进制数，“%2”有 %3 个字符</translation>
+    </message>
+    <message>
+        <source>a Bluetooth address holds hexadecimal digits only, &quot;%1&quot; does not</source>
+        <translation>蓝牙地址只能包含十六进制数字，“%1”不是</translation>
+    </message>
+</context>
+<context>
     <name>BtAddressGenerator</name>
     <message>
         <source>BT start address is wrong!</source>
@@ -733,6 +744,10 @@ It is left as it is, and Write stays disabled until the file is mended and the t
         <source>The handset is written; the line&apos;s ledger will be told at the next write: %1</source>
         <translation>手机已写入；下次写号时再通知产线台账：%1</translation>
     </message>
+    <message>
+        <source>Nothing is written while the histories cannot be read: %1</source>
+        <translation>历史记录无法完整读取，因此不写号：%1</translation>
+    </message>
 </context>
 <context>
     <name>HistoryImport</name>
@@ -906,6 +921,45 @@ It is left as it is, and Write stays disabled until the file is mended and the t
         <source>No default IMEI is handed out: %1</source>
         <translation>未分配默认IMEI：%1</translation>
     </message>
+    <message>
+        <source>BT is invalid!</source>
+        <translation>蓝牙地址无效!</translation>
+    </message>
+</context>
+<context>
+    <name>IdentityGate</name>
+    <message>
+        <source>IMEI%1 is not written: %2</source>
+        <translation>IMEI%1 未写入：%2</translation>
+    </message>
+    <message>
+        <source>IMEI%1 %2 is not written: another IMEI of the set is the same</source>
+        <translation>IMEI%1 %2 未写入：本组另一个 IMEI 与它相同</translation>
+    </message>
+    <message>
+        <source>IMEI%1 %2 is not written: it was issued already</source>
+        <translation>IMEI%1 %2 未写入：该号码已经发出过</translation>
+    </message>
+    <message>
+        <source>%1 is not written: %2</source>
+        <translation>%1 未写入：%2</translation>
+    </message>
+    <message>
+        <source>%1 %2 is not written: it was issued already</source>
+        <translation>%1 %2 未写入：该号码已经发出过</translation>
+    </message>
+    <message>
+        <source>BT is not written: %1</source>
+        <translation>蓝牙地址未写入：%1</translation>
+    </message>
+    <message>
+        <source>BT %1 is not written: its first octet is odd</source>
+        <translation>蓝牙地址 %1 未写入：第一个字节是奇数</translation>
+    </message>
+    <message>
+        <source>BT %1 is not written: it was issued already</source>
+        <translation>蓝牙地址 %1 未写入：该地址已经发出过</translation>
+    </message>
 </context>
 <context>
     <name>IdentityInputController</name>
@@ -964,6 +1018,17 @@ It is left as it is, and Write stays disabled until the file is mended and the t
     <message>
         <source>BT value is empty !</source>
         <translation>蓝牙地址的值为空 !</translation>
+    </message>
+</context>
+<context>
+    <name>Imei</name>
+    <message>
+        <source>an IMEI has %1 digits, &quot;%2&quot; has %3 characters</source>
+        <translation>IMEI 应为 %1 位数字，“%2”有 %3 个字符</translation>
+    </message>
+    <message>
+        <source>an IMEI holds digits only, &quot;%1&quot; does not</source>
+        <translation>IMEI 只能包含数字，“%1”不是</translation>
     </message>
 </context>
 <context>
@@ -1161,6 +1226,18 @@ It is left as it is, and Write stays disabled until the file is mended and the t
         <source>%1: the line&apos;s ledger needs this station&apos;s name (Station=).</source>
         <translation>%1：产线台账需要本工位的名称（Station=）。</translation>
     </message>
+    <message>
+        <source>%1 is not a regular file.</source>
+        <translation>%1 不是普通文件。</translation>
+    </message>
+    <message>
+        <source>%1 is larger than %2 bytes.</source>
+        <translation>%1 大于 %2 字节。</translation>
+    </message>
+    <message>
+        <source>%1 configures no ledger: it needs a [Ledger] section with Connection=. Remove the file for a station that works alone.</source>
+        <translation>%1 没有配置台账：需要含有 Connection= 的 [Ledger] 段。单独工作的工位请删除该文件。</translation>
+    </message>
 </context>
 <context>
     <name>LineLedger</name>
@@ -1198,6 +1275,25 @@ It is left as it is, and Write stays disabled until the file is mended and the t
     <message>
         <source>PSN has repeated with previous!</source>
         <translation>PSN 与之前的重复!</translation>
+    </message>
+</context>
+<context>
+    <name>SerialNumber</name>
+    <message>
+        <source>a serial number cannot be empty</source>
+        <translation>序列号不能为空</translation>
+    </message>
+    <message>
+        <source>a serial number has at most %1 characters, &quot;%2&quot; has %3</source>
+        <translation>序列号最多 %1 个字符，“%2”有 %3 个</translation>
+    </message>
+    <message>
+        <source>a serial number cannot hold &quot;#&quot;: &quot;%1&quot;</source>
+        <translation>序列号不能包含“#”：“%1”</translation>
+    </message>
+    <message>
+        <source>a serial number holds visible ASCII characters only, without blanks: &quot;%1&quot;</source>
+        <translation>序列号只能包含可见的 ASCII 字符，不能有空格：“%1”</translation>
     </message>
 </context>
 <context>

@@ -2,6 +2,17 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="en">
 <context>
+    <name>BtAddress</name>
+    <message>
+        <source>a Bluetooth address has %1 hexadecimal digits, &quot;%2&quot; has %3 characters</source>
+        <translation>a Bluetooth address has %1 hexadecimal digits, &quot;%2&quot; has %3 characters</translation>
+    </message>
+    <message>
+        <source>a Bluetooth address holds hexadecimal digits only, &quot;%1&quot; does not</source>
+        <translation>a Bluetooth address holds hexadecimal digits only, &quot;%1&quot; does not</translation>
+    </message>
+</context>
+<context>
     <name>BtAddressGenerator</name>
     <message>
         <source>BT start address is wrong!</source>
@@ -733,6 +744,10 @@ It is left as it is, and Write stays disabled until the file is mended and the t
         <source>The handset is written; the line&apos;s ledger will be told at the next write: %1</source>
         <translation>The handset is written; the line&apos;s ledger will be told at the next write: %1</translation>
     </message>
+    <message>
+        <source>Nothing is written while the histories cannot be read: %1</source>
+        <translation>Nothing is written while the histories cannot be read: %1</translation>
+    </message>
 </context>
 <context>
     <name>HistoryImport</name>
@@ -906,6 +921,45 @@ It is left as it is, and Write stays disabled until the file is mended and the t
         <source>No default IMEI is handed out: %1</source>
         <translation>No default IMEI is handed out: %1</translation>
     </message>
+    <message>
+        <source>BT is invalid!</source>
+        <translation>BT is invalid!</translation>
+    </message>
+</context>
+<context>
+    <name>IdentityGate</name>
+    <message>
+        <source>IMEI%1 is not written: %2</source>
+        <translation>IMEI%1 is not written: %2</translation>
+    </message>
+    <message>
+        <source>IMEI%1 %2 is not written: another IMEI of the set is the same</source>
+        <translation>IMEI%1 %2 is not written: another IMEI of the set is the same</translation>
+    </message>
+    <message>
+        <source>IMEI%1 %2 is not written: it was issued already</source>
+        <translation>IMEI%1 %2 is not written: it was issued already</translation>
+    </message>
+    <message>
+        <source>%1 is not written: %2</source>
+        <translation>%1 is not written: %2</translation>
+    </message>
+    <message>
+        <source>%1 %2 is not written: it was issued already</source>
+        <translation>%1 %2 is not written: it was issued already</translation>
+    </message>
+    <message>
+        <source>BT is not written: %1</source>
+        <translation>BT is not written: %1</translation>
+    </message>
+    <message>
+        <source>BT %1 is not written: its first octet is odd</source>
+        <translation>BT %1 is not written: its first octet is odd</translation>
+    </message>
+    <message>
+        <source>BT %1 is not written: it was issued already</source>
+        <translation>BT %1 is not written: it was issued already</translation>
+    </message>
 </context>
 <context>
     <name>IdentityInputController</name>
@@ -964,6 +1018,17 @@ It is left as it is, and Write stays disabled until the file is mended and the t
     <message>
         <source>BT value is empty !</source>
         <translation>BT value is empty !</translation>
+    </message>
+</context>
+<context>
+    <name>Imei</name>
+    <message>
+        <source>an IMEI has %1 digits, &quot;%2&quot; has %3 characters</source>
+        <translation>an IMEI has %1 digits, &quot;%2&quot; has %3 characters</translation>
+    </message>
+    <message>
+        <source>an IMEI holds digits only, &quot;%1&quot; does not</source>
+        <translation>an IMEI holds digits only, &quot;%1&quot; does not</translation>
     </message>
 </context>
 <context>
@@ -1161,6 +1226,18 @@ It is left as it is, and Write stays disabled until the file is mended and the t
         <source>%1: the line&apos;s ledger needs this station&apos;s name (Station=).</source>
         <translation>%1: the line&apos;s ledger needs this station&apos;s name (Station=).</translation>
     </message>
+    <message>
+        <source>%1 is not a regular file.</source>
+        <translation>%1 is not a regular file.</translation>
+    </message>
+    <message>
+        <source>%1 is larger than %2 bytes.</source>
+        <translation>%1 is larger than %2 bytes.</translation>
+    </message>
+    <message>
+        <source>%1 configures no ledger: it needs a [Ledger] section with Connection=. Remove the file for a station that works alone.</source>
+        <translation>%1 configures no ledger: it needs a [Ledger] section with Connection=. Remove the file for a station that works alone.</translation>
+    </message>
 </context>
 <context>
     <name>LineLedger</name>
@@ -1198,6 +1275,25 @@ It is left as it is, and Write stays disabled until the file is mended and the t
     <message>
         <source>PSN has repeated with previous!</source>
         <translation>PSN has repeated with previous!</translation>
+    </message>
+</context>
+<context>
+    <name>SerialNumber</name>
+    <message>
+        <source>a serial number cannot be empty</source>
+        <translation>a serial number cannot be empty</translation>
+    </message>
+    <message>
+        <source>a serial number has at most %1 characters, &quot;%2&quot; has %3</source>
+        <translation>a serial number has at most %1 characters, &quot;%2&quot; has %3</translation>
+    </message>
+    <message>
+        <source>a serial number cannot hold &quot;#&quot;: &quot;%1&quot;</source>
+        <translation>a serial number cannot hold &quot;#&quot;: &quot;%1&quot;</translation>
+    </message>
+    <message>
+        <source>a serial number holds visible ASCII characters only, without blanks: &quot;%1&quot;</source>
+        <translation>a serial number holds visible ASCII characters only, without blanks: &quot;%1&quot;</translation>
     </message>
 </context>
 <context>

@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QFileInfo>
 #include <QStringList>
 
 #include <libpq-fe.h>
@@ -46,8 +47,20 @@ bool LineConfig::load(const QString &path, LineConfig *config, QString *message)
 {
     *config = LineConfig();
     QFile file(path);
-    if (!file.exists())
+    const QFileInfo info(path);
+    if (!info.exists() && !info.isSymLink())
         return true;
+    // A device or a pipe in its place would read as empty or never end; either way not what the engineer meant.
+    if (!info.isFile()) {
+        if (message)
+            *message = tr("%1 is not a regular file.").arg(path);
+        return false;
+    }
+    if (info.size() > MaxFileSize) {
+        if (message)
+            *message = tr("%1 is larger than %2 bytes.").arg(path).arg(MaxFileSize);
+        return false;
+    }
     if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
         if (message)
             *message = tr("%1 cannot be read: %2").arg(path, file.errorString());
@@ -111,8 +124,15 @@ bool LineConfig::load(const QString &path, LineConfig *config, QString *message)
             return false;
         }
     }
-    if (!hasConnection)
-        return true;
+    // A file that is there means the station belongs to a line: one that names no ledger would take the station
+    // off the line without a word, and two stations would then issue the same identities.
+    if (!hasConnection || config->connection.isEmpty()) {
+        if (message)
+            *message = tr("%1 configures no ledger: it needs a [Ledger] section with Connection=. Remove the file "
+                          "for a station that works alone.")
+                           .arg(path);
+        return false;
+    }
     if (!checkConnection(config->connection, message)) {
         if (message)
             *message = path + QLatin1String(": ") + *message;

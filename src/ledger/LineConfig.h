@@ -2,8 +2,8 @@
 
 #include <QString>
 
-// cfg/line.ini: where the line's ledger is and which station this is. Without the file (or without a
-// connection in it) the station works alone on its history files.
+// cfg/line.ini: where the line's ledger is and which station this is. Without the file the station works alone on
+// its history files; a file that is there must name a ledger.
 //
 //   [Ledger]
 //   Connection=host=ledger.line.lan dbname=line user=station07 sslmode=verify-full
@@ -21,6 +21,8 @@ struct LineConfig
     // Whether the advancing counters (default IMEI, Bluetooth range) are taken in blocks from the ledger.
     bool sharedCounters = false;
     int counterBlock = 100;
+
+    static constexpr qint64 MaxFileSize = 64 * 1024;
 
     static QString defaultPath() { return QStringLiteral("cfg/line.ini"); }
     // A missing file gives an unconfigured line and true; a file that is there but wrong gives false and a
