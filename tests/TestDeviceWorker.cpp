@@ -18,7 +18,9 @@
 #include <QTemporaryDir>
 #include <QThread>
 #include <QtTest>
+
 #include <atomic>
+#include <sys/stat.h>
 #include <thread>
 
 namespace {
@@ -425,23 +427,39 @@ private slots:
         verifyFailedAndReleased();
     }
 
+    void damagedRamrunImage_data()
+    {
+        QTest::addColumn<bool>("pipe"); // a pipe in the image's place rather than damaged bytes
+        QTest::addColumn<QString>("line");
+        QTest::newRow("damaged") << false << "Unable to load ramrun lod file ";
+        QTest::newRow("a pipe in its place") << true << "The RAM-run image ";
+    }
     void damagedRamrunImage()
     {
+        QFETCH(bool, pipe);
+        QFETCH(QString, line);
         QVERIFY(plug(handset()));
         const QString lod = QStringLiteral("ramrun/usb_51a0_fm64a.lod");
         QFile f(lod);
         QVERIFY(f.open(QIODevice::ReadWrite));
         const QByteArray original = f.readAll();
-        QVERIFY(f.seek(original.size() / 2));
-        QVERIFY(f.write("\x5a\xa5") == 2);
-        f.close();
+        if (pipe) {
+            f.close();
+            QVERIFY(f.remove());
+            QCOMPARE(::mkfifo(QFile::encodeName(lod).constData(), 0600), 0);
+        } else {
+            QVERIFY(f.seek(original.size() / 2));
+            QVERIFY(f.write("\x5a\xa5") == 2);
+            f.close();
+        }
         prepareWrite();
-        m_worker->start();
+        m_worker->start(); // a pipe would block here for good
+        QFile::remove(lod);
         QFile restore(lod);
         QVERIFY(restore.open(QIODevice::WriteOnly));
         QCOMPARE(restore.write(original), qint64(original.size()));
         restore.close();
-        QVERIFY2(find(QStringLiteral("Unable to load ramrun lod file ") + lod), qPrintable(texts().join(u'\n')));
+        QVERIFY2(find(line + lod), qPrintable(texts().join(u'\n')));
         verifyFailedAndReleased();
     }
 

@@ -748,6 +748,10 @@ It is left as it is, and Write stays disabled until the file is mended and the t
         <source>Nothing is written while the histories cannot be read: %1</source>
         <translation>历史记录无法完整读取，因此不写号：%1</translation>
     </message>
+    <message>
+        <source>The RAM-run image %1 is not a regular file</source>
+        <translation>RAM-run 镜像 %1 不是普通文件</translation>
+    </message>
 </context>
 <context>
     <name>HistoryImport</name>

@@ -748,6 +748,10 @@ It is left as it is, and Write stays disabled until the file is mended and the t
         <source>Nothing is written while the histories cannot be read: %1</source>
         <translation>Nothing is written while the histories cannot be read: %1</translation>
     </message>
+    <message>
+        <source>The RAM-run image %1 is not a regular file</source>
+        <translation>The RAM-run image %1 is not a regular file</translation>
+    </message>
 </context>
 <context>
     <name>HistoryImport</name>

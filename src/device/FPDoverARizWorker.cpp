@@ -441,6 +441,11 @@ int FPDoverARizWorker::prepareHandset()
         error(tr("Ramrun lod file %1 not exist").arg(lodName));
         return LayoutOrImageMissing;
     }
+    // A pipe or a device in its place would block the read, and the cycle with it, for good.
+    if (!QFileInfo(lodName).isFile()) {
+        error(tr("The RAM-run image %1 is not a regular file").arg(lodName));
+        return LayoutOrImageMissing;
+    }
     {
         LodData lod;
         if (!lod.load(lodName)) {
