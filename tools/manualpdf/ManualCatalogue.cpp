@@ -20,7 +20,7 @@ bool ManualCatalogue::load(const QString &path, QString *error)
     QString context;
     QString source;
     while (!xml.atEnd()) {
-        if (!xml.readNextStartElement())
+        if (xml.readNext() != QXmlStreamReader::StartElement)
             continue;
         const QStringView name = xml.name();
         if (name == QLatin1String("name")) {
