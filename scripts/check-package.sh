@@ -68,7 +68,7 @@ for tool in "${commands[@]}"; do
     grep -q "^lrwxrwxrwx root/root /usr/bin/$tool -> ../lib/doverariz/$tool$" "$listing" \
         && pass "/usr/bin/$tool links to the executable" || fail "/usr/bin/$tool is not a link to $lib/$tool"
 done
-on_path=$(awk '$3 ~ "^/usr/bin/" { sub("^/usr/bin/", "", $3); print $3 }' "$listing" | sort | tr '\n' ' ')
+on_path=$(awk '$1 !~ /^d/ && $3 ~ "^/usr/bin/." { sub("^/usr/bin/", "", $3); print $3 }' "$listing" | sort | tr '\n' ' ')
 [ "$on_path" = "$(printf '%s\n' "${commands[@]}" | sort | tr '\n' ' ')" ] && pass "only ${commands[*]} on the path" \
     || fail "the path holds: $on_path(expected ${commands[*]})"
 
