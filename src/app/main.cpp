@@ -64,6 +64,7 @@ QString dataDirProblem()
         .arg(QDir::toNativeSeparators(AppPaths::dataDir()), QStringLiteral("doverariz"),
              QLatin1String(AppPaths::DataDirVariable));
 }
+
 // --help and --version are answered before the application starts: they need no display, and no window opens.
 // Every other argument is left to Qt (-platform, -style, ...), as before. -1 when neither was asked for.
 int answerInformationRequest(int argc, char *argv[])
