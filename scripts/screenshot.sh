@@ -35,7 +35,7 @@ INI
 
 mkdir -p "$(dirname "$out")"
 output=$(cd "$work" && TMPDIR="$work/tmp" TGTLINK_BENCH="$work/bench" QT_QPA_PLATFORM=offscreen \
-    DOVERARIZ_DATA_DIR= DOVERARIZ_EXIT_AFTER_MS=2000 DOVERARIZ_GRAB="$out" \
+    DOVERARIZ_DATA_DIR='' DOVERARIZ_EXIT_AFTER_MS=2000 DOVERARIZ_GRAB="$out" \
     DOVERARIZ_GRAB_SETUP="${SCREENSHOT_SETUP:-}" "$work/app/doverariz" 2>/dev/null)
 echo "$output"
 [ -s "$out" ] || { echo "no screenshot was written" >&2; exit 1; }
