@@ -9,3 +9,16 @@ function(doverariz_add_test name)
         ENVIRONMENT "QT_QPA_PLATFORM=offscreen;TGTLINK_DELAY_SCALE=0;ASAN_OPTIONS=detect_leaks=1:abort_on_error=1;UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1"
         TIMEOUT 300)
 endfunction()
+
+# Registers <name>_unprivileged: functions of the QtTest executable <name> that check what happens when a file or
+# folder may not be written. Run as root they would be skipped, so tests/support/run-unprivileged.sh runs them as
+# nobody then; a skip still left fails the test, so that they never pass without having run.
+function(doverariz_add_unprivileged_test name)
+    add_test(NAME ${name}_unprivileged
+             COMMAND sh "${PROJECT_SOURCE_DIR}/tests/support/run-unprivileged.sh" $<TARGET_FILE:${name}> ${ARGN})
+    get_test_property(${name} ENVIRONMENT environment)
+    set_tests_properties(${name}_unprivileged PROPERTIES
+        ENVIRONMENT "${environment}"
+        FAIL_REGULAR_EXPRESSION "SKIP   : "
+        TIMEOUT 300)
+endfunction()

@@ -30,7 +30,32 @@ endforeach()
 install(FILES "${PROJECT_SOURCE_DIR}/packaging/doverariz.desktop" DESTINATION share/applications)
 install(FILES "${PROJECT_SOURCE_DIR}/resources/images/doverariz.png"
         DESTINATION share/icons/hicolor/256x256/apps)
-install(FILES "${PROJECT_SOURCE_DIR}/README.md" DESTINATION share/doc/doverariz)
+install(FILES "${PROJECT_SOURCE_DIR}/README.md" "${PROJECT_SOURCE_DIR}/packaging/copyright"
+        DESTINATION share/doc/doverariz)
+
+# The changelog and the manual pages go in compressed, as Debian's policy has them: gzip -n, so that the
+# package's bytes do not change with the time of the build.
+find_program(GZIP_PROGRAM gzip REQUIRED)
+set(doverariz_gzipped "${CMAKE_BINARY_DIR}/packaging/gz")
+set(doverariz_gz_files "")
+foreach(source IN ITEMS changelog man/doverariz.1 man/handset.1 man/ledger.1)
+    get_filename_component(name "${source}" NAME)
+    set(gz "${doverariz_gzipped}/${name}.gz")
+    add_custom_command(OUTPUT "${gz}"
+        COMMAND ${CMAKE_COMMAND} -E make_directory "${doverariz_gzipped}"
+        COMMAND ${CMAKE_COMMAND} -E copy "${PROJECT_SOURCE_DIR}/packaging/${source}" "${doverariz_gzipped}/${name}"
+        COMMAND "${GZIP_PROGRAM}" -9 -n -f "${doverariz_gzipped}/${name}"
+        DEPENDS "${PROJECT_SOURCE_DIR}/packaging/${source}"
+        VERBATIM)
+    list(APPEND doverariz_gz_files "${gz}")
+endforeach()
+add_custom_target(doverariz_package_docs ALL DEPENDS ${doverariz_gz_files})
+install(FILES "${doverariz_gzipped}/changelog.gz" DESTINATION share/doc/doverariz RENAME changelog.Debian.gz)
+install(FILES "${doverariz_gzipped}/doverariz.1.gz" "${doverariz_gzipped}/handset.1.gz"
+        DESTINATION share/man/man1)
+if(TARGET ledger)
+    install(FILES "${doverariz_gzipped}/ledger.1.gz" DESTINATION share/man/man1)
+endif()
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME doverariz)
@@ -44,9 +69,11 @@ set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# groupadd and usermod (postinst), the Chinese font of the default language, the desktop's opener of PDF files.
+# groupadd and usermod (postinst), the Chinese font of the default language.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "passwd, fonts-wqy-microhei")
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils, evince | okular | qpdfview | mupdf")
+# The manuals' viewer is only suggested: recommended, a desktop's PDF viewer pulls in a hundred packages on a
+# station that may never open Help (which names what to install when no viewer is there).
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "xdg-utils, evince | okular | qpdfview | mupdf")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA
     "${PROJECT_SOURCE_DIR}/packaging/postinst;${PROJECT_SOURCE_DIR}/packaging/postrm")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)

@@ -3,7 +3,7 @@
 # "name: value unit", with the reference figures of the same run beside ours.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/install-deps.sh
+scripts/install-deps.sh test
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build --target ImeiHistoryBenchmark HistoryListBenchmark IdentitySourcesBenchmark CycleBenchmark SheetImportBenchmark -j"$(nproc)"
 build/bench/ImeiHistoryBenchmark

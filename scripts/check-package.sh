@@ -20,6 +20,11 @@ dpkg-deb -c "$deb" | awk '{ line = $1 " " $2 " " $6; for (i = 7; i <= NF; i++) l
 for field in Package Version Architecture Maintainer Depends Description; do
     [ -n "$(dpkg-deb -f "$deb" "$field")" ] && pass "control field $field" || fail "control field $field missing"
 done
+# A PDF viewer would pull a desktop's worth of packages in: Help only needs one when it is opened.
+recommends=$(dpkg-deb -f "$deb" Recommends)
+[[ "$recommends" != *evince* && "$recommends" != *okular* ]] && pass "no PDF viewer recommended" \
+    || fail "a PDF viewer is recommended: $recommends"
+[[ "$(dpkg-deb -f "$deb" Suggests)" == *evince* ]] && pass "a PDF viewer suggested" || fail "no PDF viewer suggested"
 depends=$(dpkg-deb -f "$deb" Depends)
 for dep in libqt6widgets6 libqt6gui6 libqt6core6 passwd fonts-wqy-microhei; do
     [[ "$depends" == *"$dep"* ]] && pass "depends on $dep" || fail "Depends lacks $dep: $depends"
@@ -56,10 +61,33 @@ if [ -d tools/ledger ]; then
 fi
 [ "$(grep -c "^-rw-r--r-- root/root $lib/ramrun/.*\.lod$" "$listing")" -gt 0 ] && pass "RAM-run images" \
     || fail "no RAM-run images under $lib/ramrun"
-for tool in $(awk -v l="$lib/" 'index($3, l) == 1 && $1 ~ /^-rwx/ { sub(l, "", $3); print $3 }' "$listing"); do
+# The commands on the path are links to their executables; the helpers the tool runs (xlscells) stay off it.
+commands=(doverariz handset)
+[ -d tools/ledger ] && commands+=(ledger)
+for tool in "${commands[@]}"; do
     grep -q "^lrwxrwxrwx root/root /usr/bin/$tool -> ../lib/doverariz/$tool$" "$listing" \
         && pass "/usr/bin/$tool links to the executable" || fail "/usr/bin/$tool is not a link to $lib/$tool"
 done
+on_path=$(awk '$1 !~ /^d/ && $3 ~ "^/usr/bin/." { sub("^/usr/bin/", "", $3); print $3 }' "$listing" | sort | tr '\n' ' ')
+[ "$on_path" = "$(printf '%s\n' "${commands[@]}" | sort | tr '\n' ' ')" ] && pass "only ${commands[*]} on the path" \
+    || fail "the path holds: $on_path(expected ${commands[*]})"
+
+# --- documentation ----------------------------------------------------------------------------------------
+doc=/usr/share/doc/doverariz
+expect_file "$doc/copyright" -rw-r--r--
+expect_file "$doc/changelog.Debian.gz" -rw-r--r--
+for tool in "${commands[@]}"; do
+    expect_file "/usr/share/man/man1/$tool.1.gz" -rw-r--r--
+    page=$(dpkg-deb --fsys-tarfile "$deb" | tar -xO "./usr/share/man/man1/$tool.1.gz" 2>/dev/null | gzip -dc 2>/dev/null)
+    [[ "$page" == *".TH ${tool^^} 1 "* ]] && pass "manual page of $tool" || fail "$tool.1.gz is not a manual page"
+done
+version=$(dpkg-deb -f "$deb" Version)
+newest=$(dpkg-deb --fsys-tarfile "$deb" | tar -xO ".$doc/changelog.Debian.gz" 2>/dev/null | gzip -dc 2>/dev/null \
+    | head -n1)
+[[ "$newest" == "doverariz ($version) "* ]] && pass "the changelog's newest entry is $version" \
+    || fail "the changelog's newest entry is not $version: $newest"
+grep -q "^Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/" <(dpkg-deb --fsys-tarfile "$deb" \
+    | tar -xO ".$doc/copyright") && pass "copyright file format" || fail "the copyright file has no Format line"
 bad=$(awk '$1 !~ /^(drwxr-xr-x|-rw-r--r--|-rwxr-xr-x|lrwxrwxrwx)$/ || $2 != "root/root"' "$listing")
 [ -z "$bad" ] && pass "no unusual modes or owners" || fail "unusual modes or owners: $bad"
 bad=$(awk '$1 ~ /^-rwx/ && $3 !~ "^'"$lib"'/[a-z]+$"' "$listing")

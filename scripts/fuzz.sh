@@ -11,7 +11,7 @@ cd "$(dirname "$0")/.."
 seconds=${1:-60}
 shift || true
 jobs=${FUZZ_JOBS:-1}
-scripts/install-deps.sh
+scripts/install-deps.sh test
 
 CXX=clang++ CC=clang cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DDOVERARIZ_FUZZ=ON -DDOVERARIZ_SANITIZE=ON -DDOVERARIZ_BUILD_TESTS=OFF -DDOVERARIZ_BUILD_BENCH=OFF >/dev/null

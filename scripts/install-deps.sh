@@ -1,10 +1,22 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the tool needs to build, test and run; does nothing when all are there.
+# Installs the Debian packages one use of the project needs; does nothing when all are there.
+#   install-deps.sh [run]   building and running the tool (scripts/run.sh, scripts/screenshot.sh)
+#   install-deps.sh package that, and building the Debian package (scripts/package.sh)
+#   install-deps.sh test    everything: the suite, its PostgreSQL server, the manuals' checks, fuzzing, the
+#                           package and its checks (scripts/test.sh, scripts/fuzz.sh, scripts/bench.sh)
 set -euo pipefail
-packages=(cmake ninja-build g++ qt6-base-dev qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools
-          qt6-translations-l10n libfreexl-dev libzip-dev libpq-dev libqt6sql6-psql postgresql
-          libgl-dev xvfb xauth fonts-wqy-microhei ccache clang libclang-rt-14-dev
-          python3-openpyxl python3-xlwt poppler-utils)
+use=${1:-run}
+run=(cmake ninja-build g++ qt6-base-dev qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools qt6-translations-l10n
+     libfreexl-dev libzip-dev libpq-dev libgl-dev xvfb xauth fonts-wqy-microhei)
+package=("${run[@]}" dpkg-dev fonts-dejavu-core)
+test=("${package[@]}" postgresql libqt6sql6-psql ccache clang libclang-rt-14-dev python3-openpyxl python3-xlwt
+      poppler-utils shellcheck)
+case "$use" in
+run) packages=("${run[@]}") ;;
+package) packages=("${package[@]}") ;;
+test) packages=("${test[@]}") ;;
+*) echo "usage: $0 [run|package|test]" >&2; exit 2 ;;
+esac
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

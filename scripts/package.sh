@@ -3,7 +3,7 @@
 # manuals) in build-package/ and prints its path. BUILD_DIR names another build directory.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/install-deps.sh
+scripts/install-deps.sh package
 build=${BUILD_DIR:-build-package}
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DDOVERARIZ_BUILD_TESTS=OFF \
     -DDOVERARIZ_BUILD_BENCH=OFF -DDOVERARIZ_BUILD_MANUALS=ON >/dev/null

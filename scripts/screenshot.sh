@@ -2,6 +2,7 @@
 # Renders the window with a demo handset plugged in into docs/screenshot.png, on Qt's offscreen platform (no
 # display needed). SCREENSHOT_LANGUAGE=Chinese renders the Chinese interface (needs a CJK font installed).
 # SCREENSHOT_NO_BUILD=1 uses the executables as they are (the build itself renders the manuals' pictures so).
+# SCREENSHOT_SETUP=<prefix> also pictures each tab of the Setup dialog, into <prefix>-imei.png, -mbsn, -psn, -bt.
 set -euo pipefail
 out=$(realpath -m "${1:-docs/screenshot.png}")
 cd "$(dirname "$0")/.."
@@ -34,7 +35,14 @@ INI
 
 mkdir -p "$(dirname "$out")"
 output=$(cd "$work" && TMPDIR="$work/tmp" TGTLINK_BENCH="$work/bench" QT_QPA_PLATFORM=offscreen \
-    DOVERARIZ_DATA_DIR= DOVERARIZ_EXIT_AFTER_MS=2000 DOVERARIZ_GRAB="$out" "$work/app/doverariz" 2>/dev/null)
+    DOVERARIZ_DATA_DIR='' DOVERARIZ_EXIT_AFTER_MS=2000 DOVERARIZ_GRAB="$out" \
+    DOVERARIZ_GRAB_SETUP="${SCREENSHOT_SETUP:-}" "$work/app/doverariz" 2>/dev/null)
 echo "$output"
 [ -s "$out" ] || { echo "no screenshot was written" >&2; exit 1; }
+if [ -n "${SCREENSHOT_SETUP:-}" ]; then
+    for tab in imei mbsn psn bt; do
+        [ -s "$SCREENSHOT_SETUP-$tab.png" ] || { echo "no picture of the Setup tab $tab was written" >&2; exit 1; }
+    done
+fi
+[[ "$output" != *"grab failed"* ]] || exit 1
 echo "Wrote $out"

@@ -144,6 +144,10 @@ private slots:
         QTest::newRow("missing value") << QStringList({"plug", "USB1", "--chip"}) << 2;
         QTest::newRow("bad number") << QStringList({"plug", "USB1", "--chip", "0xZZ"}) << 2;
         QTest::newRow("bad station") << QStringList({"plug", "USB1", "--station", "CAL=maybe"}) << 2;
+        QTest::newRow("station not in the list") << QStringList({"plug", "USB1", "--station", "CAL=pass"}) << 2;
+        QTest::newRow("IMEI of three digits") << QStringList({"plug", "USB1", "--imei", "123"}) << 2;
+        QTest::newRow("IMEI of 16 digits") << QStringList({"plug", "USB1", "--imei", "4901542032375180"}) << 2;
+        QTest::newRow("IMEI with a letter") << QStringList({"plug", "USB1", "--imei", "49015420323751A"}) << 2;
         QTest::newRow("blank and data") << QStringList({"plug", "USB1", "--blank", "--mbsn", "X"}) << 2;
         QTest::newRow("bad bt") << QStringList({"plug", "USB1", "--bt", "nothex"}) << 1;
         QTest::newRow("bad port") << QStringList({"plug", "a/b"}) << 1;
@@ -161,6 +165,23 @@ private slots:
         QCOMPARE(cmd.run(args), code);
         QVERIFY(!cmd.err().isEmpty());
         QVERIFY(Bench::ports().isEmpty());
+    }
+
+    // An account outside the bench's group learns which folder it may not write and what to do about it.
+    void unwritableBenchNamesFolderAndGroup()
+    {
+        BenchFixture bench;
+        const QString usb = QDir(Bench::dir()).filePath(QStringLiteral("usb"));
+        QVERIFY(QDir().mkpath(usb));
+        QVERIFY(QFile::setPermissions(usb, QFile::ReadOwner | QFile::ExeOwner | QFile::ReadGroup | QFile::ExeGroup));
+        HandsetCommand cmd;
+        const int code = cmd.run({"plug", "USB1"});
+        QFile::setPermissions(usb, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        if (code == 0)
+            QSKIP("permissions do not bind this user (root)");
+        QCOMPARE(code, 1);
+        QVERIFY2(cmd.err().contains(usb), qPrintable(cmd.err()));
+        QVERIFY2(cmd.err().contains(QStringLiteral("group ") + QFileInfo(usb).group()), qPrintable(cmd.err()));
     }
 
     void faultSetListClear()

@@ -4,6 +4,7 @@
 #include "shell/FileChoosers.h"
 #include "shell/MessageBoxes.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
@@ -11,6 +12,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStyle>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTranslator>
@@ -204,6 +206,8 @@ private slots:
     void stationsOfTheLine();
     void chinese_data();
     void chinese();
+    void valueFieldsShowLongestValue_data();
+    void valueFieldsShowLongestValue();
 
 private:
     QTemporaryDir m_dir;
@@ -1180,6 +1184,71 @@ void TestSettingDlg::chinese()
     settings.ImeiNum = 0;
     dialog.storeTo(settings);
     QCOMPARE(settings.ImeiNum, 3);
+}
+
+// Every value field shows its longest value whole at the dialog's own size, in both languages: a field too
+// narrow scrolls its start out of sight (an init code 35693803560000 read as 693803560000).
+void TestSettingDlg::valueFieldsShowLongestValue_data()
+{
+    QTest::addColumn<QString>("catalogue");
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<QString>("value");
+
+    const QList<std::pair<const char *, QString>> fields = {
+        {"ImeiInitNumberLE", QStringLiteral("35693803560000")},
+        {"ImeiMaskNumberLE", QStringLiteral("35693803560000")},
+        {"ImeiMaxLNumLE", QStringLiteral("10000")},
+        {"defaultIMEILEdit", QStringLiteral("356938035643809")},
+        {"MbsnInitNumberLE", QStringLiteral("MB202612080000001")}, // Mbsnlen 17
+        {"MbsnMaskNumberLE", QStringLiteral("MB202612080000001")},
+        {"MbsnMaxLNumLE", QStringLiteral("10000")},
+        {"PsnInitNumberLE", QStringLiteral("PS200020261208000001")}, // Psnlen 20
+        {"PsnMaskNumberLE", QStringLiteral("PS200020261208000001")},
+        {"PsnMaxLNumLE", QStringLiteral("10000")},
+        {"BTbeginAddrLEdit", QStringLiteral("0A1B2C3D4E5F")},
+        {"BTEndAddrLEdit", QStringLiteral("0A1B2C3D4E5F")}};
+    for (const char *catalogue : {"imei_chs_en", "imei_chs"}) {
+        for (const auto &[field, value] : fields)
+            QTest::addRow("%s %s", catalogue, field)
+                << QString::fromLatin1(catalogue) << QString::fromLatin1(field) << value;
+    }
+}
+
+void TestSettingDlg::valueFieldsShowLongestValue()
+{
+    QFETCH(QString, catalogue);
+    QFETCH(QString, field);
+    QFETCH(QString, value);
+
+    QTranslator translator;
+    QVERIFY(translator.load(QStringLiteral(DOVERARIZ_RUNTIME_DIR "/tr/") + catalogue + QStringLiteral(".qm")));
+    QVERIFY(QCoreApplication::installTranslator(&translator));
+    const auto removed = qScopeGuard([&] { QCoreApplication::removeTranslator(&translator); });
+    // The tool's own style, whose frames and margins the fields are drawn with.
+    QApplication::setStyle(QStringLiteral("Windows"));
+
+    ToolSettings settings;
+    FPDoverARizSettingDlg dialog;
+    dialog.loadFrom(settings);
+    auto *edit = child<QLineEdit>(dialog, field);
+    auto *tabs = child<QTabWidget>(dialog, QStringLiteral("mTabWidget"));
+    for (int i = 0; i < tabs->count(); ++i) {
+        if (tabs->widget(i)->isAncestorOf(edit))
+            tabs->setCurrentIndex(i);
+    }
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    QCoreApplication::processEvents();
+
+    // The text area: the contents less the frame and the line edit's own margin of 2 pixels on each side.
+    const int frame = edit->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, edit);
+    const int room = edit->contentsRect().width() - 2 * frame - 4;
+    const int needed = edit->fontMetrics().horizontalAdvance(value);
+    QVERIFY2(needed <= room, qPrintable(QStringLiteral("%1 needs %2 pixels, the field has %3 (dialog %4 wide)")
+                                            .arg(value)
+                                            .arg(needed)
+                                            .arg(room)
+                                            .arg(dialog.width())));
 }
 
 QTEST_MAIN(TestSettingDlg)

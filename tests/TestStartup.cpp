@@ -35,12 +35,15 @@ private slots:
     void installedLayoutKeepsDataApart_data();
     void installedLayoutKeepsDataApart();
     void unwritableDataFolderRefused();
+    void informationRequests_data();
+    void informationRequests();
 
 private:
     QString appPath(const QString &relative) const { return QDir(m_root->path() + "/app").filePath(relative); }
     // Starts the tool; it quits by itself after `exitAfterMs`.
     std::unique_ptr<QProcess> start(int exitAfterMs, const QString &workingDir = QString(),
-                                    const QProcessEnvironment &extra = QProcessEnvironment());
+                                    const QProcessEnvironment &extra = QProcessEnvironment(),
+                                    const QStringList &arguments = QStringList());
     void writeSettings(const QString &dir, const QString &language);
     QStringList logFiles() const;
 
@@ -70,7 +73,7 @@ void TestStartup::cleanup()
 }
 
 std::unique_ptr<QProcess> TestStartup::start(int exitAfterMs, const QString &workingDir,
-                                             const QProcessEnvironment &extra)
+                                             const QProcessEnvironment &extra, const QStringList &arguments)
 {
     auto process = std::make_unique<QProcess>();
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -83,7 +86,7 @@ std::unique_ptr<QProcess> TestStartup::start(int exitAfterMs, const QString &wor
     process->setProcessEnvironment(env);
     process->setWorkingDirectory(workingDir.isEmpty() ? m_root->path() + QStringLiteral("/elsewhere") : workingDir);
     process->setProcessChannelMode(QProcess::SeparateChannels);
-    process->start(appPath(QStringLiteral("doverariz")), {});
+    process->start(appPath(QStringLiteral("doverariz")), arguments);
     return process;
 }
 
@@ -293,6 +296,35 @@ void TestStartup::unwritableDataFolderRefused()
     QVERIFY2(out.contains(QStringLiteral("box: 错误: ")), qPrintable(out)); // default language: Chinese
     QVERIFY2(out.contains(QDir::toNativeSeparators(blocker.fileName() + QStringLiteral("/data"))), qPrintable(out));
     QVERIFY2(!out.contains(QStringLiteral("title: ")), qPrintable(out));
+}
+
+// --help and --version print and end at once, on any platform, without a window or a file of the station; Qt's
+// own options beside them still count as Qt's.
+void TestStartup::informationRequests_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("printed");
+    const QString version = QStringLiteral("doverariz " DOVERARIZ_VERSION " (build ");
+    QTest::newRow("--version") << QStringList{"--version"} << version;
+    QTest::newRow("-v") << QStringList{"-v"} << version;
+    QTest::newRow("--help") << QStringList{"--help"} << QStringLiteral("Usage: doverariz");
+    QTest::newRow("-h after a Qt option")
+        << QStringList{"-platform", "offscreen", "-h"} << QStringLiteral("Usage: doverariz");
+    QTest::newRow("no display needed") << QStringList{"-platform", "xcb", "--version"} << version;
+}
+
+void TestStartup::informationRequests()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, printed);
+    auto run = start(60000, QString(), QProcessEnvironment(), arguments);
+    QVERIFY(run->waitForFinished(StartTimeout / 3));
+    const QString out = QString::fromUtf8(run->readAllStandardOutput());
+    QCOMPARE(run->exitStatus(), QProcess::NormalExit);
+    QCOMPARE(run->exitCode(), 0);
+    QVERIFY2(out.startsWith(printed), qPrintable(out));
+    QVERIFY2(!out.contains(QStringLiteral("title: ")), qPrintable(out));
+    QVERIFY(!QFileInfo::exists(appPath(QStringLiteral("cfg"))));
 }
 
 QTEST_GUILESS_MAIN(TestStartup)

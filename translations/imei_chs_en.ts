@@ -40,6 +40,13 @@
     </message>
 </context>
 <context>
+    <name>BuildInfo</name>
+    <message>
+        <source>Package %1, build %2</source>
+        <translation>Package %1, build %2</translation>
+    </message>
+</context>
+<context>
     <name>FPColorGraphicsView</name>
     <message>
         <source>Error!!</source>

@@ -6,7 +6,8 @@ class QWidget;
 
 // Lets a script or a test run the tool without anyone at the station: with DOVERARIZ_EXIT_AFTER_MS set, every
 // message box is answered with its default button and noted on standard output, and after that many
-// milliseconds the window is grabbed into the PNG named by DOVERARIZ_GRAB (when set), its title is printed and
+// milliseconds the window is grabbed into the PNG named by DOVERARIZ_GRAB (when set), each tab of the Setup dialog
+// into <prefix>-<tab>.png when DOVERARIZ_GRAB_SETUP names a prefix, its title is printed and
 // the event loop ends with code 0. With DOVERARIZ_WRITE_ON_PORT set as well, Write is pressed as soon as it can
 // be (a handset is on a port), so that a script can run continuous production without anyone at the station.
 class UnattendedRun final

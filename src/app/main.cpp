@@ -1,6 +1,7 @@
 #include "app/SingleInstanceLock.h"
 #include "app/UnattendedRun.h"
 #include "config/AppPaths.h"
+#include "config/BuildInfo.h"
 #include "config/ToolSettings.h"
 #include "shell/FPDoverARizMainWindow.h"
 #include "shell/MessageBoxes.h"
@@ -11,6 +12,8 @@
 #include <QStyleFactory>
 #include <QTemporaryFile>
 #include <QTranslator>
+#include <cstdio>
+#include <cstring>
 #include <memory>
 
 namespace {
@@ -62,10 +65,47 @@ QString dataDirProblem()
         .arg(QDir::toNativeSeparators(AppPaths::dataDir()), QStringLiteral("doverariz"),
              QLatin1String(AppPaths::DataDirVariable));
 }
+
+// --help and --version are answered before the application starts: they need no display, and no window opens.
+// Every other argument is left to Qt (-platform, -style, ...), as before. -1 when neither was asked for.
+int answerInformationRequest(int argc, char *argv[])
+{
+    for (int i = 1; i < argc; ++i) {
+        const char *arg = argv[i];
+        if (std::strcmp(arg, "--version") == 0 || std::strcmp(arg, "-v") == 0) {
+            std::printf("doverariz %s (build %s)\n", qPrintable(BuildInfo::packageVersion()),
+                        qPrintable(BuildInfo::buildId()));
+            return 0;
+        }
+        if (std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0) {
+            std::printf("Usage: doverariz [Qt options]\n"
+                        "The station tool: writes IMEIs, serial numbers and Bluetooth addresses into handsets and\n"
+                        "records every identity it issues. See doverariz(1) and Help in the window.\n"
+                        "\n"
+                        "  -h, --help       print this help and exit\n"
+                        "  -v, --version    print the version and build and exit\n"
+                        "  -platform NAME   Qt's platform plugin (offscreen, xcb, wayland, ...); the other options\n"
+                        "                   of Qt programs (-style, -geometry, ...) work as well\n"
+                        "\n"
+                        "%s names a writable folder for the settings, histories and logs; TGTLINK_BENCH\n"
+                        "names the folder of simulated handsets.\n",
+                        AppPaths::DataDirVariable);
+            return 0;
+        }
+        // The value of a Qt option is not an option of ours.
+        if (std::strcmp(arg, "-platform") == 0 || std::strcmp(arg, "-style") == 0 ||
+            std::strcmp(arg, "-geometry") == 0 || std::strcmp(arg, "-display") == 0 ||
+            std::strcmp(arg, "-qwindowgeometry") == 0 || std::strcmp(arg, "-stylesheet") == 0)
+            ++i;
+    }
+    return -1;
+}
 } // namespace
 
 int main(int argc, char *argv[])
 {
+    if (const int answered = answerInformationRequest(argc, argv); answered >= 0)
+        return answered;
     QApplication app(argc, argv);
     AppPaths::applyInstalledLayout();
     // tr/, ramrun/, the station list and the manuals are found beside the executable, wherever the tool was

@@ -8,6 +8,7 @@
 #include "ui_FPDoverARizMainWindow.h"
 
 #include "config/AppPaths.h"
+#include "config/BuildInfo.h"
 #include "config/Clock.h"
 #include "config/ToolSettings.h"
 #include "device/FPDoverARizWorker.h"
@@ -559,7 +560,8 @@ void FPDoverARizMainWindow::onAbout()
 {
     MessageBoxes::information(
         this, tr("About IMEI Write tool"),
-        tr("KVX imei write tool %1%2\nCopyright (C) %3, all rights reserved.").arg(Version, BuildTag, BuildDate));
+        tr("KVX imei write tool %1%2\nCopyright (C) %3, all rights reserved.").arg(Version, BuildTag, BuildDate) +
+            QLatin1Char('\n') + BuildInfo::aboutLine());
 }
 
 // A box names what is missing and where it was looked for, so that the line engineer can put it right.
@@ -600,7 +602,8 @@ void FPDoverARizMainWindow::keyReleaseEvent(QKeyEvent *event)
     } else if (event->key() == Qt::Key_F2) {
         MessageBoxes::about(
             this, tr("About KVX Write IMEI tool"),
-            tr("KVX Write IMEI tool %1%2\nCopyright (C) %3, all rights reserved.").arg(Version, BuildTag, BuildDate));
+            tr("KVX Write IMEI tool %1%2\nCopyright (C) %3, all rights reserved.").arg(Version, BuildTag, BuildDate) +
+                QLatin1Char('\n') + BuildInfo::aboutLine());
     }
 }
 

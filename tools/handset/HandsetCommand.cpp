@@ -3,13 +3,18 @@
 #include "Bench.h"
 #include "BenchFaults.h"
 #include "tgtlink/ChipInfo.h"
+#include "tgtlink/StationSetting.h"
 #include "tgtlink/TargetError.h"
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QThread>
 #include <optional>
+#include <unistd.h>
 
 namespace {
 
@@ -52,6 +57,36 @@ std::optional<quint32> parseLayout(const QString &text)
 QString hex(quint32 v, int width = 8)
 {
     return QStringLiteral("0x") + QString::number(v, 16).toUpper().rightJustified(width, QLatin1Char('0'));
+}
+
+// A handset stores an IMEI as its 15 digits; an empty one leaves the slot unwritten.
+bool isImei(const QString &text)
+{
+    if (text.isEmpty())
+        return true;
+    if (text.size() != 15)
+        return false;
+    for (QChar c : text) {
+        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+            return false;
+    }
+    return true;
+}
+
+// The first folder of the bench this account may not write into (the bench, its kind folders, its side
+// files), or an empty string. An installed bench belongs to the tool's group, and "Permission denied" alone
+// does not tell an operator outside it what to do.
+QString unwritableBenchFolder()
+{
+    const QString bench = Bench::dir();
+    QStringList folders{bench};
+    for (const char *sub : {"usb", "com", "dbg", ".side"})
+        folders << bench + QLatin1Char('/') + QLatin1String(sub);
+    for (const QString &folder : folders) {
+        if (QFileInfo(folder).isDir() && ::access(QFile::encodeName(folder).constData(), W_OK | X_OK) != 0)
+            return folder;
+    }
+    return QString();
 }
 
 QString layoutText(quint32 v)
@@ -197,6 +232,18 @@ QString HandsetCommand::usage()
         .arg(DefaultSwapGap);
 }
 
+int HandsetCommand::failBench(const QString &error)
+{
+    const QString folder = unwritableBenchFolder();
+    if (folder.isEmpty())
+        return fail(error);
+    const QString group = QFileInfo(folder).group();
+    return fail(
+        QStringLiteral("%1 (%2 cannot be written by this account). Ask the line engineer to add this account to "
+                       "the group %3 (then log in again), or name another bench with --bench.")
+            .arg(error, QDir::toNativeSeparators(folder), group.isEmpty() ? QStringLiteral("of that folder") : group));
+}
+
 int HandsetCommand::fail(const QString &message, int code)
 {
     m_err += QStringLiteral("handset: ") + message + QLatin1Char('\n');
@@ -259,7 +306,7 @@ int HandsetCommand::plug(QStringList args)
         return parsed;
     QString error;
     if (!Bench::plug(h, &error))
-        return fail(error);
+        return failBench(error);
     m_out += QStringLiteral("plugged %1 (%2)\n").arg(h.port, Bench::kindName(h.kind));
     return 0;
 }
@@ -301,11 +348,11 @@ int HandsetCommand::swap(QStringList args)
 
     QString error;
     if (!Bench::imagePath(port).isEmpty() && !Bench::unplug(port, &error))
-        return fail(error);
+        return failBench(error);
     // Long enough for the tool's port scan to see the fixture empty, as when a hand swaps the phone.
     QThread::msleep(static_cast<unsigned long>(gap));
     if (!Bench::plug(h, &error))
-        return fail(error);
+        return failBench(error);
     m_out += QStringLiteral("swapped %1: a fresh %2 handset%3\n")
                  .arg(port, Bench::kindName(h.kind),
                       h.blank ? QStringLiteral(" without factory data") : QStringLiteral(" without identities"));
@@ -378,6 +425,8 @@ int HandsetCommand::parseHandset(const QStringList &args, BenchHandset &h, bool 
             giveData();
             if (ok && h.factory.imeis.size() >= 4)
                 return fail(QStringLiteral("at most four --imei"), 2);
+            if (ok && !isImei(v))
+                return fail(QStringLiteral("--imei \"%1\" is not an IMEI: a handset holds 15 digits").arg(v), 2);
             h.factory.imeis.append(v);
         } else if (opt == QLatin1String("--mbsn")) {
             ok = needValue();
@@ -397,6 +446,14 @@ int HandsetCommand::parseHandset(const QStringList &args, BenchHandset &h, bool 
             const QString result = eq < 0 ? QString() : v.mid(eq + 1);
             if (ok && (eq <= 0 || (result != QLatin1String("pass") && result != QLatin1String("fail"))))
                 return fail(QStringLiteral("--station wants NAME=pass or NAME=fail"), 2);
+            // A handset keeps flags only for the stations of the line's list.
+            const QStringList known = StationSetting::Instance()->getStationNames();
+            if (ok && !known.contains(v.left(eq))) {
+                return fail(QStringLiteral("--station: \"%1\" is not in the station list (%2)")
+                                .arg(v.left(eq), known.isEmpty() ? QStringLiteral("which names none")
+                                                                 : known.join(QStringLiteral(", "))),
+                            2);
+            }
             giveData();
             h.factory.stations.insert(v.left(eq), result == QLatin1String("pass"));
         } else if (opt == QLatin1String("--station-magic")) {
@@ -427,7 +484,7 @@ int HandsetCommand::unplug(const QStringList &args)
         return fail(QStringLiteral("unplug needs exactly one port name"), 2);
     QString error;
     if (!Bench::unplug(args.first(), &error))
-        return fail(error);
+        return failBench(error);
     m_out += QStringLiteral("unplugged %1\n").arg(args.first());
     return 0;
 }
@@ -484,7 +541,7 @@ int HandsetCommand::setVersion(const QStringList &args)
     const QString version = args.at(1) == QLatin1String("--none") ? QString() : args.at(1);
     QString error;
     if (!Bench::setVersion(args.at(0), version, &error))
-        return fail(error);
+        return failBench(error);
     m_out += QStringLiteral("%1 version %2\n").arg(args.at(0), version.isEmpty() ? QStringLiteral("(none)") : version);
     return 0;
 }
@@ -527,6 +584,6 @@ int HandsetCommand::fault(const QStringList &argsIn)
         return fail(QStringLiteral("fault: bad arguments (see --help)"), 2);
     }
     if (!ok)
-        return fail(error);
+        return failBench(error);
     return 0;
 }

@@ -31,6 +31,8 @@ private:
     int setVersion(const QStringList &args);
     int fault(const QStringList &args);
     int fail(const QString &message, int code = 1);
+    // A refusal of the bench, naming the folder and its group when this account may not write there.
+    int failBench(const QString &error);
 
     QString m_out;
     QString m_err;

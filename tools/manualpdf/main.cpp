@@ -1,6 +1,9 @@
 // Renders the manuals: Markdown sources of docs/manual/ laid out by Qt's own text engine and printed into a
 // PDF, so that the build needs no document tool beyond Qt. Pictures named in the sources are looked up in the
-// picture folders given; a missing one is an error, not an empty frame.
+// picture folders given; a missing one is an error, not an empty frame. The window's labels and messages come
+// from the tool's catalogue of the manual's language (ManualCatalogue); a text it lacks is an error too.
+#include "ManualCatalogue.h"
+
 #include <QCommandLineParser>
 #include <QFile>
 #include <QFileInfo>
@@ -81,7 +84,10 @@ int main(int argc, char *argv[])
                                       QStringLiteral("dir"));
     const QCommandLineOption font(QStringLiteral("font"), QStringLiteral("A font family, first choice first."),
                                   QStringLiteral("family"));
-    parser.addOptions({out, title, pictures, font});
+    const QCommandLineOption catalogue(
+        QStringLiteral("catalogue"), QStringLiteral("The tool's translation catalogue (.ts) of the manual's language."),
+        QStringLiteral("file"));
+    parser.addOptions({out, title, pictures, font, catalogue});
     parser.addPositionalArgument(QStringLiteral("sources"), QStringLiteral("Markdown files, in order."));
     parser.process(app);
     if (!parser.isSet(out) || parser.positionalArguments().isEmpty()) {
@@ -97,6 +103,20 @@ int main(int argc, char *argv[])
             return 1;
         }
         markdown += QString::fromUtf8(file.readAll()) + QStringLiteral("\n\n");
+    }
+
+    ManualCatalogue texts;
+    QString error;
+    if (parser.isSet(catalogue) && !texts.load(parser.value(catalogue), &error)) {
+        complain(error);
+        return 1;
+    }
+    QStringList unknown;
+    markdown = texts.resolve(markdown, &unknown);
+    if (!unknown.isEmpty()) {
+        for (const QString &placeholder : std::as_const(unknown))
+            complain(QStringLiteral("no text of the window for %1 in %2").arg(placeholder, parser.value(catalogue)));
+        return 1;
     }
 
     QTextDocument doc;
