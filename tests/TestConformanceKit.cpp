@@ -16,7 +16,7 @@ private slots:
         QTest::addColumn<QStringList>("emulator"); // arguments of a handset emulator in between; none: bench port
         QTest::addColumn<QStringList>("failing");
         QTest::newRow("bench") << QStringLiteral("bench") << QString() << QStringList() << QStringList();
-        QTest::newRow("serial, noisy line") << QStringLiteral("serial") << QStringLiteral("timeout=100 retries=8")
+        QTest::newRow("serial, noisy line") << QStringLiteral("serial") << QStringLiteral("timeout=200 retries=10")
                                             << QStringList{QStringLiteral("--noise"),
                                                            QStringLiteral("0.0005"),
                                                            QStringLiteral("--drop"),

@@ -14,6 +14,7 @@
 
 #include <QElapsedTimer>
 #include <QThread>
+#include <atomic>
 #include <cstddef>
 #include <memory>
 #include <thread>
@@ -403,23 +404,22 @@ QString ConformanceRun::abortHonoured()
         problem = inject(QStringLiteral("delay save %1").arg(LongDelayMs));
         if (!problem.isEmpty())
             return problem;
-        QElapsedTimer sinceAbort;
-        std::thread raiser([&s, &sinceAbort] {
+        QElapsedTimer total;
+        std::atomic<qint64> abortAtMs{-1}; // when the flag went up, on `total`
+        total.start();
+        std::thread raiser([&s, &total, &abortAtMs] {
             QThread::msleep(AbortAfterMs);
-            sinceAbort.start();
+            abortAtMs = total.elapsed();
             s.programmer()->abortRequested = true;
         });
-        QElapsedTimer total;
-        total.start();
         rc = s.factory()->saveToDevice(s.programmer());
         const qint64 totalMs = total.elapsed();
         raiser.join();
-        lateMs = sinceAbort.isValid() ? sinceAbort.elapsed() : 0;
-        if (totalMs < AbortAfterMs)
+        if (abortAtMs < 0 || totalMs < abortAtMs)
             return QStringLiteral("the save ended (%1) after %2 ms, before the abort: it took no injected delay")
                 .arg(codeText(rc))
                 .arg(totalMs);
-        lateMs = totalMs - AbortAfterMs;
+        lateMs = totalMs - abortAtMs;
     }
     if (rc != TGT_ERR_ABORTED)
         return QStringLiteral("the save ended with %1 %2 ms after the abort, not with %3")

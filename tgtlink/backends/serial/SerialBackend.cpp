@@ -138,7 +138,7 @@ void serialClose(tgtlink_connection *connection)
         QMutexLocker locker(&openMutex);
         openPorts.remove(connection->port);
     }
-    connection->client->call(Bye, {}); // the handset lets go of its state; a handset gone already is no matter
+    connection->client->notify(Bye); // the handset lets go of its session; one gone already is no matter
     delete connection;
 }
 
@@ -240,7 +240,7 @@ int serialFactoryOpen(tgtlink_connection *c, const tgtlink_flash_info *info, con
 void serialFactoryClose(tgtlink_factory_data *data)
 {
     if (data)
-        data->connection->client->call(FactoryClose, {});
+        data->connection->client->notify(FactoryClose);
     delete data;
 }
 

@@ -92,6 +92,11 @@ int SerialClient::request(quint8 type, const QByteArray &payload, int &status, Q
     return TGT_ERR_TIMEOUT;
 }
 
+void SerialClient::notify(quint8 type)
+{
+    m_line.write(SerialFrame::encode(type, ++m_sequence, {}));
+}
+
 int SerialClient::call(quint8 type, const QByteArray &payload, QByteArray *data, const tgtlink_abort *abort)
 {
     int status = TGT_OK;

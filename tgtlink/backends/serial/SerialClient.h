@@ -32,6 +32,10 @@ public:
     // As request(), giving the handset's status as the result.
     int call(quint8 type, const QByteArray &payload, QByteArray *data = nullptr, const tgtlink_abort *abort = nullptr);
 
+    // Sends a request without waiting for its reply: for the end of a session, which must not keep a station
+    // waiting on a handset that is gone.
+    void notify(quint8 type);
+
     QString error() const { return m_error; }
 
 private:
