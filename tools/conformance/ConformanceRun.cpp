@@ -390,44 +390,22 @@ QString ConformanceRun::abortHonoured()
     QString problem = saveSet(m_port, old);
     if (!problem.isEmpty())
         return problem;
-    int rc = TGT_OK;
-    qint64 lateMs = 0;
     {
         HandsetSession s(m_port);
         if (s.start() != TGT_OK)
             return s.failure();
-        rc = loadOrInitialize(s);
+        int rc = loadOrInitialize(s);
         if (rc == TGT_OK)
             rc = writeSet(s.factory(), makeSet(4));
         if (rc != TGT_OK)
             return codeText(rc);
         problem = inject(QStringLiteral("delay save %1").arg(LongDelayMs));
+        if (problem.isEmpty())
+            problem =
+                abortDuring(QStringLiteral("the save"), s, [&s] { return s.factory()->saveToDevice(s.programmer()); });
         if (!problem.isEmpty())
             return problem;
-        QElapsedTimer total;
-        std::atomic<qint64> abortAtMs{-1}; // when the flag went up, on `total`
-        total.start();
-        std::thread raiser([&s, &total, &abortAtMs] {
-            QThread::msleep(AbortAfterMs);
-            abortAtMs = total.elapsed();
-            s.programmer()->abortRequested = true;
-        });
-        rc = s.factory()->saveToDevice(s.programmer());
-        const qint64 totalMs = total.elapsed();
-        raiser.join();
-        if (abortAtMs < 0 || totalMs < abortAtMs)
-            return QStringLiteral("the save ended (%1) after %2 ms, before the abort: it took no injected delay")
-                .arg(codeText(rc))
-                .arg(totalMs);
-        lateMs = totalMs - abortAtMs;
     }
-    if (rc != TGT_ERR_ABORTED)
-        return QStringLiteral("the save ended with %1 %2 ms after the abort, not with %3")
-            .arg(codeText(rc))
-            .arg(lateMs)
-            .arg(codeText(TGT_ERR_ABORTED));
-    if (lateMs > m_abortBoundMs)
-        return QStringLiteral("the save ended %1 ms after the abort (bound %2 ms)").arg(lateMs).arg(m_abortBoundMs);
     inject(QStringLiteral("clear"));
     Identities back;
     problem = readBack(m_port, back);
@@ -435,6 +413,46 @@ QString ConformanceRun::abortHonoured()
         return QStringLiteral("after the abort: ") + problem;
     if (!(back == old) && !(back == makeSet(4)))
         return QStringLiteral("after the aborted save the handset holds %1").arg(back.text());
+
+    HandsetSession s(m_port);
+    if (s.start() != TGT_OK)
+        return s.failure();
+    const FlashInfo &info = s.flash();
+    if (info.userAreaStart == FlashInfo::NotReported || info.userAreaSize == FlashInfo::NotReported)
+        return QString(); // no user area to erase
+    problem = inject(QStringLiteral("delay erase %1").arg(LongDelayMs));
+    if (!problem.isEmpty())
+        return problem;
+    return abortDuring(QStringLiteral("the erase"), s,
+                       [&s, &info] { return s.programmer()->erase(info.userAreaStart, info.userAreaSize); });
+}
+
+QString ConformanceRun::abortDuring(const QString &what, HandsetSession &s, const std::function<int()> &operation)
+{
+    QElapsedTimer total;
+    std::atomic<qint64> abortAtMs{-1}; // when the flag went up, on `total`
+    total.start();
+    std::thread raiser([&s, &total, &abortAtMs] {
+        QThread::msleep(AbortAfterMs);
+        abortAtMs = total.elapsed();
+        s.programmer()->abortRequested = true;
+    });
+    const int rc = operation();
+    const qint64 totalMs = total.elapsed();
+    raiser.join();
+    s.programmer()->abortRequested = false;
+    if (totalMs < abortAtMs)
+        return QStringLiteral("%1 ended (%2) after %3 ms, before the abort: it took no injected delay")
+            .arg(what, codeText(rc))
+            .arg(totalMs);
+    const qint64 lateMs = totalMs - abortAtMs;
+    if (rc != TGT_ERR_ABORTED)
+        return QStringLiteral("%1 ended with %2 %3 ms after the abort, not with %4")
+            .arg(what, codeText(rc))
+            .arg(lateMs)
+            .arg(codeText(TGT_ERR_ABORTED));
+    if (lateMs > m_abortBoundMs)
+        return QStringLiteral("%1 ended %2 ms after the abort (bound %3 ms)").arg(what).arg(lateMs).arg(m_abortBoundMs);
     return QString();
 }
 

@@ -5,6 +5,8 @@
 #include <QStringList>
 #include <functional>
 
+class HandsetSession;
+
 // Every behaviour the tool relies on from a device backend, tried on one handset set aside for it (its factory
 // data is overwritten). Each check gives a row: the behaviour, passed or not, and why not.
 class ConformanceRun final
@@ -38,6 +40,8 @@ private:
     QString powerLoss();
 
     QString inject(const QString &fault);
+    // Runs `operation` of the session with the abort flag going up a moment into it.
+    QString abortDuring(const QString &what, HandsetSession &session, const std::function<int()> &operation);
 
     QString m_port;
     int m_abortBoundMs;
