@@ -78,6 +78,21 @@ private slots:
             QVERIFY(!DeviceBackend::ensureLoaded());
         }
     }
+
+    void optionsReachTheBackend()
+    {
+        QTemporaryDir dir;
+        const QString iniPath = dir.filePath(QStringLiteral("device.ini"));
+        QVERIFY(writeFile(iniPath, "[Device]\nBackend=serial\nOptions=timeout=100 ports=/dev/null,/dev/zero\n"));
+        qputenv("TGTLINK_DEVICE_INI", iniPath.toUtf8());
+        QVERIFY2(DeviceBackend::ensureLoaded(), qPrintable(DeviceBackend::error()));
+        QCOMPARE(DeviceBackend::name(), QStringLiteral("serial"));
+        const QStringList ports = SerialDeviceScan({});
+        QVERIFY2(ports.contains(QStringLiteral("/dev/null")) && ports.contains(QStringLiteral("/dev/zero")),
+                 qPrintable(ports.join(QLatin1Char(' '))));
+        // Not a serial device: refused as a port, not a crash.
+        QVERIFY(!std::unique_ptr<TargetConnection>(CreateTargetConnection(QStringLiteral("/dev/null"))));
+    }
 };
 
 QTEST_GUILESS_MAIN(TestDeviceBackend)

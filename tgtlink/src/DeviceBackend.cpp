@@ -165,10 +165,15 @@ DeviceBackend::Choice DeviceBackend::readChoice(const QString &iniPath)
     if (!QFileInfo(iniPath).isFile())
         return choice;
     QSettings ini(iniPath, QSettings::IniFormat);
-    const QString backend = ini.value(QStringLiteral("Device/Backend")).toString().trimmed();
+    // The format reads an unquoted value with commas as a list: a backend's options may well have some.
+    const auto text = [&ini](const char *key) {
+        const QVariant v = ini.value(QLatin1String(key));
+        return v.userType() == QMetaType::QStringList ? v.toStringList().join(QLatin1Char(',')) : v.toString();
+    };
+    const QString backend = text("Device/Backend").trimmed();
     if (!backend.isEmpty())
         choice.backend = backend;
-    choice.options = ini.value(QStringLiteral("Device/Options")).toString();
+    choice.options = text("Device/Options");
     return choice;
 }
 
