@@ -13,6 +13,8 @@
 #include <QRegularExpression>
 #include <QStringList>
 #include <QtEndian>
+#include <algorithm>
+#include <iterator>
 #include <memory>
 #include <string>
 
@@ -26,6 +28,10 @@ struct tgtlink_connection
 struct tgtlink_factory_data
 {
     tgtlink_connection *connection;
+    // The handset's copy as last loaded or set, so that reading a field never fails on the line.
+    std::string fields[4 + 3]; // IMEI 1 to 4, MBSN, PSN, BT
+    // An initialisation the handset did not confirm: a save then would write what it still holds.
+    int lostInitialize = TGTLINK_OK;
 };
 
 namespace {
@@ -233,7 +239,8 @@ int serialFactoryOpen(tgtlink_connection *c, const tgtlink_flash_info *info, con
     const int rc = c->client->call(FactoryOpen, payload);
     if (rc != TGT_OK)
         return fail(rc, "factory_open", c);
-    *data = new tgtlink_factory_data{c};
+    *data = new tgtlink_factory_data();
+    (*data)->connection = c;
     return TGT_OK;
 }
 
@@ -244,23 +251,6 @@ void serialFactoryClose(tgtlink_factory_data *data)
     delete data;
 }
 
-int serialFactoryLoad(tgtlink_factory_data *data, const tgtlink_abort *abort)
-{
-    tgtlink_connection *c = data->connection;
-    return fail(c->client->call(FactoryLoad, {}, nullptr, abort), "load", c);
-}
-
-int serialFactorySave(tgtlink_factory_data *data, const tgtlink_abort *abort)
-{
-    tgtlink_connection *c = data->connection;
-    return fail(c->client->call(FactorySave, {}, nullptr, abort), "save", c);
-}
-
-void serialFactoryInitialize(tgtlink_factory_data *data)
-{
-    data->connection->client->call(FactoryInitialize, {});
-}
-
 QByteArray fieldOf(int field, int index)
 {
     QByteArray bytes(2, '\0');
@@ -269,16 +259,57 @@ QByteArray fieldOf(int field, int index)
     return bytes;
 }
 
-int serialFactoryGet(tgtlink_factory_data *data, int field, int index, char *buffer, size_t size, size_t *length)
+// The slot of a field in the host's copy; -1 for none.
+int slotOf(int field, int index)
+{
+    if (field == TGTLINK_FIELD_IMEI)
+        return index >= 0 && index <= 3 ? index : -1;
+    if (field >= TGTLINK_FIELD_MBSN && field <= TGTLINK_FIELD_BT && index == 0)
+        return 4 + field - TGTLINK_FIELD_MBSN;
+    return -1;
+}
+
+int serialFactoryLoad(tgtlink_factory_data *data, const tgtlink_abort *abort)
 {
     tgtlink_connection *c = data->connection;
-    if (field < TGTLINK_FIELD_IMEI || field > TGTLINK_FIELD_BT || index < 0 || index > 3)
-        return fail(TGT_ERR_INVALID_ARGUMENT, "get");
-    QByteArray value;
-    const int rc = c->client->call(FactoryGet, fieldOf(field, index), &value);
+    int rc = c->client->call(FactoryLoad, {}, nullptr, abort);
+    // A load succeeds only with every field in hand.
+    std::string fields[7];
+    for (int field = TGTLINK_FIELD_IMEI; rc == TGT_OK && field <= TGTLINK_FIELD_BT; ++field) {
+        for (int index = 0; rc == TGT_OK && index < (field == TGTLINK_FIELD_IMEI ? 4 : 1); ++index) {
+            QByteArray value;
+            rc = c->client->call(FactoryGet, fieldOf(field, index), &value);
+            fields[slotOf(field, index)] = value.toStdString();
+        }
+    }
     if (rc != TGT_OK)
-        return fail(rc, "get", c);
-    TextOut::copy(value.toStdString(), buffer, size, length);
+        return fail(rc, "load", c);
+    std::copy(std::begin(fields), std::end(fields), std::begin(data->fields));
+    data->lostInitialize = TGT_OK;
+    return TGT_OK;
+}
+
+int serialFactorySave(tgtlink_factory_data *data, const tgtlink_abort *abort)
+{
+    tgtlink_connection *c = data->connection;
+    if (data->lostInitialize != TGT_OK)
+        return fail(data->lostInitialize, "save", QStringLiteral("the handset did not confirm the initialisation"));
+    return fail(c->client->call(FactorySave, {}, nullptr, abort), "save", c);
+}
+
+void serialFactoryInitialize(tgtlink_factory_data *data)
+{
+    data->lostInitialize = data->connection->client->call(FactoryInitialize, {});
+    for (std::string &field : data->fields)
+        field.clear();
+}
+
+int serialFactoryGet(tgtlink_factory_data *data, int field, int index, char *buffer, size_t size, size_t *length)
+{
+    const int slot = slotOf(field, index);
+    if (slot < 0)
+        return fail(TGT_ERR_INVALID_ARGUMENT, "get");
+    TextOut::copy(data->fields[slot], buffer, size, length);
     return TGT_OK;
 }
 
@@ -290,8 +321,10 @@ int serialFactorySet(tgtlink_factory_data *data, int field, int index, const cha
     const QByteArray text(value);
     if (text.size() > 256)
         return fail(TGT_ERR_INVALID_ARGUMENT, "set", QStringLiteral("value too long"));
-    return fail(c->client->call(SerialFrame::FactorySet, fieldOf(field, index) + char(checkImei ? 1 : 0) + text), "set",
-                c);
+    const int rc = c->client->call(SerialFrame::FactorySet, fieldOf(field, index) + char(checkImei ? 1 : 0) + text);
+    if (rc == TGT_OK && slotOf(field, index) >= 0)
+        data->fields[slotOf(field, index)] = text.toStdString();
+    return fail(rc, "set", c);
 }
 
 int serialStationQuery(tgtlink_factory_data *data, const char *name, int *found, int *passed)
