@@ -129,6 +129,14 @@ int main(int argc, char *argv[])
             return 1;
     }
     qputenv("TGTLINK_STATIONS", (root + QStringLiteral("/stations.txt")).toLocal8Bit());
+    // The bench backend as the tool loads it, from the build's runtime directory (this runs from bench/).
+    if (!qEnvironmentVariableIsSet("TGTLINK_BACKEND_DIR"))
+        qputenv("TGTLINK_BACKEND_DIR", DOVERARIZ_RUNTIME_DIR);
+    if (!DeviceBackend::load(QStringLiteral("bench"))) {
+        std::fprintf(stderr, "%s\n", qPrintable(DeviceBackend::error()));
+        return 1;
+    }
+    std::printf("%s\n", qPrintable(DeviceBackend::description()));
     QString error;
     if (Bench::writeRamrunImages(root, &error) <= 0) {
         std::fprintf(stderr, "%s\n", qPrintable(error));

@@ -6,7 +6,7 @@ function(doverariz_add_test name)
     target_link_libraries(${name} PRIVATE project_options testsupport Qt6::Test ${ARG_LIBS})
     add_test(NAME ${name} COMMAND ${name})
     set_tests_properties(${name} PROPERTIES
-        ENVIRONMENT "QT_QPA_PLATFORM=offscreen;TGTLINK_DELAY_SCALE=0;ASAN_OPTIONS=detect_leaks=1:abort_on_error=1;UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1"
+        ENVIRONMENT "QT_QPA_PLATFORM=offscreen;TGTLINK_DELAY_SCALE=0;TGTLINK_BACKEND_DIR=${DOVERARIZ_RUNTIME_DIR};ASAN_OPTIONS=detect_leaks=1:abort_on_error=1;UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1"
         TIMEOUT 300)
 endfunction()
 

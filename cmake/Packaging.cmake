@@ -3,12 +3,16 @@
 # bench) go to /var/lib/doverariz, named by the file data-location beside the executable and prepared by the
 # package's postinst, outside the package's own files so that an upgrade never touches them.
 set(doverariz_libdir "lib/doverariz")
-set(doverariz_tools doverariz handset)
+set(doverariz_tools doverariz handset tgtlink-conformance handset-emulator)
 if(TARGET ledger)
     list(APPEND doverariz_tools ledger)
 endif()
 
 install(TARGETS ${doverariz_tools} RUNTIME DESTINATION "${doverariz_libdir}")
+# The device backends beside the executable, where the station's cfg/device.ini names them, and the interface
+# a line builds its own against.
+install(TARGETS tgtlink_backend_bench tgtlink_backend_serial LIBRARY DESTINATION "${doverariz_libdir}")
+install(FILES "${PROJECT_SOURCE_DIR}/tgtlink/include/tgtlink/tgtlink_backend.h" DESTINATION include/doverariz)
 # The tool reads .xls workbooks through this helper beside it; it is not a command of its own.
 install(TARGETS xlscells RUNTIME DESTINATION "${doverariz_libdir}")
 install(DIRECTORY "${DOVERARIZ_RUNTIME_DIR}/ramrun" "${DOVERARIZ_RUNTIME_DIR}/tr"

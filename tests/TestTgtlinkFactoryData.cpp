@@ -314,6 +314,11 @@ private slots:
                                         << "BT_TEST" << false << int(TGT_OK);
         QTest::newRow("station unknown") << "station"
                                          << "NOT_A_STATION" << false << int(TGT_ERR_INVALID_ARGUMENT);
+        // A NUL would end the text at the backend boundary: the part before it must not be taken instead.
+        QTest::newRow("mbsn with a NUL") << "mbsn" << QStringLiteral("MB") + QChar(0) + QStringLiteral("12") << false
+                                         << int(TGT_ERR_INVALID_ARGUMENT);
+        QTest::newRow("station with a NUL") << "station" << QStringLiteral("BT_TEST") + QChar(0) + QStringLiteral("X")
+                                            << false << int(TGT_ERR_INVALID_ARGUMENT);
     }
     void settersCheckTheirValues()
     {

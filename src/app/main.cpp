@@ -6,6 +6,10 @@
 #include "shell/FPDoverARizMainWindow.h"
 #include "shell/MessageBoxes.h"
 
+#include "tgtlink/DeviceBackend.h"
+
+#include "device/FPDoverARizWorker.h"
+
 #include <QApplication>
 #include <QDir>
 #include <QSplashScreen>
@@ -100,6 +104,25 @@ int answerInformationRequest(int argc, char *argv[])
     }
     return -1;
 }
+
+// The station's device backend, loaded before anything reaches a handset (the port scanner starts with the
+// window). An installed tool keeps cfg/ in its data directory.
+void loadDeviceBackend()
+{
+    if (AppPaths::hasSeparateDataDir() && !qEnvironmentVariableIsSet("TGTLINK_DEVICE_INI"))
+        qputenv("TGTLINK_DEVICE_INI", AppPaths::dataFilePath(QStringLiteral("cfg/device.ini")).toLocal8Bit());
+    DeviceBackend::ensureLoaded();
+}
+
+// The log names the backend at start; one that could not be loaded is an Error line, and every device call is
+// refused (no port is listed, a write cannot open one).
+void logDeviceBackend(FPDoverARizMainWindow *window)
+{
+    if (DeviceBackend::isLoaded())
+        window->workerStatus(DeviceBackend::description(), FPDoverARizWorker::InfoFg, FPDoverARizWorker::InfoBg);
+    else
+        window->workerStatus(DeviceBackend::error(), FPDoverARizWorker::ErrorFg, FPDoverARizWorker::ErrorBg);
+}
 } // namespace
 
 int main(int argc, char *argv[])
@@ -136,6 +159,7 @@ int main(int argc, char *argv[])
         }
     }
 
+    loadDeviceBackend();
     auto splash = std::make_unique<QSplashScreen>(*pixmap);
     splash->show();
     if (QStyle *style = QStyleFactory::create(QStringLiteral("Windows")))
@@ -143,6 +167,7 @@ int main(int argc, char *argv[])
 
     auto window = std::make_unique<FPDoverARizMainWindow>();
     window->showNormal();
+    logDeviceBackend(window.get());
     splash->finish(window.get());
     if (unattended) {
         UnattendedRun::scheduleExit(window.get());

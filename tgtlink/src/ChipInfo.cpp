@@ -1,13 +1,15 @@
 #include "tgtlink/ChipInfo.h"
 
-#include "BenchConnection.h"
+#include "BackendConnection.h"
 #include "BenchPaths.h"
+#include "TextIn.h"
 #include "tgtlink/TargetError.h"
 
 #include <QRegularExpression>
 
 namespace {
 
+// The chips this tool has RAM-run images for.
 constexpr unsigned SupportedChips[] = {0x51A0, 0x51A1, 0x52B0, 0x53C0};
 
 } // namespace
@@ -16,29 +18,28 @@ ChipInfo::ChipInfo(TargetConnection *connection) : m_connection(connection) {}
 
 ChipInfo::~ChipInfo() = default;
 
-int ChipInfo::hostPrepareRamRun(bool /*versionCheck*/)
+int ChipInfo::hostPrepareRamRun(bool versionCheck)
 {
-    BenchConnection *c = BenchConnection::from(m_connection);
+    BackendConnection *c = BackendConnection::from(m_connection);
     if (!c)
         return TGT_ERR_NO_DEVICE;
-    const int rc = c->begin("prepare");
+    const int rc = c->functions().prepare(c->handle(), versionCheck ? 1 : 0);
     if (rc != TGT_OK)
         return rc;
-    c->prepared = true;
     m_prepared = true;
     return TGT_OK;
 }
 
 int ChipInfo::getChipId(unsigned &id)
 {
-    BenchConnection *c = BenchConnection::from(m_connection);
+    BackendConnection *c = BackendConnection::from(m_connection);
     if (!c)
         return TGT_ERR_NO_DEVICE;
-    HandsetHeader header;
-    const int rc = c->begin("chipid", &header);
+    uint32_t chip = 0;
+    const int rc = c->functions().chip_id(c->handle(), &chip);
     if (rc != TGT_OK)
         return rc;
-    m_chipId = header.chipId;
+    m_chipId = chip;
     m_haveChipId = true;
     id = m_chipId;
     return TGT_OK;
@@ -46,16 +47,18 @@ int ChipInfo::getChipId(unsigned &id)
 
 int ChipInfo::getVersion(std::string &version)
 {
-    BenchConnection *c = BenchConnection::from(m_connection);
+    BackendConnection *c = BackendConnection::from(m_connection);
     if (!c)
         return TGT_ERR_NO_DEVICE;
-    HandsetHeader header;
-    const int rc = c->begin("version", &header);
+    std::string text;
+    const int rc = TextIn::read(text, [c](char *buffer, size_t size, size_t *length) {
+        return c->functions().software_version(c->handle(), buffer, size, length);
+    });
     if (rc != TGT_OK)
         return rc;
-    if (header.version.isEmpty())
+    if (text.empty())
         return TGT_ERR_NO_VERSION;
-    version = header.version.toStdString();
+    version = text;
     return TGT_OK;
 }
 

@@ -1,51 +1,41 @@
 #include "tgtlink/DeviceScan.h"
 
-#include "BenchPaths.h"
-#include "FaultStore.h"
-#include "HandsetImage.h"
+#include "TextIn.h"
+#include "tgtlink/DeviceBackend.h"
 #include "tgtlink/TargetConnection.h"
-#include "tgtlink/TargetError.h"
+#include "tgtlink/tgtlink_backend.h"
 
 namespace {
 
-bool hidden(const QString &port)
+QStringList scan(unsigned kind, const QStringList &exclude)
 {
-    return FaultStore::takeFault(port, QStringLiteral("scan")).has_value();
-}
-
-// A serial or debug-host port is listed when its handset answers a probe (a sound header). Excluded names are
-// in use elsewhere: they are listed as they are, never opened.
-QStringList probeScan(unsigned kind, const QStringList &exclude)
-{
-    QStringList found;
-    for (const QString &port : BenchPaths::portsIn(kind)) {
-        if (exclude.contains(port, Qt::CaseSensitive)) {
-            found.append(port);
-            continue;
-        }
-        HandsetHeader header;
-        if (hidden(port) || HandsetImage::readHeader(BenchPaths::imagePath(kind, port), header) != TGT_OK)
-            continue;
-        found.append(port);
-    }
-    return found;
+    const tgtlink_backend_functions *f = DeviceBackend::functions();
+    if (!f)
+        return {};
+    const QByteArray excluded = exclude.join(QLatin1Char('\n')).toUtf8();
+    std::string text;
+    if (TextIn::read(text, [&](char *buffer, size_t size, size_t *length) {
+            return f->scan(kind, excluded.constData(), buffer, size, length);
+        }) != 0)
+        return {};
+    QStringList ports = QString::fromStdString(text).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    ports.sort(Qt::CaseSensitive);
+    return ports;
 }
 
 } // namespace
 
 QStringList UsbDeviceScan()
 {
-    QStringList found = BenchPaths::portsIn(TGT_CONN_USB);
-    found.removeIf([](const QString &port) { return hidden(port); });
-    return found;
+    return scan(TGT_CONN_USB, {});
 }
 
 QStringList SerialDeviceScan(const QStringList &exclude)
 {
-    return probeScan(TGT_CONN_SERIAL, exclude);
+    return scan(TGT_CONN_SERIAL, exclude);
 }
 
 QStringList DebugHostDeviceScan(const QStringList &exclude)
 {
-    return probeScan(TGT_CONN_DEBUG_HOST, exclude);
+    return scan(TGT_CONN_DEBUG_HOST, exclude);
 }

@@ -133,6 +133,19 @@ bool set(const QString &port, const Entry &entry, QString *error)
     });
 }
 
+bool apply(const QString &port, const QString &line, QString *error)
+{
+    if (line.trimmed() == QLatin1String("clear"))
+        return clear(port, QString(), error);
+    const QList<Entry> entries = parse(line.toLatin1());
+    if (entries.size() != 1 || line.contains(QLatin1Char('\n'))) {
+        if (error)
+            *error = QStringLiteral("not a fault: \"%1\"").arg(line);
+        return false;
+    }
+    return set(port, entries.first(), error);
+}
+
 bool clear(const QString &port, const QString &op, QString *error)
 {
     return modify(port, error, [&op](QList<Entry> &entries) {

@@ -25,6 +25,8 @@ bool store(const QString &port, const QList<Entry> &entries, QString *error);
 
 // Adds or replaces the entry for the same kind and operation.
 bool set(const QString &port, const Entry &entry, QString *error);
+// One line of the file's format, or "clear" for every entry: what a backend's fault injection hands on.
+bool apply(const QString &port, const QString &line, QString *error);
 // Removes the entries of `op` (every entry when `op` is empty).
 bool clear(const QString &port, const QString &op, QString *error);
 

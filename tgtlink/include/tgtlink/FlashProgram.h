@@ -1,5 +1,7 @@
 #pragma once
 
+#include "tgtlink/tgtlink_backend.h"
+
 #include <QObject>
 #include <atomic>
 
@@ -23,6 +25,8 @@ public:
 
     // Set from any thread to ask the operation in progress to end early.
     std::atomic<bool> abortRequested{false};
+    // abortRequested as the backend reads it; valid while this programmer lives.
+    tgtlink_abort abortFlag() const;
 
 private:
     TargetConnection *m_connection;

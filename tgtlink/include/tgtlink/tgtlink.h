@@ -1,6 +1,7 @@
 #pragma once
 
 #include "tgtlink/ChipInfo.h"
+#include "tgtlink/DeviceBackend.h"
 #include "tgtlink/DeviceScan.h"
 #include "tgtlink/FactorySet.h"
 #include "tgtlink/FlashInfo.h"

@@ -4,10 +4,8 @@
 #include "FactoryStore.h"
 #include "FaultStore.h"
 #include "HandsetImage.h"
+#include "ImeiCheck.h"
 #include "StationList.h"
-#include "tgtlink/FlashInfo.h"
-#include "tgtlink/FlashProgram.h"
-#include "tgtlink/StationSetting.h"
 #include "tgtlink/TargetError.h"
 
 #include <QFile>
@@ -51,16 +49,15 @@ bool isDigits(const std::string &s, std::size_t maxLength)
 
 } // namespace
 
-FactorySet::~FactorySet() = default;
-
-FactorySet *CreateFactorySet(FlashInfo &flashInfo, TargetConnection *connection, ChipInfo * /*chipInfo*/)
+BenchFactorySet *BenchFactorySet::open(BenchConnection *c, const tgtlink_flash_info &info, const QStringList &stations,
+                                       int &rc)
 {
-    BenchConnection *c = BenchConnection::from(connection);
-    if (!c || c->injectedFault("createfactoryset") != TGT_OK)
+    rc = c->injectedFault("createfactoryset");
+    if (rc != TGT_OK)
         return nullptr;
-    if (flashInfo.factoryBase == FlashInfo::NotReported || flashInfo.factorySize == FlashInfo::NotReported)
+    rc = TGT_ERR_OUT_OF_RANGE;
+    if (info.factory_base == TGTLINK_NOT_REPORTED || info.factory_size == TGTLINK_NOT_REPORTED)
         return nullptr;
-    const QStringList stations = StationSetting::Instance()->getStationNames();
     const quint32 magic = StationList::magic(stations);
     HandsetHeader header;
     if (c->check(&header) == TGT_OK) {
@@ -71,11 +68,13 @@ FactorySet *CreateFactorySet(FlashInfo &flashInfo, TargetConnection *connection,
         if (HandsetImage::readFactoryArea(c->imagePath(), header, area) == TGT_OK) {
             const FactoryStore::Area parsed = FactoryStore::parseArea(area);
             const int newest = parsed.newest();
+            rc = TGT_ERR_BAD_IMAGE;
             if (newest >= 0 && parsed.slot[newest].record.stationMagic != magic)
                 return nullptr; // written for another station list
         }
     }
     // A handset that cannot be read now still gets an object: its load reports why.
+    rc = TGT_OK;
     return new BenchFactorySet(c, stations, magic);
 }
 
@@ -85,20 +84,17 @@ BenchFactorySet::BenchFactorySet(BenchConnection *connection, const QStringList 
     m_record.stationMagic = stationMagic;
 }
 
-int BenchFactorySet::ready(FlashProgram *programmer) const
+int BenchFactorySet::ready() const
 {
-    if (!programmer || programmer->connection() != m_connection || !programmer->isStarted() ||
-        !m_connection->ramRunning)
-        return TGT_ERR_NOT_STARTED;
-    return TGT_OK;
+    return m_connection->ramRunning ? TGT_OK : TGT_ERR_NOT_STARTED;
 }
 
-int BenchFactorySet::loadFromDevice(FlashProgram *programmer)
+int BenchFactorySet::loadFromDevice(const tgtlink_abort *abort)
 {
-    int rc = ready(programmer);
+    int rc = ready();
     HandsetHeader header;
     if (rc == TGT_OK)
-        rc = m_connection->begin("load", &header, true);
+        rc = m_connection->begin("load", &header, abort);
     QByteArray area;
     if (rc == TGT_OK)
         rc = HandsetImage::readFactoryArea(m_connection->imagePath(), header, area);
@@ -115,15 +111,15 @@ int BenchFactorySet::loadFromDevice(FlashProgram *programmer)
     return TGT_OK;
 }
 
-int BenchFactorySet::saveToDevice(FlashProgram *programmer)
+int BenchFactorySet::saveToDevice(const tgtlink_abort *abort)
 {
-    int rc = ready(programmer);
+    int rc = ready();
     // Saving an object that holds nothing would overwrite the handset's data with blanks.
     if (rc == TGT_OK && !m_haveData)
         rc = TGT_ERR_NO_FACTORY_DATA;
     HandsetHeader header;
     if (rc == TGT_OK)
-        rc = m_connection->begin("save", &header, true);
+        rc = m_connection->begin("save", &header, abort);
     if (rc != TGT_OK)
         return rc;
     QFile image(m_connection->imagePath());
@@ -186,7 +182,7 @@ int BenchFactorySet::setImei(int index, const std::string &imei, bool checkValid
         return rc;
     if (index < 0 || index > 3)
         return TGT_ERR_INVALID_ARGUMENT;
-    if (checkValid && !IsIMEIValid(imei))
+    if (checkValid && !ImeiCheck::isValid(imei))
         return TGT_ERR_INVALID_IMEI;
     if (!isDigits(imei, FactoryRecord::MaxImeiLength))
         return TGT_ERR_INVALID_ARGUMENT;

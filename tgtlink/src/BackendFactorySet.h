@@ -1,17 +1,16 @@
 #pragma once
 
-#include "FactoryRecord.h"
 #include "tgtlink/FactorySet.h"
+#include "tgtlink/tgtlink_backend.h"
 
-#include <QStringList>
+class BackendConnection;
 
-class BenchConnection;
-
-// The factory data of a bench handset: a copy in memory, loaded from and saved to the image's factory area.
-class BenchFactorySet final : public FactorySet
+// The factory data of a handset, kept by the loaded backend behind a handle.
+class BackendFactorySet final : public FactorySet
 {
 public:
-    BenchFactorySet(BenchConnection *connection, const QStringList &stations, quint32 stationMagic);
+    BackendFactorySet(BackendConnection *connection, tgtlink_factory_data *handle);
+    ~BackendFactorySet() override;
 
     int loadFromDevice(FlashProgram *programmer) override;
     int saveToDevice(FlashProgram *programmer) override;
@@ -28,12 +27,11 @@ public:
     int setBt(const std::string &bt) override;
 
 private:
+    // TGT_OK when `programmer` runs on this set's connection and has started.
     int ready(FlashProgram *programmer) const;
-    int setSerial(const char *op, std::string &field, const std::string &value);
+    std::string get(int field, int index) const;
 
-    BenchConnection *m_connection;
-    QStringList m_stations;
-    quint32 m_stationMagic;
-    FactoryRecord m_record;
-    bool m_haveData = false; // loaded or initialised: only then may it be saved
+    BackendConnection *m_connection;
+    const tgtlink_backend_functions &m_functions;
+    tgtlink_factory_data *m_handle;
 };

@@ -1,5 +1,4 @@
-// The IMEI check digit rules of FactorySet; they need no handset.
-#include "tgtlink/FactorySet.h"
+#include "ImeiCheck.h"
 
 namespace {
 
@@ -31,14 +30,14 @@ char luhnDigit(const std::string &body)
 
 } // namespace
 
-bool FactorySet::IsIMEIValid(const std::string &imei)
+bool ImeiCheck::isValid(const std::string &imei)
 {
     if (imei.size() != 15 || !allDigits(imei))
         return false;
     return luhnDigit(imei) == imei[14];
 }
 
-std::string FactorySet::AddIMEIChecksum(const std::string &body)
+std::string ImeiCheck::withCheckDigit(const std::string &body)
 {
     // Anything but 14 digits gives an empty text: a made-up IMEI must never reach a handset.
     if (body.size() != 14 || !allDigits(body))

@@ -1,0 +1,72 @@
+// The serial backend on a line that misbehaves: slow, dead, or gone. Each ends in a code, in bounded time.
+#include "support/TestSupport.h"
+
+#include "tgtlink/DeviceBackend.h"
+
+#include <QtTest>
+#include <memory>
+
+class TestSerialBackend final : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void cleanup() { DeviceBackend::unload(); }
+
+    void line_data()
+    {
+        QTest::addColumn<QString>("emulator");
+        QTest::addColumn<QString>("options");
+        QTest::addColumn<bool>("killAfterOpen");
+        QTest::addColumn<bool>("opens");
+        QTest::addColumn<int>("chipRc");
+        QTest::newRow("slow handset") << "--delay 60"
+                                      << "timeout=150 retries=1" << false << true << int(TGT_OK);
+        QTest::newRow("slower than the time-out")
+            << "--delay 400"
+            << "timeout=100 retries=1" << false << false << int(TGT_ERR_NO_DEVICE);
+        // The line dies at the second request (the chip id) and stays dead past every retry.
+        QTest::newRow("line dead") << "--disconnect-every 2 --disconnect-ms 3000"
+                                   << "timeout=100 retries=2" << false << true << int(TGT_ERR_TIMEOUT);
+        QTest::newRow("handset gone") << ""
+                                      << "timeout=100 retries=2" << true << true << int(TGT_ERR_NO_DEVICE);
+    }
+    void line()
+    {
+        QFETCH(QString, emulator);
+        QFETCH(QString, options);
+        QFETCH(bool, killAfterOpen);
+        QFETCH(bool, opens);
+        QFETCH(int, chipRc);
+        BenchFixture bench;
+        QVERIFY(bench.plug(QStringLiteral("COM3")));
+        QVERIFY2(DeviceBackend::load(QStringLiteral("serial"), options), qPrintable(DeviceBackend::error()));
+        QProcess line;
+        line.start(QStringLiteral(EMULATOR_EXE), QStringList{QStringLiteral("--handset"), QStringLiteral("COM3")} +
+                                                     emulator.split(QLatin1Char(' '), Qt::SkipEmptyParts));
+        QVERIFY(line.waitForReadyRead(10000));
+        const QString port = QString::fromLocal8Bit(line.readLine()).trimmed();
+
+        std::unique_ptr<TargetConnection> connection(CreateTargetConnection(port));
+        QCOMPARE(bool(connection), opens);
+        if (connection) {
+            if (killAfterOpen) {
+                line.kill();
+                QVERIFY(line.waitForFinished(5000));
+            }
+            QElapsedTimer timer;
+            timer.start();
+            unsigned chip = 0;
+            QCOMPARE(ChipInfo::ReadChipId(connection.get(), chip), chipRc);
+            QVERIFY(timer.elapsed() < 2000); // never longer than the retries
+            if (chipRc != TGT_OK)
+                QVERIFY(!DeviceBackend::lastError().isEmpty());
+            connection.reset();
+        }
+        line.kill();
+        line.waitForFinished(5000);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSerialBackend)
+#include "TestSerialBackend.moc"
