@@ -112,8 +112,8 @@ QString TestLedgerCounters::newLedger()
     LedgerConnection admin(m_server.connInfo(db));
     QString message;
     if (db.isEmpty() || LedgerSchema::create(admin, db + QLatin1String("_st"), &message) != LedgerStatus::Ok ||
-        LedgerSchema::addStation(admin, db + QLatin1String("_a"), &message) != LedgerStatus::Ok ||
-        LedgerSchema::addStation(admin, db + QLatin1String("_b"), &message) != LedgerStatus::Ok)
+        LedgerSchema::addStation(admin, db + QLatin1String("_a"), QStringLiteral("S1"), &message) != LedgerStatus::Ok ||
+        LedgerSchema::addStation(admin, db + QLatin1String("_b"), QStringLiteral("S2"), &message) != LedgerStatus::Ok)
         return {};
     return db;
 }
