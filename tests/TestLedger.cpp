@@ -5,6 +5,8 @@
 
 #include <QtTest>
 
+#include <signal.h>
+
 #include <atomic>
 #include <thread>
 #include <vector>
@@ -48,6 +50,8 @@ private slots:
     void concurrentClaimsNeverShare();
     void messagesNeverShowConnection();
     void unreachableAndBack();
+    void stalledLedger_data();
+    void stalledLedger();
 
 private:
     // A fresh database with the ledger and two station roles, "<db>_a" and "<db>_b".
@@ -704,6 +708,61 @@ void TestLedger::unreachableAndBack()
     QVERIFY(m_server.start());
     const LedgerClaim after = a.claim(set({{2, "M3"}}), QStringLiteral("USB1"), QString());
     QVERIFY2(after.status == LedgerStatus::Ok, qPrintable(after.message));
+}
+
+void TestLedger::stalledLedger_data()
+{
+    QTest::addColumn<QString>("stall");
+    QTest::newRow("the station's server process stopped") << "backend";
+    QTest::newRow("the whole server stopped, a new connection") << "server";
+    QTest::newRow("a lock held by another session") << "lock";
+}
+
+void TestLedger::stalledLedger()
+{
+    QFETCH(QString, stall);
+    const QString db = newLedger();
+    QVERIFY(!db.isEmpty());
+    LedgerTimeouts quick;
+    quick.connect = 1;
+    quick.statement = 1;
+    quick.lock = 1;
+    Ledger b(stationConn(db, QStringLiteral("b")), QStringLiteral("S2"), quick);
+    QString message;
+    QCOMPARE(b.open(&message), LedgerStatus::Ok);
+    LedgerConnection admin(m_server.connInfo(db));
+    const qint64 backend =
+        admin.exec("SELECT pid FROM pg_stat_activity WHERE usename = $1", {db.toUtf8() + "_b"}).number(0, 0);
+    QVERIFY(backend > 0);
+    qint64 stopped = 0;
+    if (stall == QLatin1String("backend")) {
+        stopped = backend;
+    } else if (stall == QLatin1String("server")) {
+        QFile status(QStringLiteral("/proc/%1/status").arg(backend));
+        QVERIFY(status.open(QIODevice::ReadOnly));
+        const QRegularExpression parent(QStringLiteral("PPid:\\s*(\\d+)"));
+        stopped = parent.match(QString::fromLatin1(status.readAll())).captured(1).toLongLong();
+    } else {
+        QVERIFY(admin.command("BEGIN", nullptr) &&
+                admin.command("LOCK TABLE ledger.identities IN ACCESS EXCLUSIVE MODE", nullptr));
+    }
+    Ledger fresh(stationConn(db, QStringLiteral("b")), QStringLiteral("S2"), quick);
+    Ledger &station = stall == QLatin1String("server") ? fresh : b;
+    if (stopped)
+        QCOMPARE(::kill(pid_t(stopped), SIGSTOP), 0);
+    QElapsedTimer timer;
+    timer.start();
+    const LedgerClaim claim = station.claim(set({{2, "M1"}}), QStringLiteral("USB2"), {});
+    const qint64 elapsed = timer.elapsed();
+    if (stopped)
+        ::kill(pid_t(stopped), SIGCONT);
+    else
+        admin.command("ROLLBACK", nullptr);
+    QCOMPARE(claim.status, LedgerStatus::Unreachable);
+    QVERIFY2(elapsed < 1000 * quick.answerWithin() + 2000, qPrintable(QString::number(elapsed)));
+    // The ledger is back: the station's next claim goes through.
+    const LedgerClaim again = station.claim(set({{2, "M1"}}), QStringLiteral("USB2"), {});
+    QVERIFY2(again.status == LedgerStatus::Ok, qPrintable(again.message));
 }
 
 QTEST_GUILESS_MAIN(TestLedger)

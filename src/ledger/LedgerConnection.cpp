@@ -206,6 +206,7 @@ pg_result *LedgerConnection::answer(QString *message)
             if (message)
                 *message = QCoreApplication::translate("LedgerConnection", "The ledger did not answer within %1 s.")
                                .arg(m_timeouts.answerWithin());
+            m_gaveUp = true;
             close();
             return nullptr;
         }
@@ -233,10 +234,12 @@ LedgerRows LedgerConnection::exec(const char *sql, const QVector<QByteArray> &pa
     // A connection that waited idle may have lost its server meanwhile (a restart), which libpq learns only
     // when it next sends: then the statement goes once more on a new connection. Outside a transaction every
     // statement of the ledger may be sent twice without harm (BEGIN, reads, idempotent updates and inserts).
-    // A statement that ran out of time is not sent again: it would only wait as long once more.
+    // A statement that ran out of time, or got no answer, is not sent again: it would only wait as long once more.
     const bool idleBefore = isOpen() && PQtransactionStatus(m_conn) == PQTRANS_IDLE;
+    m_gaveUp = false;
     LedgerRows rows = execOnce(sql, params);
-    if (rows.status() == LedgerStatus::Unreachable && idleBefore && !isOpen() && !meansTimedOut(rows.sqlState()))
+    if (rows.status() == LedgerStatus::Unreachable && idleBefore && !isOpen() && !m_gaveUp &&
+        !meansTimedOut(rows.sqlState()))
         rows = execOnce(sql, params);
     return rows;
 }

@@ -102,4 +102,5 @@ private:
     LedgerTimeouts m_timeouts;
     pg_conn *m_conn = nullptr;
     QString m_lastSqlState;
+    bool m_gaveUp = false; // the last statement got no answer in time
 };
