@@ -384,7 +384,7 @@ LedgerStatus rolledBack(LedgerConnection &connection)
 }
 
 // After a lock timeout (55P03): who holds the ledger's schema lock or a lock on one of its tables, as far
-// as the server shows it.
+// as the server shows it. Spelled out in full: the catalogue tool attributes tr() outside a class to no context.
 LedgerStatus lockedOut(LedgerConnection &connection, const QString &sqlState, LedgerStatus status, QString *message)
 {
     if (sqlState != QLatin1String("55P03") || !message)
@@ -399,17 +399,21 @@ LedgerStatus lockedOut(LedgerConnection &connection, const QString &sqlState, Le
         "JOIN pg_catalog.pg_namespace n ON n.oid = c.relnamespace WHERE n.nspname = 'ledger'))) ORDER BY 1");
     QStringList holders;
     for (int row = 0; row < rows.rowCount(); ++row) {
-        QString holder = tr("pid %1").arg(rows.text(row, 0));
+        QString holder = QCoreApplication::translate("LedgerSchema", "pid %1").arg(rows.text(row, 0));
         if (!rows.text(row, 1).isEmpty())
-            holder += tr(", role %1").arg(rows.text(row, 1));
+            holder += QCoreApplication::translate("LedgerSchema", ", role %1").arg(rows.text(row, 1));
         if (!rows.text(row, 2).isEmpty())
-            holder += tr(", application \"%1\"").arg(rows.text(row, 2));
+            holder += QCoreApplication::translate("LedgerSchema", ", application \"%1\"").arg(rows.text(row, 2));
         holders.append(holder);
     }
     *message = holders.isEmpty()
-                   ? tr("Another session holds the ledger's locks, so its schema is left as it was; try again.")
-                   : tr("Another session holds the ledger's locks, so its schema is left as it was: %1. Try again "
-                        "when it has ended, or end it (pg_terminate_backend).")
+                   ? QCoreApplication::translate(
+                         "LedgerSchema",
+                         "Another session holds the ledger's locks, so its schema is left as it was; try again.")
+                   : QCoreApplication::translate(
+                         "LedgerSchema",
+                         "Another session holds the ledger's locks, so its schema is left as it was: %1. Try again "
+                         "when it has ended, or end it (pg_terminate_backend).")
                          .arg(holders.join(QLatin1String("; ")));
     return LedgerStatus::Unreachable;
 }
