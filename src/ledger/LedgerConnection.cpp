@@ -158,19 +158,19 @@ bool LedgerConnection::ensureOpen(QString *message)
         return false;
     }
     PQconninfoFree(parsed);
-    // The string of the line's file is expanded in place of dbname; the keys before it are defaults that
-    // the string may override, the keys after it (the bounds of every wait) hold in any case.
+    // The string of the line's file is expanded in place of dbname; the keys after it (the encoding, the name
+    // the server shows, the bounds of every wait) hold whatever the string says.
     const QByteArray appName = m_applicationName.isEmpty() ? QByteArray("doverariz") : m_applicationName;
     const QByteArray connect = QByteArray::number(m_timeouts.connect);
     const QByteArray keepalive = QByteArray::number(m_timeouts.keepalive);
     // Data the server does not acknowledge fails the connection after about as long as the probes would.
     const QByteArray userTimeout = QByteArray::number(m_timeouts.keepalive * 4 * 1000);
     const char *keys[] = {
-        "client_encoding", "application_name",    "dbname",           "connect_timeout",  "keepalives",
+        "dbname",          "client_encoding",     "application_name", "connect_timeout",  "keepalives",
         "keepalives_idle", "keepalives_interval", "keepalives_count", "tcp_user_timeout", nullptr};
-    const char *values[] = {"UTF8",
+    const char *values[] = {m_connInfo.constData(),
+                            "UTF8",
                             appName.constData(),
-                            m_connInfo.constData(),
                             connect.constData(),
                             "1",
                             keepalive.constData(),
