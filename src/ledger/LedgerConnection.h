@@ -82,7 +82,6 @@ public:
     QString lastSqlState() const { return m_lastSqlState; }
     // The server's process of this connection, 0 when closed.
     int backendPid() const;
-    const LedgerTimeouts &timeouts() const { return m_timeouts; }
 
     // A name quoted as an SQL identifier, for statements that cannot bind one (roles in grants).
     static QByteArray identifier(const QString &name);

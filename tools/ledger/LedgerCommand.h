@@ -29,7 +29,7 @@ public:
 
     static QString usage();
     // A period's end from the command line: "yyyy-MM-dd" or "yyyy-MM-dd hh:mm[:ss]" (or with 'T'), local time,
-    // nothing else. `start` of the text, or with `end` the start of the next day, minute or second (a --to
+    // nothing else: the time the text names, or with `end` the start of the next day, minute or second (a --to
     // counts whole). Invalid when the text is anything else.
     static QDateTime parseWhen(const QString &text, bool end);
 
