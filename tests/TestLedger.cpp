@@ -451,6 +451,8 @@ void TestLedger::hostileStation_data()
     QTest::newRow("lock the counters") << "SELECT * FROM ledger.counters FOR UPDATE" << true;
     QTest::newRow("lock the identities") << "LOCK TABLE ledger.identities IN SHARE ROW EXCLUSIVE MODE" << true;
     QTest::newRow("hold the schema's lock") << "SELECT pg_advisory_lock(hashtext('ledger schema'))" << false;
+    QTest::newRow("hold a block of the other's counter")
+        << "SELECT * FROM ledger.take_block('DefaultIMEI:34999999', 34999999000100, 34999999999999, 10)" << false;
     QTest::newRow("claim in the other's name") << "INSERT INTO ledger.cycles (station) VALUES ('S2')" << true;
     QTest::newRow("confirm in the other's name")
         << "INSERT INTO ledger.confirmations (kind, value, station) SELECT kind, value, 'S2' FROM ledger.identities "
@@ -481,9 +483,13 @@ QString TestLedger::stationWorks(const QString &db, int round)
         return QStringLiteral("mark: ") + message;
     if (b.confirmRead(identities, QStringLiteral("USB2"), QString(), nullptr, &message) != LedgerStatus::Ok)
         return QStringLiteral("confirm: ") + message;
-    // Each round's own counters, so that a plant of this round meets a counter nobody created yet.
-    const qint64 low = (35000000 + m_hostileRound) * qint64(1000000);
+    // A counter both stations share, then each round's own, so that a plant of this round meets a counter
+    // nobody created yet.
     qint64 first = 0, last = 0;
+    if (b.takeBlock(QStringLiteral("DefaultIMEI:34999999"), 34999999000000, 34999999999999, 10, &first, &last,
+                    &message) != LedgerStatus::Ok)
+        return QStringLiteral("shared default IMEI block: ") + message;
+    const qint64 low = (35000000 + m_hostileRound) * qint64(1000000);
     if (b.takeBlock(QStringLiteral("DefaultIMEI:%1").arg(35000000 + m_hostileRound), low + 100, low + 999999, 10,
                     &first, &last, &message) != LedgerStatus::Ok ||
         first < low || last > low + 999999)
@@ -509,6 +515,7 @@ void TestLedger::hostileStation()
         QVERIFY(claim.status == LedgerStatus::Ok && a.markWritten(claim.cycleId, nullptr) == LedgerStatus::Ok);
         Ledger b(stationConn(m_hostileDb, QStringLiteral("b")), QStringLiteral("S2"));
         QVERIFY(b.claim(set({{2, "MB-B-open"}}), QStringLiteral("USB2"), {}).status == LedgerStatus::Ok);
+        QCOMPARE(stationWorks(m_hostileDb, 0), QString());
     }
     const QString db = m_hostileDb;
     ++m_hostileRound;

@@ -238,10 +238,12 @@ void TestLedgerCounters::noBlockHandsOutNothing_data()
                                            "the line's ledger: ");
     QTest::newRow("default IMEI, counter planted in another range")
         << int(DefaultImei) << true << refused.arg("default IMEI", "DefaultIMEI:35000000")
-        << "INSERT INTO ledger.counters VALUES ('DefaultIMEI:35000000', 86000000000000, 86000000999999)";
+        << "INSERT INTO ledger.counters (name, next_value, last_value, block_size) VALUES ('DefaultIMEI:35000000', "
+           "86000000000000, 86000000999999, 10)";
     QTest::newRow("Bluetooth, counter planted in another range")
         << int(BtRange) << true << refused.arg("BT address", "BT:00000a000000-00000a100000")
-        << "INSERT INTO ledger.counters VALUES ('BT:00000a000000-00000a100000', 73588229120, 73588233215)";
+        << "INSERT INTO ledger.counters (name, next_value, last_value, block_size) VALUES "
+           "('BT:00000a000000-00000a100000', 73588229120, 73588233215, 10)";
     const QString handsOut =
         QStringLiteral("CREATE OR REPLACE FUNCTION ledger.take_block(counter_name text, range_first bigint, "
                        "range_last bigint, size bigint, "

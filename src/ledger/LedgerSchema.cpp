@@ -298,8 +298,42 @@ BEGIN
 END
 $$;
 
--- The only way a station takes values of a shared counter: the next block of at most `size` values, inside the
--- span the counter's name stands for. Both outputs are null when the counter is used up.
+-- A counter hands out its blocks by a sequence of its own, the number of the next block: a sequence takes no
+-- lock that a transaction keeps, so a station that leaves its transaction open after taking a block holds up
+-- nobody. Block k runs from next_value + k * block_size, block_size being the first taker's.
+ALTER TABLE ledger.counters ADD COLUMN block_size bigint, ADD COLUMN blocks regclass;
+
+-- A counter never changes; its block size and sequence are set once, when it is created.
+CREATE OR REPLACE FUNCTION ledger.guard_counter() RETURNS trigger LANGUAGE plpgsql AS $$
+BEGIN
+    IF (NEW.name, NEW.next_value, NEW.last_value) IS DISTINCT FROM (OLD.name, OLD.next_value, OLD.last_value)
+       OR (OLD.block_size IS NOT NULL AND NEW.block_size IS DISTINCT FROM OLD.block_size)
+       OR (OLD.blocks IS NOT NULL AND NEW.blocks IS DISTINCT FROM OLD.blocks) THEN
+        RAISE EXCEPTION 'ledger: counter % does not change', OLD.name USING ERRCODE = 'insufficient_privilege';
+    END IF;
+    RETURN NEW;
+END
+$$;
+
+CREATE FUNCTION ledger.number_blocks(counter_name text) RETURNS void LANGUAGE plpgsql
+SET search_path = pg_catalog AS $$
+DECLARE
+    sequence_name text := 'ledger.' || quote_ident('counter_' || md5(counter_name));
+BEGIN
+    EXECUTE 'CREATE SEQUENCE ' || sequence_name || ' MINVALUE 0 START 0';
+    UPDATE ledger.counters SET blocks = sequence_name::regclass WHERE name = counter_name;
+END
+$$;
+REVOKE ALL ON FUNCTION ledger.number_blocks(text) FROM PUBLIC;
+
+-- Counters of the first version go on where they stood, in blocks of the size last taken of them.
+UPDATE ledger.counters c SET block_size = coalesce((SELECT b.last_value - b.first_value + 1 FROM ledger.counter_blocks b
+                                                    WHERE b.counter = c.name ORDER BY b.id DESC LIMIT 1), 100);
+SELECT ledger.number_blocks(name) FROM ledger.counters;
+ALTER TABLE ledger.counters ALTER COLUMN block_size SET NOT NULL, ADD CHECK (block_size > 0);
+
+-- The only way a station takes values of a shared counter: its next block, inside the span the counter's name
+-- stands for. Both outputs are null when the counter is used up.
 CREATE FUNCTION ledger.take_block(counter_name text, range_first bigint, range_last bigint, size bigint,
                                   OUT block_first bigint, OUT block_last bigint)
 LANGUAGE plpgsql SECURITY DEFINER SET search_path = pg_catalog AS $$
@@ -307,8 +341,11 @@ DECLARE
     taker text := ledger.bound_station(NULL);
     span_low bigint;
     span_high bigint;
-    held_next bigint;
+    held_start bigint;
     held_last bigint;
+    held_size bigint;
+    held_blocks regclass;
+    block bigint;
 BEGIN
     SELECT s.low, s.high INTO span_low, span_high FROM ledger.counter_span(counter_name, range_first, range_last) s;
     IF span_high < span_low OR range_first < span_low OR range_first > span_high OR range_last <> span_high
@@ -316,20 +353,29 @@ BEGIN
         RAISE EXCEPTION 'ledger: counter % cannot run from % to %', counter_name, range_first, range_last
             USING ERRCODE = 'insufficient_privilege';
     END IF;
-    INSERT INTO ledger.counters (name, next_value, last_value) VALUES (counter_name, range_first, range_last)
-        ON CONFLICT DO NOTHING;
-    SELECT c.next_value, c.last_value INTO held_next, held_last FROM ledger.counters c
-        WHERE c.name = counter_name FOR UPDATE;
-    IF held_last <> span_high OR held_next < span_low OR held_next > span_high + 1 THEN
+    SELECT c.next_value, c.last_value, c.block_size, c.blocks INTO held_start, held_last, held_size, held_blocks
+        FROM ledger.counters c WHERE c.name = counter_name;
+    IF NOT FOUND THEN
+        -- Only a counter's first taker waits here for another creating it at the same moment.
+        INSERT INTO ledger.counters (name, next_value, last_value, block_size)
+            VALUES (counter_name, range_first, range_last, size) ON CONFLICT DO NOTHING;
+        IF FOUND THEN
+            PERFORM ledger.number_blocks(counter_name);
+        END IF;
+        SELECT c.next_value, c.last_value, c.block_size, c.blocks INTO held_start, held_last, held_size, held_blocks
+            FROM ledger.counters c WHERE c.name = counter_name;
+    END IF;
+    IF held_last <> span_high OR held_start < span_low OR held_start > span_high + 1 OR held_blocks IS NULL THEN
         RAISE EXCEPTION 'ledger: counter % runs outside its range (to %): the ledger''s owner must look at it',
             counter_name, held_last USING ERRCODE = 'insufficient_privilege';
     END IF;
-    IF held_next > held_last THEN
+    block := nextval(held_blocks);
+    block_first := held_start + block * held_size;
+    IF block_first > held_last THEN
+        block_first := NULL;
         RETURN;
     END IF;
-    block_first := held_next;
-    block_last := least(held_next + size - 1, held_last);
-    UPDATE ledger.counters c SET next_value = block_last + 1 WHERE c.name = counter_name;
+    block_last := least(block_first + held_size - 1, held_last);
     INSERT INTO ledger.counter_blocks (counter, first_value, last_value, station)
         VALUES (counter_name, block_first, block_last, taker);
 END
@@ -345,7 +391,8 @@ ALTER POLICY confirm ON ledger.confirmations WITH CHECK (station_role = session_
 DROP POLICY take ON ledger.counter_blocks;
 
 -- Stations insert only the columns they own, and reach the counters through take_block alone: no grant lets them
--- lock a shared row (SELECT ... FOR UPDATE needs UPDATE) or a whole table (LOCK TABLE needs a table-wide grant).
+-- lock a shared row (SELECT ... FOR UPDATE needs UPDATE) or a whole table (LOCK TABLE needs a table-wide grant),
+-- nor touch a counter's sequence.
 REVOKE INSERT, UPDATE ON ledger.cycles, ledger.identities, ledger.confirmations, ledger.counters,
     ledger.counter_blocks FROM @STATION@;
 REVOKE ALL ON ALL SEQUENCES IN SCHEMA ledger FROM @STATION@;
