@@ -81,7 +81,8 @@ int main(int argc, char *argv[])
     LedgerConnection admin(server.connInfo(db));
     QString message;
     if (db.isEmpty() || LedgerSchema::create(admin, QStringLiteral("bench_stations"), &message) != LedgerStatus::Ok ||
-        LedgerSchema::addStation(admin, QStringLiteral("bench_station"), &message) != LedgerStatus::Ok) {
+        LedgerSchema::addStation(admin, QStringLiteral("bench_station"), QStringLiteral("B0"), &message) !=
+            LedgerStatus::Ok) {
         QTextStream(stderr) << server.error() << message << Qt::endl;
         return 1;
     }
@@ -92,8 +93,9 @@ int main(int argc, char *argv[])
     fill.start();
     const bool filled = server.exec(
         db, QStringLiteral("INSERT INTO ledger.cycles (id, station, state, imported, claimed_at, written_at) "
-                           "SELECT g, 'HISTORY', 'written', true, now(), now() FROM generate_series(1, 250000) g; "
-                           "SELECT setval('ledger.cycles_id_seq', 250000); "
+                           "OVERRIDING SYSTEM VALUE SELECT g, 'HISTORY', 'written', true, now(), now() FROM "
+                           "generate_series(1, 250000) g; "
+                           "SELECT setval(pg_get_serial_sequence('ledger.cycles', 'id'), 250000); "
                            "INSERT INTO ledger.identities (kind, value, cycle_id, position) "
                            "SELECT 1, (350000000000000 + g * 7)::text, (g - 1) / 4 + 1, (g - 1) % 4 + 1 "
                            "FROM generate_series(1, 1000000) g; ANALYZE"));
@@ -137,7 +139,7 @@ int main(int argc, char *argv[])
         std::vector<std::thread> threads;
         for (int s = 0; s < stations; ++s) {
             threads.emplace_back([&, s] {
-                Ledger ledger(station, QStringLiteral("B%1").arg(s + 1));
+                Ledger ledger(station, QStringLiteral("B0")); // one role, bound to one name
                 for (qint64 n = 0; !stop; ++n) {
                     const LedgerClaim claim = ledger.claim(setNumber(10 * stations + s, n), QStringLiteral("USB1"), {});
                     if (claim.status == LedgerStatus::Ok &&

@@ -5,6 +5,8 @@
 
 #include <QtTest>
 
+#include <signal.h>
+
 #include <atomic>
 #include <thread>
 #include <vector>
@@ -32,6 +34,7 @@ private slots:
     void initTestCase();
     void schemaVersion_data();
     void schemaVersion();
+    void upgradeFromVersion1();
     void claim_data();
     void claim();
     void claimNamesHolder();
@@ -40,11 +43,15 @@ private slots:
     void stationCannotRewrite_data();
     void stationCannotRewrite();
     void stationRowsAreStamped();
+    void hostileStation_data();
+    void hostileStation();
     void issuedAndConfirmed();
     void counterBlocks();
     void concurrentClaimsNeverShare();
     void messagesNeverShowConnection();
     void unreachableAndBack();
+    void stalledLedger_data();
+    void stalledLedger();
 
 private:
     // A fresh database with the ledger and two station roles, "<db>_a" and "<db>_b".
@@ -55,9 +62,12 @@ private:
     }
     QStringList issued(Ledger &ledger, int kind, const QStringList &values);
     bool prepareRewriteLedger(const QString &db);
+    QString stationWorks(const QString &db, int round);
 
     PgServerFixture m_server;
     QString m_rewriteDb;
+    QString m_hostileDb;
+    int m_hostileRound = 0;
 };
 
 void TestLedger::initTestCase()
@@ -78,8 +88,8 @@ QString TestLedger::newLedger()
     LedgerConnection admin(m_server.connInfo(db));
     QString message;
     if (LedgerSchema::create(admin, db + QLatin1String("_stations"), &message) != LedgerStatus::Ok ||
-        LedgerSchema::addStation(admin, db + QLatin1String("_a"), &message) != LedgerStatus::Ok ||
-        LedgerSchema::addStation(admin, db + QLatin1String("_b"), &message) != LedgerStatus::Ok) {
+        LedgerSchema::addStation(admin, db + QLatin1String("_a"), QStringLiteral("S1"), &message) != LedgerStatus::Ok ||
+        LedgerSchema::addStation(admin, db + QLatin1String("_b"), QStringLiteral("S2"), &message) != LedgerStatus::Ok) {
         qWarning() << message;
         return {};
     }
@@ -112,7 +122,7 @@ void TestLedger::schemaVersion_data()
     QTest::newRow("half there") << "UPDATE ledger.meta SET value = '0' WHERE key = 'schema_version'; "
                                    "INSERT INTO ledger.meta VALUES ('x', 'y')"
                                 << false << "holds no ledger" << false;
-    QTest::newRow("newer") << "UPDATE ledger.meta SET value = '2' WHERE key = 'schema_version'" << false
+    QTest::newRow("newer") << "UPDATE ledger.meta SET value = '3' WHERE key = 'schema_version'" << false
                            << "newer than this program" << false;
     QTest::newRow("garbled") << "UPDATE ledger.meta SET value = 'one' WHERE key = 'schema_version'" << false
                              << "unreadable" << false;
@@ -137,8 +147,43 @@ void TestLedger::schemaVersion()
     // Creating again over a current schema changes nothing; over a newer or broken one it is refused.
     LedgerConnection admin(m_server.connInfo(db));
     QCOMPARE(LedgerSchema::create(admin, db + QLatin1String("_stations"), &message) == LedgerStatus::Ok, recreated);
-    if (recreated)
-        QCOMPARE(Ledger(stationConn(db, QStringLiteral("a")), QStringLiteral("S1")).open(&message), LedgerStatus::Ok);
+    if (!recreated)
+        return;
+    // A dropped ledger took its stations' names with it: the owner binds them again.
+    QCOMPARE(LedgerSchema::addStation(admin, db + QLatin1String("_a"), QStringLiteral("S1"), &message),
+             LedgerStatus::Ok);
+    QCOMPARE(Ledger(stationConn(db, QStringLiteral("a")), QStringLiteral("S1")).open(&message), LedgerStatus::Ok);
+}
+
+void TestLedger::upgradeFromVersion1()
+{
+    // A ledger of the first version, where a station could choose its name, its numbers and its counters.
+    const QString db = m_server.createDatabase(QStringLiteral("ledger"));
+    QVERIFY(!db.isEmpty());
+    LedgerConnection admin(m_server.connInfo(db));
+    QString message;
+    QCOMPARE(LedgerSchema::create(admin, db + QLatin1String("_stations"), &message, 1), LedgerStatus::Ok);
+    QVERIFY(m_server.exec(db, QStringLiteral("CREATE ROLE %1_a LOGIN IN ROLE %1_stations; "
+                                             "CREATE ROLE %1_b LOGIN IN ROLE %1_stations")
+                                  .arg(db)));
+    LedgerConnection a(stationConn(db, QStringLiteral("a")));
+    QVERIFY(a.exec("INSERT INTO ledger.cycles (station) VALUES ('S1')").ok());
+    QVERIFY(a.exec("INSERT INTO ledger.cycles (id, station) VALUES (5000, 'S1')").ok());
+    QVERIFY(a.exec("INSERT INTO ledger.counters VALUES ('DefaultIMEI:35000000', 86000000000000, 86000000999999)").ok());
+
+    QCOMPARE(LedgerSchema::create(admin, db + QLatin1String("_stations"), &message), LedgerStatus::Ok);
+    // A keeps the one name it used; B, which never claimed, waits for its owner to bind it.
+    Ledger stationA(stationConn(db, QStringLiteral("a")), QStringLiteral("S1"));
+    QCOMPARE(stationA.open(&message), LedgerStatus::Ok);
+    const LedgerClaim claim = stationA.claim(set({{2, "M1"}}), QStringLiteral("USB1"), {});
+    QVERIFY2(claim.status == LedgerStatus::Ok && claim.cycleId > 5000, qPrintable(claim.message));
+    qint64 first = 0, last = 0;
+    QCOMPARE(stationA.takeBlock(QStringLiteral("DefaultIMEI:35000000"), 35000000000100, 35000000999999, 10, &first,
+                                &last, &message),
+             LedgerStatus::Refused);
+    Ledger stationB(stationConn(db, QStringLiteral("b")), QStringLiteral("S2"));
+    QCOMPARE(stationB.open(&message), LedgerStatus::Refused);
+    QVERIFY2(message.contains(QStringLiteral("add-station %1_b --station S2").arg(db)), qPrintable(message));
 }
 
 void TestLedger::claim_data()
@@ -204,15 +249,15 @@ void TestLedger::claimNamesHolder()
 {
     const QString db = newLedger();
     QVERIFY(!db.isEmpty());
-    Ledger a(stationConn(db, QStringLiteral("a")), QStringLiteral("LINE1-03"));
-    Ledger b(stationConn(db, QStringLiteral("b")), QStringLiteral("LINE1-04"));
+    Ledger a(stationConn(db, QStringLiteral("a")), QStringLiteral("S1"));
+    Ledger b(stationConn(db, QStringLiteral("b")), QStringLiteral("S2"));
     const LedgerClaim one = a.claim(set({{1, "490154203237518"}}), QStringLiteral("USB1"), QString());
     QVERIFY(one.status == LedgerStatus::Ok);
     // Never written (the handset was not saved): still held, and never issued again.
     const LedgerClaim two = b.claim(set({{1, "490154203237518"}}), QStringLiteral("USB1"), QString());
     QCOMPARE(two.status, LedgerStatus::Conflict);
     QVERIFY2(two.message.contains(QLatin1String("IMEI 490154203237518")) &&
-                 two.message.contains(QLatin1String("LINE1-03")) && two.message.contains(QLatin1String("claimed")) &&
+                 two.message.contains(QLatin1String("station S1")) && two.message.contains(QLatin1String("claimed")) &&
                  two.message.contains(QDate::currentDate().toString(Qt::ISODate)),
              qPrintable(two.message));
 }
@@ -241,7 +286,7 @@ void TestLedger::markWritten()
     const QString db = newLedger();
     QVERIFY(!db.isEmpty());
     Ledger a(stationConn(db, QStringLiteral("a")), QStringLiteral("S1"));
-    Ledger other(stationConn(db, marker), QStringLiteral("S9"));
+    Ledger other(stationConn(db, marker), marker == QLatin1String("a") ? QStringLiteral("S1") : QStringLiteral("S2"));
     const LedgerClaim claim = a.claim(set({{2, "M1"}}), QStringLiteral("USB1"), QString());
     QVERIFY(claim.status == LedgerStatus::Ok);
     QString message;
@@ -331,19 +376,198 @@ void TestLedger::stationRowsAreStamped()
 {
     const QString db = newLedger();
     QVERIFY(!db.isEmpty());
-    // A station that writes rows by hand still gets the server's times, state and its own role.
+    // A station that writes rows by hand may not set their times, state or role, and still gets the server's.
     LedgerConnection station(stationConn(db, QStringLiteral("b")));
+    const LedgerRows forged =
+        station.exec("INSERT INTO ledger.cycles (station, state, claimed_at, written_at, station_role, imported) "
+                     "VALUES ('S2', 'written', '2000-01-01', '2000-01-01', $1, true)",
+                     {QByteArray(db.toUtf8() + "_a")});
+    QCOMPARE(forged.status(), LedgerStatus::Refused);
     const LedgerRows rows = station.exec(
-        "INSERT INTO ledger.cycles (station, state, claimed_at, written_at, station_role, imported) "
-        "VALUES ('S2', 'written', '2000-01-01', '2000-01-01', $1, true) "
-        "RETURNING state, claimed_at > now() - interval '1 hour', written_at IS NULL, station_role, imported",
-        {QByteArray(db.toUtf8() + "_a")});
+        "INSERT INTO ledger.cycles (port) VALUES ('USB1') "
+        "RETURNING state, claimed_at > now() - interval '1 hour', written_at IS NULL, station_role, imported, station");
     QVERIFY2(rows.ok(), qPrintable(rows.message()));
+    QCOMPARE(rows.text(0, 5), QStringLiteral("S2"));
     QCOMPARE(rows.text(0, 0), QStringLiteral("claimed"));
     QCOMPARE(rows.text(0, 1), QStringLiteral("t"));
     QCOMPARE(rows.text(0, 2), QStringLiteral("t"));
     QCOMPARE(rows.text(0, 3), db + QLatin1String("_b"));
     QCOMPARE(rows.text(0, 4), QStringLiteral("f"));
+}
+
+void TestLedger::hostileStation_data()
+{
+    // Run as station A's role (S1) in a transaction left open while station B (S2) works, then committed.
+    // @B@: B's role, @GROUP@: the stations' role, @TAC@ and @BT@: the counters B takes next.
+    QTest::addColumn<QString>("attack");
+    QTest::addColumn<bool>("refused"); // false: it may go through, but must harm nobody
+
+    QTest::newRow("rewrite an identity") << "UPDATE ledger.identities SET value = 'X' WHERE kind = 2" << true;
+    QTest::newRow("delete claims") << "DELETE FROM ledger.cycles" << true;
+    QTest::newRow("truncate") << "TRUNCATE ledger.identities CASCADE" << true;
+    QTest::newRow("drop a table") << "DROP TABLE ledger.confirmations" << true;
+    QTest::newRow("disable a guard") << "ALTER TABLE ledger.cycles DISABLE TRIGGER guard" << true;
+    QTest::newRow("replace a guard") << "CREATE OR REPLACE FUNCTION ledger.is_admin() RETURNS boolean "
+                                        "LANGUAGE sql AS 'SELECT true'"
+                                     << true;
+    QTest::newRow("become the other station") << "SET ROLE @B@" << true;
+    QTest::newRow("claim as the stations' role in the other's name")
+        << "SET ROLE @GROUP@; INSERT INTO ledger.cycles (station) VALUES ('S2')" << true;
+    QTest::newRow("claim as the stations' role")
+        << "SET ROLE @GROUP@; INSERT INTO ledger.cycles (port) VALUES ('x')" << false;
+    QTest::newRow("read the passwords") << "SELECT rolpassword FROM pg_authid" << true;
+    QTest::newRow("run a program") << "COPY ledger.cycles TO PROGRAM 'cat'" << true;
+    QTest::newRow("cancel the other's statement")
+        << "SELECT pg_cancel_backend(pid) FROM pg_stat_activity WHERE usename = '@B@'" << true;
+    QTest::newRow("end the other's session")
+        << "SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE usename = '@B@'" << true;
+    QTest::newRow("forge a written claim")
+        << "INSERT INTO ledger.cycles (station, state, claimed_at) VALUES ('S1', 'written', '2000-01-01')" << true;
+    QTest::newRow("backdate a claim") << "UPDATE ledger.cycles SET claimed_at = '2000-01-01'" << true;
+    QTest::newRow("mark the other's claim")
+        << "UPDATE ledger.cycles SET state = 'written' WHERE station = 'S2'" << false;
+    QTest::newRow("take claim numbers ahead")
+        << "INSERT INTO ledger.cycles (id, station) SELECT m + g, 'S1' FROM (SELECT max(id) AS m FROM ledger.cycles) "
+           "x, generate_series(1, 1000) g"
+        << true;
+    QTest::newRow("take claim numbers ahead, overriding")
+        << "INSERT INTO ledger.cycles (id, station) OVERRIDING SYSTEM VALUE SELECT m + g, 'S1' FROM "
+           "(SELECT max(id) AS m FROM ledger.cycles) x, generate_series(1, 1000) g"
+        << true;
+    QTest::newRow("take confirmation numbers ahead")
+        << "INSERT INTO ledger.confirmations (id, kind, value, station) SELECT 1000000, kind, value, 'S1' "
+           "FROM ledger.identities LIMIT 1"
+        << true;
+    QTest::newRow("move the claims' sequence")
+        << "SELECT setval(pg_get_serial_sequence('ledger.cycles', 'id'), 1000000)" << true;
+    QTest::newRow("plant a default IMEI counter")
+        << "INSERT INTO ledger.counters VALUES ('DefaultIMEI:@TAC@', 86000000000000, 86000000999999)" << true;
+    QTest::newRow("plant a default IMEI counter through the hand-out")
+        << "SELECT * FROM ledger.take_block('DefaultIMEI:@TAC@', 86000000000000, 86000000999999, 10)" << true;
+    QTest::newRow("plant a Bluetooth counter") << "INSERT INTO ledger.counters VALUES ('BT:@BT@', 0, 1000)" << true;
+    QTest::newRow("plant a Bluetooth counter through the hand-out")
+        << "SELECT * FROM ledger.take_block('BT:@BT@', 0, 1000, 10)" << true;
+    QTest::newRow("move a counter") << "UPDATE ledger.counters SET next_value = next_value + 1" << true;
+    QTest::newRow("lock the counters") << "SELECT * FROM ledger.counters FOR UPDATE" << true;
+    QTest::newRow("lock the identities") << "LOCK TABLE ledger.identities IN SHARE ROW EXCLUSIVE MODE" << true;
+    QTest::newRow("hold the schema's lock") << "SELECT pg_advisory_lock(hashtext('ledger schema'))" << false;
+    QTest::newRow("hold a block of the other's counter")
+        << "SELECT * FROM ledger.take_block('DefaultIMEI:34999999', 34999999000100, 34999999999999, 10)" << false;
+    QTest::newRow("claim in the other's name") << "INSERT INTO ledger.cycles (station) VALUES ('S2')" << true;
+    QTest::newRow("confirm in the other's name")
+        << "INSERT INTO ledger.confirmations (kind, value, station) SELECT kind, value, 'S2' FROM ledger.identities "
+           "LIMIT 1"
+        << true;
+    QTest::newRow("a block in the other's name")
+        << "INSERT INTO ledger.counter_blocks (counter, first_value, last_value, station) VALUES ('c', 1, 2, 'S2')"
+        << true;
+    QTest::newRow("take the other's name") << "UPDATE ledger.stations SET station = 'S2'" << true;
+}
+
+// What station B does on the line, through the ledger classes with short bounds; empty when all went well.
+QString TestLedger::stationWorks(const QString &db, int round)
+{
+    LedgerTimeouts quick;
+    quick.lock = 1;
+    quick.statement = 3;
+    Ledger b(stationConn(db, QStringLiteral("b")), QStringLiteral("S2"), quick);
+    QString message;
+    if (b.open(&message) != LedgerStatus::Ok)
+        return QStringLiteral("open: ") + message;
+    const QVector<LedgerIdentity> identities{{2, QStringLiteral("MB-B%1").arg(round), 1},
+                                             {1, QStringLiteral("35%1").arg(round, 13, 10, QLatin1Char('0')), 1}};
+    const LedgerClaim claim = b.claim(identities, QStringLiteral("USB2"), QString());
+    if (claim.status != LedgerStatus::Ok)
+        return QStringLiteral("claim: ") + claim.message;
+    if (b.markWritten(claim.cycleId, &message) != LedgerStatus::Ok)
+        return QStringLiteral("mark: ") + message;
+    if (b.confirmRead(identities, QStringLiteral("USB2"), QString(), nullptr, &message) != LedgerStatus::Ok)
+        return QStringLiteral("confirm: ") + message;
+    // A counter both stations share, then each round's own, so that a plant of this round meets a counter
+    // nobody created yet.
+    qint64 first = 0, last = 0;
+    if (b.takeBlock(QStringLiteral("DefaultIMEI:34999999"), 34999999000000, 34999999999999, 10, &first, &last,
+                    &message) != LedgerStatus::Ok)
+        return QStringLiteral("shared default IMEI block: ") + message;
+    const qint64 low = (35000000 + m_hostileRound) * qint64(1000000);
+    if (b.takeBlock(QStringLiteral("DefaultIMEI:%1").arg(35000000 + m_hostileRound), low + 100, low + 999999, 10,
+                    &first, &last, &message) != LedgerStatus::Ok ||
+        first < low || last > low + 999999)
+        return QStringLiteral("default IMEI block %1-%2: %3").arg(first).arg(last).arg(message);
+    const qint64 bt = 0x001122000000 + qint64(m_hostileRound) * 0x1000;
+    const QString btName =
+        QStringLiteral("BT:%1-%2").arg(bt, 12, 16, QLatin1Char('0')).arg(bt + 0x1000, 12, 16, QLatin1Char('0'));
+    if (b.takeBlock(btName, bt, bt + 0xfff, 10, &first, &last, &message) != LedgerStatus::Ok || first < bt ||
+        last > bt + 0xfff)
+        return QStringLiteral("Bluetooth block %1-%2: %3").arg(first).arg(last).arg(message);
+    return {};
+}
+
+void TestLedger::hostileStation()
+{
+    QFETCH(QString, attack);
+    QFETCH(bool, refused);
+    if (m_hostileDb.isEmpty()) {
+        m_hostileDb = newLedger();
+        QVERIFY(!m_hostileDb.isEmpty());
+        Ledger a(stationConn(m_hostileDb, QStringLiteral("a")), QStringLiteral("S1"));
+        const LedgerClaim claim = a.claim(set({{1, "490154203237518"}, {2, "MB-A"}}), QStringLiteral("USB1"), {});
+        QVERIFY(claim.status == LedgerStatus::Ok && a.markWritten(claim.cycleId, nullptr) == LedgerStatus::Ok);
+        Ledger b(stationConn(m_hostileDb, QStringLiteral("b")), QStringLiteral("S2"));
+        QVERIFY(b.claim(set({{2, "MB-B-open"}}), QStringLiteral("USB2"), {}).status == LedgerStatus::Ok);
+        QCOMPARE(stationWorks(m_hostileDb, 0), QString());
+    }
+    const QString db = m_hostileDb;
+    ++m_hostileRound;
+    const QString bRole = db + QLatin1String("_b");
+    const qint64 bt = 0x001122000000 + qint64(m_hostileRound) * 0x1000;
+    attack.replace(QLatin1String("@B@"), bRole)
+        .replace(QLatin1String("@GROUP@"), db + QLatin1String("_stations"))
+        .replace(QLatin1String("@TAC@"), QString::number(35000000 + m_hostileRound))
+        .replace(QLatin1String("@BT@"),
+                 QStringLiteral("%1-%2").arg(bt, 12, 16, QLatin1Char('0')).arg(bt + 0x1000, 12, 16, QLatin1Char('0')));
+    LedgerConnection admin(m_server.connInfo(db));
+    const QByteArray bRows = "SELECT string_agg(concat_ws('|', id, station, state, claimed_at, written_at), ',' "
+                             "ORDER BY id) FROM ledger.cycles WHERE station_role = '" +
+                             bRole.toUtf8() + "'";
+    const LedgerRows before = admin.exec(bRows.constData());
+    QVERIFY(before.ok());
+    // B's session, for the attacks on another station's backend.
+    LedgerConnection bSession(stationConn(db, QStringLiteral("b")));
+    QVERIFY(bSession.ensureOpen(nullptr));
+
+    LedgerTimeouts quick;
+    quick.lock = 1;
+    LedgerConnection attacker(stationConn(db, QStringLiteral("a")), QStringLiteral("attacker"), quick);
+    QVERIFY(attacker.command("BEGIN", nullptr));
+    QString why;
+    const bool done = attacker.script(attack.toUtf8(), &why);
+    QVERIFY2(!done || !refused, qPrintable(attack));
+    // Refused for want of a privilege (or of an identity's override), not for a mistake in the attack itself.
+    QVERIFY2(done || attacker.lastSqlState() == QLatin1String("42501") ||
+                 attacker.lastSqlState() == QLatin1String("428C9"),
+             qPrintable(why));
+    // B works while A's transaction holds whatever it got, and again once it is committed.
+    QString trouble = stationWorks(db, 2 * m_hostileRound);
+    QVERIFY2(trouble.isEmpty(), qPrintable(trouble));
+    attacker.command("COMMIT", nullptr);
+    trouble = stationWorks(db, 2 * m_hostileRound + 1);
+    QVERIFY2(trouble.isEmpty(), qPrintable(trouble));
+
+    // Nothing of B's rewritten, nothing in B's name that B did not do, no counter outside its name's span.
+    const LedgerRows after = admin.exec(bRows.constData());
+    QVERIFY(after.text(0, 0).startsWith(before.text(0, 0)));
+    const QByteArray invariants =
+        "SELECT concat_ws(',', (SELECT count(*) FROM ledger.cycles WHERE station = 'S2' AND station_role <> '" +
+        bRole.toUtf8() + "'), (SELECT count(*) FROM ledger.confirmations WHERE station = 'S2' AND station_role <> '" +
+        bRole.toUtf8() + "'), (SELECT count(*) FROM ledger.counter_blocks WHERE station = 'S2' AND station_role <> '" +
+        bRole.toUtf8() +
+        "'), (SELECT count(*) FROM ledger.cycles WHERE claimed_at < now() - interval '1 hour' OR imported), "
+        "(SELECT count(*) FROM ledger.counters c, ledger.counter_span(c.name, c.next_value, c.last_value) s "
+        "WHERE c.last_value <> s.high OR c.next_value < s.low), (SELECT string_agg(station, '+' ORDER BY station) "
+        "FROM ledger.stations), (SELECT count(*) FROM pg_tables WHERE schemaname = 'ledger'))";
+    const LedgerRows rows = admin.exec(invariants.constData());
+    QCOMPARE(rows.text(0, 0), QStringLiteral("0,0,0,0,0,S1+S2,7"));
 }
 
 void TestLedger::issuedAndConfirmed()
@@ -386,22 +610,23 @@ void TestLedger::counterBlocks()
     QVERIFY(!db.isEmpty());
     Ledger a(stationConn(db, QStringLiteral("a")), QStringLiteral("S1"));
     Ledger b(stationConn(db, QStringLiteral("b")), QStringLiteral("S2"));
-    // Blocks of 40 from a range of 100: a, b, a, then a short last block, then nothing.
+    // Blocks of 40 from a range of 100: a, b, a, then a short last block, then nothing. A station that gives
+    // another range for a counter that exists is refused instead of taking values outside its own.
     const struct
     {
         Ledger *ledger;
+        qint64 rangeLast;
         LedgerStatus status;
         qint64 first, last;
-    } steps[] = {{&a, LedgerStatus::Ok, 1000, 1039},
-                 {&b, LedgerStatus::Ok, 1040, 1079},
-                 {&a, LedgerStatus::Ok, 1080, 1099},
-                 {&b, LedgerStatus::Conflict, 0, 0}};
+    } steps[] = {{&a, 1099, LedgerStatus::Ok, 1000, 1039},
+                 {&b, 9999, LedgerStatus::Refused, 0, 0},
+                 {&b, 1099, LedgerStatus::Ok, 1040, 1079},
+                 {&a, 1099, LedgerStatus::Ok, 1080, 1099},
+                 {&b, 1099, LedgerStatus::Conflict, 0, 0}};
     for (const auto &step : steps) {
         qint64 first = 0, last = 0;
         QString message;
-        // The range given by a later station does not move a counter that exists.
-        QCOMPARE(step.ledger->takeBlock(QStringLiteral("bt:range"), step.ledger == &a ? 1000 : 5000,
-                                        step.ledger == &a ? 1099 : 9999, 40, &first, &last, &message),
+        QCOMPARE(step.ledger->takeBlock(QStringLiteral("bt:range"), 1000, step.rangeLast, 40, &first, &last, &message),
                  step.status);
         QCOMPARE(first, step.first);
         QCOMPARE(last, step.last);
@@ -429,7 +654,7 @@ void TestLedger::concurrentClaimsNeverShare()
     for (int s = 0; s < stations; ++s) {
         threads.emplace_back([&, s] {
             Ledger ledger(stationConn(db, s % 2 ? QStringLiteral("a") : QStringLiteral("b")),
-                          QStringLiteral("S%1").arg(s));
+                          s % 2 ? QStringLiteral("S1") : QStringLiteral("S2"));
             for (int i = 0; i < sets; ++i) {
                 const int n = s % 2 ? sets - 1 - i : i;
                 // Overlapping sets: set n shares its PSN with set n + 1's MBSN.
@@ -494,6 +719,61 @@ void TestLedger::unreachableAndBack()
     QVERIFY(m_server.start());
     const LedgerClaim after = a.claim(set({{2, "M3"}}), QStringLiteral("USB1"), QString());
     QVERIFY2(after.status == LedgerStatus::Ok, qPrintable(after.message));
+}
+
+void TestLedger::stalledLedger_data()
+{
+    QTest::addColumn<QString>("stall");
+    QTest::newRow("the station's server process stopped") << "backend";
+    QTest::newRow("the whole server stopped, a new connection") << "server";
+    QTest::newRow("a lock held by another session") << "lock";
+}
+
+void TestLedger::stalledLedger()
+{
+    QFETCH(QString, stall);
+    const QString db = newLedger();
+    QVERIFY(!db.isEmpty());
+    LedgerTimeouts quick;
+    quick.connect = 1;
+    quick.statement = 1;
+    quick.lock = 1;
+    Ledger b(stationConn(db, QStringLiteral("b")), QStringLiteral("S2"), quick);
+    QString message;
+    QCOMPARE(b.open(&message), LedgerStatus::Ok);
+    LedgerConnection admin(m_server.connInfo(db));
+    const qint64 backend =
+        admin.exec("SELECT pid FROM pg_stat_activity WHERE usename = $1", {db.toUtf8() + "_b"}).number(0, 0);
+    QVERIFY(backend > 0);
+    qint64 stopped = 0;
+    if (stall == QLatin1String("backend")) {
+        stopped = backend;
+    } else if (stall == QLatin1String("server")) {
+        QFile status(QStringLiteral("/proc/%1/status").arg(backend));
+        QVERIFY(status.open(QIODevice::ReadOnly));
+        const QRegularExpression parent(QStringLiteral("PPid:\\s*(\\d+)"));
+        stopped = parent.match(QString::fromLatin1(status.readAll())).captured(1).toLongLong();
+    } else {
+        QVERIFY(admin.command("BEGIN", nullptr) &&
+                admin.command("LOCK TABLE ledger.identities IN ACCESS EXCLUSIVE MODE", nullptr));
+    }
+    Ledger fresh(stationConn(db, QStringLiteral("b")), QStringLiteral("S2"), quick);
+    Ledger &station = stall == QLatin1String("server") ? fresh : b;
+    if (stopped)
+        QCOMPARE(::kill(pid_t(stopped), SIGSTOP), 0);
+    QElapsedTimer timer;
+    timer.start();
+    const LedgerClaim claim = station.claim(set({{2, "M1"}}), QStringLiteral("USB2"), {});
+    const qint64 elapsed = timer.elapsed();
+    if (stopped)
+        ::kill(pid_t(stopped), SIGCONT);
+    else
+        admin.command("ROLLBACK", nullptr);
+    QCOMPARE(claim.status, LedgerStatus::Unreachable);
+    QVERIFY2(elapsed < 1000 * quick.answerWithin() + 2000, qPrintable(QString::number(elapsed)));
+    // The ledger is back: the station's next claim goes through.
+    const LedgerClaim again = station.claim(set({{2, "M1"}}), QStringLiteral("USB2"), {});
+    QVERIFY2(again.status == LedgerStatus::Ok, qPrintable(again.message));
 }
 
 QTEST_GUILESS_MAIN(TestLedger)

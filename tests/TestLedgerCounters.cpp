@@ -112,8 +112,8 @@ QString TestLedgerCounters::newLedger()
     LedgerConnection admin(m_server.connInfo(db));
     QString message;
     if (db.isEmpty() || LedgerSchema::create(admin, db + QLatin1String("_st"), &message) != LedgerStatus::Ok ||
-        LedgerSchema::addStation(admin, db + QLatin1String("_a"), &message) != LedgerStatus::Ok ||
-        LedgerSchema::addStation(admin, db + QLatin1String("_b"), &message) != LedgerStatus::Ok)
+        LedgerSchema::addStation(admin, db + QLatin1String("_a"), QStringLiteral("S1"), &message) != LedgerStatus::Ok ||
+        LedgerSchema::addStation(admin, db + QLatin1String("_b"), QStringLiteral("S2"), &message) != LedgerStatus::Ok)
         return {};
     return db;
 }
@@ -216,19 +216,44 @@ void TestLedgerCounters::noBlockHandsOutNothing_data()
     QTest::addColumn<int>("counter");
     QTest::addColumn<bool>("reachable");
     QTest::addColumn<QString>("expected");
+    QTest::addColumn<QString>("tamper"); // run by the owner first: a ledger someone changed, or an older one
+
     QTest::newRow("default IMEI, ledger unreachable")
         << int(DefaultImei) << false
         << QStringLiteral("No default IMEI is handed out: the line's ledger cannot be "
-                          "reached for a block of the shared counter DefaultIMEI:35000000");
+                          "reached for a block of the shared counter DefaultIMEI:35000000")
+        << QString();
     QTest::newRow("Bluetooth, ledger unreachable")
         << int(BtRange) << false
         << QStringLiteral("No BT address is handed out: the line's ledger cannot be reached for a block of the shared "
-                          "counter BT:00000a000000-00000a100000");
+                          "counter BT:00000a000000-00000a100000")
+        << QString();
     QTest::newRow("Bluetooth, range used up by another station")
         << int(BtRange) << true
         << QStringLiteral("No BT address is handed out: no block of the shared counter BT:00000a000000-00000a000003 "
                           "can be taken from the line's ledger: The shared counter BT:00000a000000-00000a000003 is "
-                          "used up.");
+                          "used up.")
+        << QString();
+    const QString refused = QStringLiteral("No %1 is handed out: no block of the shared counter %2 can be taken from "
+                                           "the line's ledger: ");
+    QTest::newRow("default IMEI, counter planted in another range")
+        << int(DefaultImei) << true << refused.arg("default IMEI", "DefaultIMEI:35000000")
+        << "INSERT INTO ledger.counters (name, next_value, last_value, block_size) VALUES ('DefaultIMEI:35000000', "
+           "86000000000000, 86000000999999, 10)";
+    QTest::newRow("Bluetooth, counter planted in another range")
+        << int(BtRange) << true << refused.arg("BT address", "BT:00000a000000-00000a100000")
+        << "INSERT INTO ledger.counters (name, next_value, last_value, block_size) VALUES "
+           "('BT:00000a000000-00000a100000', 73588229120, 73588233215, 10)";
+    const QString handsOut =
+        QStringLiteral("CREATE OR REPLACE FUNCTION ledger.take_block(counter_name text, range_first bigint, "
+                       "range_last bigint, size bigint, "
+                       "OUT block_first bigint, OUT block_last bigint) LANGUAGE sql "
+                       "SECURITY DEFINER AS 'SELECT %1::bigint, %1::bigint + 9'");
+    QTest::newRow("default IMEI, a ledger that hands out another code's")
+        << int(DefaultImei) << true << refused.arg("default IMEI", "DefaultIMEI:35000000")
+        << handsOut.arg(86000000000000);
+    QTest::newRow("Bluetooth, a ledger that hands out another range's")
+        << int(BtRange) << true << refused.arg("BT address", "BT:00000a000000-00000a100000") << handsOut.arg(0x112233);
 }
 
 void TestLedgerCounters::noBlockHandsOutNothing()
@@ -236,6 +261,7 @@ void TestLedgerCounters::noBlockHandsOutNothing()
     QFETCH(int, counter);
     QFETCH(bool, reachable);
     QFETCH(QString, expected);
+    QFETCH(QString, tamper);
     const Counter kind = Counter(counter);
     QString connInfo = QStringLiteral("host=/nonexistent/socket port=1 dbname=none connect_timeout=2");
     QString otherInfo;
@@ -244,9 +270,11 @@ void TestLedgerCounters::noBlockHandsOutNothing()
         QVERIFY(!db.isEmpty());
         connInfo = station(db, "a");
         otherInfo = station(db, "b");
+        if (!tamper.isEmpty())
+            QVERIFY2(m_server.exec(db, tamper), qPrintable(m_server.error()));
     }
     Station st(connInfo, QStringLiteral("S1"), 10, kind);
-    if (reachable) {
+    if (reachable && tamper.isEmpty()) {
         // A range of three addresses, all in the other station's first block.
         Station other(otherInfo, QStringLiteral("S2"), 10, kind);
         other.s.BTEndAddr = st.s.BTEndAddr = QStringLiteral("00000a000003");

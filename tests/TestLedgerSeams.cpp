@@ -72,8 +72,8 @@ QString TestLedgerSeams::newLedger()
     LedgerConnection admin(m_server.connInfo(db));
     QString message;
     if (db.isEmpty() || LedgerSchema::create(admin, db + QLatin1String("_st"), &message) != LedgerStatus::Ok ||
-        LedgerSchema::addStation(admin, db + QLatin1String("_a"), &message) != LedgerStatus::Ok ||
-        LedgerSchema::addStation(admin, db + QLatin1String("_b"), &message) != LedgerStatus::Ok)
+        LedgerSchema::addStation(admin, db + QLatin1String("_a"), QStringLiteral("S1"), &message) != LedgerStatus::Ok ||
+        LedgerSchema::addStation(admin, db + QLatin1String("_b"), QStringLiteral("S2"), &message) != LedgerStatus::Ok)
         return {};
     return db;
 }
@@ -113,8 +113,8 @@ void TestLedgerSeams::issuedAsksHistoryThenLedger()
 
 void TestLedgerSeams::claimsOfTheWorker()
 {
-    LedgerIdentityClaims a(station(m_db, "a"), QStringLiteral("LINE1-01"));
-    LedgerIdentityClaims b(station(m_db, "b"), QStringLiteral("LINE1-02"));
+    LedgerIdentityClaims a(station(m_db, "a"), QStringLiteral("S1"));
+    LedgerIdentityClaims b(station(m_db, "b"), QStringLiteral("S2"));
     const IdentityClaims::Set set{{"490154203237518", "490154203237518", "", ""}, "MBW1", "", "00AA00BB00C2"};
     qint64 id = 0;
     QString message;
@@ -126,7 +126,7 @@ void TestLedgerSeams::claimsOfTheWorker()
     qint64 other = 0;
     const IdentityClaims::Set clash{{"356938035643809"}, "MBW2", "", "00AA00BB00C2"};
     QCOMPARE(b.claim(clash, QStringLiteral("USB2"), QString(), &other, &message), IdentityClaims::Held);
-    QVERIFY2(message.contains(QLatin1String("BT 00AA00BB00C2 is held by station LINE1-01")), qPrintable(message));
+    QVERIFY2(message.contains(QLatin1String("BT 00AA00BB00C2 is held by station S1")), qPrintable(message));
     QCOMPARE(other, qint64(0));
     // Nor may it mark the first station's claim.
     QCOMPARE(b.markWritten(id, &message), IdentityClaims::Failed);
@@ -215,16 +215,20 @@ void TestLedgerSeams::startUp_data()
     QTest::addColumn<QString>("words");   // in the start message and the claim's message
     QTest::addColumn<bool>("asksLedger"); // whether the duplicate test goes beyond the history
 
-    const QString good = QStringLiteral("[Ledger]\nConnection=%1\nStation=LINE1-09\n");
+    const QString good = QStringLiteral("[Ledger]\nConnection=%1\nStation=S1\n");
     QTest::newRow("alone") << QString() << QString() << int(LineLedger::State::Alone) << -1 << QString() << false;
-    QTest::newRow("ready") << good << QString() << int(LineLedger::State::Ready) << int(IdentityClaims::Done)
-                           << "LINE1-09" << true;
+    QTest::newRow("ready") << good << QString() << int(LineLedger::State::Ready) << int(IdentityClaims::Done) << "S1"
+                           << true;
     QTest::newRow("ready, shared counters")
         << good + "SharedCounters=true\nCounterBlock=5\n"
-        << QString() << int(LineLedger::State::Ready) << int(IdentityClaims::Done) << "LINE1-09" << true;
+        << QString() << int(LineLedger::State::Ready) << int(IdentityClaims::Done) << "S1" << true;
     QTest::newRow("password") << "[Ledger]\nConnection=%1 password=x\nStation=S\n"
                               << QString() << int(LineLedger::State::Refused) << int(IdentityClaims::Failed)
                               << "password file" << false;
+    QTest::newRow("another station's name")
+        << "[Ledger]\nConnection=%1\nStation=S2\nSharedCounters=true\n"
+        << QString() << int(LineLedger::State::Refused) << int(IdentityClaims::Failed)
+        << "to station S1, but this station calls itself S2" << true;
     QTest::newRow("no station") << "[Ledger]\nConnection=%1\n"
                                 << QString() << int(LineLedger::State::Refused) << int(IdentityClaims::Failed)
                                 << "Station=" << false;

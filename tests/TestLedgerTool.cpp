@@ -2,6 +2,8 @@
 
 #include "LedgerCommand.h"
 #include "ledger/Ledger.h"
+#include "ledger/LedgerReports.h"
+#include "ledger/LedgerSchema.h"
 
 #include <QtTest>
 
@@ -40,6 +42,11 @@ class TestLedgerTool final : public QObject
 private slots:
     void initTestCase();
     void createAndCheck();
+    void commandLine_data();
+    void commandLine();
+    void createSchemaWaitsWithABound();
+    void csvCells_data();
+    void csvCells();
     void import_data();
     void import();
     void story();
@@ -75,7 +82,8 @@ QString TestLedgerTool::newLedger()
     const QString db = m_server.createDatabase(QStringLiteral("tool"));
     if (db.isEmpty() ||
         run(db, {QStringLiteral("create-schema"), QStringLiteral("--station-role"), db + QLatin1String("_st")}) != 0 ||
-        run(db, {QStringLiteral("add-station"), db + QLatin1String("_a")}) != 0)
+        run(db, {QStringLiteral("add-station"), db + QLatin1String("_a"), QStringLiteral("--station"),
+                 QStringLiteral("LINE1-02")}) != 0)
         return {};
     return db;
 }
@@ -87,20 +95,115 @@ void TestLedgerTool::createAndCheck()
     QCOMPARE(run(db, {"check"}), int(LedgerCommand::Failure));
     QVERIFY2(m_last.err().contains(QLatin1String("create-schema")), qPrintable(m_last.err()));
     QCOMPARE(run(db, {"create-schema", "--station-role", db + "_st"}), 0);
-    QVERIFY(m_last.out().contains(QLatin1String("created at version 1")));
+    QVERIFY(m_last.out().contains(QStringLiteral("created at version %1").arg(LedgerSchema::currentVersion)));
     QCOMPARE(run(db, {"create-schema", "--station-role", db + "_st"}), 0);
     QVERIFY(m_last.out().contains(QLatin1String("already")));
     QCOMPARE(run(db, {"check"}), 0);
-    QCOMPARE(run(db, {"add-station", db + "_a"}), 0);
+    QCOMPARE(run(db, {"add-station", db + "_a", "--station", "LINE1-02"}), 0);
     // The station's role reaches the ledger; a password on the command line is refused before anything.
     LedgerCommand cmd;
     QCOMPARE(cmd.run({"--connection", m_server.connInfo(db, db + "_a"), "check"}), 0);
     QCOMPARE(cmd.run({"--connection", m_server.connInfo(db) + " password=hunter2", "check"}),
-             int(LedgerCommand::Failure));
+             int(LedgerCommand::Usage));
     QVERIFY(!cmd.err().contains(QLatin1String("hunter2")));
     QCOMPARE(cmd.run({"--connection", QStringLiteral("host=%1 port=1 dbname=x").arg(m_server.socketDir()), "check"}),
              int(LedgerCommand::Unreachable));
-    QCOMPARE(cmd.run({"--connection", m_server.connInfo(db), "frobnicate"}), int(LedgerCommand::Failure));
+    QCOMPARE(cmd.run({"--connection", m_server.connInfo(db), "frobnicate"}), int(LedgerCommand::Usage));
+}
+
+void TestLedgerTool::commandLine_data()
+{
+    QTest::addColumn<QStringList>("args"); // %1: the owner's connection string
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("words");  // in the error output
+    QTest::addColumn<QString>("absent"); // never in any output
+
+    const int usage = int(LedgerCommand::Usage);
+    QTest::newRow("a file that is not there")
+        << QStringList{"--config", "/nonexistent/line.ini", "check"} << usage << "Cannot read /nonexistent/line.ini"
+        << "Connection=";
+    QTest::newRow("password keyword left out")
+        << QStringList{"--connection", "%1 hunter2", "check"} << usage << "connection text in --connection"
+        << "hunter2";
+    QTest::newRow("role name with a statement")
+        << QStringList{"--connection", "%1", "add-station", "bad name;drop", "--station", "S9"} << usage << "Not a name"
+        << QString();
+    QTest::newRow("station name too long")
+        << QStringList{"--connection", "%1", "add-station", "r9", "--station", QString(64, QLatin1Char('s'))} << usage
+        << "Not a name" << QString();
+    QTest::newRow("station without a name")
+        << QStringList{"--connection", "%1", "add-station", "r9"} << usage << "--station NAME" << QString();
+    QTest::newRow("import under a bad name") << QStringList{"--connection", "%1", "import", "--station", "S 1", "/tmp"}
+                                             << usage << "Not a station name" << QString();
+    QTest::newRow("no command") << QStringList{"--connection", "%1"} << usage << "a command follows" << QString();
+}
+
+void TestLedgerTool::commandLine()
+{
+    QFETCH(QStringList, args);
+    QFETCH(int, exitCode);
+    QFETCH(QString, words);
+    QFETCH(QString, absent);
+    const QString db = newLedger();
+    QVERIFY(!db.isEmpty());
+    for (QString &arg : args)
+        arg = arg.arg(m_server.connInfo(db));
+    LedgerCommand cmd;
+    QCOMPARE(cmd.run(args), exitCode);
+    QVERIFY2(cmd.err().contains(words), qPrintable(cmd.err()));
+    QVERIFY(absent.isEmpty() || !QString(cmd.err() + cmd.out()).contains(absent));
+    // Nothing of a refused name reaches the server.
+    QCOMPARE(m_server.exec(db, QStringLiteral("DO $$ BEGIN IF EXISTS (SELECT 1 FROM pg_roles WHERE rolname "
+                                              "LIKE 'bad%' OR rolname = 'r9') THEN RAISE 'created'; END IF; END $$")),
+             true);
+}
+
+void TestLedgerTool::createSchemaWaitsWithABound()
+{
+    const QString db = newLedger();
+    QVERIFY(!db.isEmpty());
+    // A station holds the lock that create-schema takes: the owner waits for the file's lock timeout only.
+    LedgerConnection station(m_server.connInfo(db, db + "_a"));
+    QVERIFY(station.exec("SELECT pg_advisory_lock(hashtext('ledger schema'))").ok());
+    QTemporaryDir dir;
+    const QString path = dir.filePath("line.ini");
+    QFile ini(path);
+    QVERIFY(ini.open(QIODevice::WriteOnly));
+    ini.write(
+        QStringLiteral("[Ledger]\nConnection=%1\nStation=OWNER\nLockTimeout=1\n").arg(m_server.connInfo(db)).toUtf8());
+    ini.close();
+    QElapsedTimer timer;
+    timer.start();
+    QCOMPARE(m_last.run({"--config", path, "create-schema", "--station-role", db + "_st"}),
+             int(LedgerCommand::Unreachable));
+    QVERIFY(timer.elapsed() < 5000);
+    QVERIFY2(m_last.err().contains(QStringLiteral("pid %1, role %2_a").arg(station.backendPid()).arg(db)),
+             qPrintable(m_last.err()));
+    station.close();
+    QCOMPARE(m_last.run({"--config", path, "create-schema", "--station-role", db + "_st"}), 0);
+}
+
+void TestLedgerTool::csvCells_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QByteArray>("cell");
+
+    QTest::newRow("plain") << "USB3" << QByteArray("USB3");
+    QTest::newRow("comma and quote") << "a, \"b\"" << QByteArray("\"a, \"\"b\"\"\"");
+    QTest::newRow("formula") << "=cmd|' /C calc'!A0" << QByteArray("\"'=cmd|' /C calc'!A0\"");
+    QTest::newRow("plus") << "+1" << QByteArray("\"'+1\"");
+    QTest::newRow("minus") << "-2+3" << QByteArray("\"'-2+3\"");
+    QTest::newRow("at") << "@SUM(A1)" << QByteArray("\"'@SUM(A1)\"");
+    QTest::newRow("tab") << "\t=1" << QByteArray("\"'\t=1\"");
+    QTest::newRow("formula with a quote") << "=\"x\"" << QByteArray("\"'=\"\"x\"\"\"");
+    QTest::newRow("sign inside") << "a=b" << QByteArray("a=b");
+}
+
+void TestLedgerTool::csvCells()
+{
+    QFETCH(QString, text);
+    QFETCH(QByteArray, cell);
+    QCOMPARE(LedgerReports::csvField(text), cell);
 }
 
 void TestLedgerTool::import_data()
@@ -192,7 +295,17 @@ void TestLedgerTool::story()
     QCOMPARE(run(db, {"story", "--kind", "psn", "PS9"}), 0);
     QVERIFY2(m_last.out().contains("never marked written"), qPrintable(m_last.out()));
     QCOMPARE(run(db, {"story", "--kind", "mbsn", "PS9"}), int(LedgerCommand::Failure));
-    QCOMPARE(run(db, {"story", "--kind", "serial", "PS9"}), int(LedgerCommand::Failure));
+    QCOMPARE(run(db, {"story", "--kind", "serial", "PS9"}), int(LedgerCommand::Usage));
+
+    // An imported line of a history was issued alone: its story names nothing beside it; an IMEI record's does.
+    QTemporaryDir station;
+    QVERIFY(writeHistories(station.path(), {{"bt", "002715082c32\n002715082c33\n"},
+                                            {"imei", "2026-01-02 08:00:00\t\t353879234252633,353879234252641\n"}}));
+    QCOMPARE(run(db, {"import", "--station", "S0", station.path()}), 0);
+    QCOMPARE(run(db, {"story", "002715082c32"}), 0);
+    QVERIFY2(!m_last.out().contains("in one set"), qPrintable(m_last.out()));
+    QCOMPARE(run(db, {"story", "353879234252633"}), 0);
+    QVERIFY2(m_last.out().contains("in one set with IMEI 353879234252641."), qPrintable(m_last.out()));
 }
 
 void TestLedgerTool::exportCycles_data()
@@ -209,8 +322,17 @@ void TestLedgerTool::exportCycles_data()
     QTest::newRow("to the hour") << QDateTime::currentDateTime().addSecs(-3600).toString("yyyy-MM-dd hh:mm")
                                  << QDateTime::currentDateTime().addSecs(3600).toString("yyyy-MM-dd hh:mm:ss") << 0
                                  << 2;
-    QTest::newRow("backwards") << tomorrow << today << int(LedgerCommand::Failure) << -1;
-    QTest::newRow("not a time") << "yesterday" << today << int(LedgerCommand::Failure) << -1;
+    // Seconds count: a quarter of an hour that ended an hour ago holds nothing of now.
+    QTest::newRow("an hour ago") << QDateTime::currentDateTime().addSecs(-4500).toString("yyyy-MM-dd hh:mm:ss")
+                                 << QDateTime::currentDateTime().addSecs(-3600).toString("yyyy-MM-dd hh:mm:ss") << 0
+                                 << 0;
+    const int usage = int(LedgerCommand::Usage);
+    QTest::newRow("backwards") << tomorrow << today << usage << -1;
+    QTest::newRow("not a time") << "yesterday" << today << usage << -1;
+    QTest::newRow("text after the date") << today + "xyz" << today << usage << -1;
+    QTest::newRow("no such hour") << today << today + " 99:99" << usage << -1;
+    QTest::newRow("no such day") << "2026-02-30" << today << usage << -1;
+    QTest::newRow("hours alone") << today + " 12" << today << usage << -1;
 }
 
 void TestLedgerTool::exportCycles()
@@ -221,10 +343,10 @@ void TestLedgerTool::exportCycles()
     QFETCH(int, rows);
     const QString db = newLedger();
     QVERIFY(!db.isEmpty());
-    Ledger a(m_server.connInfo(db, db + "_a"), QStringLiteral("LINE, \"1\""));
+    Ledger a(m_server.connInfo(db, db + "_a"), QStringLiteral("LINE1-02"));
     const LedgerClaim first = a.claim(
         {{1, "490154203237518", 1}, {1, "356938035643809", 2}, {2, "MB7", 1}, {4, "PS7", 1}, {8, "00AA00BB00CC", 1}},
-        "USB3", "0x52B0");
+        "USB, \"3\"", "=0x52B0");
     QVERIFY(first.status == LedgerStatus::Ok && a.markWritten(first.cycleId, nullptr) == LedgerStatus::Ok);
     QVERIFY(a.confirmRead({{2, "MB7", 1}}, "USB3", "0x52B0", nullptr, nullptr) == LedgerStatus::Ok);
     QVERIFY(a.claim({{2, "MB8", 1}}, "USB4", QString()).status == LedgerStatus::Ok);
@@ -251,7 +373,7 @@ void TestLedgerTool::exportCycles()
     if (rows == 0)
         return;
     const QRegularExpression written(QStringLiteral(
-        "^\\d+,\"LINE, \"\"1\"\"\",USB3,0x52B0,written,\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d\\.\\d{3}Z,"
+        "^\\d+,LINE1-02,\"USB, \"\"3\"\"\",\"'=0x52B0\",written,\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d\\.\\d{3}Z,"
         "\\d{4}-\\d\\d-\\d\\dT[0-9:.]+Z,490154203237518,356938035643809,,,MB7,PS7,00AA00BB00CC,yes\r$"));
     QVERIFY2(written.match(QString::fromUtf8(lines.at(1))).hasMatch(), lines.at(1).constData());
     QVERIFY2(lines.at(2).contains(",USB4,,claimed,") && lines.at(2).endsWith(",,,,,MB8,,,no\r"),

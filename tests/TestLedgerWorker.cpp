@@ -239,8 +239,10 @@ void TestLedgerWorker::realLedger()
     LedgerConnection admin(server.connInfo(db));
     QString message;
     QVERIFY(LedgerSchema::create(admin, QStringLiteral("worker_stations"), &message) == LedgerStatus::Ok);
-    QVERIFY(LedgerSchema::addStation(admin, QStringLiteral("worker_a"), &message) == LedgerStatus::Ok);
-    QVERIFY(LedgerSchema::addStation(admin, QStringLiteral("worker_b"), &message) == LedgerStatus::Ok);
+    QVERIFY(LedgerSchema::addStation(admin, QStringLiteral("worker_a"), QStringLiteral("ST-A"), &message) ==
+            LedgerStatus::Ok);
+    QVERIFY(LedgerSchema::addStation(admin, QStringLiteral("worker_b"), QStringLiteral("ST-B"), &message) ==
+            LedgerStatus::Ok);
     m_worker->setClaims(std::make_unique<LedgerIdentityClaims>(server.connInfo(db, QStringLiteral("worker_a")),
                                                                QStringLiteral("ST-A")));
     Ledger other(server.connInfo(db, QStringLiteral("worker_b")), QStringLiteral("ST-B"));

@@ -22,50 +22,71 @@ void TestLineConfig::load_data()
     QTest::addColumn<bool>("shared");
     QTest::addColumn<int>("block");
     QTest::addColumn<QString>("error");
+    QTest::addColumn<QString>("timeouts"); // connect/statement/lock/idle/keepalive; empty: the defaults
 
-    QTest::newRow("no file") << QByteArray() << true << false << QString() << QString() << false << 100 << QString();
+    QTest::newRow("no file") << QByteArray() << true << false << QString() << QString() << false << 100 << QString()
+                             << QString();
     const QString none = QStringLiteral("configures no ledger");
     QTest::newRow("no connection") << QByteArray("[Ledger]\nStation=S1\n") << false << false << QString() << "S1"
-                                   << false << 100 << none;
-    QTest::newRow("empty file") << QByteArray("") << false << false << QString() << QString() << false << 100 << none;
+                                   << false << 100 << none << QString();
+    QTest::newRow("empty file") << QByteArray("") << false << false << QString() << QString() << false << 100 << none
+                                << QString();
     QTest::newRow("misspelt section") << QByteArray("[Leger]\nConnection=dbname=line\nStation=S\n") << false << false
-                                      << QString() << QString() << false << 100 << none;
+                                      << QString() << QString() << false << 100 << none << QString();
     QTest::newRow("empty connection") << QByteArray("[Ledger]\nConnection=\nStation=S\n") << false << false << QString()
-                                      << QString() << false << 100 << none;
+                                      << QString() << false << 100 << none << QString();
     QTest::newRow("link to a device") << QByteArray("->/dev/zero") << false << false << QString() << QString() << false
-                                      << 100 << "not a regular file";
+                                      << 100 << "not a regular file" << QString();
     QTest::newRow("link to nowhere") << QByteArray("->/nonexistent/line.ini") << false << false << QString()
-                                     << QString() << false << 100 << "not a regular file";
+                                     << QString() << false << 100 << "not a regular file" << QString();
     QTest::newRow("key=value string with commas")
         << QByteArray("# the line\n[Ledger]\nConnection = host=a,b port=5432,5433 dbname=line user=st7 "
                       "sslmode=verify-full\r\nStation=LINE1-07\nSharedCounters=true\nCounterBlock=250\n")
         << true << true << "host=a,b port=5432,5433 dbname=line user=st7 sslmode=verify-full"
-        << "LINE1-07" << true << 250 << QString();
+        << "LINE1-07" << true << 250 << QString() << QString();
     QTest::newRow("URI") << QByteArray("[Ledger]\nConnection=postgresql://st7@db/line?sslmode=require\nStation=S\n")
                          << true << true << "postgresql://st7@db/line?sslmode=require"
-                         << "S" << false << 100 << QString();
+                         << "S" << false << 100 << QString() << QString();
     QTest::newRow("other sections ignored")
         << QByteArray("[Other]\nAnything=1\n[Ledger]\nConnection=dbname=line\nStation=S\n") << true << true
         << "dbname=line"
-        << "S" << false << 100 << QString();
+        << "S" << false << 100 << QString() << QString();
     QTest::newRow("password in the string")
         << QByteArray("[Ledger]\nConnection=dbname=line password=hunter2\nStation=S\n") << false << false << QString()
-        << QString() << false << 100 << "password file";
+        << QString() << false << 100 << "password file" << QString();
     QTest::newRow("password in the URI") << QByteArray(
                                                 "[Ledger]\nConnection=postgresql://st7:hunter2@db/line\nStation=S\n")
-                                         << false << false << QString() << QString() << false << 100 << "password file";
+                                         << false << false << QString() << QString() << false << 100 << "password file"
+                                         << QString();
     QTest::newRow("unparsable string") << QByteArray("[Ledger]\nConnection=dbname='line\nStation=S\n") << false << false
-                                       << QString() << QString() << false << 100 << "cannot be read";
+                                       << QString() << QString() << false << 100 << "cannot be read" << QString();
     QTest::newRow("no station") << QByteArray("[Ledger]\nConnection=dbname=line\n") << false << false << QString()
-                                << QString() << false << 100 << "Station=";
+                                << QString() << false << 100 << "Station=" << QString();
     QTest::newRow("bad flag") << QByteArray("[Ledger]\nConnection=dbname=line\nStation=S\nSharedCounters=yes\n")
-                              << false << false << QString() << QString() << false << 100 << "line 4";
+                              << false << false << QString() << QString() << false << 100 << "line 4" << QString();
     QTest::newRow("block zero") << QByteArray("[Ledger]\nConnection=dbname=line\nStation=S\nCounterBlock=0\n") << false
-                                << false << QString() << QString() << false << 100 << "CounterBlock";
+                                << false << QString() << QString() << false << 100 << "CounterBlock" << QString();
     QTest::newRow("misspelt key") << QByteArray("[Ledger]\nConection=dbname=line\nStation=S\n") << false << false
-                                  << QString() << QString() << false << 100 << "unknown key \"Conection\"";
+                                  << QString() << QString() << false << 100 << "unknown key \"Conection\"" << QString();
     QTest::newRow("not key=value") << QByteArray("[Ledger]\nConnection\n") << false << false << QString() << QString()
-                                   << false << 100 << "line 2";
+                                   << false << 100 << "line 2" << QString();
+    QTest::newRow("password keyword left out")
+        << QByteArray("[Ledger]\nConnection=host=db user=st7 hunter2 dbname=line\nStation=S\n") << false << false
+        << QString() << QString() << false << 100 << "connection text in" << QString();
+    QTest::newRow("NUL in the station's name")
+        << QByteArray("[Ledger]\nConnection=dbname=line\nStation=LINE\0-B\n", 48) << false << false << QString()
+        << QString() << false << 100 << "Station=" << QString();
+    QTest::newRow("station name with a statement")
+        << QByteArray("[Ledger]\nConnection=dbname=line\nStation=S1;drop\n") << false << false << QString() << QString()
+        << false << 100 << "Station=" << QString();
+    QTest::newRow("timeouts") << QByteArray("[Ledger]\nConnection=dbname=line\nStation=S\nConnectTimeout=2\n"
+                                            "StatementTimeout=30\nLockTimeout=1\nIdleInTransactionTimeout=20\n"
+                                            "KeepaliveTime=7\n")
+                              << true << true << "dbname=line"
+                              << "S" << false << 100 << QString() << "2/30/1/20/7";
+    QTest::newRow("timeout of nothing") << QByteArray("[Ledger]\nConnection=dbname=line\nStation=S\nLockTimeout=0\n")
+                                        << false << false << QString() << QString() << false << 100 << "LockTimeout"
+                                        << QString();
 }
 
 void TestLineConfig::load()
@@ -78,6 +99,7 @@ void TestLineConfig::load()
     QFETCH(bool, shared);
     QFETCH(int, block);
     QFETCH(QString, error);
+    QFETCH(QString, timeouts);
 
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("line.ini"));
@@ -99,6 +121,21 @@ void TestLineConfig::load()
     QCOMPARE(config.station, station);
     QCOMPARE(config.sharedCounters, shared);
     QCOMPARE(config.counterBlock, block);
+    const LedgerTimeouts &t = config.timeouts;
+    const LedgerTimeouts defaults;
+    QCOMPARE(QStringLiteral("%1/%2/%3/%4/%5")
+                 .arg(t.connect)
+                 .arg(t.statement)
+                 .arg(t.lock)
+                 .arg(t.idleInTransaction)
+                 .arg(t.keepalive),
+             timeouts.isEmpty() ? QStringLiteral("%1/%2/%3/%4/%5")
+                                      .arg(defaults.connect)
+                                      .arg(defaults.statement)
+                                      .arg(defaults.lock)
+                                      .arg(defaults.idleInTransaction)
+                                      .arg(defaults.keepalive)
+                                : timeouts);
 }
 
 QTEST_GUILESS_MAIN(TestLineConfig)

@@ -207,7 +207,7 @@ def main():
     Station.handset_exe = os.path.join(runtime, "handset")
     stations = []
     for n in range(1, args.stations + 1):
-        run_ledger("add-station", "station%02d" % n)
+        run_ledger("add-station", "station%02d" % n, "--station", "LINE-%02d" % n)
         stations.append(Station(n, work, runtime, server, args.block, env))
 
     crashes = []  # (stopped, started) times of the database

@@ -55,8 +55,6 @@ LedgerStatus failed(const LedgerRows &rows, QString *message)
     return rows.status() == LedgerStatus::Ok ? LedgerStatus::Failed : rows.status();
 }
 
-// Values without a time of their own are grouped into sets of this size.
-constexpr int listGroup = 1000;
 // Records per transaction.
 constexpr qsizetype batchSize = 5000;
 
@@ -128,7 +126,6 @@ bool HistoryImport::readFiles(const QString &cfgDir, QVector<Record> *records, R
         HistoryList values;
         readHistoryList(path, values, list.kind);
         KindCount &count = report->counts[kindIndex(list.kind)];
-        Record record;
         for (qsizetype i = 0; i < values.size(); ++i) {
             const QString value = values.at(i);
             ++count.read;
@@ -141,14 +138,11 @@ bool HistoryImport::readFiles(const QString &cfgDir, QVector<Record> *records, R
                                              .arg(value));
                 continue;
             }
+            // Each line was issued alone: a set of its own, so that a story names nothing beside it.
+            Record record;
             record.identities.append({list.kind, value, 1});
-            if (record.identities.size() == listGroup) {
-                records->append(record);
-                record.identities.clear();
-            }
-        }
-        if (!record.identities.isEmpty())
             records->append(record);
+        }
     }
     if (!any && message)
         *message = tr("No history files in %1.").arg(QDir::toNativeSeparators(cfgDir));
@@ -253,8 +247,9 @@ LedgerStatus HistoryImport::importBatch(const QVector<Record> &records, qsizetyp
 
     // Numbers for the new sets first, so that each identity names its set without relying on the order of
     // an insert's returned rows.
-    rows = m_connection.exec("SELECT nextval('ledger.cycles_id_seq') FROM generate_series(1, $1)",
-                             {QByteArray::number(kept.size())});
+    rows =
+        m_connection.exec("SELECT nextval(pg_get_serial_sequence('ledger.cycles', 'id')) FROM generate_series(1, $1)",
+                          {QByteArray::number(kept.size())});
     if (!rows.ok() || rows.rowCount() != kept.size())
         return abandon(rows);
     QStringList ids, times;
@@ -273,7 +268,7 @@ LedgerStatus HistoryImport::importBatch(const QVector<Record> &records, qsizetyp
         }
     }
     rows = m_connection.exec(
-        "INSERT INTO ledger.cycles (id, station, state, imported, claimed_at, written_at) "
+        "INSERT INTO ledger.cycles (id, station, state, imported, claimed_at, written_at) OVERRIDING SYSTEM VALUE "
         "SELECT u.id, $1, 'written', true, u.t, u.t "
         "FROM unnest($2::bigint[], $3::timestamptz[]) AS u(id, t)",
         {m_station.toUtf8(), LedgerConnection::arrayLiteral(ids), LedgerConnection::arrayLiteral(times)});

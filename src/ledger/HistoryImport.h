@@ -9,10 +9,10 @@
 #include <QVector>
 
 // Brings a station's history files into the ledger: each IMEI record becomes a written set of that station
-// at the record's time; the MBSN, PSN and Bluetooth histories, which carry no time, become sets of the
-// import. Identities the ledger holds already are not taken twice: those of another station are reported
-// as shared (two handsets of the line carry them), those of this station as imported before.
-// Runs as the ledger's owner, in transactions of a few thousand records.
+// at the record's time; each line of the MBSN, PSN and Bluetooth histories, which carry no time, a set of
+// its own at the import's time. Identities the ledger holds already are not taken twice: those of another station are
+// reported as shared (two handsets of the line carry them), those of this station as imported before. Runs as the
+// ledger's owner, in transactions of a few thousand records.
 class HistoryImport final
 {
 public:

@@ -94,8 +94,8 @@ LedgerStatus failed(const LedgerRows &rows, QString *message)
 
 } // namespace
 
-Ledger::Ledger(const QString &connInfo, const QString &station)
-    : m_connection(connInfo, QStringLiteral("doverariz ") + station), m_station(station)
+Ledger::Ledger(const QString &connInfo, const QString &station, const LedgerTimeouts &timeouts)
+    : m_connection(connInfo, QStringLiteral("doverariz ") + station, timeouts), m_station(station)
 {
 }
 
@@ -132,7 +132,24 @@ LedgerStatus Ledger::open(QString *message)
     }
     if (!m_connection.ensureOpen(message))
         return LedgerStatus::Unreachable;
-    return LedgerSchema::check(m_connection, message);
+    const LedgerStatus status = LedgerSchema::check(m_connection, message);
+    if (status != LedgerStatus::Ok)
+        return status;
+    const LedgerRows rows = m_connection.exec("SELECT session_user, ledger.station_name()");
+    if (!rows.ok())
+        return failed(rows, message);
+    if (rows.text(0, 1) == m_station)
+        return LedgerStatus::Ok;
+    if (message) {
+        *message = rows.isNull(0, 1)
+                       ? tr("The ledger binds role %1 to no station, so station %2 may not claim: the ledger's owner "
+                            "binds it with \"ledger add-station %1 --station %2\".")
+                             .arg(rows.text(0, 0), m_station)
+                       : tr("The ledger binds role %1 to station %2, but this station calls itself %3 (Station= of "
+                            "the line's file): one of them is wrong.")
+                             .arg(rows.text(0, 0), rows.text(0, 1), m_station);
+    }
+    return LedgerStatus::Refused;
 }
 
 QVector<LedgerHolder> Ledger::holdersOf(const QVector<LedgerIdentity> &set, LedgerStatus *status, QString *message)
@@ -247,7 +264,7 @@ LedgerStatus Ledger::markWritten(qint64 cycleId, QString *message)
         return failed(rows, message);
     if (rows.affected() == 1)
         return LedgerStatus::Ok;
-    rows = m_connection.exec("SELECT state, station_role = current_user FROM ledger.cycles WHERE id = $1", {id});
+    rows = m_connection.exec("SELECT state, station_role = session_user FROM ledger.cycles WHERE id = $1", {id});
     if (!rows.ok())
         return failed(rows, message);
     if (rows.rowCount() == 1 && rows.text(0, 0) == QLatin1String("written") && rows.text(0, 1) == QLatin1String("t"))
@@ -330,42 +347,19 @@ LedgerStatus Ledger::takeBlock(const QString &counter, qint64 first, qint64 last
                 tr("Not a counter block: %1 from %2 to %3, %4 at a time.").arg(counter).arg(first).arg(last).arg(size);
         return LedgerStatus::Failed;
     }
-    LedgerRows rows = m_connection.exec("INSERT INTO ledger.counters (name, next_value, last_value) "
-                                        "VALUES ($1, $2, $3) ON CONFLICT DO NOTHING",
-                                        {bound(counter), QByteArray::number(first), QByteArray::number(last)});
+    // One statement, in which the ledger locks the counter's row for an instant only.
+    const LedgerRows rows = m_connection.exec(
+        "SELECT block_first, block_last FROM ledger.take_block($1, $2, $3, $4)",
+        {bound(counter), QByteArray::number(first), QByteArray::number(last), QByteArray::number(size)});
     if (!rows.ok())
         return failed(rows, message);
-    auto abandon = [&](const LedgerRows &failedRows) {
-        const LedgerStatus status = failed(failedRows, message);
-        if (m_connection.isOpen())
-            m_connection.command("ROLLBACK", nullptr);
-        return status;
-    };
-    rows = m_connection.exec("BEGIN");
-    if (!rows.ok())
-        return abandon(rows);
-    rows = m_connection.exec("UPDATE ledger.counters c SET next_value = least(c.next_value + $2, c.last_value + 1) "
-                             "FROM (SELECT name, next_value AS old FROM ledger.counters WHERE name = $1 FOR UPDATE) o "
-                             "WHERE c.name = o.name AND c.next_value <= c.last_value RETURNING o.old, c.next_value - 1",
-                             {bound(counter), QByteArray::number(size)});
-    if (!rows.ok())
-        return abandon(rows);
-    if (rows.rowCount() != 1) {
-        m_connection.command("ROLLBACK", nullptr);
+    if (rows.rowCount() != 1 || rows.isNull(0, 0)) {
         if (message)
             *message = tr("The shared counter %1 is used up.").arg(counter);
         return LedgerStatus::Conflict;
     }
     const qint64 from = rows.number(0, 0);
     const qint64 to = rows.number(0, 1);
-    rows = m_connection.exec("INSERT INTO ledger.counter_blocks (counter, first_value, last_value, station) "
-                             "VALUES ($1, $2, $3, $4)",
-                             {bound(counter), QByteArray::number(from), QByteArray::number(to), bound(m_station)});
-    if (!rows.ok())
-        return abandon(rows);
-    rows = m_connection.exec("COMMIT");
-    if (!rows.ok())
-        return abandon(rows);
     *blockFirst = from;
     *blockLast = to;
     return LedgerStatus::Ok;

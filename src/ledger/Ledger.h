@@ -42,13 +42,14 @@ struct LedgerClaim
 class Ledger final
 {
 public:
-    Ledger(const QString &connInfo, const QString &station);
+    Ledger(const QString &connInfo, const QString &station, const LedgerTimeouts &timeouts = LedgerTimeouts());
     Ledger(const Ledger &) = delete;
     Ledger &operator=(const Ledger &) = delete;
 
     QString station() const { return m_station; }
 
-    // Connects and checks the schema version; anything but Ok leaves a message for the operator.
+    // Connects and checks the schema version and that the ledger binds this login role to this station's name;
+    // anything but Ok leaves a message for the operator.
     LedgerStatus open(QString *message);
 
     // Claims every identity of the set for this station in one transaction: all or none. Equal IMEIs of one
@@ -61,8 +62,10 @@ public:
                              QVector<LedgerIdentity> *unknown, QString *message);
     // One answer per value, in order: whether the ledger holds it.
     LedgerStatus issued(int kind, const QStringList &values, QVector<bool> *answers, QString *message);
-    // Takes the next block of at most `size` values of a shared counter running from `first` to `last`
-    // (created on first use); false-like Conflict when the counter is used up.
+    // Takes the next block of a shared counter running from `first` to `last`: `size` values when this call
+    // creates the counter, else as many as its creator asked for (the last block may be shorter); Conflict
+    // when the counter is used up. The ledger refuses a range that the
+    // counter's name does not stand for (see SharedCounter::span).
     LedgerStatus takeBlock(const QString &counter, qint64 first, qint64 last, qint64 size, qint64 *blockFirst,
                            qint64 *blockLast, QString *message);
 

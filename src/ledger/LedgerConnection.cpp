@@ -1,8 +1,16 @@
 #include "LedgerConnection.h"
 
+#include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QStringList>
 
 #include <libpq-fe.h>
+
+#ifdef Q_OS_WIN
+#include <winsock2.h>
+#else
+#include <poll.h>
+#endif
 
 #include <utility>
 
@@ -16,6 +24,12 @@ bool meansUnreachable(const QString &sqlState)
            sqlState == QLatin1String("57P02") || sqlState == QLatin1String("57P03");
 }
 
+// A lock wait or a statement that ran out of time: the ledger is busy or held up, the connection is fine.
+bool meansTimedOut(const QString &sqlState)
+{
+    return sqlState == QLatin1String("55P03") || sqlState == QLatin1String("57014");
+}
+
 // Privileges, row policies and the ledger's own guards.
 bool meansRefused(const QString &sqlState)
 {
@@ -26,6 +40,25 @@ bool meansRefused(const QString &sqlState)
 QString trimmedMessage(const char *text)
 {
     return QString::fromUtf8(text).trimmed();
+}
+
+// Waits until the socket has something to read or the deadline passes; false on the deadline.
+bool waitReadable(int socket, const QDeadlineTimer &deadline)
+{
+    for (;;) {
+        const qint64 left = deadline.remainingTime();
+        if (left == 0)
+            return false;
+#ifdef Q_OS_WIN
+        WSAPOLLFD poller{SOCKET(socket), POLLRDNORM, 0};
+        const int ready = WSAPoll(&poller, 1, int(left));
+#else
+        pollfd poller{socket, POLLIN, 0};
+        const int ready = ::poll(&poller, 1, int(left));
+#endif
+        if (ready != 0)
+            return true; // readable, or an error that libpq reports when it reads
+    }
 }
 
 } // namespace
@@ -81,9 +114,15 @@ bool LedgerRows::isNull(int row, int column) const
            PQgetisnull(m_result, row, column);
 }
 
-LedgerConnection::LedgerConnection(const QString &connInfo, const QString &applicationName)
-    : m_connInfo(connInfo.toUtf8()), m_applicationName(applicationName.toUtf8())
+LedgerConnection::LedgerConnection(const QString &connInfo, const QString &applicationName,
+                                   const LedgerTimeouts &timeouts)
+    : m_connInfo(connInfo.toUtf8()), m_applicationName(applicationName.toUtf8()), m_timeouts(timeouts)
 {
+}
+
+int LedgerConnection::backendPid() const
+{
+    return isOpen() ? PQbackendPID(m_conn) : 0;
 }
 
 LedgerConnection::~LedgerConnection()
@@ -109,17 +148,49 @@ bool LedgerConnection::ensureOpen(QString *message)
     if (isOpen())
         return true;
     close();
-    // The string of the line's file is expanded in place of dbname; the keys before it are defaults that
-    // the string may override, the keys after it hold in any case.
+    // libpq's complaint about a string it cannot read quotes the string, password and all.
+    char *error = nullptr;
+    PQconninfoOption *parsed = PQconninfoParse(m_connInfo.constData(), &error);
+    PQfreemem(error);
+    if (!parsed && (m_connInfo.contains('=') || m_connInfo.contains("://"))) {
+        if (message)
+            *message = QCoreApplication::translate("LedgerConnection", "The ledger's connection text cannot be read.");
+        return false;
+    }
+    PQconninfoFree(parsed);
+    // The string of the line's file is expanded in place of dbname; the keys after it (the encoding, the name
+    // the server shows, the bounds of every wait) hold whatever the string says.
     const QByteArray appName = m_applicationName.isEmpty() ? QByteArray("doverariz") : m_applicationName;
-    const char *keys[] = {"connect_timeout", "dbname", "client_encoding", "application_name", nullptr};
-    const char *values[] = {"5", m_connInfo.constData(), "UTF8", appName.constData(), nullptr};
+    const QByteArray connect = QByteArray::number(m_timeouts.connect);
+    const QByteArray keepalive = QByteArray::number(m_timeouts.keepalive);
+    // Data the server does not acknowledge fails the connection after about as long as the probes would.
+    const QByteArray userTimeout = QByteArray::number(m_timeouts.keepalive * 4 * 1000);
+    const char *keys[] = {
+        "dbname",          "client_encoding",     "application_name", "connect_timeout",  "keepalives",
+        "keepalives_idle", "keepalives_interval", "keepalives_count", "tcp_user_timeout", nullptr};
+    const char *values[] = {m_connInfo.constData(),
+                            "UTF8",
+                            appName.constData(),
+                            connect.constData(),
+                            "1",
+                            keepalive.constData(),
+                            keepalive.constData(),
+                            "3",
+                            userTimeout.constData(),
+                            nullptr};
     m_conn = PQconnectdbParams(keys, values, 1);
     if (PQstatus(m_conn) == CONNECTION_OK) {
         // The server's notices (a cascade, a shutdown warning) are no business of the station's output.
         PQsetNoticeProcessor(
             m_conn, [](void *, const char *) {}, nullptr);
-        return true;
+        const QByteArray session =
+            "SET statement_timeout = " + QByteArray::number(m_timeouts.statement * 1000) +
+            "; SET lock_timeout = " + QByteArray::number(m_timeouts.lock * 1000) +
+            "; SET idle_in_transaction_session_timeout = " + QByteArray::number(m_timeouts.idleInTransaction * 1000);
+        if (script(session, message))
+            return true;
+        close();
+        return false;
     }
     if (message)
         *message = trimmedMessage(m_conn ? PQerrorMessage(m_conn) : "out of memory");
@@ -127,14 +198,48 @@ bool LedgerConnection::ensureOpen(QString *message)
     return false;
 }
 
+pg_result *LedgerConnection::answer(QString *message)
+{
+    const QDeadlineTimer deadline(qint64(m_timeouts.answerWithin()) * 1000);
+    while (PQisBusy(m_conn)) {
+        if (!waitReadable(PQsocket(m_conn), deadline)) {
+            if (message)
+                *message = QCoreApplication::translate("LedgerConnection", "The ledger did not answer within %1 s.")
+                               .arg(m_timeouts.answerWithin());
+            m_gaveUp = true;
+            close();
+            return nullptr;
+        }
+        if (!PQconsumeInput(m_conn))
+            break; // the connection broke: PQgetResult says how
+    }
+    // As PQexec: the first error, else the last result.
+    PGresult *kept = nullptr;
+    while (PGresult *result = PQgetResult(m_conn)) {
+        const ExecStatusType status = PQresultStatus(kept);
+        if (kept && (status == PGRES_FATAL_ERROR || status == PGRES_NONFATAL_ERROR)) {
+            PQclear(result);
+            continue;
+        }
+        PQclear(kept);
+        kept = result;
+    }
+    if (!kept && message)
+        *message = trimmedMessage(PQerrorMessage(m_conn));
+    return kept;
+}
+
 LedgerRows LedgerConnection::exec(const char *sql, const QVector<QByteArray> &params)
 {
     // A connection that waited idle may have lost its server meanwhile (a restart), which libpq learns only
     // when it next sends: then the statement goes once more on a new connection. Outside a transaction every
     // statement of the ledger may be sent twice without harm (BEGIN, reads, idempotent updates and inserts).
+    // A statement that ran out of time, or got no answer, is not sent again: it would only wait as long once more.
     const bool idleBefore = isOpen() && PQtransactionStatus(m_conn) == PQTRANS_IDLE;
+    m_gaveUp = false;
     LedgerRows rows = execOnce(sql, params);
-    if (rows.status() == LedgerStatus::Unreachable && idleBefore)
+    if (rows.status() == LedgerStatus::Unreachable && idleBefore && !isOpen() && !m_gaveUp &&
+        !meansTimedOut(rows.sqlState()))
         rows = execOnce(sql, params);
     return rows;
 }
@@ -150,14 +255,25 @@ LedgerRows LedgerConnection::execOnce(const char *sql, const QVector<QByteArray>
     values.reserve(params.size());
     for (const QByteArray &param : params)
         values.append(param.isNull() ? nullptr : param.constData());
-    rows.m_result = PQexecParams(m_conn, sql, int(values.size()), nullptr, values.constData(), nullptr, nullptr, 0);
+    if (!PQsendQueryParams(m_conn, sql, int(values.size()), nullptr, values.constData(), nullptr, nullptr, 0)) {
+        rows.m_message = trimmedMessage(PQerrorMessage(m_conn));
+        rows.m_status = LedgerStatus::Unreachable;
+        close();
+        return rows;
+    }
+    rows.m_result = answer(&rows.m_message);
+    if (!m_conn) {
+        rows.m_status = LedgerStatus::Unreachable;
+        return rows;
+    }
     const ExecStatusType status = PQresultStatus(rows.m_result);
     if (status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK) {
         rows.m_status = LedgerStatus::Ok;
         return rows;
     }
     rows.m_sqlState = QString::fromLatin1(PQresultErrorField(rows.m_result, PG_DIAG_SQLSTATE));
-    rows.m_message = trimmedMessage(rows.m_result ? PQresultErrorMessage(rows.m_result) : PQerrorMessage(m_conn));
+    if (rows.m_result)
+        rows.m_message = trimmedMessage(PQresultErrorMessage(rows.m_result));
     if (rows.m_message.isEmpty())
         rows.m_message = trimmedMessage(PQerrorMessage(m_conn));
     // An error without a server's code comes from libpq itself: the connection broke, even where libpq has not
@@ -165,6 +281,8 @@ LedgerRows LedgerConnection::execOnce(const char *sql, const QVector<QByteArray>
     if (PQstatus(m_conn) != CONNECTION_OK || rows.m_sqlState.isEmpty() || meansUnreachable(rows.m_sqlState)) {
         rows.m_status = LedgerStatus::Unreachable;
         close();
+    } else if (meansTimedOut(rows.m_sqlState)) {
+        rows.m_status = LedgerStatus::Unreachable;
     } else if (meansRefused(rows.m_sqlState)) {
         rows.m_status = LedgerStatus::Refused;
     } else {
@@ -183,13 +301,25 @@ bool LedgerConnection::command(const char *sql, QString *message)
 
 bool LedgerConnection::script(const QByteArray &sql, QString *message)
 {
+    m_lastSqlState.clear();
     if (!ensureOpen(message))
         return false;
-    PGresult *result = PQexec(m_conn, sql.constData());
+    if (!PQsendQuery(m_conn, sql.constData())) {
+        if (message)
+            *message = trimmedMessage(PQerrorMessage(m_conn));
+        close();
+        return false;
+    }
+    PGresult *result = answer(message);
+    if (!m_conn)
+        return false;
     const ExecStatusType status = PQresultStatus(result);
     const bool ok = status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK;
-    if (!ok && message)
-        *message = trimmedMessage(PQresultErrorMessage(result));
+    if (!ok) {
+        m_lastSqlState = QString::fromLatin1(PQresultErrorField(result, PG_DIAG_SQLSTATE));
+        if (message)
+            *message = trimmedMessage(result ? PQresultErrorMessage(result) : PQerrorMessage(m_conn));
+    }
     PQclear(result);
     if (PQstatus(m_conn) != CONNECTION_OK)
         close();

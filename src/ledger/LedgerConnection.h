@@ -1,5 +1,7 @@
 #pragma once
 
+#include "LedgerTimeouts.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QVector>
@@ -50,12 +52,16 @@ private:
 };
 
 // One connection to the ledger's server. Statements go with bound parameters only, sent as text.
-// The connection string is kept for reconnecting and never shown: messages come from the server or
-// libpq, which do not repeat passwords. Not thread-safe: one owner, or a lock around it (Ledger).
+// The connection string is kept for reconnecting and never shown: a string libpq cannot read gives a
+// message of its own, other messages come from the server or libpq, which do not repeat passwords.
+// Every wait is bounded by `timeouts`: the server ends statements and lock waits, and the connection gives
+// up on an answer that does not come (a stalled server or network) and counts the ledger unreachable.
+// Not thread-safe: one owner, or a lock around it (Ledger).
 class LedgerConnection final
 {
 public:
-    explicit LedgerConnection(const QString &connInfo, const QString &applicationName = QString());
+    explicit LedgerConnection(const QString &connInfo, const QString &applicationName = QString(),
+                              const LedgerTimeouts &timeouts = LedgerTimeouts());
     ~LedgerConnection();
     LedgerConnection(const LedgerConnection &) = delete;
     LedgerConnection &operator=(const LedgerConnection &) = delete;
@@ -72,6 +78,11 @@ public:
 
     // Several statements without parameters: the schema's fixed definitions only, never values from outside.
     bool script(const QByteArray &sql, QString *message);
+    // The server's error code of the last failed script, empty when none.
+    QString lastSqlState() const { return m_lastSqlState; }
+    // The server's process of this connection, 0 when closed.
+    int backendPid() const;
+
     // A name quoted as an SQL identifier, for statements that cannot bind one (roles in grants).
     static QByteArray identifier(const QString &name);
 
@@ -81,8 +92,14 @@ public:
 
 private:
     LedgerRows execOnce(const char *sql, const QVector<QByteArray> &params);
+    // The result of the statement sent last, or null with a message when no answer came in time (then the
+    // connection is closed).
+    pg_result *answer(QString *message);
 
     QByteArray m_connInfo;
     QByteArray m_applicationName;
+    LedgerTimeouts m_timeouts;
     pg_conn *m_conn = nullptr;
+    QString m_lastSqlState;
+    bool m_gaveUp = false; // the last statement got no answer in time
 };

@@ -9,7 +9,8 @@
 class Ledger;
 class SharedCounter;
 
-// The station's blocks of the line's shared counters, taken from the ledger `blockSize` values at a time.
+// The station's blocks of the line's shared counters, taken from the ledger `blockSize` values at a time (or
+// as many as the station that first took a block of a counter asked for).
 // Used on the window's thread only.
 class LedgerCounterBlocks final : public CounterBlocks
 {

@@ -11,8 +11,9 @@ QString tr(const char *text)
 
 } // namespace
 
-LedgerIdentityClaims::LedgerIdentityClaims(const QString &connInfo, const QString &station)
-    : m_ledger(connInfo, station)
+LedgerIdentityClaims::LedgerIdentityClaims(const QString &connInfo, const QString &station,
+                                           const LedgerTimeouts &timeouts)
+    : m_ledger(connInfo, station, timeouts)
 {
 }
 

@@ -11,7 +11,8 @@
 class LedgerIdentityClaims final : public IdentityClaims
 {
 public:
-    LedgerIdentityClaims(const QString &connInfo, const QString &station);
+    LedgerIdentityClaims(const QString &connInfo, const QString &station,
+                         const LedgerTimeouts &timeouts = LedgerTimeouts());
 
     Result claim(const Set &set, const QString &port, const QString &chipId, qint64 *claimId,
                  QString *message) override;

@@ -96,9 +96,12 @@ LedgerStatus LedgerReports::story(int kind, const QString &value, QStringList *l
 QByteArray LedgerReports::csvField(const QString &text)
 {
     QByteArray bytes = text.toUtf8();
-    if (bytes.contains(',') || bytes.contains('"') || bytes.contains('\n') || bytes.contains('\r')) {
+    // A spreadsheet runs a cell that starts like a formula (a port named "=cmd|..."); behind a single quote it
+    // shows it as text.
+    const bool formula = !bytes.isEmpty() && QByteArray("=+-@\t\r").contains(bytes.at(0));
+    if (formula || bytes.contains(',') || bytes.contains('"') || bytes.contains('\n') || bytes.contains('\r')) {
         bytes.replace('"', "\"\"");
-        bytes = '"' + bytes + '"';
+        bytes = (formula ? "\"'" : "\"") + bytes + '"';
     }
     return bytes;
 }

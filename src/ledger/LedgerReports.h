@@ -23,6 +23,8 @@ public:
     // Times in UTC (ISO 8601). Returns the number of cycles written, or -1 with a message.
     qint64 exportCycles(const QDateTime &from, const QDateTime &to, QIODevice *out, QString *message);
 
+    // A CSV cell: quoted when it holds a comma, a quote or a line end, and behind a single quote inside the
+    // quotes when it starts with =, +, -, @, a tab or a carriage return, so that a spreadsheet shows it as text.
     static QByteArray csvField(const QString &text);
 
 private:

@@ -1,6 +1,8 @@
 #include "LedgerSchema.h"
 
 #include <QCoreApplication>
+#include <QRegularExpression>
+#include <QStringList>
 
 namespace {
 
@@ -173,8 +175,239 @@ GRANT UPDATE (next_value) ON ledger.counters TO @STATION@;
 GRANT USAGE ON ALL SEQUENCES IN SCHEMA ledger TO @STATION@;
 )SQL";
 
+// Version 2: no station can act as another, plant or move a counter, or take identifiers ahead of the
+// sequence. Rows are stamped with the login role (session_user), which SET ROLE does not change.
+const char *const schemaVersion2 = R"SQL(
+-- Each station's login role is bound to one station name by the owner (ledger add-station ROLE --station NAME).
+CREATE TABLE ledger.stations (
+    role name PRIMARY KEY,
+    station text NOT NULL UNIQUE CHECK (station ~ '^[A-Za-z0-9_-]{1,63}$')
+);
+REVOKE ALL ON ledger.stations FROM PUBLIC;
+
+-- Roles that claimed under one name only, a name no other role used, keep it.
+INSERT INTO ledger.stations (role, station)
+SELECT c.station_role, min(c.station) FROM ledger.cycles c
+WHERE NOT c.imported
+  AND NOT coalesce((SELECT r.rolsuper FROM pg_catalog.pg_roles r WHERE r.rolname = c.station_role), true)
+GROUP BY c.station_role
+HAVING count(DISTINCT c.station) = 1 AND min(c.station) ~ '^[A-Za-z0-9_-]{1,63}$'
+   AND min(c.station) NOT IN (SELECT station FROM ledger.cycles WHERE NOT imported GROUP BY station
+                              HAVING count(DISTINCT station_role) > 1);
+
+CREATE FUNCTION ledger.station_name() RETURNS text LANGUAGE sql STABLE SECURITY DEFINER
+SET search_path = pg_catalog AS $$
+    SELECT station FROM ledger.stations WHERE role = session_user
+$$;
+
+-- The name a station's row carries: its role's, whatever it asked for.
+CREATE FUNCTION ledger.bound_station(asked text) RETURNS text LANGUAGE plpgsql STABLE SECURITY DEFINER
+SET search_path = pg_catalog AS $$
+DECLARE
+    bound text := (SELECT station FROM ledger.stations WHERE role = session_user);
+BEGIN
+    IF bound IS NULL THEN
+        RAISE EXCEPTION 'ledger: role % is bound to no station', session_user USING ERRCODE = 'insufficient_privilege';
+    END IF;
+    IF asked IS NOT NULL AND asked <> bound THEN
+        RAISE EXCEPTION 'ledger: role % is station %, not %', session_user, bound, asked
+            USING ERRCODE = 'insufficient_privilege';
+    END IF;
+    RETURN bound;
+END
+$$;
+
+CREATE OR REPLACE FUNCTION ledger.guard_cycle() RETURNS trigger LANGUAGE plpgsql SET search_path = pg_catalog AS $$
+BEGIN
+    IF TG_OP = 'INSERT' THEN
+        NEW.station_role := session_user;
+        IF NOT ledger.is_admin() THEN
+            NEW.station := ledger.bound_station(NEW.station);
+            NEW.state := 'claimed';
+            NEW.imported := false;
+            NEW.claimed_at := now();
+            NEW.written_at := NULL;
+        END IF;
+        RETURN NEW;
+    END IF;
+    IF OLD.state <> 'claimed' OR NEW.state <> 'written'
+       OR (NEW.id, NEW.station, NEW.station_role, NEW.port, NEW.chip_id, NEW.imported, NEW.claimed_at)
+          IS DISTINCT FROM (OLD.id, OLD.station, OLD.station_role, OLD.port, OLD.chip_id, OLD.imported,
+                            OLD.claimed_at) THEN
+        RAISE EXCEPTION 'ledger: cycle % can only go from claimed to written', OLD.id
+            USING ERRCODE = 'insufficient_privilege';
+    END IF;
+    NEW.written_at := now();
+    RETURN NEW;
+END
+$$;
+
+CREATE OR REPLACE FUNCTION ledger.stamp_row() RETURNS trigger LANGUAGE plpgsql SET search_path = pg_catalog AS $$
+BEGIN
+    NEW.station_role := session_user;
+    IF NOT ledger.is_admin() THEN
+        NEW.station := ledger.bound_station(NEW.station);
+        IF TG_TABLE_NAME = 'confirmations' THEN
+            NEW.confirmed_at := now();
+        ELSE
+            NEW.taken_at := now();
+        END IF;
+    END IF;
+    RETURN NEW;
+END
+$$;
+
+-- Identifiers come from the server only: a station that could insert them could take those of others ahead.
+ALTER TABLE ledger.cycles ALTER COLUMN id DROP DEFAULT;
+DROP SEQUENCE ledger.cycles_id_seq;
+ALTER TABLE ledger.cycles ALTER COLUMN id ADD GENERATED ALWAYS AS IDENTITY;
+SELECT pg_catalog.setval(pg_catalog.pg_get_serial_sequence('ledger.cycles', 'id'), coalesce(max(id), 0) + 1, false)
+FROM ledger.cycles;
+ALTER TABLE ledger.confirmations ALTER COLUMN id DROP DEFAULT;
+DROP SEQUENCE ledger.confirmations_id_seq;
+ALTER TABLE ledger.confirmations ALTER COLUMN id ADD GENERATED ALWAYS AS IDENTITY;
+SELECT pg_catalog.setval(pg_catalog.pg_get_serial_sequence('ledger.confirmations', 'id'), coalesce(max(id), 0) + 1,
+                         false)
+FROM ledger.confirmations;
+ALTER TABLE ledger.counter_blocks ALTER COLUMN id DROP DEFAULT;
+DROP SEQUENCE ledger.counter_blocks_id_seq;
+ALTER TABLE ledger.counter_blocks ALTER COLUMN id ADD GENERATED ALWAYS AS IDENTITY;
+SELECT pg_catalog.setval(pg_catalog.pg_get_serial_sequence('ledger.counter_blocks', 'id'), coalesce(max(id), 0) + 1,
+                         false)
+FROM ledger.counter_blocks;
+
+-- The span a counter's name stands for: a type allocation code's million bodies, or a Bluetooth range without
+-- its end. Other names (none of the station's own) span what their first taker gave.
+CREATE FUNCTION ledger.counter_span(counter_name text, range_first bigint, range_last bigint,
+                                    OUT low bigint, OUT high bigint)
+LANGUAGE plpgsql IMMUTABLE SET search_path = pg_catalog AS $$
+BEGIN
+    IF counter_name ~ '^DefaultIMEI:[0-9]{8}$' THEN
+        low := substr(counter_name, 13)::bigint * 1000000;
+        high := low + 999999;
+    ELSIF counter_name ~ '^BT:[0-9a-f]{12}-[0-9a-f]{12}$' THEN
+        low := ('x' || lpad(substr(counter_name, 4, 12), 16, '0'))::bit(64)::bigint;
+        high := ('x' || lpad(substr(counter_name, 17, 12), 16, '0'))::bit(64)::bigint - 1;
+    ELSIF counter_name ~ '^(DefaultIMEI|BT):' THEN
+        low := 1;
+        high := 0;
+    ELSE
+        low := range_first;
+        high := range_last;
+    END IF;
+END
+$$;
+
+-- A counter hands out its blocks by a sequence of its own, the number of the next block: a sequence takes no
+-- lock that a transaction keeps, so a station that leaves its transaction open after taking a block holds up
+-- nobody. Block k runs from next_value + k * block_size, block_size being the first taker's.
+ALTER TABLE ledger.counters ADD COLUMN block_size bigint, ADD COLUMN blocks regclass;
+
+-- A counter never changes; its block size and sequence are set once, when it is created.
+CREATE OR REPLACE FUNCTION ledger.guard_counter() RETURNS trigger LANGUAGE plpgsql AS $$
+BEGIN
+    IF (NEW.name, NEW.next_value, NEW.last_value) IS DISTINCT FROM (OLD.name, OLD.next_value, OLD.last_value)
+       OR (OLD.block_size IS NOT NULL AND NEW.block_size IS DISTINCT FROM OLD.block_size)
+       OR (OLD.blocks IS NOT NULL AND NEW.blocks IS DISTINCT FROM OLD.blocks) THEN
+        RAISE EXCEPTION 'ledger: counter % does not change', OLD.name USING ERRCODE = 'insufficient_privilege';
+    END IF;
+    RETURN NEW;
+END
+$$;
+
+CREATE FUNCTION ledger.number_blocks(counter_name text) RETURNS void LANGUAGE plpgsql
+SET search_path = pg_catalog AS $$
+DECLARE
+    sequence_name text := 'ledger.' || quote_ident('counter_' || md5(counter_name));
+BEGIN
+    EXECUTE 'CREATE SEQUENCE ' || sequence_name || ' MINVALUE 0 START 0';
+    UPDATE ledger.counters SET blocks = sequence_name::regclass WHERE name = counter_name;
+END
+$$;
+REVOKE ALL ON FUNCTION ledger.number_blocks(text) FROM PUBLIC;
+
+-- Counters of the first version go on where they stood, in blocks of the size last taken of them.
+UPDATE ledger.counters c SET block_size = coalesce((SELECT b.last_value - b.first_value + 1 FROM ledger.counter_blocks b
+                                                    WHERE b.counter = c.name ORDER BY b.id DESC LIMIT 1), 100);
+SELECT ledger.number_blocks(name) FROM ledger.counters;
+ALTER TABLE ledger.counters ALTER COLUMN block_size SET NOT NULL, ADD CHECK (block_size > 0);
+
+-- The only way a station takes values of a shared counter: its next block, inside the span the counter's name
+-- stands for. Both outputs are null when the counter is used up.
+CREATE FUNCTION ledger.take_block(counter_name text, range_first bigint, range_last bigint, size bigint,
+                                  OUT block_first bigint, OUT block_last bigint)
+LANGUAGE plpgsql SECURITY DEFINER SET search_path = pg_catalog AS $$
+DECLARE
+    taker text := ledger.bound_station(NULL);
+    span_low bigint;
+    span_high bigint;
+    held_start bigint;
+    held_last bigint;
+    held_size bigint;
+    held_blocks regclass;
+    block bigint;
+BEGIN
+    SELECT s.low, s.high INTO span_low, span_high FROM ledger.counter_span(counter_name, range_first, range_last) s;
+    IF span_high < span_low OR range_first < span_low OR range_first > span_high OR range_last <> span_high
+       OR size < 1 OR size > 1000000 THEN
+        RAISE EXCEPTION 'ledger: counter % cannot run from % to %', counter_name, range_first, range_last
+            USING ERRCODE = 'insufficient_privilege';
+    END IF;
+    SELECT c.next_value, c.last_value, c.block_size, c.blocks INTO held_start, held_last, held_size, held_blocks
+        FROM ledger.counters c WHERE c.name = counter_name;
+    IF NOT FOUND THEN
+        -- Only a counter's first taker waits here for another creating it at the same moment.
+        INSERT INTO ledger.counters (name, next_value, last_value, block_size)
+            VALUES (counter_name, range_first, range_last, size) ON CONFLICT DO NOTHING;
+        IF FOUND THEN
+            PERFORM ledger.number_blocks(counter_name);
+        END IF;
+        SELECT c.next_value, c.last_value, c.block_size, c.blocks INTO held_start, held_last, held_size, held_blocks
+            FROM ledger.counters c WHERE c.name = counter_name;
+    END IF;
+    IF held_last <> span_high OR held_start < span_low OR held_start > span_high + 1 OR held_blocks IS NULL THEN
+        RAISE EXCEPTION 'ledger: counter % runs outside its range (to %): the ledger''s owner must look at it',
+            counter_name, held_last USING ERRCODE = 'insufficient_privilege';
+    END IF;
+    block := nextval(held_blocks);
+    block_first := held_start + block * held_size;
+    IF block_first > held_last THEN
+        block_first := NULL;
+        RETURN;
+    END IF;
+    block_last := least(block_first + held_size - 1, held_last);
+    INSERT INTO ledger.counter_blocks (counter, first_value, last_value, station)
+        VALUES (counter_name, block_first, block_last, taker);
+END
+$$;
+
+ALTER POLICY claim ON ledger.cycles WITH CHECK (station_role = session_user);
+ALTER POLICY mark ON ledger.cycles USING (station_role = session_user AND state = 'claimed')
+    WITH CHECK (station_role = session_user);
+ALTER POLICY claim ON ledger.identities WITH CHECK (
+    EXISTS (SELECT 1 FROM ledger.cycles c WHERE c.id = cycle_id AND c.station_role = session_user
+                                             AND c.state = 'claimed'));
+ALTER POLICY confirm ON ledger.confirmations WITH CHECK (station_role = session_user);
+DROP POLICY take ON ledger.counter_blocks;
+
+-- Stations insert only the columns they own, and reach the counters through take_block alone: no grant lets them
+-- lock a shared row (SELECT ... FOR UPDATE needs UPDATE) or a whole table (LOCK TABLE needs a table-wide grant),
+-- nor touch a counter's sequence.
+REVOKE INSERT, UPDATE ON ledger.cycles, ledger.identities, ledger.confirmations, ledger.counters,
+    ledger.counter_blocks FROM @STATION@;
+REVOKE ALL ON ALL SEQUENCES IN SCHEMA ledger FROM @STATION@;
+GRANT INSERT (station, port, chip_id) ON ledger.cycles TO @STATION@;
+GRANT UPDATE (state) ON ledger.cycles TO @STATION@;
+GRANT INSERT (kind, value, cycle_id, position) ON ledger.identities TO @STATION@;
+GRANT INSERT (kind, value, station, port, chip_id) ON ledger.confirmations TO @STATION@;
+REVOKE ALL ON FUNCTION ledger.station_name(), ledger.bound_station(text),
+    ledger.take_block(text, bigint, bigint, bigint) FROM PUBLIC;
+GRANT EXECUTE ON FUNCTION ledger.station_name(), ledger.bound_station(text),
+    ledger.take_block(text, bigint, bigint, bigint) TO @STATION@;
+)SQL";
+
 // The steps from one version to the next; step i brings version i to version i + 1.
-const char *const upgradeSteps[] = {schemaVersion1};
+const char *const upgradeSteps[] = {schemaVersion1, schemaVersion2};
 static_assert(sizeof upgradeSteps / sizeof *upgradeSteps == LedgerSchema::currentVersion,
               "one step per schema version");
 
@@ -195,6 +428,41 @@ LedgerStatus rolledBack(LedgerConnection &connection)
 {
     connection.command("ROLLBACK", nullptr);
     return connection.isOpen() ? LedgerStatus::Failed : LedgerStatus::Unreachable;
+}
+
+// After a lock timeout (55P03): who holds the ledger's schema lock or a lock on one of its tables, as far
+// as the server shows it. Spelled out in full: the catalogue tool attributes tr() outside a class to no context.
+LedgerStatus lockedOut(LedgerConnection &connection, const QString &sqlState, LedgerStatus status, QString *message)
+{
+    if (sqlState != QLatin1String("55P03") || !message)
+        return status;
+    const LedgerRows rows = connection.exec(
+        "SELECT DISTINCT l.pid, coalesce(a.usename::text, ''), coalesce(a.application_name, '') "
+        "FROM pg_catalog.pg_locks l LEFT JOIN pg_catalog.pg_stat_activity a ON a.pid = l.pid "
+        "WHERE l.granted AND l.pid <> pg_backend_pid() AND ("
+        "(l.locktype = 'advisory' AND l.objsubid = 1 AND "
+        "((l.classid::bigint << 32) | l.objid::bigint) = hashtext('ledger schema')::bigint) OR "
+        "(l.locktype = 'relation' AND l.relation IN (SELECT c.oid FROM pg_catalog.pg_class c "
+        "JOIN pg_catalog.pg_namespace n ON n.oid = c.relnamespace WHERE n.nspname = 'ledger'))) ORDER BY 1");
+    QStringList holders;
+    for (int row = 0; row < rows.rowCount(); ++row) {
+        QString holder = QCoreApplication::translate("LedgerSchema", "pid %1").arg(rows.text(row, 0));
+        if (!rows.text(row, 1).isEmpty())
+            holder += QCoreApplication::translate("LedgerSchema", ", role %1").arg(rows.text(row, 1));
+        if (!rows.text(row, 2).isEmpty())
+            holder += QCoreApplication::translate("LedgerSchema", ", application \"%1\"").arg(rows.text(row, 2));
+        holders.append(holder);
+    }
+    *message = holders.isEmpty()
+                   ? QCoreApplication::translate(
+                         "LedgerSchema",
+                         "Another session holds the ledger's locks, so its schema is left as it was; try again.")
+                   : QCoreApplication::translate(
+                         "LedgerSchema",
+                         "Another session holds the ledger's locks, so its schema is left as it was: %1. Try again "
+                         "when it has ended, or end it (pg_terminate_backend).")
+                         .arg(holders.join(QLatin1String("; ")));
+    return LedgerStatus::Unreachable;
 }
 
 } // namespace
@@ -247,22 +515,32 @@ LedgerStatus LedgerSchema::check(LedgerConnection &connection, QString *message)
     return LedgerStatus::Failed;
 }
 
-LedgerStatus LedgerSchema::create(LedgerConnection &connection, const QString &stationRole, QString *message)
+bool LedgerSchema::isValidName(const QString &name)
 {
-    if (stationRole.trimmed().isEmpty()) {
+    static const QRegularExpression rule(QStringLiteral("^[A-Za-z0-9_-]{1,63}$"));
+    return rule.match(name).hasMatch();
+}
+
+LedgerStatus LedgerSchema::create(LedgerConnection &connection, const QString &stationRole, QString *message,
+                                  int version)
+{
+    if (!isValidName(stationRole)) {
         if (message)
-            *message = tr("The stations' role needs a name.");
+            *message = tr("The stations' role needs a name of letters, digits, '_' or '-' (at most 63): \"%1\".")
+                           .arg(stationRole);
         return LedgerStatus::Failed;
     }
+    version = qBound(1, version, currentVersion);
     if (!connection.command("BEGIN", message))
         return connection.isOpen() ? LedgerStatus::Failed : LedgerStatus::Unreachable;
-    // Two ledger commands creating the schema at once wait for each other instead of failing halfway.
+    // Two ledger commands creating the schema at once wait for each other instead of failing halfway; a station
+    // holding this lock (or a table of the ledger) makes the wait end at the lock timeout, with its name.
     LedgerRows rows = connection.exec("SELECT pg_advisory_xact_lock(hashtext('ledger schema'))");
     int found = 0;
-    LedgerStatus status = rows.ok() ? version(connection, &found, message) : fail(rows, message);
+    LedgerStatus status = rows.ok() ? LedgerSchema::version(connection, &found, message) : fail(rows, message);
     if (status != LedgerStatus::Ok) {
         rolledBack(connection);
-        return status;
+        return lockedOut(connection, rows.ok() ? QString() : rows.sqlState(), status, message);
     }
     if (found > currentVersion) {
         connection.command("ROLLBACK", nullptr);
@@ -283,16 +561,21 @@ LedgerStatus LedgerSchema::create(LedgerConnection &connection, const QString &s
             return status;
         }
     }
-    for (int step = found; step < currentVersion; ++step) {
+    for (int step = found; step < version; ++step) {
         QByteArray sql(upgradeSteps[step]);
         sql.replace("@STATION@", LedgerConnection::identifier(stationRole));
-        if (!connection.script(sql, message))
-            return rolledBack(connection);
+        QString why;
+        if (!connection.script(sql, &why)) {
+            const QString state = connection.lastSqlState();
+            if (message)
+                *message = why;
+            return lockedOut(connection, state, rolledBack(connection), message);
+        }
     }
     rows = connection.exec("INSERT INTO ledger.meta (key, value) VALUES ('schema_version', $1), "
                            "('station_role', $2) ON CONFLICT (key) DO UPDATE SET value = EXCLUDED.value "
                            "WHERE ledger.meta.key = 'schema_version'",
-                           {QByteArray::number(currentVersion), stationRole.toUtf8()});
+                           {QByteArray::number(qMax(found, version)), stationRole.toUtf8()});
     if (!rows.ok()) {
         status = fail(rows, message);
         rolledBack(connection);
@@ -303,18 +586,38 @@ LedgerStatus LedgerSchema::create(LedgerConnection &connection, const QString &s
     return LedgerStatus::Ok;
 }
 
-LedgerStatus LedgerSchema::addStation(LedgerConnection &connection, const QString &role, QString *message)
+LedgerStatus LedgerSchema::addStation(LedgerConnection &connection, const QString &role, const QString &station,
+                                      QString *message)
 {
+    if (!isValidName(role) || !isValidName(station)) {
+        if (message)
+            *message = tr("Role and station names are letters, digits, '_' or '-' (at most 63): \"%1\".")
+                           .arg(isValidName(role) ? station : role);
+        return LedgerStatus::Failed;
+    }
     LedgerRows rows = connection.exec("SELECT value FROM ledger.meta WHERE key = 'station_role'");
     if (!rows.ok())
         return fail(rows, message);
-    if (rows.rowCount() != 1 || role.trimmed().isEmpty()) {
+    int found = 0;
+    if (rows.rowCount() != 1 || LedgerSchema::version(connection, &found, message) != LedgerStatus::Ok ||
+        found != currentVersion) {
         if (message)
             *message = rows.rowCount() != 1 ? tr("The database holds no ledger: create it first.")
-                                            : tr("The station's role needs a name.");
+                                            : tr("The ledger's schema is not at version %1: bring it up to date "
+                                                 "with \"ledger create-schema\" first.")
+                                                  .arg(currentVersion);
         return LedgerStatus::Failed;
     }
     const QString group = rows.text(0, 0);
+    rows = connection.exec("SELECT role FROM ledger.stations WHERE station = $1 AND role <> $2",
+                           {station.toUtf8(), role.toUtf8()});
+    if (!rows.ok())
+        return fail(rows, message);
+    if (rows.rowCount() > 0) {
+        if (message)
+            *message = tr("Station %1 is bound to role %2 already.").arg(station, rows.text(0, 0));
+        return LedgerStatus::Refused;
+    }
     rows = connection.exec("SELECT 1 FROM pg_catalog.pg_roles WHERE rolname = $1", {role.toUtf8()});
     if (!rows.ok())
         return fail(rows, message);
@@ -326,5 +629,9 @@ LedgerStatus LedgerSchema::addStation(LedgerConnection &connection, const QStrin
     else
         sql = "GRANT " + groupName + " TO " + name;
     rows = connection.exec(sql.constData());
+    if (rows.ok())
+        rows = connection.exec("INSERT INTO ledger.stations (role, station) VALUES ($1, $2) "
+                               "ON CONFLICT (role) DO UPDATE SET station = EXCLUDED.station",
+                               {role.toUtf8(), station.toUtf8()});
     return rows.ok() ? LedgerStatus::Ok : fail(rows, message);
 }

@@ -1,5 +1,7 @@
 #include "LineConfig.h"
 
+#include "LedgerSchema.h"
+
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
@@ -14,18 +16,34 @@ QString tr(const char *text)
     return QCoreApplication::translate("LineConfig", text);
 }
 
+// The field of a timeout key, null for other keys.
+int *timeout(LedgerTimeouts *timeouts, const QString &key)
+{
+    if (key == QLatin1String("ConnectTimeout"))
+        return &timeouts->connect;
+    if (key == QLatin1String("StatementTimeout"))
+        return &timeouts->statement;
+    if (key == QLatin1String("LockTimeout"))
+        return &timeouts->lock;
+    if (key == QLatin1String("IdleInTransactionTimeout"))
+        return &timeouts->idleInTransaction;
+    if (key == QLatin1String("KeepaliveTime"))
+        return &timeouts->keepalive;
+    return nullptr;
+}
+
 } // namespace
 
-bool LineConfig::checkConnection(const QString &connection, QString *message)
+bool LineConfig::checkConnection(const QString &connection, const QString &source, QString *message)
 {
     char *error = nullptr;
     PQconninfoOption *options = PQconninfoParse(connection.toUtf8().constData(), &error);
-    if (!options) {
-        // libpq's message names the faulty part without repeating the string.
+    // libpq's message quotes the part it cannot read, which may be a password whose keyword was left out.
+    PQfreemem(error);
+    if (!options || connection.contains(QChar(0))) {
+        PQconninfoFree(options);
         if (message)
-            *message = tr("The ledger's connection string cannot be read: %1")
-                           .arg(error ? QString::fromUtf8(error).trimmed() : tr("out of memory"));
-        PQfreemem(error);
+            *message = tr("The ledger's connection text in %1 cannot be read.").arg(source);
         return false;
     }
     bool password = false;
@@ -36,8 +54,9 @@ bool LineConfig::checkConnection(const QString &connection, QString *message)
     PQconninfoFree(options);
     if (password) {
         if (message)
-            *message = tr("The ledger's connection string holds a password: keep it in the password file "
-                          "(~/.pgpass) or a service file instead.");
+            *message = tr("The ledger's connection text in %1 holds a password: keep it in the password file "
+                          "(~/.pgpass) or a service file instead.")
+                           .arg(source);
         return false;
     }
     return true;
@@ -118,6 +137,18 @@ bool LineConfig::load(const QString &path, LineConfig *config, QString *message)
                 return false;
             }
             config->counterBlock = block;
+        } else if (int *seconds = timeout(&config->timeouts, key)) {
+            bool ok = false;
+            const int number = value.toInt(&ok);
+            if (!ok || number < 1 || number > 3600) {
+                if (message)
+                    *message = tr("%1, line %2: %3 is a number of seconds from 1 to 3600, not \"%4\".")
+                                   .arg(path)
+                                   .arg(lineNumber)
+                                   .arg(key, value);
+                return false;
+            }
+            *seconds = number;
         } else {
             if (message)
                 *message = tr("%1, line %2: unknown key \"%3\".").arg(path).arg(lineNumber).arg(key);
@@ -133,14 +164,17 @@ bool LineConfig::load(const QString &path, LineConfig *config, QString *message)
                            .arg(path);
         return false;
     }
-    if (!checkConnection(config->connection, message)) {
-        if (message)
-            *message = path + QLatin1String(": ") + *message;
+    if (!checkConnection(config->connection, path, message))
         return false;
-    }
     if (config->station.isEmpty()) {
         if (message)
             *message = tr("%1: the line's ledger needs this station's name (Station=).").arg(path);
+        return false;
+    }
+    if (!LedgerSchema::isValidName(config->station)) {
+        if (message)
+            *message =
+                tr("%1: Station= is letters, digits, '_' or '-' (at most 63), as the ledger binds it.").arg(path);
         return false;
     }
     config->configured = true;

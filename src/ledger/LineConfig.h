@@ -1,5 +1,7 @@
 #pragma once
 
+#include "LedgerTimeouts.h"
+
 #include <QString>
 
 // cfg/line.ini: where the line's ledger is and which station this is. Without the file the station works alone on
@@ -10,6 +12,8 @@
 //   Station=LINE1-07
 //   SharedCounters=true
 //   CounterBlock=100
+//   LockTimeout=3          (and ConnectTimeout, StatementTimeout, IdleInTransactionTimeout, KeepaliveTime:
+//                           seconds, see LedgerTimeouts)
 //
 // The connection is a libpq connection string (key=value pairs or a postgresql:// URI). It must not hold a
 // password: libpq finds one in the user's password file (~/.pgpass) or a service file.
@@ -21,6 +25,7 @@ struct LineConfig
     // Whether the advancing counters (default IMEI, Bluetooth range) are taken in blocks from the ledger.
     bool sharedCounters = false;
     int counterBlock = 100;
+    LedgerTimeouts timeouts;
 
     static constexpr qint64 MaxFileSize = 64 * 1024;
 
@@ -28,6 +33,7 @@ struct LineConfig
     // A missing file gives an unconfigured line and true; a file that is there but wrong gives false and a
     // message naming the line and the fault (never the connection string itself).
     static bool load(const QString &path, LineConfig *config, QString *message);
-    // Checks a connection string: it must parse and hold no password.
-    static bool checkConnection(const QString &connection, QString *message);
+    // Checks a connection string: it must parse and hold no password. `source` names where it comes from (the
+    // file, or the command line's option) in the message, which never quotes the string.
+    static bool checkConnection(const QString &connection, const QString &source, QString *message);
 };

@@ -65,7 +65,7 @@ LineLedger::LineLedger(const QString &configPath)
     }
     if (!m_config.configured)
         return;
-    m_ledger = std::make_unique<Ledger>(m_config.connection, m_config.station);
+    m_ledger = std::make_unique<Ledger>(m_config.connection, m_config.station, m_config.timeouts);
     switch (m_ledger->open(&message)) {
     case LedgerStatus::Ok:
         m_state = State::Ready;
@@ -103,7 +103,7 @@ std::unique_ptr<IdentityClaims> LineLedger::makeClaims() const
     case State::Refused:
         return std::make_unique<RefusedClaims>(m_message);
     default:
-        return std::make_unique<LedgerIdentityClaims>(m_config.connection, m_config.station);
+        return std::make_unique<LedgerIdentityClaims>(m_config.connection, m_config.station, m_config.timeouts);
     }
 }
 

@@ -12,8 +12,9 @@ class Ledger;
 
 // A station's place on a line, as start-up finds it: cfg/line.ini read, the ledger reached and its schema
 // version checked. Without the file the station works alone and nothing here takes part. With a file that
-// cannot be used, or a ledger of another version, the station refuses to write (its claims fail with the
-// reason) instead of falling back to its history files without a word.
+// cannot be used, a ledger of another version, or a login role that the ledger binds to another station's
+// name, the station refuses to write (its claims fail with the reason, naming both names) instead of falling
+// back to its history files without a word.
 class LineLedger final
 {
 public:

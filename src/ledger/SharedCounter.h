@@ -25,6 +25,12 @@ public:
     // Values left in the block at hand.
     qint64 leftInBlock() const { return m_end - m_next + 1; }
 
+    // The values a counter's name stands for, from `low` to `high`: a type allocation code's million bodies
+    // ("DefaultIMEI:35000000"), a Bluetooth range without its end ("BT:001122334400-001122334500"), or for
+    // other names the range given. Every block from the ledger must lie inside it and inside [first, last]'s
+    // end; the ledger keeps the same rule (ledger.counter_span). False for a malformed name of those kinds.
+    static bool span(const QString &name, qint64 first, qint64 last, qint64 *low, qint64 *high);
+
 private:
     LedgerStatus takeBlock(QString *message);
 

@@ -7,7 +7,8 @@
 #include "LineConfig.h"
 
 #include <QBuffer>
-#include <QDateTime>
+#include <QFileInfo>
+#include <QRegularExpression>
 #include <QSaveFile>
 
 namespace {
@@ -41,20 +42,6 @@ int kindOf(const QString &name)
     return -1;
 }
 
-// "yyyy-MM-dd" (the day's start, or with `endOfDay` the next day's), or a local date and time.
-QDateTime parseWhen(const QString &text, bool endOfDay)
-{
-    const QDate date = QDate::fromString(text, Qt::ISODate);
-    if (date.isValid())
-        return (endOfDay ? date.addDays(1) : date).startOfDay();
-    for (const char *format : {"yyyy-MM-dd hh:mm:ss", "yyyy-MM-dd hh:mm", "yyyy-MM-ddThh:mm:ss", "yyyy-MM-ddThh:mm"}) {
-        const QDateTime when = QDateTime::fromString(text, QLatin1String(format));
-        if (when.isValid())
-            return when;
-    }
-    return {};
-}
-
 } // namespace
 
 QString LedgerCommand::usage()
@@ -62,18 +49,51 @@ QString LedgerCommand::usage()
     return QStringLiteral(
         "Usage: ledger [--config FILE | --connection STRING] COMMAND ...\n"
         "The connection is a libpq connection string without a password (libpq reads that from ~/.pgpass);\n"
-        "by default the Connection= of cfg/line.ini. Commands that change the ledger need its owner's role.\n"
+        "by default the Connection= of cfg/line.ini, whose timeouts apply too. Commands that change the ledger\n"
+        "need its owner's role. Role and station names are letters, digits, '_' and '-', at most 63.\n"
         "\n"
         "  create-schema [--station-role NAME]  create the ledger, or bring it up to date; the stations' group\n"
         "                                       role (default ledger_station) is created when missing\n"
-        "  add-station ROLE                     a login role for one station, member of the stations' role\n"
+        "  add-station ROLE --station NAME      a login role for one station, member of the stations' role and\n"
+        "                                       bound to the station's name (again: bound anew)\n"
         "  check                                whether the schema is at the version this program needs\n"
-        "  import --station NAME DIR            a station's history files (DIR holds cfg/, or is it); exit 3\n"
-        "                                       when identities are found that two handsets carry\n"
+        "  import --station NAME DIR            a station's history files (DIR holds cfg/, or is it)\n"
         "  story [--kind imei|mbsn|psn|bt] VALUE  everything the ledger knows of an identity\n"
         "  export --from WHEN --to WHEN [--output FILE]\n"
         "                                       the cycles claimed in the period as CSV (UTC times); WHEN is\n"
-        "                                       yyyy-MM-dd (a --to date counts whole) or yyyy-MM-dd hh:mm[:ss]\n");
+        "                                       yyyy-MM-dd or yyyy-MM-dd hh:mm[:ss], local time; a --to counts\n"
+        "                                       whole (its day, minute or second)\n"
+        "\n"
+        "Exit codes: 0 done, 1 failed, 2 wrong command line, 3 the import found identities that two handsets\n"
+        "carry, 4 the ledger did not answer or another session held it up (try again later).\n");
+}
+
+QDateTime LedgerCommand::parseWhen(const QString &text, bool end)
+{
+    static const QRegularExpression form(
+        QStringLiteral("^(\\d{4})-(\\d\\d)-(\\d\\d)(?:[ T](\\d\\d):(\\d\\d)(?::(\\d\\d))?)?$"));
+    const QRegularExpressionMatch match = form.match(text);
+    if (!match.hasMatch())
+        return {};
+    const QDate date(match.captured(1).toInt(), match.captured(2).toInt(), match.captured(3).toInt());
+    if (!date.isValid())
+        return {};
+    if (match.captured(4).isEmpty())
+        return (end ? date.addDays(1) : date).startOfDay();
+    const bool seconds = !match.captured(6).isEmpty();
+    const QTime time(match.captured(4).toInt(), match.captured(5).toInt(), match.captured(6).toInt());
+    if (!time.isValid())
+        return {};
+    const QDateTime when(date, time);
+    return end ? when.addSecs(seconds ? 1 : 60) : when;
+}
+
+LedgerTimeouts LedgerCommand::longStatements() const
+{
+    // An import batch or a long period's export may take minutes on a large ledger.
+    LedgerTimeouts timeouts = m_timeouts;
+    timeouts.statement = qMax(timeouts.statement, 600);
+    return timeouts;
 }
 
 int LedgerCommand::fail(const QString &message, int code)
@@ -94,24 +114,31 @@ int LedgerCommand::run(const QStringList &arguments)
     m_err.clear();
     if (args.isEmpty() || args.contains(QLatin1String("--help")) || args.contains(QLatin1String("-h"))) {
         m_out = usage();
-        return args.isEmpty() ? Failure : Success;
+        return args.isEmpty() ? Usage : Success;
     }
     QString config = LineConfig::defaultPath();
-    bool hasConnection = false;
-    if (!takeOption(args, QStringLiteral("--config"), &config) ||
-        !takeOption(args, QStringLiteral("--connection"), &m_connection, &hasConnection))
-        return fail(QStringLiteral("--config and --connection need a value.\n") + usage());
+    bool hasConfig = false, hasConnection = false;
+    if (!takeOption(args, QStringLiteral("--config"), &config, &hasConfig) ||
+        !takeOption(args, QStringLiteral("--connection"), &m_connection, &hasConnection) || args.isEmpty())
+        return fail(QStringLiteral("--config and --connection need a value, and a command follows.\n") + usage(),
+                    Usage);
     QString message;
+    m_timeouts = LedgerTimeouts();
     if (hasConnection) {
-        if (!LineConfig::checkConnection(m_connection, &message))
-            return fail(message);
+        if (!LineConfig::checkConnection(m_connection, QStringLiteral("--connection"), &message))
+            return fail(message, Usage);
     } else {
+        // The default file may be missing (then the connection is missing); a file named must be there.
+        if (hasConfig && !QFileInfo(config).isFile())
+            return fail(QStringLiteral("Cannot read %1: there is no such file.").arg(config), Usage);
         LineConfig line;
         if (!LineConfig::load(config, &line, &message))
             return fail(message);
         if (!line.configured)
-            return fail(QStringLiteral("No ledger connection: give --connection, or Connection= in %1.").arg(config));
+            return fail(QStringLiteral("No ledger connection: give --connection, or Connection= in %1.").arg(config),
+                        Usage);
         m_connection = line.connection;
+        m_timeouts = line.timeouts;
     }
     const QString command = args.takeFirst();
     if (command == QLatin1String("create-schema"))
@@ -126,15 +153,18 @@ int LedgerCommand::run(const QStringList &arguments)
         return story(args);
     if (command == QLatin1String("export"))
         return exportCycles(args);
-    return fail(QStringLiteral("Unknown command \"%1\".\n").arg(command) + usage());
+    return fail(QStringLiteral("Unknown command \"%1\".\n").arg(command) + usage(), Usage);
 }
 
 int LedgerCommand::createSchema(QStringList args)
 {
     QString role = LedgerSchema::defaultStationRole();
     if (!takeOption(args, QStringLiteral("--station-role"), &role) || !args.isEmpty())
-        return fail(QStringLiteral("Usage: ledger create-schema [--station-role NAME]"));
-    LedgerConnection connection(m_connection, QStringLiteral("ledger"));
+        return fail(QStringLiteral("Usage: ledger create-schema [--station-role NAME]"), Usage);
+    if (!LedgerSchema::isValidName(role))
+        return fail(QStringLiteral("Not a role name: \"%1\" (letters, digits, '_' or '-', at most 63).").arg(role),
+                    Usage);
+    LedgerConnection connection(m_connection, QStringLiteral("ledger"), m_timeouts);
     int before = 0;
     QString message;
     LedgerStatus status = LedgerSchema::version(connection, &before, &message);
@@ -151,29 +181,53 @@ int LedgerCommand::createSchema(QStringList args)
     else
         m_out +=
             QStringLiteral("Ledger brought from version %1 to %2.\n").arg(before).arg(LedgerSchema::currentVersion);
+    if (before > 0 && before < 2)
+        m_out += unboundRoles(connection);
     return Success;
 }
 
-int LedgerCommand::addStation(const QStringList &args)
+QString LedgerCommand::unboundRoles(LedgerConnection &connection)
 {
-    if (args.size() != 1)
-        return fail(QStringLiteral("Usage: ledger add-station ROLE"));
-    LedgerConnection connection(m_connection, QStringLiteral("ledger"));
+    // Roles that claimed before stations were bound to names, and could not keep the one name they used.
+    const LedgerRows rows = connection.exec(
+        "SELECT DISTINCT c.station_role FROM ledger.cycles c WHERE NOT c.imported AND NOT EXISTS "
+        "(SELECT 1 FROM ledger.stations s WHERE s.role = c.station_role) AND NOT coalesce((SELECT r.rolsuper "
+        "FROM pg_catalog.pg_roles r WHERE r.rolname = c.station_role), true) ORDER BY 1");
+    QStringList roles;
+    for (int row = 0; row < rows.rowCount(); ++row)
+        roles.append(rows.text(row, 0));
+    if (roles.isEmpty())
+        return {};
+    return QStringLiteral("These roles claimed under several names and are bound to none, so they cannot claim until "
+                          "bound with \"ledger add-station ROLE --station NAME\": %1\n")
+        .arg(roles.join(QLatin1String(", ")));
+}
+
+int LedgerCommand::addStation(QStringList args)
+{
+    QString station;
+    if (!takeOption(args, QStringLiteral("--station"), &station) || station.isEmpty() || args.size() != 1)
+        return fail(QStringLiteral("Usage: ledger add-station ROLE --station NAME"), Usage);
+    if (!LedgerSchema::isValidName(args.first()) || !LedgerSchema::isValidName(station))
+        return fail(QStringLiteral("Not a name: \"%1\" (letters, digits, '_' or '-', at most 63).")
+                        .arg(LedgerSchema::isValidName(station) ? args.first() : station),
+                    Usage);
+    LedgerConnection connection(m_connection, QStringLiteral("ledger"), m_timeouts);
     QString message;
-    const LedgerStatus status = LedgerSchema::addStation(connection, args.first(), &message);
+    const LedgerStatus status = LedgerSchema::addStation(connection, args.first(), station, &message);
     if (status != LedgerStatus::Ok)
         return failStatus(int(status), message);
-    m_out += QStringLiteral("Station role %1 may now claim identities in the ledger; give it a password with "
-                            "ALTER ROLE, and the station a ~/.pgpass entry.\n")
-                 .arg(args.first());
+    m_out += QStringLiteral("Role %1 is station %2 and may now claim identities in the ledger; give it a password "
+                            "with ALTER ROLE, and the station a ~/.pgpass entry and Station=%2 in cfg/line.ini.\n")
+                 .arg(args.first(), station);
     return Success;
 }
 
 int LedgerCommand::check(const QStringList &args)
 {
     if (!args.isEmpty())
-        return fail(QStringLiteral("Usage: ledger check"));
-    LedgerConnection connection(m_connection, QStringLiteral("ledger"));
+        return fail(QStringLiteral("Usage: ledger check"), Usage);
+    LedgerConnection connection(m_connection, QStringLiteral("ledger"), m_timeouts);
     QString message;
     const LedgerStatus status = LedgerSchema::check(connection, &message);
     if (status != LedgerStatus::Ok)
@@ -186,8 +240,12 @@ int LedgerCommand::import(QStringList args)
 {
     QString station;
     if (!takeOption(args, QStringLiteral("--station"), &station) || station.isEmpty() || args.size() != 1)
-        return fail(QStringLiteral("Usage: ledger import --station NAME DIR"));
-    LedgerConnection connection(m_connection, QStringLiteral("ledger"));
+        return fail(QStringLiteral("Usage: ledger import --station NAME DIR"), Usage);
+    if (!LedgerSchema::isValidName(station))
+        return fail(
+            QStringLiteral("Not a station name: \"%1\" (letters, digits, '_' or '-', at most 63).").arg(station),
+            Usage);
+    LedgerConnection connection(m_connection, QStringLiteral("ledger"), longStatements());
     QString message;
     LedgerStatus status = LedgerSchema::check(connection, &message);
     if (status != LedgerStatus::Ok)
@@ -234,11 +292,11 @@ int LedgerCommand::story(QStringList args)
 {
     QString kindName;
     if (!takeOption(args, QStringLiteral("--kind"), &kindName) || args.size() != 1)
-        return fail(QStringLiteral("Usage: ledger story [--kind imei|mbsn|psn|bt] VALUE"));
+        return fail(QStringLiteral("Usage: ledger story [--kind imei|mbsn|psn|bt] VALUE"), Usage);
     const int kind = kindName.isEmpty() ? 0 : kindOf(kindName);
     if (kind < 0)
-        return fail(QStringLiteral("Unknown kind \"%1\": imei, mbsn, psn or bt.").arg(kindName));
-    LedgerConnection connection(m_connection, QStringLiteral("ledger"));
+        return fail(QStringLiteral("Unknown kind \"%1\": imei, mbsn, psn or bt.").arg(kindName), Usage);
+    LedgerConnection connection(m_connection, QStringLiteral("ledger"), m_timeouts);
     LedgerReports reports(connection);
     QStringList lines;
     QString message;
@@ -257,15 +315,16 @@ int LedgerCommand::exportCycles(QStringList args)
     if (!takeOption(args, QStringLiteral("--from"), &fromText) || !takeOption(args, QStringLiteral("--to"), &toText) ||
         !takeOption(args, QStringLiteral("--output"), &output) || !args.isEmpty() || fromText.isEmpty() ||
         toText.isEmpty())
-        return fail(QStringLiteral("Usage: ledger export --from WHEN --to WHEN [--output FILE]"));
+        return fail(QStringLiteral("Usage: ledger export --from WHEN --to WHEN [--output FILE]"), Usage);
     const QDateTime from = parseWhen(fromText, false);
     const QDateTime to = parseWhen(toText, true);
     if (!from.isValid() || !to.isValid())
-        return fail(QStringLiteral("Not a time: \"%1\" (yyyy-MM-dd or yyyy-MM-dd hh:mm:ss).")
-                        .arg(from.isValid() ? toText : fromText));
+        return fail(QStringLiteral("Not a time: \"%1\" (yyyy-MM-dd, or yyyy-MM-dd hh:mm or yyyy-MM-dd hh:mm:ss).")
+                        .arg(from.isValid() ? toText : fromText),
+                    Usage);
     if (to <= from)
-        return fail(QStringLiteral("The period ends before it starts."));
-    LedgerConnection connection(m_connection, QStringLiteral("ledger"));
+        return fail(QStringLiteral("The period ends before it starts."), Usage);
+    LedgerConnection connection(m_connection, QStringLiteral("ledger"), longStatements());
     LedgerReports reports(connection);
     QString message;
     QBuffer buffer;

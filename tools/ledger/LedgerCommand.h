@@ -1,5 +1,8 @@
 #pragma once
 
+#include "LedgerConnection.h"
+
+#include <QDateTime>
 #include <QString>
 #include <QStringList>
 
@@ -13,8 +16,9 @@ public:
     {
         Success = 0,
         Failure = 1,
-        Unreachable = 2,
+        Usage = 2,       // the command line is wrong
         SharedFound = 3, // the import found identities that two handsets carry
+        Unreachable = 4, // the ledger did not answer, or another session held it up: try again later
     };
 
     // `args` without the program name. Returns the exit code; text goes to out() and err().
@@ -24,10 +28,16 @@ public:
     const QString &err() const { return m_err; }
 
     static QString usage();
+    // A period's end from the command line: "yyyy-MM-dd" or "yyyy-MM-dd hh:mm[:ss]" (or with 'T'), local time,
+    // nothing else: the time the text names, or with `end` the start of the next day, minute or second (a --to
+    // counts whole). Invalid when the text is anything else.
+    static QDateTime parseWhen(const QString &text, bool end);
 
 private:
     int createSchema(QStringList args);
-    int addStation(const QStringList &args);
+    int addStation(QStringList args);
+    static QString unboundRoles(LedgerConnection &connection);
+    LedgerTimeouts longStatements() const;
     int check(const QStringList &args);
     int import(QStringList args);
     int story(QStringList args);
@@ -36,6 +46,7 @@ private:
     int failStatus(int status, const QString &message);
 
     QString m_connection;
+    LedgerTimeouts m_timeouts;
     QString m_out;
     QString m_err;
 };
