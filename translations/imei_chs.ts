@@ -1087,6 +1087,25 @@ It is left as it is, and Write stays disabled until the file is mended and the t
         <source>Not an identity for the ledger: kind %1, &quot;%2&quot;.</source>
         <translation>不是可记入台账的号码：类型 %1，“%2”。</translation>
     </message>
+    <message>
+        <source>The ledger binds role %1 to no station, so station %2 may not claim: the ledger&apos;s owner binds it with &quot;ledger add-station %1 --station %2&quot;.</source>
+        <translation>台账没有把角色 %1 绑定到任何工位，因此工位 %2 不能占用号码：请台账所有者用“ledger add-station %1 --station %2”绑定。</translation>
+    </message>
+    <message>
+        <source>The ledger binds role %1 to station %2, but this station calls itself %3 (Station= of the line&apos;s file): one of them is wrong.</source>
+        <translation>台账把角色 %1 绑定到工位 %2，但本工位的名称是 %3（产线文件中的 Station=）：其中有一个是错的。</translation>
+    </message>
+</context>
+<context>
+    <name>LedgerConnection</name>
+    <message>
+        <source>The ledger&apos;s connection text cannot be read.</source>
+        <translation>无法读取台账的连接文本。</translation>
+    </message>
+    <message>
+        <source>The ledger did not answer within %1 s.</source>
+        <translation>台账在 %1 秒内没有应答。</translation>
+    </message>
 </context>
 <context>
     <name>LedgerCounterBlocks</name>
@@ -1183,10 +1202,6 @@ It is left as it is, and Write stays disabled until the file is mended and the t
         <translation>台账结构版本为 %1，比本程序支持的版本（%2）新：请更新工位软件。</translation>
     </message>
     <message>
-        <source>The stations&apos; role needs a name.</source>
-        <translation>各工位共用的数据库角色需要名称。</translation>
-    </message>
-    <message>
         <source>The ledger&apos;s schema is at version %1, newer than this program knows (%2).</source>
         <translation>台账结构版本为 %1，比本程序支持的版本（%2）新。</translation>
     </message>
@@ -1195,24 +1210,44 @@ It is left as it is, and Write stays disabled until the file is mended and the t
         <translation>数据库中没有台账：请先创建。</translation>
     </message>
     <message>
-        <source>The station&apos;s role needs a name.</source>
-        <translation>工位的数据库角色需要名称。</translation>
+        <source>pid %1</source>
+        <translation>进程 %1</translation>
+    </message>
+    <message>
+        <source>, role %1</source>
+        <translation>，角色 %1</translation>
+    </message>
+    <message>
+        <source>, application &quot;%1&quot;</source>
+        <translation>，应用程序“%1”</translation>
+    </message>
+    <message>
+        <source>Another session holds the ledger&apos;s locks, so its schema is left as it was; try again.</source>
+        <translation>另一个会话持有台账的锁，台账结构保持不变；请重试。</translation>
+    </message>
+    <message>
+        <source>Another session holds the ledger&apos;s locks, so its schema is left as it was: %1. Try again when it has ended, or end it (pg_terminate_backend).</source>
+        <translation>另一个会话持有台账的锁，台账结构保持不变：%1。请在它结束后重试，或结束它（pg_terminate_backend）。</translation>
+    </message>
+    <message>
+        <source>The stations&apos; role needs a name of letters, digits, &apos;_&apos; or &apos;-&apos; (at most 63): &quot;%1&quot;.</source>
+        <translation>工位组角色的名称只能由字母、数字、“_”或“-”组成（最多 63 个字符）：“%1”。</translation>
+    </message>
+    <message>
+        <source>Role and station names are letters, digits, &apos;_&apos; or &apos;-&apos; (at most 63): &quot;%1&quot;.</source>
+        <translation>角色和工位名称只能由字母、数字、“_”或“-”组成（最多 63 个字符）：“%1”。</translation>
+    </message>
+    <message>
+        <source>The ledger&apos;s schema is not at version %1: bring it up to date with &quot;ledger create-schema&quot; first.</source>
+        <translation>台账结构不是版本 %1：请先用“ledger create-schema”升级。</translation>
+    </message>
+    <message>
+        <source>Station %1 is bound to role %2 already.</source>
+        <translation>工位 %1 已绑定到角色 %2。</translation>
     </message>
 </context>
 <context>
     <name>LineConfig</name>
-    <message>
-        <source>The ledger&apos;s connection string cannot be read: %1</source>
-        <translation>无法解析台账的连接串：%1</translation>
-    </message>
-    <message>
-        <source>out of memory</source>
-        <translation>内存不足</translation>
-    </message>
-    <message>
-        <source>The ledger&apos;s connection string holds a password: keep it in the password file (~/.pgpass) or a service file instead.</source>
-        <translation>台账的连接串中含有密码：请改放到密码文件（~/.pgpass）或服务文件中。</translation>
-    </message>
     <message>
         <source>%1 cannot be read: %2</source>
         <translation>无法读取 %1：%2</translation>
@@ -1248,6 +1283,22 @@ It is left as it is, and Write stays disabled until the file is mended and the t
     <message>
         <source>%1 configures no ledger: it needs a [Ledger] section with Connection=. Remove the file for a station that works alone.</source>
         <translation>%1 没有配置台账：需要含有 Connection= 的 [Ledger] 段。单独工作的工位请删除该文件。</translation>
+    </message>
+    <message>
+        <source>The ledger&apos;s connection text in %1 cannot be read.</source>
+        <translation>无法读取 %1 中的台账连接文本。</translation>
+    </message>
+    <message>
+        <source>The ledger&apos;s connection text in %1 holds a password: keep it in the password file (~/.pgpass) or a service file instead.</source>
+        <translation>%1 中的台账连接文本包含密码：请把密码放在密码文件（~/.pgpass）或服务文件中。</translation>
+    </message>
+    <message>
+        <source>%1, line %2: %3 is a number of seconds from 1 to 3600, not &quot;%4&quot;.</source>
+        <translation>%1 第 %2 行：%3 必须是 1 到 3600 的秒数，不能是“%4”。</translation>
+    </message>
+    <message>
+        <source>%1: Station= is letters, digits, &apos;_&apos; or &apos;-&apos; (at most 63), as the ledger binds it.</source>
+        <translation>%1：Station= 只能由字母、数字、“_”或“-”组成（最多 63 个字符），与台账中绑定的名称一致。</translation>
     </message>
 </context>
 <context>
@@ -1305,6 +1356,13 @@ It is left as it is, and Write stays disabled until the file is mended and the t
     <message>
         <source>a serial number holds visible ASCII characters only, without blanks: &quot;%1&quot;</source>
         <translation>序列号只能包含可见的 ASCII 字符，不能有空格：“%1”</translation>
+    </message>
+</context>
+<context>
+    <name>SharedCounter</name>
+    <message>
+        <source>the ledger handed out %1 to %2 for %3, outside the range this station is set up for: refused.</source>
+        <translation>台账为 %3 分配了 %1 到 %2，超出本工位设置的范围：已拒绝。</translation>
     </message>
 </context>
 <context>

@@ -1087,6 +1087,25 @@ It is left as it is, and Write stays disabled until the file is mended and the t
         <source>Not an identity for the ledger: kind %1, &quot;%2&quot;.</source>
         <translation>Not an identity for the ledger: kind %1, &quot;%2&quot;.</translation>
     </message>
+    <message>
+        <source>The ledger binds role %1 to no station, so station %2 may not claim: the ledger&apos;s owner binds it with &quot;ledger add-station %1 --station %2&quot;.</source>
+        <translation>The ledger binds role %1 to no station, so station %2 may not claim: the ledger&apos;s owner binds it with &quot;ledger add-station %1 --station %2&quot;.</translation>
+    </message>
+    <message>
+        <source>The ledger binds role %1 to station %2, but this station calls itself %3 (Station= of the line&apos;s file): one of them is wrong.</source>
+        <translation>The ledger binds role %1 to station %2, but this station calls itself %3 (Station= of the line&apos;s file): one of them is wrong.</translation>
+    </message>
+</context>
+<context>
+    <name>LedgerConnection</name>
+    <message>
+        <source>The ledger&apos;s connection text cannot be read.</source>
+        <translation>The ledger&apos;s connection text cannot be read.</translation>
+    </message>
+    <message>
+        <source>The ledger did not answer within %1 s.</source>
+        <translation>The ledger did not answer within %1 s.</translation>
+    </message>
 </context>
 <context>
     <name>LedgerCounterBlocks</name>
@@ -1183,10 +1202,6 @@ It is left as it is, and Write stays disabled until the file is mended and the t
         <translation>The ledger&apos;s schema is at version %1, newer than this program knows (%2): update the station.</translation>
     </message>
     <message>
-        <source>The stations&apos; role needs a name.</source>
-        <translation>The stations&apos; role needs a name.</translation>
-    </message>
-    <message>
         <source>The ledger&apos;s schema is at version %1, newer than this program knows (%2).</source>
         <translation>The ledger&apos;s schema is at version %1, newer than this program knows (%2).</translation>
     </message>
@@ -1195,24 +1210,44 @@ It is left as it is, and Write stays disabled until the file is mended and the t
         <translation>The database holds no ledger: create it first.</translation>
     </message>
     <message>
-        <source>The station&apos;s role needs a name.</source>
-        <translation>The station&apos;s role needs a name.</translation>
+        <source>pid %1</source>
+        <translation>pid %1</translation>
+    </message>
+    <message>
+        <source>, role %1</source>
+        <translation>, role %1</translation>
+    </message>
+    <message>
+        <source>, application &quot;%1&quot;</source>
+        <translation>, application &quot;%1&quot;</translation>
+    </message>
+    <message>
+        <source>Another session holds the ledger&apos;s locks, so its schema is left as it was; try again.</source>
+        <translation>Another session holds the ledger&apos;s locks, so its schema is left as it was; try again.</translation>
+    </message>
+    <message>
+        <source>Another session holds the ledger&apos;s locks, so its schema is left as it was: %1. Try again when it has ended, or end it (pg_terminate_backend).</source>
+        <translation>Another session holds the ledger&apos;s locks, so its schema is left as it was: %1. Try again when it has ended, or end it (pg_terminate_backend).</translation>
+    </message>
+    <message>
+        <source>The stations&apos; role needs a name of letters, digits, &apos;_&apos; or &apos;-&apos; (at most 63): &quot;%1&quot;.</source>
+        <translation>The stations&apos; role needs a name of letters, digits, &apos;_&apos; or &apos;-&apos; (at most 63): &quot;%1&quot;.</translation>
+    </message>
+    <message>
+        <source>Role and station names are letters, digits, &apos;_&apos; or &apos;-&apos; (at most 63): &quot;%1&quot;.</source>
+        <translation>Role and station names are letters, digits, &apos;_&apos; or &apos;-&apos; (at most 63): &quot;%1&quot;.</translation>
+    </message>
+    <message>
+        <source>The ledger&apos;s schema is not at version %1: bring it up to date with &quot;ledger create-schema&quot; first.</source>
+        <translation>The ledger&apos;s schema is not at version %1: bring it up to date with &quot;ledger create-schema&quot; first.</translation>
+    </message>
+    <message>
+        <source>Station %1 is bound to role %2 already.</source>
+        <translation>Station %1 is bound to role %2 already.</translation>
     </message>
 </context>
 <context>
     <name>LineConfig</name>
-    <message>
-        <source>The ledger&apos;s connection string cannot be read: %1</source>
-        <translation>The ledger&apos;s connection string cannot be read: %1</translation>
-    </message>
-    <message>
-        <source>out of memory</source>
-        <translation>out of memory</translation>
-    </message>
-    <message>
-        <source>The ledger&apos;s connection string holds a password: keep it in the password file (~/.pgpass) or a service file instead.</source>
-        <translation>The ledger&apos;s connection string holds a password: keep it in the password file (~/.pgpass) or a service file instead.</translation>
-    </message>
     <message>
         <source>%1 cannot be read: %2</source>
         <translation>%1 cannot be read: %2</translation>
@@ -1248,6 +1283,22 @@ It is left as it is, and Write stays disabled until the file is mended and the t
     <message>
         <source>%1 configures no ledger: it needs a [Ledger] section with Connection=. Remove the file for a station that works alone.</source>
         <translation>%1 configures no ledger: it needs a [Ledger] section with Connection=. Remove the file for a station that works alone.</translation>
+    </message>
+    <message>
+        <source>The ledger&apos;s connection text in %1 cannot be read.</source>
+        <translation>The ledger&apos;s connection text in %1 cannot be read.</translation>
+    </message>
+    <message>
+        <source>The ledger&apos;s connection text in %1 holds a password: keep it in the password file (~/.pgpass) or a service file instead.</source>
+        <translation>The ledger&apos;s connection text in %1 holds a password: keep it in the password file (~/.pgpass) or a service file instead.</translation>
+    </message>
+    <message>
+        <source>%1, line %2: %3 is a number of seconds from 1 to 3600, not &quot;%4&quot;.</source>
+        <translation>%1, line %2: %3 is a number of seconds from 1 to 3600, not &quot;%4&quot;.</translation>
+    </message>
+    <message>
+        <source>%1: Station= is letters, digits, &apos;_&apos; or &apos;-&apos; (at most 63), as the ledger binds it.</source>
+        <translation>%1: Station= is letters, digits, &apos;_&apos; or &apos;-&apos; (at most 63), as the ledger binds it.</translation>
     </message>
 </context>
 <context>
@@ -1305,6 +1356,13 @@ It is left as it is, and Write stays disabled until the file is mended and the t
     <message>
         <source>a serial number holds visible ASCII characters only, without blanks: &quot;%1&quot;</source>
         <translation>a serial number holds visible ASCII characters only, without blanks: &quot;%1&quot;</translation>
+    </message>
+</context>
+<context>
+    <name>SharedCounter</name>
+    <message>
+        <source>the ledger handed out %1 to %2 for %3, outside the range this station is set up for: refused.</source>
+        <translation>the ledger handed out %1 to %2 for %3, outside the range this station is set up for: refused.</translation>
     </message>
 </context>
 <context>
