@@ -2,6 +2,17 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="zh_CN">
 <context>
+    <name>BtAddress</name>
+    <message>
+        <source>a Bluetooth address has %1 hexadecimal digits, &quot;%2&quot; has %3 characters</source>
+        <translation>蓝牙地址有 %1 位十六进制数字，“%2”有 %3 个字符</translation>
+    </message>
+    <message>
+        <source>a Bluetooth address holds hexadecimal digits only, &quot;%1&quot; does not</source>
+        <translation>蓝牙地址只能包含十六进制数字，“%1”不是</translation>
+    </message>
+</context>
+<context>
     <name>BtAddressGenerator</name>
     <message>
         <source>BT start address is wrong!</source>
@@ -276,64 +287,8 @@ It is left as it is, and Write stays disabled until the file is mended and the t
 文件保持原样；在修好文件并重新启动工具之前，写入不可用；读取使用默认设置。</translation>
     </message>
     <message>
-        <source>Can&apos;t do pressure test when including version checking!</source>
-        <translation>包含版本检查时不能进行压力测试!</translation>
-    </message>
-    <message>
         <source>The settings could not be saved to %1: %2</source>
         <translation>无法把设置保存到 %1：%2</translation>
-    </message>
-    <message>
-        <source>The version cann&apos;t be empty!</source>
-        <translation>版本不能为空!</translation>
-    </message>
-    <message>
-        <source>The first two digits of BT must be even number,please check!</source>
-        <translation>蓝牙地址的前两位必须是偶数，请检查!</translation>
-    </message>
-    <message>
-        <source>The length of %1 is not enough!</source>
-        <translation>%1 的长度不够!</translation>
-    </message>
-    <message>
-        <source>IMEI%1: %2 </source>
-        <translation>IMEI%1: %2 </translation>
-    </message>
-    <message>
-        <source>MBSN: %1 </source>
-        <translation>MBSN: %1 </translation>
-    </message>
-    <message>
-        <source>PSN: %1 </source>
-        <translation>PSN: %1 </translation>
-    </message>
-    <message>
-        <source>BT: %1 </source>
-        <translation>蓝牙地址: %1 </translation>
-    </message>
-    <message>
-        <source>had  been successfully written to flash!</source>
-        <translation>已成功写入闪存!</translation>
-    </message>
-    <message>
-        <source>Reading is successful!</source>
-        <translation>读取成功!</translation>
-    </message>
-    <message>
-        <source>Version read successful!</source>
-        <translation>版本读取成功!</translation>
-    </message>
-    <message>
-        <source>Version is %1 in flash!</source>
-        <translation>闪存中的版本为 %1!</translation>
-    </message>
-    <message>
-        <source>empty</source>
-        <translation>空</translation>
-    </message>
-    <message>
-        <source>Write is disabled: the settings file %1 cannot be used: %2</source>
-        <translation>写入已禁用：设置文件 %1 无法使用：%2</translation>
     </message>
 </context>
 <context>
@@ -733,6 +688,10 @@ It is left as it is, and Write stays disabled until the file is mended and the t
         <source>The handset is written; the line&apos;s ledger will be told at the next write: %1</source>
         <translation>手机已写入；下次写号时再通知产线台账：%1</translation>
     </message>
+    <message>
+        <source>Nothing is written while the histories cannot be read: %1</source>
+        <translation>历史记录无法读取，不写入任何数据：%1</translation>
+    </message>
 </context>
 <context>
     <name>HistoryImport</name>
@@ -847,6 +806,14 @@ It is left as it is, and Write stays disabled until the file is mended and the t
         <source>No BT can be written!</source>
         <translation>没有可写入的蓝牙地址!</translation>
     </message>
+    <message>
+        <source>%1 %2 was not written and is not handed out again.</source>
+        <translation>%1 %2 未写入，且不会再次分配。</translation>
+    </message>
+    <message>
+        <source>IMEI %1 was not written and is not handed out again.</source>
+        <translation>IMEI %1 未写入，且不会再次分配。</translation>
+    </message>
 </context>
 <context>
     <name>IdentityChecks</name>
@@ -906,6 +873,45 @@ It is left as it is, and Write stays disabled until the file is mended and the t
         <source>No default IMEI is handed out: %1</source>
         <translation>未分配默认IMEI：%1</translation>
     </message>
+    <message>
+        <source>BT is invalid!</source>
+        <translation>BT 无效！</translation>
+    </message>
+</context>
+<context>
+    <name>IdentityGate</name>
+    <message>
+        <source>IMEI%1 is not written: %2</source>
+        <translation>IMEI%1 未写入：%2</translation>
+    </message>
+    <message>
+        <source>IMEI%1 %2 is not written: another IMEI of the set is the same</source>
+        <translation>IMEI%1 %2 未写入：本组中另一个 IMEI 与其相同</translation>
+    </message>
+    <message>
+        <source>IMEI%1 %2 is not written: it was issued already</source>
+        <translation>IMEI%1 %2 未写入：已经分配过</translation>
+    </message>
+    <message>
+        <source>%1 is not written: %2</source>
+        <translation>%1 未写入：%2</translation>
+    </message>
+    <message>
+        <source>%1 %2 is not written: it was issued already</source>
+        <translation>%1 %2 未写入：已经分配过</translation>
+    </message>
+    <message>
+        <source>BT is not written: %1</source>
+        <translation>BT 未写入：%1</translation>
+    </message>
+    <message>
+        <source>BT %1 is not written: its first octet is odd</source>
+        <translation>BT %1 未写入：第一个字节为奇数</translation>
+    </message>
+    <message>
+        <source>BT %1 is not written: it was issued already</source>
+        <translation>BT %1 未写入：已经分配过</translation>
+    </message>
 </context>
 <context>
     <name>IdentityInputController</name>
@@ -964,6 +970,17 @@ It is left as it is, and Write stays disabled until the file is mended and the t
     <message>
         <source>BT value is empty !</source>
         <translation>蓝牙地址的值为空 !</translation>
+    </message>
+</context>
+<context>
+    <name>Imei</name>
+    <message>
+        <source>an IMEI has %1 digits, &quot;%2&quot; has %3 characters</source>
+        <translation>IMEI 有 %1 位数字，“%2”有 %3 个字符</translation>
+    </message>
+    <message>
+        <source>an IMEI holds digits only, &quot;%1&quot; does not</source>
+        <translation>IMEI 只能包含数字，“%1”不是</translation>
     </message>
 </context>
 <context>
@@ -1201,6 +1218,25 @@ It is left as it is, and Write stays disabled until the file is mended and the t
     </message>
 </context>
 <context>
+    <name>SerialNumber</name>
+    <message>
+        <source>a serial number cannot be empty</source>
+        <translation>序列号不能为空</translation>
+    </message>
+    <message>
+        <source>a serial number has at most %1 characters, &quot;%2&quot; has %3</source>
+        <translation>序列号最多 %1 个字符，“%2”有 %3 个</translation>
+    </message>
+    <message>
+        <source>a serial number cannot hold &quot;#&quot;: &quot;%1&quot;</source>
+        <translation>序列号不能包含“#”：“%1”</translation>
+    </message>
+    <message>
+        <source>a serial number holds visible ASCII characters only, without blanks: &quot;%1&quot;</source>
+        <translation>序列号只能包含可见 ASCII 字符，不能有空格：“%1”</translation>
+    </message>
+</context>
+<context>
     <name>SheetImport</name>
     <message>
         <source>The source file does not exist!</source>
@@ -1241,6 +1277,73 @@ It is left as it is, and Write stays disabled until the file is mended and the t
     <message>
         <source>The imei of %1th line in excel file is repeated with previous!</source>
         <translation>Excel 文件第 %1 行的 IMEI 与之前的重复!</translation>
+    </message>
+</context>
+<context>
+    <name>StationCycle</name>
+    <message>
+        <source>The version cann&apos;t be empty!</source>
+        <translation>版本不能为空!</translation>
+    </message>
+    <message>
+        <source>Write is disabled: the settings file %1 cannot be used: %2</source>
+        <translation>写入已禁用：设置文件 %1 无法使用：%2</translation>
+    </message>
+    <message>
+        <source>No handset on the port: the write is dropped.</source>
+        <translation>端口上没有手机：本次写入已取消。</translation>
+    </message>
+    <message>
+        <source>The first two digits of BT must be even number,please check!</source>
+        <translation>蓝牙地址的前两位必须是偶数，请检查!</translation>
+    </message>
+    <message>
+        <source>The length of %1 is not enough!</source>
+        <translation>%1 的长度不够!</translation>
+    </message>
+    <message>
+        <source>IMEI%1: %2 </source>
+        <translation>IMEI%1: %2 </translation>
+    </message>
+    <message>
+        <source>MBSN: %1 </source>
+        <translation>MBSN: %1 </translation>
+    </message>
+    <message>
+        <source>PSN: %1 </source>
+        <translation>PSN: %1 </translation>
+    </message>
+    <message>
+        <source>BT: %1 </source>
+        <translation>蓝牙地址: %1 </translation>
+    </message>
+    <message>
+        <source>had  been successfully written to flash!</source>
+        <translation>已成功写入闪存!</translation>
+    </message>
+    <message>
+        <source>Reading is successful!</source>
+        <translation>读取成功!</translation>
+    </message>
+    <message>
+        <source>Version read successful!</source>
+        <translation>版本读取成功!</translation>
+    </message>
+    <message>
+        <source>Version is %1 in flash!</source>
+        <translation>闪存中的版本为 %1!</translation>
+    </message>
+    <message>
+        <source>empty</source>
+        <translation>空</translation>
+    </message>
+    <message>
+        <source>Can&apos;t do pressure test when including version checking!</source>
+        <translation>包含版本检查时不能进行压力测试!</translation>
+    </message>
+    <message>
+        <source>The handset changed in the start delay: the write is dropped.</source>
+        <translation>启动延时内手机已更换：本次写入已取消。</translation>
     </message>
 </context>
 <context>

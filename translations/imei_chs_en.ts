@@ -2,6 +2,17 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="en">
 <context>
+    <name>BtAddress</name>
+    <message>
+        <source>a Bluetooth address has %1 hexadecimal digits, &quot;%2&quot; has %3 characters</source>
+        <translation>a Bluetooth address has %1 hexadecimal digits, &quot;%2&quot; has %3 characters</translation>
+    </message>
+    <message>
+        <source>a Bluetooth address holds hexadecimal digits only, &quot;%1&quot; does not</source>
+        <translation>a Bluetooth address holds hexadecimal digits only, &quot;%1&quot; does not</translation>
+    </message>
+</context>
+<context>
     <name>BtAddressGenerator</name>
     <message>
         <source>BT start address is wrong!</source>
@@ -276,64 +287,8 @@ It is left as it is, and Write stays disabled until the file is mended and the t
 It is left as it is, and Write stays disabled until the file is mended and the tool started again; Read works with the default settings.</translation>
     </message>
     <message>
-        <source>Can&apos;t do pressure test when including version checking!</source>
-        <translation>Can&apos;t do pressure test when including version checking!</translation>
-    </message>
-    <message>
         <source>The settings could not be saved to %1: %2</source>
         <translation>The settings could not be saved to %1: %2</translation>
-    </message>
-    <message>
-        <source>The version cann&apos;t be empty!</source>
-        <translation>The version cann&apos;t be empty!</translation>
-    </message>
-    <message>
-        <source>The first two digits of BT must be even number,please check!</source>
-        <translation>The first two digits of BT must be even number,please check!</translation>
-    </message>
-    <message>
-        <source>The length of %1 is not enough!</source>
-        <translation>The length of %1 is not enough!</translation>
-    </message>
-    <message>
-        <source>IMEI%1: %2 </source>
-        <translation>IMEI%1: %2 </translation>
-    </message>
-    <message>
-        <source>MBSN: %1 </source>
-        <translation>MBSN: %1 </translation>
-    </message>
-    <message>
-        <source>PSN: %1 </source>
-        <translation>PSN: %1 </translation>
-    </message>
-    <message>
-        <source>BT: %1 </source>
-        <translation>BT: %1 </translation>
-    </message>
-    <message>
-        <source>had  been successfully written to flash!</source>
-        <translation>had  been successfully written to flash!</translation>
-    </message>
-    <message>
-        <source>Reading is successful!</source>
-        <translation>Reading is successful!</translation>
-    </message>
-    <message>
-        <source>Version read successful!</source>
-        <translation>Version read successful!</translation>
-    </message>
-    <message>
-        <source>Version is %1 in flash!</source>
-        <translation>Version is %1 in flash!</translation>
-    </message>
-    <message>
-        <source>empty</source>
-        <translation>empty</translation>
-    </message>
-    <message>
-        <source>Write is disabled: the settings file %1 cannot be used: %2</source>
-        <translation>Write is disabled: the settings file %1 cannot be used: %2</translation>
     </message>
 </context>
 <context>
@@ -733,6 +688,10 @@ It is left as it is, and Write stays disabled until the file is mended and the t
         <source>The handset is written; the line&apos;s ledger will be told at the next write: %1</source>
         <translation>The handset is written; the line&apos;s ledger will be told at the next write: %1</translation>
     </message>
+    <message>
+        <source>Nothing is written while the histories cannot be read: %1</source>
+        <translation>Nothing is written while the histories cannot be read: %1</translation>
+    </message>
 </context>
 <context>
     <name>HistoryImport</name>
@@ -847,6 +806,14 @@ It is left as it is, and Write stays disabled until the file is mended and the t
         <source>No BT can be written!</source>
         <translation>No BT can be written!</translation>
     </message>
+    <message>
+        <source>%1 %2 was not written and is not handed out again.</source>
+        <translation>%1 %2 was not written and is not handed out again.</translation>
+    </message>
+    <message>
+        <source>IMEI %1 was not written and is not handed out again.</source>
+        <translation>IMEI %1 was not written and is not handed out again.</translation>
+    </message>
 </context>
 <context>
     <name>IdentityChecks</name>
@@ -906,6 +873,45 @@ It is left as it is, and Write stays disabled until the file is mended and the t
         <source>No default IMEI is handed out: %1</source>
         <translation>No default IMEI is handed out: %1</translation>
     </message>
+    <message>
+        <source>BT is invalid!</source>
+        <translation>BT is invalid!</translation>
+    </message>
+</context>
+<context>
+    <name>IdentityGate</name>
+    <message>
+        <source>IMEI%1 is not written: %2</source>
+        <translation>IMEI%1 is not written: %2</translation>
+    </message>
+    <message>
+        <source>IMEI%1 %2 is not written: another IMEI of the set is the same</source>
+        <translation>IMEI%1 %2 is not written: another IMEI of the set is the same</translation>
+    </message>
+    <message>
+        <source>IMEI%1 %2 is not written: it was issued already</source>
+        <translation>IMEI%1 %2 is not written: it was issued already</translation>
+    </message>
+    <message>
+        <source>%1 is not written: %2</source>
+        <translation>%1 is not written: %2</translation>
+    </message>
+    <message>
+        <source>%1 %2 is not written: it was issued already</source>
+        <translation>%1 %2 is not written: it was issued already</translation>
+    </message>
+    <message>
+        <source>BT is not written: %1</source>
+        <translation>BT is not written: %1</translation>
+    </message>
+    <message>
+        <source>BT %1 is not written: its first octet is odd</source>
+        <translation>BT %1 is not written: its first octet is odd</translation>
+    </message>
+    <message>
+        <source>BT %1 is not written: it was issued already</source>
+        <translation>BT %1 is not written: it was issued already</translation>
+    </message>
 </context>
 <context>
     <name>IdentityInputController</name>
@@ -964,6 +970,17 @@ It is left as it is, and Write stays disabled until the file is mended and the t
     <message>
         <source>BT value is empty !</source>
         <translation>BT value is empty !</translation>
+    </message>
+</context>
+<context>
+    <name>Imei</name>
+    <message>
+        <source>an IMEI has %1 digits, &quot;%2&quot; has %3 characters</source>
+        <translation>an IMEI has %1 digits, &quot;%2&quot; has %3 characters</translation>
+    </message>
+    <message>
+        <source>an IMEI holds digits only, &quot;%1&quot; does not</source>
+        <translation>an IMEI holds digits only, &quot;%1&quot; does not</translation>
     </message>
 </context>
 <context>
@@ -1201,6 +1218,25 @@ It is left as it is, and Write stays disabled until the file is mended and the t
     </message>
 </context>
 <context>
+    <name>SerialNumber</name>
+    <message>
+        <source>a serial number cannot be empty</source>
+        <translation>a serial number cannot be empty</translation>
+    </message>
+    <message>
+        <source>a serial number has at most %1 characters, &quot;%2&quot; has %3</source>
+        <translation>a serial number has at most %1 characters, &quot;%2&quot; has %3</translation>
+    </message>
+    <message>
+        <source>a serial number cannot hold &quot;#&quot;: &quot;%1&quot;</source>
+        <translation>a serial number cannot hold &quot;#&quot;: &quot;%1&quot;</translation>
+    </message>
+    <message>
+        <source>a serial number holds visible ASCII characters only, without blanks: &quot;%1&quot;</source>
+        <translation>a serial number holds visible ASCII characters only, without blanks: &quot;%1&quot;</translation>
+    </message>
+</context>
+<context>
     <name>SheetImport</name>
     <message>
         <source>The source file does not exist!</source>
@@ -1241,6 +1277,73 @@ It is left as it is, and Write stays disabled until the file is mended and the t
     <message>
         <source>The imei of %1th line in excel file is repeated with previous!</source>
         <translation>The imei of %1th line in excel file is repeated with previous!</translation>
+    </message>
+</context>
+<context>
+    <name>StationCycle</name>
+    <message>
+        <source>The version cann&apos;t be empty!</source>
+        <translation>The version cann&apos;t be empty!</translation>
+    </message>
+    <message>
+        <source>Write is disabled: the settings file %1 cannot be used: %2</source>
+        <translation>Write is disabled: the settings file %1 cannot be used: %2</translation>
+    </message>
+    <message>
+        <source>No handset on the port: the write is dropped.</source>
+        <translation>No handset on the port: the write is dropped.</translation>
+    </message>
+    <message>
+        <source>The first two digits of BT must be even number,please check!</source>
+        <translation>The first two digits of BT must be even number,please check!</translation>
+    </message>
+    <message>
+        <source>The length of %1 is not enough!</source>
+        <translation>The length of %1 is not enough!</translation>
+    </message>
+    <message>
+        <source>IMEI%1: %2 </source>
+        <translation>IMEI%1: %2 </translation>
+    </message>
+    <message>
+        <source>MBSN: %1 </source>
+        <translation>MBSN: %1 </translation>
+    </message>
+    <message>
+        <source>PSN: %1 </source>
+        <translation>PSN: %1 </translation>
+    </message>
+    <message>
+        <source>BT: %1 </source>
+        <translation>BT: %1 </translation>
+    </message>
+    <message>
+        <source>had  been successfully written to flash!</source>
+        <translation>had  been successfully written to flash!</translation>
+    </message>
+    <message>
+        <source>Reading is successful!</source>
+        <translation>Reading is successful!</translation>
+    </message>
+    <message>
+        <source>Version read successful!</source>
+        <translation>Version read successful!</translation>
+    </message>
+    <message>
+        <source>Version is %1 in flash!</source>
+        <translation>Version is %1 in flash!</translation>
+    </message>
+    <message>
+        <source>empty</source>
+        <translation>empty</translation>
+    </message>
+    <message>
+        <source>Can&apos;t do pressure test when including version checking!</source>
+        <translation>Can&apos;t do pressure test when including version checking!</translation>
+    </message>
+    <message>
+        <source>The handset changed in the start delay: the write is dropped.</source>
+        <translation>The handset changed in the start delay: the write is dropped.</translation>
     </message>
 </context>
 <context>
