@@ -153,7 +153,7 @@ bool IdentityAllocator::takeHeldBt(IdentityPool &held)
 
 bool IdentityAllocator::prepareIdentityPools()
 {
-    giveBack();
+    m_taken = {};
     IdentityPool heldBt;
     if (!m_btPool.isExhausted())
         heldBt.setSingle(m_btPool.values[m_btPool.cursor]);
@@ -227,7 +227,7 @@ void IdentityAllocator::failCycle()
 
 bool IdentityAllocator::allocateIdentities()
 {
-    giveBack();
+    m_taken = {};
     m_frontEnd.clearLog();
     const bool poolMode = !m_settings.hasManualInput();
     m_cycleEnded = false;

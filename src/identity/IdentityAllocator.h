@@ -30,7 +30,7 @@ public:
     // Keeps a value that was taken from a source and not handed out yet (the default IMEI set, a Bluetooth
     // address): the source's counter is already past it on disk, so it is held for the next set.
     bool prepareIdentityPools();
-    // The next set into the settings record; values of an earlier set still out go back first.
+    // The next set into the settings record. The set before it was kept or given back.
     bool allocateIdentities();
     void fillImeiFields();
     // The set handed out last was dropped before it was written: every value of it that no history holds goes

@@ -1,8 +1,7 @@
-// The station's window. Past the usual length because it is also the controller of the write and read cycle:
-// every step of the cycle moves its buttons, timers, status panel and log pane, so splitting the cycle off
-// would only pass those widgets to another class. What is not about widgets lives elsewhere: the identity
-// fields' rules in IdentityInputController, the order of the fields in IdentityFieldOrder, identity checks and
-// allocation in IdentityChecks and IdentityAllocator, the device work in FPDoverARizWorker.
+// The station's window: what the station shows and asks of the operator. The write and read cycle lives in
+// StationCycle, the identity fields' rules in IdentityInputController, the order of the fields in
+// IdentityFieldOrder, identity checks and allocation in IdentityChecks and IdentityAllocator, the device work in
+// FPDoverARizWorker; the window's slots hand over to them.
 #include "shell/FPDoverARizMainWindow.h"
 
 #include "ui_FPDoverARizMainWindow.h"
@@ -36,7 +35,6 @@
 #include <QRadioButton>
 #include <QScrollBar>
 #include <QThread>
-#include <QTimer>
 #include <QToolBar>
 #include <QTranslator>
 

@@ -28,7 +28,6 @@ class QLineEdit;
 class QProcess;
 class QRadioButton;
 class QThread;
-class QTimer;
 class QTranslator;
 class ToolSettings;
 struct StationHistories;
