@@ -47,14 +47,17 @@ public:
     int buttons = StationStates::StateNoPort;
 };
 
-// One station of automatic sources: IMEIs and serial numbers from custom pools, Bluetooth from a range.
+// One station of automatic sources: IMEIs from custom pools or the default value, serial numbers from custom
+// pools, Bluetooth from a range.
 struct Station
 {
-    Station()
+    explicit Station(int imeiSource)
     {
         s.RunType = RunImei | RunMbsn | RunPsn | RunBt;
         s.ImeiNum = 2;
-        s.imeiInputTypes = {InputCustom, InputCustom, InputCustom, InputCustom};
+        s.imeiInputTypes = {imeiSource, imeiSource, imeiSource, imeiSource};
+        s.ImeiDefaultValue = QStringLiteral("350000000000000");
+        s.normaliseDefaultImei();
         s.ImeiInitNum14 = QStringLiteral("35000000000000");
         s.ImeiMaskNum14 = QStringLiteral("3500000000****");
         s.NextAdd = true;
@@ -103,17 +106,26 @@ class TestStationCycle final : public QObject
     Q_OBJECT
 
 private slots:
+    void nothingBurntBeforeTheFirstWrite_data();
     void nothingBurntBeforeTheFirstWrite();
 };
+
+void TestStationCycle::nothingBurntBeforeTheFirstWrite_data()
+{
+    QTest::addColumn<int>("imeiSource");
+    QTest::newRow("custom IMEI pool") << int(InputCustom);
+    QTest::newRow("default IMEI value") << int(InputDefaultValue);
+}
 
 // Whatever happens before a handset is written, the set armed is always the sources' first, the station is
 // busy whenever a set is armed, and the handset finally gets that first set.
 void TestStationCycle::nothingBurntBeforeTheFirstWrite()
 {
+    QFETCH(int, imeiSource);
     const QString usb1 = QStringLiteral("USB1"), usb2 = QStringLiteral("USB2");
     for (int run = 0; run < 60; ++run) {
         QRandomGenerator random(run);
-        Station st;
+        Station st(imeiSource);
         QVERIFY(st.allocator.prepareIdentityPools());
         st.cycle.portScanned({usb1});
         std::optional<IdentityClaims::Set> first;
@@ -168,6 +180,7 @@ void TestStationCycle::nothingBurntBeforeTheFirstWrite()
         st.cycle.startDelayEnded();
         QVERIFY(st.requested);
         QCOMPARE(st.requested->bt, QStringLiteral("0a1b2c3d4e30"));
+        QCOMPARE(st.requested->imeis.value(0).left(14), QStringLiteral("35000000000000"));
         if (first)
             QVERIFY(sameSet(*st.requested, *first));
         for (const auto &line : std::as_const(st.front.lines))

@@ -116,6 +116,44 @@ void IdentityAllocator::giveBackSerial(IdentityPool &pool, int kind, const QStri
     m_frontEnd.logLine(tr("%1 %2 was not written and is not handed out again.").arg(name, value), LineColour::Warning);
 }
 
+void IdentityAllocator::dropHeldImeis()
+{
+    if (m_heldImeis.imeis.isEmpty())
+        return;
+    bool issued = false;
+    for (const QString &imei : std::as_const(m_heldImeis.imeis))
+        issued = issued || m_issued.isIssued(RunImei, imei);
+    if (!issued) {
+        m_frontEnd.logLine(tr("IMEI %1 was not written and is not handed out again.").arg(m_heldImeis.imeis.join(u'/')),
+                           LineColour::Warning);
+    }
+    m_heldImeis = {};
+}
+
+bool IdentityAllocator::takeHeldImeis()
+{
+    if (m_heldImeis.imeis.isEmpty())
+        return false;
+    const int perSet = m_checks.imeisPerSet();
+    if (m_heldImeis.perSet != perSet || m_heldImeis.inputTypes != m_settings.imeiInputTypes.mid(0, perSet) ||
+        m_heldImeis.counter != m_settings.imeiDefaultNumber) {
+        dropHeldImeis();
+        return false;
+    }
+    for (const QString &imei : std::as_const(m_heldImeis.imeis)) {
+        if (m_issued.isIssued(RunImei, imei)) {
+            m_heldImeis = {};
+            return false;
+        }
+    }
+    for (int i = 0; i < ImeiPool::Lists; ++i)
+        m_imeiPool.lists[i][0] = m_heldImeis.imeis.value(i);
+    m_imeiPool.total = 1;
+    m_imeiPool.cursor = 0;
+    m_heldImeis = {};
+    return true;
+}
+
 void IdentityAllocator::giveBack()
 {
     const Taken taken = std::exchange(m_taken, {});
@@ -124,9 +162,20 @@ void IdentityAllocator::giveBack()
         for (const QString &imei : taken.imeis)
             issued = issued || m_issued.isIssued(RunImei, imei);
         const int row = m_imeiPool.cursor - 1;
-        if (!issued && row >= 0 && row < m_imeiPool.total && m_imeiPool.lists[0][row].simplified() == taken.imeis[0])
+        const bool pool = isPoolSource(m_settings.imeiInputTypes.value(0));
+        const int perSet = m_checks.imeisPerSet();
+        bool typed = false, counted = false;
+        for (int i = 0; i < perSet; ++i) {
+            typed = typed || m_settings.imeiInputTypes.value(i) == InputManual;
+            counted = counted || m_settings.imeiInputTypes.value(i) == InputDefaultValue;
+        }
+        if (!issued && pool && row >= 0 && row < m_imeiPool.total &&
+            m_imeiPool.lists[0][row].simplified() == taken.imeis[0]) {
             --m_imeiPool.cursor;
-        else if (!issued)
+        } else if (!issued && !pool && !typed) {
+            dropHeldImeis();
+            m_heldImeis = {taken.imeis, m_settings.imeiInputTypes.mid(0, perSet), perSet, m_settings.imeiDefaultNumber};
+        } else if (!issued && (pool || counted))
             m_frontEnd.logLine(tr("IMEI %1 was not written and is not handed out again.").arg(taken.imeis.join(u'/')),
                                LineColour::Warning);
     }
@@ -272,7 +321,7 @@ bool IdentityAllocator::allocateImeis(bool poolMode)
             }
             return false;
         }
-    } else if (!m_checks.checkImeiSet(false)) {
+    } else if (!takeHeldImeis() && !m_checks.checkImeiSet(false)) {
         m_frontEnd.setStatusState(StatusError);
         return false;
     }
@@ -296,7 +345,10 @@ bool IdentityAllocator::allocateImeis(bool poolMode)
     }
     m_settings.imeiList = imeis;
     ++m_imeiPool.cursor;
-    if (isPoolSource(m_settings.imeiInputTypes.value(0)))
+    bool fromSource = isPoolSource(m_settings.imeiInputTypes.value(0));
+    for (int i = 0; i < m_checks.imeisPerSet(); ++i)
+        fromSource = fromSource || m_settings.imeiInputTypes.value(i) != InputManual;
+    if (fromSource)
         m_taken.imeis = imeis;
     return true;
 }

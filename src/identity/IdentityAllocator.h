@@ -71,6 +71,17 @@ private:
         QStringList imeis; // from m_imeiPool's row before its cursor
         QString mbsn, psn, bt;
     };
+    // Default-value IMEIs given back: the counter on disk is past them, so they are held for the next set as
+    // long as the configuration that made them stands.
+    struct HeldImeis
+    {
+        QStringList imeis;
+        QVector<int> inputTypes;
+        int perSet = 0;
+        quint64 counter = 0;
+    };
+    bool takeHeldImeis();
+    void dropHeldImeis();
     void giveBackSerial(IdentityPool &pool, int kind, const QString &value);
     bool takeHeldBt(IdentityPool &held);
 
@@ -96,4 +107,5 @@ private:
     CounterBlocks *m_blocks = nullptr;
     bool m_cycleEnded = false;
     Taken m_taken;
+    HeldImeis m_heldImeis;
 };
