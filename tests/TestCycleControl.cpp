@@ -752,6 +752,15 @@ void TestCycleControl::repeatedWriteTest()
     w->setLoopTestPause(stopInPause ? 300 : 20);
     w->onPortScanned({QStringLiteral("USB1")});
     QSignalSpy finish(w->worker(), &FPDoverARizWorker::workerFinish);
+    // Stop as the last write's report is handled, in the pause before the next (a poll could come too late).
+    int handled = 0;
+    connect(
+        w->worker(), &FPDoverARizWorker::workerFinish, w.get(),
+        [&] {
+            if (++handled == writes && writes > 1)
+                w->onStop();
+        },
+        Qt::QueuedConnection); // handled on the window's thread, after the window's own slot
     w->onWrite();
     if (stopInPause) {
         QTRY_COMPARE(finish.count(), 1);
@@ -759,8 +768,6 @@ void TestCycleControl::repeatedWriteTest()
         w->onStop();
     }
     QTRY_VERIFY_WITH_TIMEOUT(finish.count() >= writes, 10000);
-    if (writes > 1)
-        w->onStop();
     QTest::qWait(400);
     QCOMPARE(finish.count(), writes);
     QCOMPARE(w->counters().passCount(), writes);
