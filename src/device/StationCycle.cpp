@@ -137,10 +137,17 @@ void StationCycle::write()
     m_frontEnd.setCountersEnabled(true);
     m_stopped = false;
     m_startTimer.stop();
+    // Write again in the delay arms the set anew from the same pending values.
+    const bool wasArmed = m_set.has_value();
     m_set.reset();
     s.operationMode = OpWrite;
-    if (!versionStep())
+    if (!versionStep()) {
+        if (wasArmed) {
+            dropSet();
+            setState(StateReady);
+        }
         return;
+    }
     setState(StateBusy);
     if (s.RunType & RunImei)
         m_frontEnd.setImeiMaxLength(4);
@@ -394,10 +401,10 @@ void StationCycle::portScanned(const QStringList &ports)
     const bool changed = port != s.portName;
     s.portName = port;
     m_frontEnd.showPort(port);
-    // The panel shows Idle only to a station that waits; during a cycle it keeps the cycle's state.
+    // The panel shows Idle only to a station that waits; from Write to the cycle's end it keeps the cycle's state.
     if (port.isEmpty())
         m_frontEnd.setStatusState(PanelStates::StateUnmount);
-    else if (m_state != StateBusy)
+    else if (!cycleInProgress() && !m_startTimer.isActive())
         m_frontEnd.setStatusState(PanelStates::StateIdle);
 
     // A cycle asked for counts as running: the next handset's identities must not replace its set.
