@@ -979,12 +979,22 @@ void TestCycleControl::busyThroughTheStartDelay()
         QVERIFY(panel->state() != int(FPColorGraphicsView::StateIdle));
     }
     QSignalSpy status(w->worker(), &FPDoverARizWorker::setWRStatus);
+    const auto ended = [&status] {
+        for (const QList<QVariant> &args : std::as_const(status)) {
+            if (args.at(0).toInt() != FPColorGraphicsView::StateBusy)
+                return true;
+        }
+        return false;
+    };
     w->onStartDelayed();
     QTRY_VERIFY(!status.isEmpty());
-    w->onPortScanned({QStringLiteral("USB1")}); // in the write
-    QVERIFY(panel->state() != int(FPColorGraphicsView::StateIdle));
-    QVERIFY(waitForCycleEnd(*w));
-    QCOMPARE(w->counters().passCount(), 1);
+    // In the write, as long as its last report has not even been sent.
+    const bool inWrite = !ended();
+    w->onPortScanned({QStringLiteral("USB1")});
+    if (inWrite)
+        QVERIFY(panel->state() != int(FPColorGraphicsView::StateIdle));
+    QTRY_VERIFY(ended());
+    QTRY_COMPARE(w->counters().passCount(), 1);
 }
 
 QTEST_MAIN(TestCycleControl)
