@@ -7,6 +7,7 @@
 #include "ports/PortScanWorker.h"
 #include "shell/FPColorGraphicsView.h"
 #include "shell/FPDoverARizMainWindow.h"
+#include "shell/FPDoverARizSettingDlg.h"
 #include "shell/MessageBoxes.h"
 
 #include "BenchFaults.h"
@@ -149,12 +150,17 @@ private slots:
     void repeatedWriteTest();
     void typedWriteMarksStationAfterRead();
     void closingDuringWriteStopsIt();
+    void labelsBelongToTheirHandset_data();
+    void labelsBelongToTheirHandset();
+    void nothingBurnt_data();
+    void nothingBurnt();
+    void busyThroughTheStartDelay();
 
 private:
     std::unique_ptr<FPDoverARizMainWindow> window(const Ini &ini);
     QString path(const QString &relative) const { return QDir(m_appDir->path()).filePath(relative); }
     // Runs the cycle on the worker's thread to its end: the window has handled the worker's last report.
-    bool waitForCycleEnd(FPDoverARizMainWindow &w);
+    bool waitForCycleEnd(FPDoverARizMainWindow &w, const std::function<void()> &start = {});
 
     std::unique_ptr<BenchFixture> m_bench;
     std::unique_ptr<QTemporaryDir> m_appDir;
@@ -216,9 +222,11 @@ std::unique_ptr<FPDoverARizMainWindow> TestCycleControl::window(const Ini &ini)
     return w;
 }
 
-bool TestCycleControl::waitForCycleEnd(FPDoverARizMainWindow &w)
+bool TestCycleControl::waitForCycleEnd(FPDoverARizMainWindow &w, const std::function<void()> &start)
 {
     QSignalSpy ended(w.worker(), &FPDoverARizWorker::setWRStatus);
+    if (start)
+        start();
     for (int i = 0; i < 500; ++i) {
         for (const QList<QVariant> &args : std::as_const(ended)) {
             if (args.at(0).toInt() != 2) {
@@ -672,6 +680,8 @@ void TestCycleControl::stop()
     QVERIFY(m_bench->plug(h));
     Ini ini = automaticStation();
     ini.insert("StartDelay", when == QLatin1String("delay") ? "600000" : "0");
+    ini.insert("RunType", QString::number(15 | RunCheckVersion));
+    ini.insert("LodVersion", h.version);
     auto w = window(ini);
     w->onPortScanned({QStringLiteral("USB1")});
     QSignalSpy finish(w->worker(), &FPDoverARizWorker::workerFinish);
@@ -708,6 +718,7 @@ void TestCycleControl::stop()
     QCOMPARE(finish.count(), 0);
     QCOMPARE(exception.count(), 0);
     QCOMPARE(w->stationState(), int(FPDoverARizMainWindow::StateReady));
+    QVERIFY(field(*w, "versionLEdit")->isEnabled());
     QCOMPARE(m_bench->read().factory.imeis.value(0), QString());
     QCOMPARE(w->counters().total(), 0);
     QVERIFY(w->histories().imeiHistory.isEmpty());
@@ -741,6 +752,15 @@ void TestCycleControl::repeatedWriteTest()
     w->setLoopTestPause(stopInPause ? 300 : 20);
     w->onPortScanned({QStringLiteral("USB1")});
     QSignalSpy finish(w->worker(), &FPDoverARizWorker::workerFinish);
+    // Stop as the last write's report is handled, in the pause before the next (a poll could come too late).
+    int handled = 0;
+    connect(
+        w->worker(), &FPDoverARizWorker::workerFinish, w.get(),
+        [&] {
+            if (++handled == writes && writes > 1)
+                w->onStop();
+        },
+        Qt::QueuedConnection); // handled on the window's thread, after the window's own slot
     w->onWrite();
     if (stopInPause) {
         QTRY_COMPARE(finish.count(), 1);
@@ -748,8 +768,6 @@ void TestCycleControl::repeatedWriteTest()
         w->onStop();
     }
     QTRY_VERIFY_WITH_TIMEOUT(finish.count() >= writes, 10000);
-    if (writes > 1)
-        w->onStop();
     QTest::qWait(400);
     QCOMPARE(finish.count(), writes);
     QCOMPARE(w->counters().passCount(), writes);
@@ -803,6 +821,180 @@ void TestCycleControl::closingDuringWriteStopsIt()
     QVERIFY(!w->worker()->isRunning());
     QCOMPARE(MessageBoxes::takeRecords().size(), 1);
     QCOMPARE(m_bench->read().factory.imeis.value(0), QString());
+}
+
+void TestCycleControl::labelsBelongToTheirHandset_data()
+{
+    QTest::addColumn<QString>("label");
+    QTest::addColumn<QString>("how");
+    for (const char *label : {"mbsnLEdit", "psnLEdit", "BTLEdit"}) {
+        for (const char *how : {"unplugged in the delay", "stopped in the delay", "scanned before the plug"})
+            QTest::addRow("%s %s", label, how) << label << how;
+    }
+}
+
+// Labels typed for one handset never reach another: the set of a Write that did not run is dropped, and the
+// fields of a passed write are emptied, so that a stray Return writes nothing twice.
+void TestCycleControl::labelsBelongToTheirHandset()
+{
+    QFETCH(QString, label);
+    QFETCH(QString, how);
+    const bool mbsn = label == QLatin1String("mbsnLEdit"), psn = label == QLatin1String("psnLEdit");
+    const int kind = mbsn ? RunMbsn : psn ? RunPsn : RunBt;
+    const QStringList labels = mbsn  ? QStringList{Mbsn, QStringLiteral("MB2026120800002CD")}
+                               : psn ? QStringList{Psn, QStringLiteral("PSN00000000000000043")}
+                                     : QStringList{Bt, QStringLiteral("0a1b2c3d4e60")};
+    Ini ini = manualStation(1, mbsn, psn, !mbsn && !psn);
+    ini.insert("MbsnSave", "true");
+    ini.insert("PsnSave", "true");
+    ini.insert("BTSave", "true");
+    ini.insert("ImeiSave", "true");
+    auto w = window(ini);
+    const QString port = QStringLiteral("USB1");
+    auto scanSet = [&](int k) {
+        for (const char *name : {"imei1LEdit", "mbsnLEdit", "psnLEdit", "BTLEdit"})
+            field(*w, name)->clear();
+        field(*w, "imei1LEdit")->setFocus();
+        scan(*w, Imeis[k], true);
+        w->onStartDelayed(); // a delay that ends while the operator scans
+        QCOMPARE(w->focusWidget()->objectName(), label);
+        scan(*w, labels[k], true);
+    };
+    BenchHandset first = BenchFixture::handset();
+    first.blank = false;
+    if (how != QLatin1String("scanned before the plug")) {
+        QVERIFY(m_bench->plug(first));
+        w->onPortScanned({port});
+    }
+    scanSet(0);
+    if (how == QLatin1String("unplugged in the delay")) {
+        QVERIFY(m_bench->unplug());
+        w->onPortScanned({});
+    } else if (how == QLatin1String("stopped in the delay")) {
+        w->onStop();
+    } else {
+        w->onStartDelayed(); // the delay ended without a handset
+    }
+    BenchHandset second = BenchFixture::handset();
+    second.blank = false;
+    if (how != QLatin1String("stopped in the delay")) {
+        QVERIFY(m_bench->plug(second));
+        w->onPortScanned({port});
+    }
+    scanSet(1);
+    QCOMPARE(w->stationState(), int(FPDoverARizMainWindow::StateBusy));
+    QVERIFY(waitForCycleEnd(*w, [&] { w->onStartDelayed(); }));
+    QCOMPARE(w->counters().passCount(), 1);
+    const BenchHandset written = m_bench->read();
+    QCOMPARE(written.factory.imeis.value(0), Imeis[1]);
+    QCOMPARE(mbsn ? written.factory.mbsn : psn ? written.factory.psn : written.factory.bt, labels[1]);
+    const StationHistories &h = w->histories();
+    const HistoryList &history = kind == RunMbsn ? h.mbsnHistory : kind == RunPsn ? h.psnHistory : h.btHistory;
+    QCOMPARE(history.size(), 1);
+    QVERIFY(history.contains(labels[1]));
+    QCOMPARE(h.imeiHistory.size(), 1);
+    // The typed fields are empty: a stray Return in the last one starts nothing.
+    QCOMPARE(field(*w, "imei1LEdit")->text(), QString());
+    QCOMPARE(field(*w, label)->text(), QString());
+    QMetaObject::invokeMethod(field(*w, label), "returnPressed");
+    w->onStartDelayed();
+    QTest::qWait(50);
+    QCOMPARE(w->counters().total(), 1);
+    QCOMPARE(h.imeiHistory.size(), 1);
+}
+
+void TestCycleControl::nothingBurnt_data()
+{
+    QTest::addColumn<QString>("how");
+    QTest::addColumn<int>("times");
+    QTest::newRow("setup confirmed") << "setup" << 3;
+    QTest::newRow("port flaps in the delay") << "flap" << 3;
+    QTest::newRow("stopped in the delay") << "stop" << 3;
+}
+
+// Values taken from a source and dropped before their record go back to it: the first handset written gets the
+// values the window showed when it opened, however often the cycle was set up, stopped or its port flapped.
+void TestCycleControl::nothingBurnt()
+{
+    QFETCH(QString, how);
+    QFETCH(int, times);
+    BenchHandset h = BenchFixture::handset();
+    h.blank = false;
+    QVERIFY(m_bench->plug(h));
+    Ini ini = automaticStation();
+    ini.insert("StartDelay", "600000");
+    ini.insert("BTInitAddr", "0a1b2c3d4e30");
+    ini.insert("BTEndAddr", "0a1b2c3d4eff");
+    ini.insert("BTCurrentAddr", "0a1b2c3d4e32");
+    auto w = window(ini);
+    const QString port = QStringLiteral("USB1");
+    const QString imei = field(*w, "imei1LEdit")->text();
+    const QString bt = field(*w, "BTLEdit")->text();
+    QCOMPARE(bt, QStringLiteral("0a1b2c3d4e32"));
+    w->onPortScanned({port});
+    for (int i = 0; i < times; ++i) {
+        if (how == QLatin1String("setup")) {
+            FPDoverARizSettingDlg::setNextAnswer(
+                [](FPDoverARizSettingDlg &d) { child<QPushButton>(d, QStringLiteral("okBtn"))->click(); });
+            w->onSettingUp();
+            continue;
+        }
+        w->onWrite();
+        QCOMPARE(w->stationState(), int(FPDoverARizMainWindow::StateBusy));
+        if (how == QLatin1String("flap")) {
+            w->onPortScanned({});
+            w->onPortScanned({port});
+        } else {
+            w->onStop();
+        }
+    }
+    if (!w->worker()->isRunning() && w->stationState() != int(FPDoverARizMainWindow::StateBusy))
+        w->onWrite();
+    QVERIFY(waitForCycleEnd(*w, [&] { w->onStartDelayed(); }));
+    QCOMPARE(w->counters().passCount(), 1);
+    const BenchHandset written = m_bench->read();
+    QCOMPARE(written.factory.imeis.value(0), imei);
+    QCOMPARE(written.factory.bt, bt);
+    QCOMPARE(w->histories().imeiHistory.size(), 1);
+}
+
+// A port report in the start delay leaves the window busy: nothing but Stop is usable, the panel shows no Idle.
+void TestCycleControl::busyThroughTheStartDelay()
+{
+    BenchHandset h = BenchFixture::handset();
+    h.blank = false;
+    QVERIFY(m_bench->plug(h));
+    Ini ini = automaticStation();
+    ini.insert("StartDelay", "600000");
+    auto w = window(ini);
+    w->onPortScanned({QStringLiteral("USB1")});
+    w->onWrite();
+    auto *panel = child<FPColorGraphicsView>(*w, "graphicsViewStatus");
+    for (int i = 0; i < 2; ++i) {
+        w->onPortScanned({QStringLiteral("USB1")});
+        QCOMPARE(w->stationState(), int(FPDoverARizMainWindow::StateBusy));
+        for (const char *name : {"startBtn", "readBtn", "setupBtn"})
+            QVERIFY2(!child<QPushButton>(*w, name)->isEnabled(), name);
+        QVERIFY(child<QPushButton>(*w, "stopBtn")->isEnabled());
+        QVERIFY(panel->state() != int(FPColorGraphicsView::StateIdle));
+    }
+    QSignalSpy status(w->worker(), &FPDoverARizWorker::setWRStatus);
+    const auto ended = [&status] {
+        for (const QList<QVariant> &args : std::as_const(status)) {
+            if (args.at(0).toInt() != FPColorGraphicsView::StateBusy)
+                return true;
+        }
+        return false;
+    };
+    w->onStartDelayed();
+    QTRY_VERIFY(!status.isEmpty());
+    // In the write, as long as its last report has not even been sent.
+    const bool inWrite = !ended();
+    w->onPortScanned({QStringLiteral("USB1")});
+    if (inWrite)
+        QVERIFY(panel->state() != int(FPColorGraphicsView::StateIdle));
+    QTRY_VERIFY(ended());
+    QTRY_COMPARE(w->counters().passCount(), 1);
 }
 
 QTEST_MAIN(TestCycleControl)

@@ -741,8 +741,8 @@ void TestMainWindow::unusableSettingsFile()
     {
         auto window = quietWindow();
         // A line of the window in the language it started with (Chinese: the file that would say English is not read).
-        const auto says = [&window, this](const char *text) {
-            return QCoreApplication::translate("FPDoverARizMainWindow", text)
+        const auto says = [&window, this](const char *text, const char *context = "FPDoverARizMainWindow") {
+            return QCoreApplication::translate(context, text)
                 .arg(QDir::toNativeSeparators(path(QStringLiteral("cfg/ImeiSN.ini"))),
                      window->settings().fileProblem());
         };
@@ -762,7 +762,7 @@ void TestMainWindow::unusableSettingsFile()
             QCOMPARE(window->stationState(), int(FPDoverARizMainWindow::StateReady));
             QVERIFY(child<QTextEdit>(*window, "logTextEdit")
                         ->toPlainText()
-                        .contains(says("Write is disabled: the settings file %1 cannot be used: %2")));
+                        .contains(says("Write is disabled: the settings file %1 cannot be used: %2", "StationCycle")));
         }
 
         window->close(); // unattended: the confirmation keeps the window

@@ -25,16 +25,16 @@
 #include <QMutexLocker>
 #include <QThread>
 
-const QColor FPDoverARizWorker::InfoFg = QColor(Qt::white);
-const QColor FPDoverARizWorker::InfoBg = QColor(Qt::lightGray);
-const QColor FPDoverARizWorker::ProgressFg = QColor(Qt::yellow);
-const QColor FPDoverARizWorker::ProgressBg = QColor(Qt::lightGray);
-const QColor FPDoverARizWorker::PassFg = QColor(Qt::green);
-const QColor FPDoverARizWorker::PassBg = QColor(Qt::lightGray);
-const QColor FPDoverARizWorker::ErrorFg = QColor(Qt::red);
-const QColor FPDoverARizWorker::ErrorBg = QColor(Qt::lightGray);
-const QColor FPDoverARizWorker::WarningFg = QColor(Qt::yellow);
-const QColor FPDoverARizWorker::WarningBg = QColor(Qt::lightGray);
+const QColor FPDoverARizWorker::InfoFg = lineColours(LineColour::Info).fg;
+const QColor FPDoverARizWorker::InfoBg = lineColours(LineColour::Info).bg;
+const QColor FPDoverARizWorker::ProgressFg = lineColours(LineColour::Progress).fg;
+const QColor FPDoverARizWorker::ProgressBg = lineColours(LineColour::Progress).bg;
+const QColor FPDoverARizWorker::PassFg = lineColours(LineColour::Pass).fg;
+const QColor FPDoverARizWorker::PassBg = lineColours(LineColour::Pass).bg;
+const QColor FPDoverARizWorker::ErrorFg = lineColours(LineColour::Error).fg;
+const QColor FPDoverARizWorker::ErrorBg = lineColours(LineColour::Error).bg;
+const QColor FPDoverARizWorker::WarningFg = lineColours(LineColour::Warning).fg;
+const QColor FPDoverARizWorker::WarningBg = lineColours(LineColour::Warning).bg;
 
 namespace {
 // The fixed pauses of a cycle, in milliseconds.
@@ -101,6 +101,7 @@ struct FPDoverARizWorker::CycleConfig
     const QString checkStation;
     const QString currentStation;
     const QString expectedVersion;
+    bool setFromRecord = true; // the pending set of the record, which the cycle empties
     const QString keyVersion;
     const int keyVersionLen;
     const int imeiNum;
@@ -200,6 +201,21 @@ void FPDoverARizWorker::requestStart()
     m_requests.push_back({std::move(config), false});
 }
 
+void FPDoverARizWorker::requestStart(const IdentitySet &set)
+{
+    if (!m_settings)
+        return;
+    auto config = std::make_unique<CycleConfig>(*m_settings, m_stationFlagsEnabled);
+    config->imeiList = set.imeis;
+    config->mbsn = set.mbsn;
+    config->psn = set.psn;
+    config->bt = set.bt;
+    config->setFromRecord = false;
+    QMutexLocker locker(&m_requestMutex);
+    m_stopRequested = false;
+    m_requests.push_back({std::move(config), false});
+}
+
 void FPDoverARizWorker::requestStop()
 {
     {
@@ -281,7 +297,7 @@ void FPDoverARizWorker::start()
     if (result == Success)
         result = runSequence();
 
-    if (cycle.isWrite())
+    if (cycle.isWrite() && cycle.setFromRecord)
         m_settings->clearCurrentIdentities(false);
 
     delete m_factorySet;
@@ -295,13 +311,13 @@ void FPDoverARizWorker::start()
 
     if (result == Success) {
         emit workerFinish(true);
-        emit setWRStatus(3);
+        emit setWRStatus(PanelStates::StateFinished);
     } else if (result == Stopped) {
-        emit setWRStatus(1);
+        emit setWRStatus(PanelStates::StateIdle);
     } else {
         emit workerFinish(false);
         emit workerException();
-        emit setWRStatus(-1);
+        emit setWRStatus(PanelStates::StateError);
     }
     pass(tr("Stop exited"));
     m_cycle.reset();
@@ -343,7 +359,7 @@ int FPDoverARizWorker::runSequence()
     const CycleConfig &cycle = *m_cycle;
     if (stopped())
         return Stopped;
-    emit setWRStatus(2);
+    emit setWRStatus(PanelStates::StateBusy);
     info(QString());
     info(tr("Init flash information ..."));
 

@@ -9,6 +9,8 @@
 #include <functional>
 #include <memory>
 
+#include "device/StationStatus.h"
+#include "identity/IdentityClaims.h"
 #include "tgtlink/FlashInfo.h"
 
 class ChipInfo;
@@ -18,7 +20,6 @@ class PortLockManager;
 class TargetConnection;
 class ToolSettings;
 struct StationHistories;
-class IdentityClaims;
 class IdentityGate;
 class IssuedIdentities;
 
@@ -40,6 +41,8 @@ public:
         NoConnection = -997,
         Failed = -1000,
     };
+
+    using IdentitySet = IdentityClaims::Set;
 
     // Sleeps for the fixed pauses of a cycle; tests replace it to shorten them.
     using PauseFunction = std::function<void(int ms)>;
@@ -63,6 +66,9 @@ public:
     // taken here, on the thread that owns the record, and a stop asked for before the queued start() runs
     // cancels that cycle. A start() without a request (tests) copies the record itself and clears any stop.
     void requestStart();
+    // The same with the set to write given by the caller, who keeps the record's pending set to itself: the
+    // cycle neither reads nor empties it.
+    void requestStart(const IdentitySet &set);
 
     // Called from the window's thread: ask the running cycle to stop and wait for it, keeping the caller's
     // event loop alive.

@@ -7,11 +7,12 @@
 #include "identity/IssuedIdentities.h"
 #include "identity/SerialGenerator.h"
 
+#include <utility>
+
 namespace {
 
-// The status panel's states used here.
-constexpr int StatusError = -1;
-constexpr int StatusBusy = 2;
+constexpr int StatusError = PanelStates::StateError;
+constexpr int StatusBusy = PanelStates::StateBusy;
 
 bool isPoolSource(int inputType)
 {
@@ -101,8 +102,110 @@ bool IdentityAllocator::prepareSerials(int kind)
     return true;
 }
 
+void IdentityAllocator::giveBackSerial(IdentityPool &pool, int kind, const QString &value)
+{
+    if (value.isEmpty() || m_issued.isIssued(kind, value))
+        return;
+    if (pool.cursor > 0 && pool.cursor <= pool.total && pool.values[pool.cursor - 1] == value) {
+        --pool.cursor;
+        return;
+    }
+    const QString name = kind == RunMbsn  ? QStringLiteral("MBSN")
+                         : kind == RunPsn ? QStringLiteral("PSN")
+                                          : QStringLiteral("BT");
+    m_frontEnd.logLine(tr("%1 %2 was not written and is not handed out again.").arg(name, value), LineColour::Warning);
+}
+
+void IdentityAllocator::dropHeldImeis()
+{
+    if (m_heldImeis.imeis.isEmpty())
+        return;
+    bool issued = false;
+    for (const QString &imei : std::as_const(m_heldImeis.imeis))
+        issued = issued || m_issued.isIssued(RunImei, imei);
+    if (!issued) {
+        m_frontEnd.logLine(tr("IMEI %1 was not written and is not handed out again.").arg(m_heldImeis.imeis.join(u'/')),
+                           LineColour::Warning);
+    }
+    m_heldImeis = {};
+}
+
+bool IdentityAllocator::takeHeldImeis()
+{
+    if (m_heldImeis.imeis.isEmpty())
+        return false;
+    const int perSet = m_checks.imeisPerSet();
+    if (m_heldImeis.perSet != perSet || m_heldImeis.inputTypes != m_settings.imeiInputTypes.mid(0, perSet) ||
+        m_heldImeis.counter != m_settings.imeiDefaultNumber) {
+        dropHeldImeis();
+        return false;
+    }
+    for (const QString &imei : std::as_const(m_heldImeis.imeis)) {
+        if (m_issued.isIssued(RunImei, imei)) {
+            m_heldImeis = {};
+            return false;
+        }
+    }
+    for (int i = 0; i < ImeiPool::Lists; ++i)
+        m_imeiPool.lists[i][0] = m_heldImeis.imeis.value(i);
+    m_imeiPool.total = 1;
+    m_imeiPool.cursor = 0;
+    m_heldImeis = {};
+    return true;
+}
+
+void IdentityAllocator::giveBack()
+{
+    const Taken taken = std::exchange(m_taken, {});
+    if (!taken.imeis.isEmpty()) {
+        bool issued = false;
+        for (const QString &imei : taken.imeis)
+            issued = issued || m_issued.isIssued(RunImei, imei);
+        const int row = m_imeiPool.cursor - 1;
+        const bool pool = isPoolSource(m_settings.imeiInputTypes.value(0));
+        const int perSet = m_checks.imeisPerSet();
+        bool typed = false, counted = false;
+        for (int i = 0; i < perSet; ++i) {
+            typed = typed || m_settings.imeiInputTypes.value(i) == InputManual;
+            counted = counted || m_settings.imeiInputTypes.value(i) == InputDefaultValue;
+        }
+        if (!issued && pool && row >= 0 && row < m_imeiPool.total &&
+            m_imeiPool.lists[0][row].simplified() == taken.imeis[0]) {
+            --m_imeiPool.cursor;
+        } else if (!issued && !pool && !typed) {
+            dropHeldImeis();
+            m_heldImeis = {taken.imeis, m_settings.imeiInputTypes.mid(0, perSet), perSet, m_settings.imeiDefaultNumber};
+        } else if (!issued && (pool || counted))
+            m_frontEnd.logLine(tr("IMEI %1 was not written and is not handed out again.").arg(taken.imeis.join(u'/')),
+                               LineColour::Warning);
+    }
+    giveBackSerial(m_mbsnPool, RunMbsn, taken.mbsn);
+    giveBackSerial(m_psnPool, RunPsn, taken.psn);
+    giveBackSerial(m_btPool, RunBt, taken.bt);
+}
+
+// The address held from before: still in the configured range and not recorded since.
+bool IdentityAllocator::takeHeldBt(IdentityPool &held)
+{
+    if (held.isExhausted() || m_settings.BTInputType != InputAutoGeneration || !m_settings.BTIsAutoAddr)
+        return false;
+    const QString address = held.values[held.cursor];
+    const QString lower = m_settings.BTInitAddr.toLower(), upper = m_settings.BTEndAddr.toLower();
+    const bool inRange =
+        address.size() == lower.size() && address.size() == upper.size() && address >= lower && address < upper;
+    if (!inRange || m_issued.isIssued(RunBt, address))
+        return false;
+    m_btPool.setSingle(address);
+    m_settings.currentBt = address;
+    return true;
+}
+
 bool IdentityAllocator::prepareIdentityPools()
 {
+    m_taken = {};
+    IdentityPool heldBt;
+    if (!m_btPool.isExhausted())
+        heldBt.setSingle(m_btPool.values[m_btPool.cursor]);
     m_imeiPool.reset();
     m_mbsnPool.reset();
     m_psnPool.reset();
@@ -133,7 +236,8 @@ bool IdentityAllocator::prepareIdentityPools()
 
     if ((m_settings.RunType & RunBt) && m_settings.BTInputType == InputAutoGeneration) {
         const Counters before = counters();
-        bool ok = BtAddressGenerator::takeBtAddress(m_settings, m_btPool, m_issued, m_frontEnd, m_blocks);
+        bool ok = takeHeldBt(heldBt) ||
+                  BtAddressGenerator::takeBtAddress(m_settings, m_btPool, m_issued, m_frontEnd, m_blocks);
         if (ok && !persistCounters(before)) {
             m_btPool.reset();
             m_settings.currentBt.clear();
@@ -172,6 +276,7 @@ void IdentityAllocator::failCycle()
 
 bool IdentityAllocator::allocateIdentities()
 {
+    m_taken = {};
     m_frontEnd.clearLog();
     const bool poolMode = !m_settings.hasManualInput();
     m_cycleEnded = false;
@@ -216,7 +321,7 @@ bool IdentityAllocator::allocateImeis(bool poolMode)
             }
             return false;
         }
-    } else if (!m_checks.checkImeiSet(false)) {
+    } else if (!takeHeldImeis() && !m_checks.checkImeiSet(false)) {
         m_frontEnd.setStatusState(StatusError);
         return false;
     }
@@ -240,6 +345,11 @@ bool IdentityAllocator::allocateImeis(bool poolMode)
     }
     m_settings.imeiList = imeis;
     ++m_imeiPool.cursor;
+    bool fromSource = isPoolSource(m_settings.imeiInputTypes.value(0));
+    for (int i = 0; i < m_checks.imeisPerSet(); ++i)
+        fromSource = fromSource || m_settings.imeiInputTypes.value(i) != InputManual;
+    if (fromSource)
+        m_taken.imeis = imeis;
     return true;
 }
 
@@ -258,7 +368,7 @@ bool IdentityAllocator::allocateSerial(bool poolMode, int kind)
     }
     // A stamp still pending was never written (the worker empties the pending set after every write): it stays.
     const bool pendingStamp = inputType == InputAutoGeneration && !current.isEmpty() && pool.isExhausted();
-    if (inputType == InputAutoGeneration && current.isEmpty() &&
+    if (inputType == InputAutoGeneration && current.isEmpty() && pool.isExhausted() &&
         !SerialGenerator::takeSerialByTime(m_settings, kind, pool, m_issued, m_frontEnd)) {
         m_frontEnd.setStatusState(StatusError);
         return false;
@@ -274,6 +384,8 @@ bool IdentityAllocator::allocateSerial(bool poolMode, int kind)
         return true;
     current = pool.values[pool.cursor++];
     if (inputType != InputManual)
+        (mbsn ? m_taken.mbsn : m_taken.psn) = current;
+    if (inputType != InputManual)
         m_checks.showGeneratedSerial(kind, current);
     return true;
 }
@@ -283,7 +395,7 @@ bool IdentityAllocator::allocateBt(bool poolMode)
     const int inputType = m_settings.BTInputType;
     const bool pendingAddress =
         inputType == InputAutoGeneration && !m_settings.currentBt.isEmpty() && m_btPool.isExhausted();
-    if (inputType == InputAutoGeneration && m_settings.currentBt.isEmpty() &&
+    if (inputType == InputAutoGeneration && m_settings.currentBt.isEmpty() && m_btPool.isExhausted() &&
         !BtAddressGenerator::takeBtAddress(m_settings, m_btPool, m_issued, m_frontEnd, m_blocks)) {
         m_frontEnd.setStatusState(StatusError);
         return false;
@@ -298,6 +410,8 @@ bool IdentityAllocator::allocateBt(bool poolMode)
     if (m_btPool.isExhausted())
         return true;
     m_settings.currentBt = m_btPool.values[m_btPool.cursor++];
+    if (inputType != InputManual)
+        m_taken.bt = m_settings.currentBt;
     if (inputType != InputManual)
         m_frontEnd.setFieldText(IdentityField::Bt, m_settings.currentBt);
     return true;

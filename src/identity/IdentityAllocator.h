@@ -27,9 +27,17 @@ public:
 
     IdentityAllocator(ToolSettings &settings, IdentityFrontEnd &frontEnd, const IssuedIdentities &issued);
 
+    // Keeps a value that was taken from a source and not handed out yet (the default IMEI set, a Bluetooth
+    // address): the source's counter is already past it on disk, so it is held for the next set.
     bool prepareIdentityPools();
+    // The next set into the settings record. The set before it was kept or given back.
     bool allocateIdentities();
     void fillImeiFields();
+    // The set handed out last was dropped before it was written: every value of it that no history holds goes
+    // back to the front of its source; one that cannot gets a line naming it.
+    void giveBack();
+    // The set handed out last reached its records: it is not given back.
+    void keep() { m_taken = {}; }
 
     void setImeiSheetImport(ImeiSheetImport import) { m_imeiSheetImport = std::move(import); }
     void setSerialSheetImport(SerialSheetImport import) { m_serialSheetImport = std::move(import); }
@@ -57,6 +65,26 @@ private:
     Counters counters() const;
     bool persistCounters(const Counters &before);
 
+    // A value handed out by the last allocation and the pool it came from.
+    struct Taken
+    {
+        QStringList imeis; // from m_imeiPool's row before its cursor
+        QString mbsn, psn, bt;
+    };
+    // Default-value IMEIs given back: the counter on disk is past them, so they are held for the next set as
+    // long as the configuration that made them stands.
+    struct HeldImeis
+    {
+        QStringList imeis;
+        QVector<int> inputTypes;
+        int perSet = 0;
+        quint64 counter = 0;
+    };
+    bool takeHeldImeis();
+    void dropHeldImeis();
+    void giveBackSerial(IdentityPool &pool, int kind, const QString &value);
+    bool takeHeldBt(IdentityPool &held);
+
     bool prepareSerials(int kind);
     bool allocate(bool poolMode);
     bool allocateImeis(bool poolMode);
@@ -78,4 +106,6 @@ private:
     CounterSaver m_saveCounters;
     CounterBlocks *m_blocks = nullptr;
     bool m_cycleEnded = false;
+    Taken m_taken;
+    HeldImeis m_heldImeis;
 };

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "device/StationStatus.h"
+
 #include <QString>
 
 class QIODevice;
@@ -14,16 +16,6 @@ enum class IdentityField : int
     Mbsn,
     Psn,
     Bt,
-};
-
-// The colour pairs of the log pane.
-enum class LineColour : int
-{
-    Info,
-    Progress,
-    Pass,
-    Error,
-    Warning,
 };
 
 // What the identity sources show and ask of the operator. The window implements it; tests record it.
@@ -44,7 +36,7 @@ public:
     virtual void setFieldText(IdentityField field, const QString &text) = 0;
     virtual void focusField(IdentityField field, bool selectAll) = 0;
 
-    // The status panel's state (FPColorGraphicsView::StatusState: -1 error, 2 busy, ...).
+    // The status panel's state (PanelStates::StatusState).
     virtual void setStatusState(int state) = 0;
     // Ends the running write cycle as the Stop button would.
     virtual void endCycle() = 0;

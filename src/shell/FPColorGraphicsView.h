@@ -1,27 +1,18 @@
 #pragma once
 
+#include "device/StationStatus.h"
+
 #include <QGraphicsView>
 
 class QGraphicsScene;
 
 // The large status panel: one word or phrase in big bold letters on a solid colour telling what the station
 // is doing. Busy and finished read differently for a write and for a read.
-class FPColorGraphicsView final : public QGraphicsView
+class FPColorGraphicsView final : public QGraphicsView, public PanelStates
 {
     Q_OBJECT
 
 public:
-    enum StatusState : int
-    {
-        StateErrorAlt = -2, // shown like StateError
-        StateError = -1,
-        StateUnmount = 0,
-        StateIdle = 1,
-        StateBusy = 2,
-        StateFinished = 3,
-        StateSetting = 4,
-    };
-
     explicit FPColorGraphicsView(QWidget *parent = nullptr);
 
     void setWriteState(int state);

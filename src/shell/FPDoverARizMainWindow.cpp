@@ -1,8 +1,7 @@
-// The station's window. Past the usual length because it is also the controller of the write and read cycle:
-// every step of the cycle moves its buttons, timers, status panel and log pane, so splitting the cycle off
-// would only pass those widgets to another class. What is not about widgets lives elsewhere: the identity
-// fields' rules in IdentityInputController, the order of the fields in IdentityFieldOrder, identity checks and
-// allocation in IdentityChecks and IdentityAllocator, the device work in FPDoverARizWorker.
+// The station's window: what the station shows and asks of the operator. The write and read cycle lives in
+// StationCycle, the identity fields' rules in IdentityInputController, the order of the fields in
+// IdentityFieldOrder, identity checks and allocation in IdentityChecks and IdentityAllocator, the device work in
+// FPDoverARizWorker; the window's slots hand over to them.
 #include "shell/FPDoverARizMainWindow.h"
 
 #include "ui_FPDoverARizMainWindow.h"
@@ -12,6 +11,7 @@
 #include "config/Clock.h"
 #include "config/ToolSettings.h"
 #include "device/FPDoverARizWorker.h"
+#include "device/StationCycle.h"
 #include "history/HistoryFiles.h"
 #include "history/StationHistories.h"
 #include "identity/IdentityAllocator.h"
@@ -36,7 +36,6 @@
 #include <QRadioButton>
 #include <QScrollBar>
 #include <QThread>
-#include <QTimer>
 #include <QToolBar>
 #include <QTranslator>
 
@@ -58,8 +57,6 @@ const QString HelpManualEn = QStringLiteral("DOC/DOVER_ARIZ_TOOL_USERGUIDE_en.pd
 const QString KeyManual = QStringLiteral("doc/dover_ariz_tool_manual_cn.pdf");
 const QString LanguageChinese = QStringLiteral("Chinese");
 const QString LanguageEnglish = QStringLiteral("English");
-// The repeated write test's pause between a passed write and the next.
-constexpr int LoopTestPause = 5000;
 
 QString settingsFileName()
 {
@@ -128,14 +125,8 @@ FPDoverARizMainWindow::FPDoverARizMainWindow(QWidget *parent)
         *m_settings, *m_histories, m_identities->checks(),
         [this](const QString &text, LineColour colour) { logLine(text, colour); }, [this] { onWrite(); }, this);
     connectInputFields();
-    // Made early, so that a cycle ended by the identity sources during construction finds them.
-    m_startTimer = new QTimer(this);
-    m_startTimer->setSingleShot(true);
-    connect(m_startTimer, &QTimer::timeout, this, &FPDoverARizMainWindow::onStartDelayed);
-    m_loopTestTimer = new QTimer(this);
-    m_loopTestTimer->setSingleShot(true);
-    m_loopTestTimer->setInterval(LoopTestPause);
-    connect(m_loopTestTimer, &QTimer::timeout, this, &FPDoverARizMainWindow::onLoopTestPauseEnded);
+    // Made early, so that a cycle ended by the identity sources during construction finds it.
+    m_cycle = new StationCycle(*m_settings, *m_identities, static_cast<StationFrontEnd &>(*this), this);
 
     const QList<QPair<QPushButton *, QLineEdit *>> clearButtons = {
         {ui->versionClearBtn, ui->versionLEdit}, {ui->imei1ClearBtn, ui->imei1LEdit},
@@ -154,7 +145,6 @@ FPDoverARizMainWindow::FPDoverARizMainWindow(QWidget *parent)
     startPortScanner();
 
     setStationState(StateReady);
-    ui->stopBtn->setEnabled(false);
 
     m_workerThread = new QThread(this);
     m_workerThread->setObjectName(QStringLiteral("device worker"));
@@ -164,6 +154,7 @@ FPDoverARizMainWindow::FPDoverARizMainWindow(QWidget *parent)
     m_worker->setPortLock(m_portLock.get());
     m_worker->setClaims(m_line->makeClaims());
     m_worker->moveToThread(m_workerThread);
+    m_cycle->setWorker(m_worker);
     m_workerThread->start(QThread::InheritPriority);
     connectWorker();
 
@@ -183,7 +174,7 @@ FPDoverARizMainWindow::FPDoverARizMainWindow(QWidget *parent)
     }
 
     loadHistories(*m_histories);
-    prepareIdentityPools();
+    m_identities->prepareIdentityPools();
     configureIdentityFields();
     writeSourceSummary();
     focusFirstInputField();
@@ -259,6 +250,7 @@ void FPDoverARizMainWindow::setPalettes()
 void FPDoverARizMainWindow::connectWorker()
 {
     // start() runs a whole cycle: queued, so that it runs on the worker's thread and the GUI stays live.
+    connect(m_cycle, &StationCycle::startWorker, this, &FPDoverARizMainWindow::startWorker);
     connect(this, &FPDoverARizMainWindow::startWorker, m_worker, &FPDoverARizWorker::start, Qt::QueuedConnection);
     // The worker dies on its own thread once that thread's loop has ended.
     connect(m_workerThread, &QThread::finished, m_worker, &QObject::deleteLater);
@@ -293,19 +285,10 @@ void FPDoverARizMainWindow::startPortScanner()
     m_portScanner->start();
 }
 
-void FPDoverARizMainWindow::setStationState(int state)
+void FPDoverARizMainWindow::showStationState(int state)
 {
-    m_state = state;
-    applyStationState();
-}
-
-void FPDoverARizMainWindow::applyStationState()
-{
-    if (m_state == StateReady && m_settings->portName.isEmpty())
-        m_state = StateNoPort;
-
     bool write, read, stop, port, setup;
-    switch (m_state) {
+    switch (state) {
     case StateNoPort:
         write = false, read = false, stop = false, port = true, setup = true;
         break;
@@ -378,12 +361,7 @@ void FPDoverARizMainWindow::onRestartCount()
 
 void FPDoverARizMainWindow::info(const QString &text)
 {
-    workerStatus(text, FPDoverARizWorker::InfoFg, FPDoverARizWorker::InfoBg);
-}
-
-void FPDoverARizMainWindow::errorLine(const QString &text)
-{
-    workerStatus(text, FPDoverARizWorker::ErrorFg, FPDoverARizWorker::ErrorBg);
+    logLine(text, LineColour::Info);
 }
 
 void FPDoverARizMainWindow::writeSourceSummary()
@@ -433,105 +411,6 @@ void FPDoverARizMainWindow::workerStatus(const QString &text, const QColor &fg, 
 void FPDoverARizMainWindow::clearWorkerLog()
 {
     ui->logTextEdit->clear();
-}
-
-void FPDoverARizMainWindow::workerException()
-{
-    setStationState(StateLocked);
-    m_continuous = false;
-}
-
-void FPDoverARizMainWindow::setWRStatus(int status)
-{
-    // 1 stopped, 3 passed, -1 failed: the worker's last report of a cycle.
-    if (status == FPColorGraphicsView::StateIdle || status == FPColorGraphicsView::StateFinished ||
-        status == FPColorGraphicsView::StateError)
-        m_cycleRequested = false;
-    showStatus(status);
-    if (status == FPColorGraphicsView::StateError)
-        setStationState(StateReady);
-}
-
-void FPDoverARizMainWindow::workerFinish(bool ok)
-{
-    const ToolSettings &s = *m_settings;
-    const bool writing = s.operationMode == OpWrite;
-    bool stoppedHere = false;
-    if (!ok || (writing && s.hasManualInput())) {
-        onStop();
-        stoppedHere = true;
-    }
-    if (s.RunType & RunCheckVersion)
-        ui->versionLEdit->setEnabled(true);
-    if (!writing)
-        return;
-    updateCounters(ok);
-    if (m_stopped)
-        return;
-    if (s.AutoLoopTest && (s.RunType & RunCheckVersion)) {
-        info(tr("Can't do pressure test when including version checking!"));
-        return;
-    }
-    // The pause runs on a timer, so that the window keeps painting and a Stop in it cancels the next cycle.
-    if (s.AutoLoopTest && !stoppedHere && !s.portName.isEmpty())
-        m_loopTestTimer->start();
-}
-
-void FPDoverARizMainWindow::onLoopTestPauseEnded()
-{
-    m_startTimer->stop();
-    m_worker->stop();
-    m_worker->waitStopped();
-    if ((m_settings->hasManualInput() || prepareIdentities()) && versionStep())
-        m_startTimer->start(m_settings->StartDelay);
-}
-
-void FPDoverARizMainWindow::setLoopTestPause(int ms)
-{
-    m_loopTestTimer->setInterval(ms);
-}
-
-void FPDoverARizMainWindow::onStop()
-{
-    m_startTimer->stop();
-    m_loopTestTimer->stop();
-    m_worker->stop(); // also cancels a cycle asked for whose start() has not run yet
-    m_worker->waitStopped();
-    m_cycleRequested = false;
-    m_stopped = true;
-    m_continuous = false;
-    setStationState(StateReady);
-    ui->gbCount->setEnabled(true);
-    if (m_settings->operationMode == OpRead)
-        clearOperatorFields();
-}
-
-void FPDoverARizMainWindow::onPortScanned(const QStringList &ports)
-{
-    const QString port = ports.value(0);
-    if (!port.isEmpty()) {
-        m_settings->portName = port;
-        showStatus(FPColorGraphicsView::StateIdle);
-    } else {
-        m_settings->portName.clear();
-        showStatus(FPColorGraphicsView::StateUnmount);
-    }
-    refreshPortLabel();
-
-    // A cycle asked for counts as running: the next handset's identities must not replace its set.
-    if (cycleInProgress())
-        return;
-    if (!m_continuous) {
-        if (!port.isEmpty())
-            m_state = StateReady;
-        else if (m_settings->operationMode == OpWrite)
-            clearOperatorFields();
-        applyStationState();
-        focusFirstInputField();
-        return;
-    }
-    if (!port.isEmpty())
-        startNextContinuousCycle();
 }
 
 void FPDoverARizMainWindow::onLanguage()
@@ -609,6 +488,9 @@ void FPDoverARizMainWindow::keyReleaseEvent(QKeyEvent *event)
 
 void FPDoverARizMainWindow::onSettingUp()
 {
+    // Settings changed under an armed or running cycle would not be the ones it was armed with.
+    if (stationState() == StateBusy)
+        return;
     showStatus(FPColorGraphicsView::StateSetting);
     const int scanKind = m_settings->portScanKind();
     ui->setupBtn->setEnabled(false);
@@ -621,7 +503,7 @@ void FPDoverARizMainWindow::onSettingUp()
             clearWorkerLog();
             configureIdentityFields();
             writeSourceSummary();
-            prepareIdentityPools();
+            m_identities->prepareIdentityPools();
             paintFirstStatus();
             if (m_settings->portScanKind() != scanKind) {
                 m_portScanner->stop(true);
@@ -640,15 +522,15 @@ void FPDoverARizMainWindow::closeEvent(QCloseEvent *event)
     event->ignore();
     m_settings->LodVersion = ui->versionLEdit->text();
     if (!m_settings->save())
-        workerStatus(tr("The settings could not be saved to %1: %2").arg(settingsFileName(), m_settings->fileProblem()),
-                     FPDoverARizWorker::ErrorFg, FPDoverARizWorker::ErrorBg);
+        logLine(tr("The settings could not be saved to %1: %2").arg(settingsFileName(), m_settings->fileProblem()),
+                LineColour::Error);
     // Flushed, not closed: an operator who stays keeps a log for the rest of the run.
     m_imeiLog.flush();
     const auto answer = MessageBoxes::question(this, tr("Close Confirmation?"), tr("Are you sure you want to exit?"),
                                                QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
     if (answer != QMessageBox::Yes)
         return;
-    if (m_state == StateBusy)
+    if (stationState() == StateBusy)
         onStop();
     event->accept();
 }
@@ -656,21 +538,6 @@ void FPDoverARizMainWindow::closeEvent(QCloseEvent *event)
 void FPDoverARizMainWindow::clearOperatorFields()
 {
     m_input->clearOperatorFields();
-}
-
-bool FPDoverARizMainWindow::prepareIdentityPools()
-{
-    return m_identities->prepareIdentityPools();
-}
-
-bool FPDoverARizMainWindow::allocateIdentities()
-{
-    return m_identities->allocateIdentities();
-}
-
-void FPDoverARizMainWindow::fillImeiFields()
-{
-    m_identities->fillImeiFields();
 }
 
 QLineEdit *FPDoverARizMainWindow::identityEdit(IdentityField field) const
@@ -693,24 +560,8 @@ QLineEdit *FPDoverARizMainWindow::identityEdit(IdentityField field) const
 
 void FPDoverARizMainWindow::logLine(const QString &text, LineColour colour)
 {
-    using W = FPDoverARizWorker;
-    switch (colour) {
-    case LineColour::Info:
-        workerStatus(text, W::InfoFg, W::InfoBg);
-        break;
-    case LineColour::Progress:
-        workerStatus(text, W::ProgressFg, W::ProgressBg);
-        break;
-    case LineColour::Pass:
-        workerStatus(text, W::PassFg, W::PassBg);
-        break;
-    case LineColour::Error:
-        workerStatus(text, W::ErrorFg, W::ErrorBg);
-        break;
-    case LineColour::Warning:
-        workerStatus(text, W::WarningFg, W::WarningBg);
-        break;
-    }
+    const LineColours colours = lineColours(colour);
+    workerStatus(text, colours.fg, colours.bg);
 }
 
 void FPDoverARizMainWindow::clearLog()
@@ -758,6 +609,64 @@ void FPDoverARizMainWindow::setStatusState(int state)
 void FPDoverARizMainWindow::endCycle()
 {
     onStop();
+}
+
+void FPDoverARizMainWindow::showPort(const QString &port)
+{
+    Q_UNUSED(port)
+    refreshPortLabel();
+}
+
+void FPDoverARizMainWindow::setCountersEnabled(bool enabled)
+{
+    ui->gbCount->setEnabled(enabled);
+}
+
+void FPDoverARizMainWindow::countCycle(bool passed)
+{
+    updateCounters(passed);
+}
+
+QString FPDoverARizMainWindow::versionText() const
+{
+    return ui->versionLEdit->text();
+}
+
+void FPDoverARizMainWindow::setVersionText(const QString &text)
+{
+    ui->versionLEdit->setText(text);
+}
+
+void FPDoverARizMainWindow::setVersionEditable(bool editable)
+{
+    ui->versionLEdit->setEnabled(editable);
+}
+
+void FPDoverARizMainWindow::focusVersion()
+{
+    ui->versionLEdit->setFocus();
+    ui->versionLEdit->selectAll();
+}
+
+void FPDoverARizMainWindow::clearFields()
+{
+    m_input->clearFields();
+}
+
+void FPDoverARizMainWindow::focusFirstField()
+{
+    focusFirstInputField();
+}
+
+void FPDoverARizMainWindow::setImeiMaxLength(int count)
+{
+    m_input->setImeiMaxLength(count);
+}
+
+void FPDoverARizMainWindow::showValues(const QStringList &imeis, const QString &mbsn, const QString &psn,
+                                       const QString &bt)
+{
+    m_input->showValues(imeis, mbsn, psn, bt);
 }
 
 QIODevice *FPDoverARizMainWindow::adjustmentLog() const
@@ -872,210 +781,76 @@ void FPDoverARizMainWindow::onEnterBT()
 {
     m_input->btEntered();
 }
-
-// ---- The write and read cycle ----
-
-bool FPDoverARizMainWindow::cycleInProgress() const
-{
-    return m_cycleRequested || m_worker->isRunning();
-}
-
-bool FPDoverARizMainWindow::versionStep()
-{
-    ToolSettings &s = *m_settings;
-    s.expectedVersion.clear();
-    if (!(s.RunType & RunCheckVersion))
-        return true;
-    const QString version = ui->versionLEdit->text();
-    if (version.isEmpty() && s.operationMode != OpRead) {
-        errorLine(tr("The version cann't be empty!"));
-        ui->versionLEdit->setFocus();
-        return false;
-    }
-    s.expectedVersion = version;
-    return true;
-}
-
-bool FPDoverARizMainWindow::prepareIdentities()
-{
-    m_worker->setStationFlagsEnabled(true);
-    return allocateIdentities();
-}
-
-// The pending set is complete: what the operator typed is checked again and becomes part of it.
-bool FPDoverARizMainWindow::takeOperatorValues()
-{
-    ToolSettings &s = *m_settings;
-    if (s.RunType & RunImei) {
-        const int n = IdentityFieldOrder::imeiCount(s);
-        bool typed = false;
-        for (int i = 0; i < n; ++i)
-            typed = typed || IdentityFieldOrder::isOperatorEntered(s, IdentityField(i));
-        if (typed && !m_identities->checks().checkImeiSet(true))
-            return false;
-        for (int i = 0; i < n; ++i) {
-            while (s.imeiList.size() <= i)
-                s.imeiList.append(QString());
-            s.imeiList[i] = m_imeiEdits.at(i)->text();
-        }
-    }
-    IdentityChecks &checks = m_identities->checks();
-    if (IdentityFieldOrder::isOperatorEntered(s, IdentityField::Mbsn) && !checks.checkMbsn())
-        return false;
-    if (IdentityFieldOrder::isOperatorEntered(s, IdentityField::Psn) && !checks.checkPsn())
-        return false;
-    if (IdentityFieldOrder::isOperatorEntered(s, IdentityField::Bt) && !checks.checkBt())
-        return false;
-    m_input->showValues(s.imeiList, s.currentMbsn, s.currentPsn, s.currentBt);
-    return true;
-}
+// ---- The write and read cycle: the window's slots hand over to the station's cycle ----
 
 void FPDoverARizMainWindow::onWrite()
 {
-    // Write is disabled then, but a scanner's Return on the last field or an unattended run still ask for it.
-    if (!m_settings->isFileUsable()) {
-        logLine(tr("Write is disabled: the settings file %1 cannot be used: %2")
-                    .arg(settingsFileName(), m_settings->fileProblem()),
-                LineColour::Error);
-        return;
-    }
-    // A Return chain that ends again (a scanner's trailing Return) must not start a second cycle on this set.
-    if (cycleInProgress())
-        return;
-    ToolSettings &s = *m_settings;
-    ui->gbCount->setEnabled(true);
-    m_stopped = false;
-    m_startTimer->stop();
-    s.operationMode = OpWrite;
-    if (!versionStep())
-        return;
-    setStationState(StateBusy);
-    if (s.RunType & RunImei)
-        m_input->setImeiMaxLength(4);
-    // Every write marks the station, also one of typed values only after a read cleared the flag.
-    m_worker->setStationFlagsEnabled(true);
-    if (!s.isIdentityMissing()) {
-        if (!takeOperatorValues())
-            return; // the window stays busy; Stop leaves it
-    } else if (!prepareIdentities()) {
-        onStop();
-        return;
-    }
-    m_startTimer->start(s.StartDelay);
-    if (!s.hasManualInput())
-        m_continuous = true;
+    m_cycle->write();
 }
 
 void FPDoverARizMainWindow::onRead()
 {
-    if (cycleInProgress())
-        return;
-    ui->gbCount->setEnabled(false);
-    m_stopped = false;
-    m_settings->operationMode = OpRead;
-    if (!versionStep())
-        return;
-    setStationState(StateBusy);
-    m_startTimer->start(m_settings->StartDelay);
-    m_continuous = true;
+    m_cycle->read();
+}
+
+void FPDoverARizMainWindow::onStop()
+{
+    m_cycle->stop();
 }
 
 void FPDoverARizMainWindow::onStartDelayed()
 {
-    if (m_settings->portName.isEmpty())
-        return;
-    ui->versionLEdit->setEnabled(false);
-    m_stopped = false;
-    if (m_settings->operationMode == OpRead)
-        startRead();
-    else
-        startWrite();
+    m_cycle->startDelayEnded();
 }
 
-void FPDoverARizMainWindow::startWrite()
+void FPDoverARizMainWindow::onPortScanned(const QStringList &ports)
 {
-    if (m_stopped)
-        return;
-    QString label;
-    switch (checkIdentityLengths(*m_settings, label)) {
-    case -2:
-        errorLine(tr("The first two digits of BT must be even number,please check!"));
-        ui->BTLEdit->setFocus();
-        return;
-    case -1:
-        errorLine(tr("The length of %1 is not enough!").arg(label));
-        showStatus(FPColorGraphicsView::StateError);
-        setStationState(StateReady);
-        return;
-    default:
-        requestCycle();
-    }
+    m_cycle->portScanned(ports);
 }
 
-void FPDoverARizMainWindow::startRead()
+void FPDoverARizMainWindow::workerException()
 {
-    if (m_stopped)
-        return;
-    m_input->clearFields();
-    clearWorkerLog();
-    if (m_settings->RunType & RunImei)
-        m_input->setImeiMaxLength(m_settings->ImeiNum);
-    m_worker->setStationFlagsEnabled(false);
-    requestCycle();
+    m_cycle->workerException();
 }
 
-void FPDoverARizMainWindow::requestCycle()
+void FPDoverARizMainWindow::setWRStatus(int status)
 {
-    m_worker->requestStart(); // the worker's copy of the settings, taken here on the thread that owns them
-    m_cycleRequested = true;
-    emit startWorker();
-    QCoreApplication::processEvents();
+    m_cycle->workerStatus(status);
 }
 
-void FPDoverARizMainWindow::startNextContinuousCycle()
+void FPDoverARizMainWindow::workerFinish(bool ok)
 {
-    const ToolSettings &s = *m_settings;
-    if ((s.operationMode == OpRead || s.hasManualInput() || prepareIdentities()) && versionStep())
-        m_startTimer->start(s.StartDelay);
+    m_cycle->workerFinished(ok);
 }
 
 void FPDoverARizMainWindow::onIMEIsHasWritten(const QStringList &imeis, const QString &mbsn, const QString &psn,
                                               const QString &bt)
 {
-    const ToolSettings &s = *m_settings;
-    if ((s.RunType & RunImei) && !imeis.isEmpty()) {
-        QStringList lines;
-        for (int i = 0; i < imeis.size(); ++i)
-            lines << tr("IMEI%1: %2 ").arg(i + 1).arg(imeis.at(i));
-        info(lines.join(QLatin1Char('\n')));
-    }
-    if ((s.RunType & RunMbsn) && !mbsn.isEmpty())
-        info(tr("MBSN: %1 ").arg(mbsn));
-    if ((s.RunType & RunPsn) && !psn.isEmpty())
-        info(tr("PSN: %1 ").arg(psn));
-    if ((s.RunType & RunBt) && !bt.isEmpty())
-        info(tr("BT: %1 ").arg(bt));
-    info(tr("had  been successfully written to flash!"));
+    m_cycle->identitiesWritten(imeis, mbsn, psn, bt);
 }
 
 void FPDoverARizMainWindow::onIMEIsHasRead(const QStringList &imeis, const QString &mbsn, const QString &psn,
                                            const QString &bt)
 {
-    const ToolSettings &s = *m_settings;
-    QStringList shown;
-    for (const QString &imei : imeis)
-        shown << imei.simplified().left(ToolSettings::ImeiLength);
-    m_input->showValues(shown, mbsn.simplified().left(s.Mbsnlen), psn.simplified().left(s.Psnlen),
-                        bt.simplified().left(s.btAddrLen));
-    logLine(tr("Reading is successful!"), LineColour::Pass);
+    m_cycle->identitiesRead(imeis, mbsn, psn, bt);
 }
 
 void FPDoverARizMainWindow::onVersionHasRead(const QString &version)
 {
-    const ToolSettings &s = *m_settings;
-    if (!(s.RunType & RunCheckVersion) || !s.expectedVersion.isEmpty())
-        return;
-    ui->versionLEdit->setText(version);
-    logLine(tr("Version read successful!"), LineColour::Pass);
-    logLine(tr("Version is %1 in flash!").arg(version.isEmpty() ? tr("empty") : version), LineColour::Pass);
+    m_cycle->versionRead(version);
+}
+
+int FPDoverARizMainWindow::stationState() const
+{
+    return m_cycle->state();
+}
+
+void FPDoverARizMainWindow::setStationState(int state)
+{
+    m_cycle->setState(state);
+}
+
+void FPDoverARizMainWindow::setLoopTestPause(int ms)
+{
+    m_cycle->setLoopTestPause(ms);
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "identity/IdentityFrontEnd.h"
+#include "device/StationFrontEnd.h"
 #include "shell/ImeiAdjustmentLog.h"
 #include "shell/ProductionCounters.h"
 
@@ -15,6 +15,7 @@ class FPDoverARizMainWindow;
 }
 
 class FPDoverARizWorker;
+class StationCycle;
 class IdentityAllocator;
 class IdentityInputController;
 class IssuedIdentities;
@@ -27,27 +28,18 @@ class QLineEdit;
 class QProcess;
 class QRadioButton;
 class QThread;
-class QTimer;
 class QTranslator;
 class ToolSettings;
 struct StationHistories;
 
 // The station's only window. It owns the settings record, the translators, the port scanner and its port
-// lock, the worker and its thread, the counters and the IMEI adjustment log for the life of the process.
-class FPDoverARizMainWindow final : public QMainWindow, private IdentityFrontEnd
+// lock, the worker and its thread, the station's cycle, the counters and the IMEI adjustment log for the life
+// of the process. It shows and asks what the cycle and the identity sources need; its slots hand over to them.
+class FPDoverARizMainWindow final : public QMainWindow, public StationStates, private StationFrontEnd
 {
     Q_OBJECT
 
 public:
-    // Which control buttons are usable.
-    enum StationState : int
-    {
-        StateNoPort = 0,
-        StateReady = 1,
-        StateBusy = 2,
-        StateLocked = 3, // after a worker exception
-    };
-
     static const QString Version;
     static const QString BuildTag;
     static const QString BuildDate;
@@ -55,7 +47,7 @@ public:
     explicit FPDoverARizMainWindow(QWidget *parent = nullptr);
     ~FPDoverARizMainWindow() override;
 
-    int stationState() const { return m_state; }
+    int stationState() const;
     ToolSettings &settings() { return *m_settings; }
     StationHistories &histories() { return *m_histories; }
     const ProductionCounters &counters() const { return m_counters; }
@@ -128,35 +120,16 @@ private:
     void setPalettes();
     void connectWorker();
     void startPortScanner();
-    void applyStationState();
     void showStatus(int status);
     void paintFirstStatus();
     void refreshPortLabel();
     void showCounters();
     void writeSourceSummary();
-    void clearOperatorFields();
     void connectInputFields();
-    void errorLine(const QString &text);
     void openManual(const QString &relativePath, bool reuseProcess);
     void info(const QString &text);
-
-    // Seams filled by the identity sources.
-    bool prepareIdentityPools();
-    bool allocateIdentities();
-    void fillImeiFields();
-
-    // The write and read cycle.
     void configureIdentityFields();
     void focusFirstInputField();
-    bool cycleInProgress() const;
-    bool versionStep();
-    bool prepareIdentities();
-    bool takeOperatorValues();
-    void startWrite();
-    void startRead();
-    void requestCycle();
-    void startNextContinuousCycle();
-    void onLoopTestPauseEnded();
 
     // What the identity sources show and ask of the operator.
     void logLine(const QString &text, LineColour colour) override;
@@ -169,19 +142,33 @@ private:
     void setStatusState(int state) override;
     void endCycle() override;
     QIODevice *adjustmentLog() const override;
+
+    // What the cycle shows and asks of the operator.
+    void showStationState(int state) override;
+    void showPort(const QString &port) override;
+    void setCountersEnabled(bool enabled) override;
+    void countCycle(bool passed) override;
+    QString versionText() const override;
+    void setVersionText(const QString &text) override;
+    void setVersionEditable(bool editable) override;
+    void focusVersion() override;
+    void clearOperatorFields() override;
+    void clearFields() override;
+    void focusFirstField() override;
+    void setImeiMaxLength(int count) override;
+    void showValues(const QStringList &imeis, const QString &mbsn, const QString &psn, const QString &bt) override;
+
     QLineEdit *identityEdit(IdentityField field) const;
 
     std::unique_ptr<Ui::FPDoverARizMainWindow> ui;
     QThread *m_workerThread = nullptr;
     FPDoverARizWorker *m_worker = nullptr; // no parent: deleted by its thread's finished()
-    int m_state = StateReady;
     QList<QLineEdit *> m_imeiEdits;
     std::unique_ptr<ToolSettings> m_settings;
     std::unique_ptr<StationHistories> m_histories;
     std::unique_ptr<IssuedIdentities> m_issued; // the station's own histories
     std::unique_ptr<LineLedger> m_line;         // the line's ledger, when cfg/line.ini names one
     std::unique_ptr<IdentityAllocator> m_identities;
-    bool m_stopped = false;
     QRadioButton *m_chineseRadio = nullptr;
     QRadioButton *m_englishRadio = nullptr;
     QString m_toolCatalogue;
@@ -194,11 +181,8 @@ private:
     QAction *m_helpAction = nullptr;
     std::unique_ptr<PortScanWorker> m_portScanner;
     std::unique_ptr<PortScanWorkerLock> m_portLock;
-    QTimer *m_startTimer = nullptr;
-    QTimer *m_loopTestTimer = nullptr; // the repeated write test's pause, during which the window stays live
-    bool m_continuous = false;
-    bool m_cycleRequested = false;              // startWorker() sent and the worker has not reported the cycle's end
     IdentityInputController *m_input = nullptr; // child of the window
+    StationCycle *m_cycle = nullptr;            // child of the window
     ProductionCounters m_counters;
     ImeiAdjustmentLog m_imeiLog;
 };
