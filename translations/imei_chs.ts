@@ -294,64 +294,8 @@ It is left as it is, and Write stays disabled until the file is mended and the t
 文件保持原样；在修好文件并重新启动工具之前，写入不可用；读取使用默认设置。</translation>
     </message>
     <message>
-        <source>Can&apos;t do pressure test when including version checking!</source>
-        <translation>包含版本检查时不能进行压力测试!</translation>
-    </message>
-    <message>
         <source>The settings could not be saved to %1: %2</source>
         <translation>无法把设置保存到 %1：%2</translation>
-    </message>
-    <message>
-        <source>The version cann&apos;t be empty!</source>
-        <translation>版本不能为空!</translation>
-    </message>
-    <message>
-        <source>The first two digits of BT must be even number,please check!</source>
-        <translation>蓝牙地址的前两位必须是偶数，请检查!</translation>
-    </message>
-    <message>
-        <source>The length of %1 is not enough!</source>
-        <translation>%1 的长度不够!</translation>
-    </message>
-    <message>
-        <source>IMEI%1: %2 </source>
-        <translation>IMEI%1: %2 </translation>
-    </message>
-    <message>
-        <source>MBSN: %1 </source>
-        <translation>MBSN: %1 </translation>
-    </message>
-    <message>
-        <source>PSN: %1 </source>
-        <translation>PSN: %1 </translation>
-    </message>
-    <message>
-        <source>BT: %1 </source>
-        <translation>蓝牙地址: %1 </translation>
-    </message>
-    <message>
-        <source>had  been successfully written to flash!</source>
-        <translation>已成功写入闪存!</translation>
-    </message>
-    <message>
-        <source>Reading is successful!</source>
-        <translation>读取成功!</translation>
-    </message>
-    <message>
-        <source>Version read successful!</source>
-        <translation>版本读取成功!</translation>
-    </message>
-    <message>
-        <source>Version is %1 in flash!</source>
-        <translation>闪存中的版本为 %1!</translation>
-    </message>
-    <message>
-        <source>empty</source>
-        <translation>空</translation>
-    </message>
-    <message>
-        <source>Write is disabled: the settings file %1 cannot be used: %2</source>
-        <translation>写入已禁用：设置文件 %1 无法使用：%2</translation>
     </message>
 </context>
 <context>
@@ -872,6 +816,14 @@ It is left as it is, and Write stays disabled until the file is mended and the t
     <message>
         <source>No BT can be written!</source>
         <translation>没有可写入的蓝牙地址!</translation>
+    </message>
+    <message>
+        <source>%1 %2 was not written and is not handed out again.</source>
+        <translation>%1 %2 未写入，且不会再次分配。</translation>
+    </message>
+    <message>
+        <source>IMEI %1 was not written and is not handed out again.</source>
+        <translation>IMEI %1 未写入，且不会再次分配。</translation>
     </message>
 </context>
 <context>
@@ -1406,6 +1358,73 @@ It is left as it is, and Write stays disabled until the file is mended and the t
     <message>
         <source>The imei of %1th line in excel file is repeated with previous!</source>
         <translation>Excel 文件第 %1 行的 IMEI 与之前的重复!</translation>
+    </message>
+</context>
+<context>
+    <name>StationCycle</name>
+    <message>
+        <source>The version cann&apos;t be empty!</source>
+        <translation>版本不能为空!</translation>
+    </message>
+    <message>
+        <source>Write is disabled: the settings file %1 cannot be used: %2</source>
+        <translation>写入已禁用：设置文件 %1 无法使用：%2</translation>
+    </message>
+    <message>
+        <source>No handset on the port: the write is dropped.</source>
+        <translation>端口上没有手机：本次写入已取消。</translation>
+    </message>
+    <message>
+        <source>The first two digits of BT must be even number,please check!</source>
+        <translation>蓝牙地址的前两位必须是偶数，请检查!</translation>
+    </message>
+    <message>
+        <source>The length of %1 is not enough!</source>
+        <translation>%1 的长度不够!</translation>
+    </message>
+    <message>
+        <source>IMEI%1: %2 </source>
+        <translation>IMEI%1: %2 </translation>
+    </message>
+    <message>
+        <source>MBSN: %1 </source>
+        <translation>MBSN: %1 </translation>
+    </message>
+    <message>
+        <source>PSN: %1 </source>
+        <translation>PSN: %1 </translation>
+    </message>
+    <message>
+        <source>BT: %1 </source>
+        <translation>蓝牙地址: %1 </translation>
+    </message>
+    <message>
+        <source>had  been successfully written to flash!</source>
+        <translation>已成功写入闪存!</translation>
+    </message>
+    <message>
+        <source>Reading is successful!</source>
+        <translation>读取成功!</translation>
+    </message>
+    <message>
+        <source>Version read successful!</source>
+        <translation>版本读取成功!</translation>
+    </message>
+    <message>
+        <source>Version is %1 in flash!</source>
+        <translation>闪存中的版本为 %1!</translation>
+    </message>
+    <message>
+        <source>empty</source>
+        <translation>空</translation>
+    </message>
+    <message>
+        <source>Can&apos;t do pressure test when including version checking!</source>
+        <translation>包含版本检查时不能进行压力测试!</translation>
+    </message>
+    <message>
+        <source>The handset changed in the start delay: the write is dropped.</source>
+        <translation>启动延时内手机已更换：本次写入已取消。</translation>
     </message>
 </context>
 <context>

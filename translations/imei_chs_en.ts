@@ -294,64 +294,8 @@ It is left as it is, and Write stays disabled until the file is mended and the t
 It is left as it is, and Write stays disabled until the file is mended and the tool started again; Read works with the default settings.</translation>
     </message>
     <message>
-        <source>Can&apos;t do pressure test when including version checking!</source>
-        <translation>Can&apos;t do pressure test when including version checking!</translation>
-    </message>
-    <message>
         <source>The settings could not be saved to %1: %2</source>
         <translation>The settings could not be saved to %1: %2</translation>
-    </message>
-    <message>
-        <source>The version cann&apos;t be empty!</source>
-        <translation>The version cann&apos;t be empty!</translation>
-    </message>
-    <message>
-        <source>The first two digits of BT must be even number,please check!</source>
-        <translation>The first two digits of BT must be even number,please check!</translation>
-    </message>
-    <message>
-        <source>The length of %1 is not enough!</source>
-        <translation>The length of %1 is not enough!</translation>
-    </message>
-    <message>
-        <source>IMEI%1: %2 </source>
-        <translation>IMEI%1: %2 </translation>
-    </message>
-    <message>
-        <source>MBSN: %1 </source>
-        <translation>MBSN: %1 </translation>
-    </message>
-    <message>
-        <source>PSN: %1 </source>
-        <translation>PSN: %1 </translation>
-    </message>
-    <message>
-        <source>BT: %1 </source>
-        <translation>BT: %1 </translation>
-    </message>
-    <message>
-        <source>had  been successfully written to flash!</source>
-        <translation>had  been successfully written to flash!</translation>
-    </message>
-    <message>
-        <source>Reading is successful!</source>
-        <translation>Reading is successful!</translation>
-    </message>
-    <message>
-        <source>Version read successful!</source>
-        <translation>Version read successful!</translation>
-    </message>
-    <message>
-        <source>Version is %1 in flash!</source>
-        <translation>Version is %1 in flash!</translation>
-    </message>
-    <message>
-        <source>empty</source>
-        <translation>empty</translation>
-    </message>
-    <message>
-        <source>Write is disabled: the settings file %1 cannot be used: %2</source>
-        <translation>Write is disabled: the settings file %1 cannot be used: %2</translation>
     </message>
 </context>
 <context>
@@ -872,6 +816,14 @@ It is left as it is, and Write stays disabled until the file is mended and the t
     <message>
         <source>No BT can be written!</source>
         <translation>No BT can be written!</translation>
+    </message>
+    <message>
+        <source>%1 %2 was not written and is not handed out again.</source>
+        <translation>%1 %2 was not written and is not handed out again.</translation>
+    </message>
+    <message>
+        <source>IMEI %1 was not written and is not handed out again.</source>
+        <translation>IMEI %1 was not written and is not handed out again.</translation>
     </message>
 </context>
 <context>
@@ -1406,6 +1358,73 @@ It is left as it is, and Write stays disabled until the file is mended and the t
     <message>
         <source>The imei of %1th line in excel file is repeated with previous!</source>
         <translation>The imei of %1th line in excel file is repeated with previous!</translation>
+    </message>
+</context>
+<context>
+    <name>StationCycle</name>
+    <message>
+        <source>The version cann&apos;t be empty!</source>
+        <translation>The version cann&apos;t be empty!</translation>
+    </message>
+    <message>
+        <source>Write is disabled: the settings file %1 cannot be used: %2</source>
+        <translation>Write is disabled: the settings file %1 cannot be used: %2</translation>
+    </message>
+    <message>
+        <source>No handset on the port: the write is dropped.</source>
+        <translation>No handset on the port: the write is dropped.</translation>
+    </message>
+    <message>
+        <source>The first two digits of BT must be even number,please check!</source>
+        <translation>The first two digits of BT must be even number,please check!</translation>
+    </message>
+    <message>
+        <source>The length of %1 is not enough!</source>
+        <translation>The length of %1 is not enough!</translation>
+    </message>
+    <message>
+        <source>IMEI%1: %2 </source>
+        <translation>IMEI%1: %2 </translation>
+    </message>
+    <message>
+        <source>MBSN: %1 </source>
+        <translation>MBSN: %1 </translation>
+    </message>
+    <message>
+        <source>PSN: %1 </source>
+        <translation>PSN: %1 </translation>
+    </message>
+    <message>
+        <source>BT: %1 </source>
+        <translation>BT: %1 </translation>
+    </message>
+    <message>
+        <source>had  been successfully written to flash!</source>
+        <translation>had  been successfully written to flash!</translation>
+    </message>
+    <message>
+        <source>Reading is successful!</source>
+        <translation>Reading is successful!</translation>
+    </message>
+    <message>
+        <source>Version read successful!</source>
+        <translation>Version read successful!</translation>
+    </message>
+    <message>
+        <source>Version is %1 in flash!</source>
+        <translation>Version is %1 in flash!</translation>
+    </message>
+    <message>
+        <source>empty</source>
+        <translation>empty</translation>
+    </message>
+    <message>
+        <source>Can&apos;t do pressure test when including version checking!</source>
+        <translation>Can&apos;t do pressure test when including version checking!</translation>
+    </message>
+    <message>
+        <source>The handset changed in the start delay: the write is dropped.</source>
+        <translation>The handset changed in the start delay: the write is dropped.</translation>
     </message>
 </context>
 <context>
