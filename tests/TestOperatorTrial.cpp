@@ -85,6 +85,7 @@ struct Action
         Restart,
     };
     Type type = Scan;
+    int index = 0;       // its place in the generated sequence
     QString text;        // Fault: the operation
     int label = 0;       // Scan: which label (the first GoodLabels of each kind are good ones)
     bool upper = false;  // Scan: a Bluetooth label printed in upper case
@@ -152,11 +153,17 @@ struct Station
 {
     QMap<QString, QString> ini;
     QStringList labels[KindCount];
+    QString earlier[KindCount]; // in the history before the sequence starts
+
     QString describe() const
     {
         QStringList parts;
         for (auto it = ini.cbegin(); it != ini.cend(); ++it)
             parts.append(it.key() + QLatin1Char('=') + it.value());
+        for (int kind = 0; kind < KindCount; ++kind) {
+            if (!earlier[kind].isEmpty())
+                parts.append(QStringLiteral("history:%1=%2").arg(QLatin1String(KindNames[kind]), earlier[kind]));
+        }
         return parts.join(QLatin1Char(' '));
     }
 };
@@ -268,28 +275,47 @@ public:
         ini["StartDelay"] = QString::number(StartDelay);
         ini["language"] = "English";
 
-        // The labels at hand: good ones (some of them twice over the sequence) and wrong ones.
+        // The labels at hand: good ones (some of them twice over the sequence, some of them what a source gives
+        // too) and wrong ones.
+        QStringList &imeis = s.labels[KindImei];
         for (int i = 0; i < 5; ++i)
-            s.labels[KindImei].append(withCheckDigit("86" + digits(12)));
-        const QString good = s.labels[KindImei].first();
-        s.labels[KindImei].append(good.left(14) + QString::number((good.back().digitValue() + 1) % 10));
-        s.labels[KindImei].append(good.left(14));
-        s.labels[KindImei].append(good + "7");
+            imeis.append(withCheckDigit("86" + digits(12)));
+        imeis.insert(2, ini["ImeiDefaultValue"]);
+        imeis.insert(3, withCheckDigit(ini["ImeiInitNum14"]));
+        const QString good = imeis.first();
+        imeis.append(good.left(14) + QString::number((good.back().digitValue() + 1) % 10));
+        imeis.append(good.left(14));
+        imeis.append(good + "7");
         for (int kind : {KindMbsn, KindPsn}) {
             const int length = kind == KindMbsn ? 17 : 20;
             const QString prefix = kind == KindMbsn ? QStringLiteral("MB") : QStringLiteral("PS");
             for (int i = 0; i < 4; ++i)
                 s.labels[kind].append(prefix + digits(length - 2));
+            const QString key = kind == KindMbsn ? QStringLiteral("Mbsn") : QStringLiteral("Psn");
+            s.labels[kind].insert(2, ini[key + "InitNum"].left(length));
             s.labels[kind].append(prefix + digits(length - 3));
             s.labels[kind].append(prefix + "12 " + digits(length - 5));
         }
-        for (int i = 0; i < 4; ++i) {
-            const QString address = QStringLiteral("%1").arg(below(128) * 2, 2, 16, QLatin1Char('0')) + "1b" +
-                                    QString::number(quint64(below(1 << 30)), 16).rightJustified(8, u'0');
-            s.labels[KindBt].append(address);
+        QStringList &bts = s.labels[KindBt];
+        for (int i = 0; i < 3; ++i) {
+            bts.append(QStringLiteral("%1").arg(below(128) * 2, 2, 16, QLatin1Char('0')) + "1b" +
+                       QString::number(quint64(below(1 << 30)), 16).rightJustified(8, u'0'));
         }
-        s.labels[KindBt].append("0b1b2c3d4e5f"); // odd first octet
-        s.labels[KindBt].append("0a1b2c3d4e");
+        bts.insert(1, btBase + "00");
+        bts.insert(2, btBase + "01");
+        bts.append("0b1b2c3d4e5f"); // odd first octet
+        bts.append("0a1b2c3d4e");
+        if (chance(30)) {
+            ini["BTInitAddr"] = ini["BTInitAddr"].toUpper();
+            ini["BTEndAddr"] = ini["BTEndAddr"].toUpper();
+        }
+        // What an earlier run recorded, the Bluetooth address maybe in upper case.
+        for (int kind = 0; kind < KindCount; ++kind) {
+            if (chance(30)) {
+                const QString value = s.labels[kind].at(below(3));
+                s.earlier[kind] = kind == KindBt && chance(50) ? value.toUpper() : value;
+            }
+        }
         return s;
     }
 
@@ -360,6 +386,8 @@ public:
         s.actions.append(plug);
         for (int i = 0; i < n; ++i)
             s.actions.append(action(s.station));
+        for (int i = 0; i < s.actions.size(); ++i)
+            s.actions[i].index = i;
         return s;
     }
 
@@ -470,6 +498,14 @@ bool TrialRun::setUp()
         file.setValue(it.key(), it.value());
     file.endGroup();
     file.sync();
+    const char *const files[] = {"cfg/imei_history.data", "cfg/mbsn_history.data", "cfg/psn_history.data",
+                                 "cfg/bt_history.data"};
+    for (int kind = 0; kind < KindCount; ++kind) {
+        const QString &value = m_sequence.station.earlier[kind];
+        if (!value.isEmpty() && !appendHistoryLine(path(QLatin1String(files[kind])),
+                                                   QStringLiteral("2026-12-01 10:00:00"), value, kind == KindImei))
+            return false;
+    }
     MessageBoxes::setUnattended(true);
     return file.status() == QSettings::NoError;
 }
@@ -916,6 +952,9 @@ Outcome TrialRun::checkDuplicates()
             for (const QString &value : std::as_const(values))
                 holders[value].append(h);
         }
+        const QString earlier = m_sequence.station.earlier[kind];
+        if (!earlier.isEmpty())
+            holders[kind == KindBt ? lower(earlier) : earlier].append(-1); // a handset of an earlier run
         for (auto it = holders.cbegin(); it != holders.cend(); ++it) {
             if (it.value().size() < 2)
                 continue;
@@ -930,7 +969,7 @@ Outcome TrialRun::checkDuplicates()
                 if (e.check[kind]) {
                     QStringList names;
                     for (int h : it.value())
-                        names.append(QStringLiteral("#%1").arg(h));
+                        names.append(h < 0 ? QStringLiteral("an earlier run's") : QStringLiteral("#%1").arg(h));
                     return broken(QStringLiteral("duplicates"),
                             QStringLiteral("%1 %2 is on handsets %3")
                                 .arg(QLatin1String(KindNames[kind]), it.key(), names.join(QStringLiteral(", "))));
@@ -1105,7 +1144,14 @@ void TestOperatorTrial::trial()
     for (int i = 0; i < sequences; ++i) {
         const quint64 sequenceSeed = seed + quint64(i);
         Generator generator(sequenceSeed, m_held);
-        const Sequence sequence = generator.sequence(sequenceSeed, 10, 50);
+        Sequence sequence = generator.sequence(sequenceSeed, 10, 50);
+        // A replay of some steps only, as a shrunk sequence lists them.
+        if (qEnvironmentVariableIsSet("DOVERARIZ_TRIAL_STEPS")) {
+            QList<Action> kept;
+            for (const QString &n : qEnvironmentVariable("DOVERARIZ_TRIAL_STEPS").split(QLatin1Char(',')))
+                kept.append(sequence.actions.value(n.toInt()));
+            sequence.actions = kept;
+        }
         const Outcome outcome = replay(sequence, sequence.actions);
         writes += outcome.writes;
         if (!outcome.failed())
@@ -1118,10 +1164,13 @@ void TestOperatorTrial::trial()
             invariantsSeen.insert(outcome.invariant);
             const QList<Action> shortest = shrink(sequence, outcome);
             const Outcome again = replay(sequence, shortest);
-            report += QStringLiteral("  shrunk to %1 of %2 steps (%3):\n")
+            QStringList kept;
+            for (const Action &a : shortest)
+                kept.append(QString::number(a.index));
+            report += QStringLiteral("  shrunk to %1 of %2 steps (%3), DOVERARIZ_TRIAL_STEPS=%4:\n")
                           .arg(shortest.size())
                           .arg(sequence.actions.size())
-                          .arg(again.detail);
+                          .arg(again.detail, kept.join(QLatin1Char(',')));
             for (qsizetype k = 0; k < again.steps.size(); ++k)
                 report += QStringLiteral("    %1. %2\n").arg(k + 1).arg(again.steps.at(k));
         }
