@@ -436,7 +436,6 @@ private:
     bool perform(const Action &action);
     bool settle();
     bool endStartDelay();
-    int plugged() const { return m_pluggedHandset; }
     void plugHandset(int number, bool blank);
     void unplugHandset();
     void scanPort();
@@ -447,7 +446,8 @@ private:
     void step(const QString &description)
     {
         m_steps.append(description);
-        m_transcript += QStringLiteral("\n>>> %1\n").arg(description); // read only by a verbose run
+        if (m_verbose)
+            m_story += QStringLiteral("\n>>> %1\n").arg(description);
     }
     QString path(const QString &relative) const { return QDir(m_dir->path()).filePath(relative); }
 
@@ -461,6 +461,8 @@ private:
     BenchFixture &m_bench;
     const Sequence &m_sequence;
     QSet<QString> m_held; // invariants not checked
+    bool m_verbose = qEnvironmentVariableIntValue("DOVERARIZ_TRIAL_VERBOSE") == 1;
+    QString m_story; // a verbose run's steps among the log lines they made
     SteppingClock m_clock;
     std::unique_ptr<QTemporaryDir> m_dir;
     QString m_previousDir;
@@ -676,10 +678,10 @@ void TrialRun::noteLog()
     if (!m_window)
         return;
     const QString text = child<QTextEdit>(*m_window, "logTextEdit")->toPlainText();
-    if (text.startsWith(m_lastLogText))
-        m_transcript += text.mid(m_lastLogText.size());
-    else
-        m_transcript += QLatin1Char('\n') + text;
+    const QString added = text.startsWith(m_lastLogText) ? text.mid(m_lastLogText.size()) : QLatin1Char('\n') + text;
+    m_transcript += added;
+    if (m_verbose)
+        m_story += added;
     m_lastLogText = text;
 }
 
@@ -850,9 +852,8 @@ Outcome TrialRun::run(const QList<Action> &actions)
     if (!setUp())
         return broken(QStringLiteral("set-up"), QStringLiteral("the data folder could not be laid out"));
     createWindow();
-    const bool verbose = qEnvironmentVariableIntValue("DOVERARIZ_TRIAL_VERBOSE") == 1;
-    if (verbose)
-        m_transcript = m_sequence.station.describe() + QLatin1Char('\n');
+    if (m_verbose)
+        m_story = m_sequence.station.describe() + QLatin1Char('\n');
     for (qsizetype i = 0; i < actions.size() && !outcome.failed(); ++i) {
         if (actions.at(i).type != Action::Scan)
             step(actions.at(i).describe());
@@ -867,8 +868,8 @@ Outcome TrialRun::run(const QList<Action> &actions)
     }
     destroyWindow();
     unplugHandset();
-    if (verbose)
-        qInfo().noquote() << m_transcript;
+    if (m_verbose)
+        qInfo().noquote() << m_story;
     using Check = Outcome (TrialRun::*)();
     for (Check check : {&TrialRun::checkTypedLabels, &TrialRun::checkDuplicates, &TrialRun::checkHistories,
                         &TrialRun::checkTakenValuesLogged}) {
