@@ -1112,7 +1112,7 @@ QList<Action> TestOperatorTrial::shrink(const Sequence &sequence, const Outcome 
     QList<Action> current = sequence.actions;
     int chunks = 2;
     int budget = 400;
-    while (current.size() > 1 && budget > 0) {
+    while (!current.isEmpty() && budget > 0) {
         const qsizetype size = current.size();
         bool reduced = false;
         for (int c = 0; c < chunks && budget > 0; ++c) {
@@ -1186,6 +1186,8 @@ void TestOperatorTrial::trial()
                           .arg(shortest.size())
                           .arg(sequence.actions.size())
                           .arg(again.detail, kept.join(QLatin1Char(',')));
+            if (again.steps.isEmpty())
+                report += QStringLiteral("    (no step: the tool started and closed is enough)\n");
             for (qsizetype k = 0; k < again.steps.size(); ++k)
                 report += QStringLiteral("    %1. %2\n").arg(k + 1).arg(again.steps.at(k));
         }
