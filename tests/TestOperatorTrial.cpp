@@ -159,14 +159,14 @@ struct Station
 
     QString describe() const
     {
-        QStringList parts;
+        QStringList entries;
         for (auto it = ini.cbegin(); it != ini.cend(); ++it)
-            parts.append(it.key() + QLatin1Char('=') + it.value());
+            entries.append(it.key() + QLatin1Char('=') + it.value());
         for (int kind = 0; kind < KindCount; ++kind) {
             if (!earlier[kind].isEmpty())
-                parts.append(QStringLiteral("history:%1=%2").arg(QLatin1String(KindNames[kind]), earlier[kind]));
+                entries.append(QStringLiteral("history:%1=%2").arg(QLatin1String(KindNames[kind]), earlier[kind]));
         }
-        return parts.join(QLatin1Char(' '));
+        return entries.join(QLatin1Char(' '));
     }
 };
 
