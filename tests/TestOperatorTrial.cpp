@@ -835,7 +835,8 @@ bool TrialRun::endStartDelay()
         return true;
     FPDoverARizMainWindow &w = *m_window;
     bool ran = false;
-    for (QTimer *timer : w.findChildren<QTimer *>(Qt::FindDirectChildrenOnly)) {
+    // The station cycle's timer, a child of the window's cycle controller.
+    for (QTimer *timer : w.findChildren<QTimer *>()) {
         if (timer->isActive() && timer->interval() == w.settings().StartDelay) {
             timer->start(0);
             ran = true;

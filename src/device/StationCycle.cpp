@@ -23,7 +23,8 @@ QString settingsFileName()
 
 StationCycle::StationCycle(ToolSettings &settings, IdentityAllocator &identities, StationFrontEnd &frontEnd,
                            QObject *parent)
-    : QObject(parent), m_settings(settings), m_identities(identities), m_frontEnd(frontEnd)
+    : QObject(parent), m_settings(settings), m_identities(identities), m_frontEnd(frontEnd), m_startTimer(this),
+      m_loopTestTimer(this)
 {
     m_startTimer.setSingleShot(true);
     connect(&m_startTimer, &QTimer::timeout, this, &StationCycle::startDelayEnded);

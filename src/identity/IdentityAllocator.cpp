@@ -184,6 +184,27 @@ void IdentityAllocator::giveBack()
     giveBackSerial(m_btPool, RunBt, taken.bt);
 }
 
+QStringList IdentityAllocator::releaseHeld()
+{
+    QStringList lines;
+    bool issued = false;
+    for (const QString &imei : std::as_const(m_heldImeis.imeis))
+        issued = issued || m_issued.isIssued(RunImei, imei);
+    if (!m_heldImeis.imeis.isEmpty() && !issued)
+        lines << tr("IMEI %1 was not written and is not handed out again.").arg(m_heldImeis.imeis.join(u'/'));
+    m_heldImeis = {};
+    const bool range = m_settings.BTInputType == InputAutoGeneration && m_settings.BTIsAutoAddr;
+    if (range && !m_btPool.isExhausted()) {
+        const QString address = m_btPool.values[m_btPool.cursor];
+        if (!address.isEmpty() && !m_issued.isIssued(RunBt, address))
+            lines << tr("%1 %2 was not written and is not handed out again.").arg(QStringLiteral("BT"), address);
+        m_btPool.reset();
+    }
+    for (const QString &line : std::as_const(lines))
+        m_frontEnd.logLine(line, LineColour::Warning);
+    return lines;
+}
+
 // The address held from before: still in the configured range and not recorded since.
 bool IdentityAllocator::takeHeldBt(IdentityPool &held)
 {
@@ -204,8 +225,9 @@ bool IdentityAllocator::prepareIdentityPools()
 {
     m_taken = {};
     IdentityPool heldBt;
-    if (!m_btPool.isExhausted())
+    if (!m_btPool.isExhausted() && m_btFromRange)
         heldBt.setSingle(m_btPool.values[m_btPool.cursor]);
+    m_btFromRange = false;
     m_imeiPool.reset();
     m_mbsnPool.reset();
     m_psnPool.reset();
@@ -247,7 +269,17 @@ bool IdentityAllocator::prepareIdentityPools()
             m_frontEnd.logLine(tr("AutoGenerate BT  failed!!"), LineColour::Error);
             return false;
         }
+        m_btFromRange = m_settings.BTIsAutoAddr;
         m_frontEnd.setFieldText(IdentityField::Bt, m_btPool.values[0]);
+    }
+    // An address held from the range that the new configuration does not take again is lost for good.
+    if (!heldBt.isExhausted()) {
+        const QString address = heldBt.values[heldBt.cursor];
+        const bool retaken = !m_btPool.isExhausted() && m_btPool.values[m_btPool.cursor] == address;
+        if (!retaken && !address.isEmpty() && !m_issued.isIssued(RunBt, address))
+            m_frontEnd.logLine(
+                tr("%1 %2 was not written and is not handed out again.").arg(QStringLiteral("BT"), address),
+                LineColour::Warning);
     }
     return true;
 }

@@ -38,6 +38,9 @@ public:
     void giveBack();
     // The set handed out last reached its records: it is not given back.
     void keep() { m_taken = {}; }
+    // The run ends: the values held for the next set (taken from a counter that is past them on disk) are lost
+    // for good. Each gets a line, also returned so that the run's log file keeps it.
+    QStringList releaseHeld();
 
     void setImeiSheetImport(ImeiSheetImport import) { m_imeiSheetImport = std::move(import); }
     void setSerialSheetImport(SerialSheetImport import) { m_serialSheetImport = std::move(import); }
@@ -108,4 +111,5 @@ private:
     bool m_cycleEnded = false;
     Taken m_taken;
     HeldImeis m_heldImeis;
+    bool m_btFromRange = false; // the Bluetooth pool holds an address taken from the range
 };

@@ -195,6 +195,15 @@ FPDoverARizMainWindow::~FPDoverARizMainWindow()
 {
     m_settings->save();
     onStop();
+    // What the counters on disk are past and no handset got is named in the run's log file as well.
+    if (QIODevice *log = m_imeiLog.device()) {
+        for (const QString &line : m_identities->releaseHeld())
+            log->write(
+                QString(Clock::now().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss ")) + line + u'\n').toLocal8Bit());
+        m_imeiLog.flush();
+    } else {
+        m_identities->releaseHeld();
+    }
     m_workerThread->quit();
     m_workerThread->wait();
     m_worker = nullptr; // deleted on its thread when the thread finished
