@@ -1092,6 +1092,7 @@ void TestHistoryFiles::historyListLoads_data()
     QTest::newRow("a value outside Latin-1 over and over")
         << QStringList{QStringView(u"\u5e8f\u53f71").toString(), "x\u00e9"} << 200000;
     QTest::newRow("distinct values") << QStringList() << 300000;
+    QTest::newRow("distinct values, read in two slices") << QStringList() << 700000;
 }
 
 // Values load in file order however often they repeat; a repeat costs no more than a new value.
@@ -1349,6 +1350,7 @@ void TestHistoryFiles::partialReadRefusesWrites_data()
     // From 8 MB on the IMEI history is read in two slices at once: the error lies in the second.
     QTest::newRow("IMEI history in two slices, error in the second") << int(HistoryImei) << 300000 << qint64(10000000);
     QTest::newRow("IMEI history in two slices read whole") << int(HistoryImei) << 300000 << qint64(-1);
+    QTest::newRow("PSN history in two slices, error in the second") << int(HistoryPsn) << 700000 << qint64(9000000);
 }
 
 // A history whose file cannot be read to its end might lack any identity issued: the load names the file, so that

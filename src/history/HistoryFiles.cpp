@@ -118,6 +118,23 @@ bool readFailed(const QString &path, const QString &error, QString *why)
 }
 
 // False when a read failed.
+bool readListLines(QIODevice &device, qint64 limit, HistoryList &list)
+{
+    HistoryLineReader reader(device, limit);
+    QByteArrayView line;
+    for (;;) {
+        // The plain lines straight from the reader's buffer; any other comes through next().
+        reader.consume(list.appendLines(reader.pending(), HistoryLineReader::MaxLineLength));
+        if (!reader.next(line))
+            break;
+        if (line.isEmpty() || isComment(line))
+            continue;
+        list.appendEncoded(line); // whole, without trimming
+    }
+    return !reader.failed();
+}
+
+// False when a read failed.
 bool readImeiLines(QIODevice &device, qint64 limit, ImeiHistory &history, int slice)
 {
     HistoryLineReader reader(device, limit);
@@ -249,20 +266,53 @@ bool readHistoryList(const QString &path, HistoryList &list, int kind, QString *
         return false;
     }
     ReadDevice opened(file);
-    HistoryLineReader reader(*opened);
-    QByteArrayView line;
-    list.beginBulkLoad(file.size(), kind == HistoryBt);
-    for (;;) {
-        // The plain lines straight from the reader's buffer; any other comes through next().
-        reader.consume(list.appendLines(reader.pending(), HistoryLineReader::MaxLineLength));
-        if (!reader.next(line))
-            break;
-        if (line.isEmpty() || isComment(line))
-            continue;
-        list.appendEncoded(line); // whole, without trimming
+    QIODevice &device = *opened;
+    const qint64 size = file.size();
+    const bool lowerCase = kind == HistoryBt;
+    bool whole = true;
+    QString error; // of the slice that failed
+    // A big file is read in two slices at once, split at a line start, the second into a list of its own whose
+    // values then join the first's; the index is built once.
+    const qint64 split = size >= ParallelLoadBytes ? lineStartAfter(device, size / 2) : -1;
+    if (split > 0 && device.seek(0)) {
+        list.beginBulkLoad(size, lowerCase);
+        HistoryList second;
+        second.beginBulkLoad(size - split, lowerCase);
+        bool secondOpened = false;
+        bool secondWhole = true;
+        std::unique_ptr<QThread> helper(QThread::create([&] {
+            QFile part;
+            QString ignored;
+            if (!HistoryFile::openForReading(part, path, &ignored))
+                return;
+            ReadDevice partOpened(part);
+            secondOpened = (*partOpened).seek(split);
+            if (secondOpened && !readListLines(*partOpened, -1, second)) {
+                secondWhole = false;
+                error = (*partOpened).errorString();
+            }
+        }));
+        helper->setObjectName(QStringLiteral("History list reader"));
+        helper->start();
+        whole = readListLines(device, split, list);
+        helper->wait();
+        // The second slice could not be opened on its own: read here rather than lose its values.
+        if (secondOpened)
+            list.takeLoadedSlice(second);
+        else
+            whole = device.seek(split) && readListLines(device, -1, list) && whole;
+        second.endBulkLoad();
+        if (!whole)
+            error = device.errorString();
+        else if (!secondWhole)
+            whole = false;
+    } else {
+        list.beginBulkLoad(size, lowerCase);
+        whole = device.seek(0) && readListLines(device, -1, list);
+        error = device.errorString();
     }
     list.endBulkLoad();
-    return !reader.failed() || readFailed(path, (*opened).errorString(), why);
+    return whole || readFailed(path, error, why);
 }
 
 namespace {

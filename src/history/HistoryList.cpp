@@ -9,6 +9,7 @@
 #include <QMutex>
 #include <QReadWriteLock>
 #include <QVarLengthArray>
+#include <QtAlgorithms>
 #include <QtEndian>
 
 #include <atomic>
@@ -119,6 +120,39 @@ inline quint64 firstBytes(quint64 w, size_t count)
 #else
     return w & (~quint64(0) << (8 * (8 - count)));
 #endif
+}
+
+#if Q_BYTE_ORDER == Q_LITTLE_ENDIAN
+// Eight hexadecimal digits in lower case, the first in the lowest byte, as their number; false for any other bytes.
+inline bool hexWord(quint64 w, quint64 &number)
+{
+    if (w & HighBits)
+        return false;
+    const quint64 x = w | HighBits; // each lane compared on its own: no borrow crosses it
+    const quint64 digit = (x - Ones * '0') & ((Ones * '9' | HighBits) - w) & HighBits;
+    const quint64 letter = (x - Ones * 'a') & ((Ones * 'f' | HighBits) - w) & HighBits;
+    if ((digit | letter) != HighBits)
+        return false;
+    const quint64 nibbles = (w & (Ones * 0x0F)) + (letter >> 7) * 9;
+    const quint64 pairs = ((nibbles & 0x000F000F000F000FULL) << 4) | ((nibbles & 0x0F000F000F000F00ULL) >> 8);
+    const quint64 quads = ((pairs & 0x000000FF000000FFULL) << 8) | ((pairs & 0x00FF000000FF0000ULL) >> 16);
+    number = ((quads & 0xFFFF) << 16) | ((quads >> 32) & 0xFFFF);
+    return true;
+}
+#endif
+
+// The first line feed from p on, before `end`; null when there is none. Eight bytes at a time: most lines are
+// shorter than a library call's setting up.
+inline const char *findLineFeed(const char *p, const char *end)
+{
+#if Q_BYTE_ORDER == Q_LITTLE_ENDIAN
+    for (; end - p >= 8; p += 8) {
+        const quint64 found = zeroBytes(load(reinterpret_cast<const uchar *>(p), 8) ^ (Ones * '\n'));
+        if (found)
+            return p + (qCountTrailingZeroBits(found) >> 3); // the lowest flag is exact: the first line feed
+    }
+#endif
+    return static_cast<const char *>(std::memchr(p, '\n', size_t(end - p)));
 }
 
 // The word's ASCII capitals in lower case; every byte below 0x80.
@@ -480,6 +514,33 @@ void HistoryList::appendEncoded(QByteArrayView value)
     append(ascii ? QString::fromLatin1(value) : QString::fromLocal8Bit(value));
 }
 
+namespace {
+
+// 12 hexadecimal digits of a line as their number (capitals too with `lowerCase`); false for any other text.
+inline bool parseLineHex(const uchar *chars, bool lowerCase, quint64 &number)
+{
+#if Q_BYTE_ORDER == Q_LITTLE_ENDIAN
+    quint64 first = load(chars, 8);
+    quint64 last = load(chars + 8, 4) | (Ones * '0') << 32; // four more digits, then four zeros
+    if (lowerCase) {
+        if ((first | last) & HighBits)
+            return false;
+        first = lowerAsciiWord(first);
+        last = lowerAsciiWord(last);
+    }
+    quint64 high = 0;
+    quint64 low = 0;
+    if (!hexWord(first, high) || !hexWord(last, low))
+        return false;
+    number = high << 16 | low >> 16;
+    return true;
+#else
+    return parseHex(chars, lowerCase ? AnyCaseHex : LowerHex, number);
+#endif
+}
+
+} // namespace
+
 qsizetype HistoryList::appendLines(QByteArrayView text, qsizetype maxLineLength)
 {
     if (!d->bulk)
@@ -503,7 +564,7 @@ qsizetype HistoryList::appendLines(QByteArrayView text, qsizetype maxLineLength)
     }
     size_t added = 0;
     while (p < end) {
-        const char *newline = static_cast<const char *>(std::memchr(p, '\n', size_t(end - p)));
+        const char *newline = findLineFeed(p, end);
         if (!newline)
             break;
         size_t length = size_t(newline - p);
@@ -519,7 +580,7 @@ qsizetype HistoryList::appendLines(QByteArrayView text, qsizetype maxLineLength)
         uchar *value = nullptr;
         quint64 hash = 0;
         int form = Latin1;
-        if (length == HexLength && parseHex(from, loading.lowerCase ? AnyCaseHex : LowerHex, number)) {
+        if (length == HexLength && parseLineHex(from, loading.lowerCase, number)) {
             // A Bluetooth address (or 12 digits): its number.
             used = putHeader(out, quint64(HexLength) << 2 | Hex48);
             value = out + used;
@@ -586,6 +647,34 @@ qsizetype HistoryList::appendLines(QByteArrayView text, qsizetype maxLineLength)
     loading.hashes.grow(added);
     loading.offsets.grow(added);
     return p - text.data();
+}
+
+void HistoryList::takeLoadedSlice(HistoryList &slice)
+{
+    Data::Store &s = d->s;
+    Data::Store &other = slice.d->s;
+    Data::Load &theirs = slice.d->loading;
+    if (!d->bulk || !slice.d->bulk || other.count == 0)
+        return;
+    const quint64 base = s.arena.size();
+    std::memcpy(s.arena.room(other.arena.size()), other.arena.data(), other.arena.size());
+    s.arena.grow(other.arena.size());
+    // Every value loaded has its offset noted: the samples fall where this history's numbering puts them.
+    const size_t values = theirs.offsets.size();
+    quint64 *offsets = d->loading.offsets.room(values);
+    quint64 *hashes = d->loading.hashes.room(values);
+    for (size_t i = 0; i < values; ++i) {
+        offsets[i] = theirs.offsets[i] + base;
+        hashes[i] = theirs.hashes[i];
+        if ((size_t(s.count) + i) % SampleEvery == 0)
+            s.samples.push_back(offsets[i]);
+    }
+    d->loading.offsets.grow(values);
+    d->loading.hashes.grow(values);
+    s.count += other.count;
+    d->loading.lastHash = 0; // the value before the next one is the slice's
+    other = Data::Store();
+    theirs = Data::Load();
 }
 
 void HistoryList::endBulkLoad()

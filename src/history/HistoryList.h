@@ -33,6 +33,9 @@ public:
     // is not ASCII, is longer than `maxLineLength` or is cut by the end of the text, which it leaves to the
     // caller; returns the bytes taken. Only while loading.
     qsizetype appendLines(QByteArrayView text, qsizetype maxLineLength);
+    // Moves the values `slice` loaded (a later part of the same file, read by another thread) behind those loaded
+    // here; both are loading, and `slice` is left empty. Only the one index is built, at endBulkLoad().
+    void takeLoadedSlice(HistoryList &slice);
     void endBulkLoad();
 
 private:
