@@ -38,29 +38,28 @@ void ValueIndex::build(const quint64 *hashes, const quint64 *places, size_t coun
         start[p + 1] += start[p];
     const size_t total = start[partitions];
 
-    // Entries by partition, in file order within each.
-    RawArray<quint64> staged;
-    staged.resizeUninitialised(total);
+    // Entries by partition, in file order within each; then each partition, copied aside, into its buckets in
+    // place, each bucket filled from its end down.
+    m_entries = RawArray<quint64>();
+    m_entries.resizeUninitialised(total);
     std::vector<size_t> cursor(start.begin(), start.end() - 1);
     for (size_t i = 0; i < count; ++i) {
         const quint64 hash = hashes[i];
         if (hash != 0)
-            staged[cursor[size_t(hash >> partitionShift)]++] = keyOf(hash) << PlaceBits | (places[i] & PlaceMask);
+            m_entries[cursor[size_t(hash >> partitionShift)]++] = keyOf(hash) << PlaceBits | (places[i] & PlaceMask);
     }
-
-    // Each partition into its buckets, each bucket filled from its end down.
-    m_entries = RawArray<quint64>();
-    m_entries.resizeUninitialised(total);
     m_directory = RawArray<quint32>();
     m_directory.resizeUninitialised(partitions * (buckets + 1));
     const int bucketShift = PlaceBits + KeyBits - m_innerBits;
     quint64 *const entries = m_entries.data();
     auto sortPartitions = [&](size_t firstPartition, size_t lastPartition) {
+        std::vector<quint64> staged;
         for (size_t p = firstPartition; p < lastPartition; ++p) {
             quint32 *dir = m_directory.data() + p * (buckets + 1);
             std::fill(dir, dir + buckets + 1, 0);
-            const quint64 *const first = staged.data() + start[p];
-            const quint64 *const last = staged.data() + start[p + 1];
+            staged.assign(entries + start[p], entries + start[p + 1]);
+            const quint64 *const first = staged.data();
+            const quint64 *const last = first + staged.size();
             if (m_innerBits == 0) {
                 dir[1] = quint32(last - first);
             } else {
