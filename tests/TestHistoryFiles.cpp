@@ -20,6 +20,10 @@
 #include <atomic>
 #include <memory>
 
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#endif
+
 using Records = QList<QPair<QString, QString>>;
 Q_DECLARE_METATYPE(Records)
 
@@ -110,6 +114,31 @@ bool literalScan(const QStringList &texts, const QString &candidate)
     return false;
 }
 
+// A history file whose reads fail from byte `failAt` on, as a disk that gives EIO there.
+class FailDevice final : public QIODevice
+{
+public:
+    FailDevice(QFile &file, qint64 failAt) : m_file(file), m_failAt(failAt) { open(ReadOnly | Unbuffered); }
+    qint64 size() const override { return m_file.size(); }
+    bool seek(qint64 pos) override { return QIODevice::seek(pos) && m_file.seek(pos); }
+
+protected:
+    qint64 readData(char *data, qint64 maxSize) override
+    {
+        const qint64 at = m_file.pos();
+        if (at >= m_failAt) {
+            setErrorString(QStringLiteral("Input/output error"));
+            return -1;
+        }
+        return m_file.read(data, qMin(maxSize, m_failAt - at));
+    }
+    qint64 writeData(const char *, qint64) override { return -1; }
+
+private:
+    QFile &m_file;
+    qint64 m_failAt;
+};
+
 } // namespace
 
 class TestHistoryFiles final : public QObject
@@ -159,6 +188,10 @@ private slots:
     void memoryFollowsFileSize();
     void lookupsWhileAppending_data();
     void lookupsWhileAppending();
+    void refusedHistoryFiles_data();
+    void refusedHistoryFiles();
+    void partialReadRefusesWrites_data();
+    void partialReadRefusesWrites();
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -175,6 +208,7 @@ void TestHistoryFiles::init()
 
 void TestHistoryFiles::cleanup()
 {
+    setHistoryReadDeviceForTesting({});
     Clock::setNowFunctionForTesting({});
     AppPaths::setAppDirForTesting(QString());
     m_dir.reset();
@@ -287,25 +321,33 @@ void TestHistoryFiles::readHistoryList_data()
 {
     QTest::addColumn<QByteArray>("content");
     QTest::addColumn<QStringList>("expected");
+    QTest::addColumn<int>("kind");
 
-    QTest::newRow("values in order") << QByteArray("#History MBSN\nA1\nB2\n") << QStringList{"A1", "B2"};
-    QTest::newRow("empty lines skipped") << QByteArray("\nA\n\r\n\nB") << QStringList{"A", "B"};
-    QTest::newRow("comments anywhere skipped") << QByteArray("A#\n#B\nC\n") << QStringList{"C"};
-    QTest::newRow("no trimming") << QByteArray(" A \n\tB\n") << QStringList{" A ", "\tB"};
-    QTest::newRow("CRLF stripped") << QByteArray("A\r\nB\r\n") << QStringList{"A", "B"};
-    QTest::newRow("lone carriage return kept inside") << QByteArray("A\rB\n") << QStringList{"A\rB"};
-    QTest::newRow("over-long line skipped") << QByteArray(5000, 'q') + "\nA\n" << QStringList{"A"};
+    // Bluetooth addresses of older versions may be in upper case; the tool compares them in lower case only.
+    QTest::newRow("Bluetooth addresses in lower case")
+        << QByteArray("#History Blue Tooth\n0A1B2C3D4E5F\nab12CD34ef56\r\n")
+        << QStringList{"0a1b2c3d4e5f", "ab12cd34ef56"} << int(HistoryBt);
+    QTest::newRow("serial numbers keep their case")
+        << QByteArray("MB0A\nmb0a\n") << QStringList{"MB0A", "mb0a"} << int(HistoryMbsn);
+    QTest::newRow("values in order") << QByteArray("#History MBSN\nA1\nB2\n") << QStringList{"A1", "B2"} << 0;
+    QTest::newRow("empty lines skipped") << QByteArray("\nA\n\r\n\nB") << QStringList{"A", "B"} << 0;
+    QTest::newRow("comments anywhere skipped") << QByteArray("A#\n#B\nC\n") << QStringList{"C"} << 0;
+    QTest::newRow("no trimming") << QByteArray(" A \n\tB\n") << QStringList{" A ", "\tB"} << 0;
+    QTest::newRow("CRLF stripped") << QByteArray("A\r\nB\r\n") << QStringList{"A", "B"} << 0;
+    QTest::newRow("lone carriage return kept inside") << QByteArray("A\rB\n") << QStringList{"A\rB"} << 0;
+    QTest::newRow("over-long line skipped") << QByteArray(5000, 'q') + "\nA\n" << QStringList{"A"} << 0;
 }
 
 void TestHistoryFiles::readHistoryList()
 {
     QFETCH(QByteArray, content);
     QFETCH(QStringList, expected);
+    QFETCH(int, kind);
     const QString path = m_dir->filePath(QStringLiteral("list.data"));
     QVERIFY(writeBytes(path, content));
     HistoryList list;
     list.append(QStringLiteral("old"));
-    QVERIFY(::readHistoryList(path, list, HistoryMbsn));
+    QVERIFY(::readHistoryList(path, list, kind == 0 ? int(HistoryMbsn) : kind));
     QCOMPARE(valuesOf(list), expected);
     QVERIFY(!list.contains(QStringLiteral("old")));
     for (const QString &v : expected)
@@ -1050,6 +1092,7 @@ void TestHistoryFiles::historyListLoads_data()
     QTest::newRow("a value outside Latin-1 over and over")
         << QStringList{QStringView(u"\u5e8f\u53f71").toString(), "x\u00e9"} << 200000;
     QTest::newRow("distinct values") << QStringList() << 300000;
+    QTest::newRow("distinct values, read in two slices") << QStringList() << 700000;
 }
 
 // Values load in file order however often they repeat; a repeat costs no more than a new value.
@@ -1227,6 +1270,127 @@ void TestHistoryFiles::lookupsWhileAppending()
             QCOMPARE(list.at(r), serialOf(r));
             QVERIFY(list.contains(serialOf(r)));
         }
+    }
+}
+
+void TestHistoryFiles::refusedHistoryFiles_data()
+{
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<QString>("setup");
+    QTest::addColumn<bool>("refused");
+    const QList<QPair<QString, bool>> setups = {
+        {"regular file", false},
+        {"link to a regular file", true},
+        {"link to nothing", true},
+        {"/dev/null", true},
+        {"/dev/zero", true},
+        {"/dev/urandom", true},
+        {"FIFO", true},
+        {"directory", true},
+    };
+    for (int kind : {int(HistoryImei), int(HistoryMbsn), int(HistoryPsn), int(HistoryBt)}) {
+        for (const auto &[setup, refused] : setups)
+            QTest::addRow("%s, %s", qPrintable(QFileInfo(historyFilePath(kind)).fileName()), qPrintable(setup))
+                << kind << setup << refused;
+    }
+}
+
+// A history that is no regular file cannot tell what was issued nor keep a record: the load says so, naming it,
+// without hanging or growing, and its appends fail, leaving whatever a link names as it was.
+void TestHistoryFiles::refusedHistoryFiles()
+{
+    QFETCH(int, kind);
+    QFETCH(QString, setup);
+    QFETCH(bool, refused);
+    StationHistories histories;
+    loadHistories(histories);
+    QVERIFY(histories.problem.isEmpty());
+    const QString path = historyFilePath(kind);
+    const QString target = m_dir->filePath(QStringLiteral("target.data"));
+    QVERIFY(writeBytes(target, "#t\n"));
+    QVERIFY(QFile::remove(path));
+    if (setup == QLatin1String("regular file")) {
+        QVERIFY(writeBytes(path, "#h\n"));
+    } else if (setup == QLatin1String("link to a regular file")) {
+        QVERIFY(QFile::link(target, path));
+    } else if (setup == QLatin1String("link to nothing")) {
+        QVERIFY(QFile::link(m_dir->filePath(QStringLiteral("nothing")), path));
+    } else if (setup.startsWith(QLatin1String("/dev/"))) {
+        if (!QFileInfo::exists(setup))
+            QSKIP("no such device here");
+        QVERIFY(QFile::link(setup, path));
+    } else if (setup == QLatin1String("FIFO")) {
+#ifdef Q_OS_UNIX
+        QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+#else
+        QSKIP("no FIFOs here");
+#endif
+    } else {
+        QVERIFY(QDir().mkdir(path));
+    }
+    loadHistories(histories);
+    QCOMPARE(histories.problem.isEmpty(), !refused);
+    if (refused)
+        QVERIFY2(histories.problem.contains(QFileInfo(path).fileName()), qPrintable(histories.problem));
+    const bool recorded = kind == HistoryImei ? ::recordImeiHistory(histories, {QStringLiteral("356938035643809")}, 1)
+                                              : ::recordHistory(histories, kind, QStringLiteral("v1"));
+    QCOMPARE(recorded, !refused);
+    QCOMPARE(readBytes(target), QByteArray("#t\n"));
+}
+
+void TestHistoryFiles::partialReadRefusesWrites_data()
+{
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<int>("lines");
+    QTest::addColumn<qint64>("failAt"); // the first byte whose read fails; -1: none
+    QTest::newRow("BT history, error at byte 16384") << int(HistoryBt) << 3000 << qint64(16384);
+    QTest::newRow("BT history read whole") << int(HistoryBt) << 3000 << qint64(-1);
+    QTest::newRow("IMEI history, error at its first byte") << int(HistoryImei) << 100 << qint64(0);
+    QTest::newRow("PSN history, error in its last line") << int(HistoryPsn) << 1000 << qint64(13990);
+    // From 8 MB on the IMEI history is read in two slices at once: the error lies in the second.
+    QTest::newRow("IMEI history in two slices, error in the second") << int(HistoryImei) << 300000 << qint64(10000000);
+    QTest::newRow("IMEI history in two slices read whole") << int(HistoryImei) << 300000 << qint64(-1);
+    QTest::newRow("PSN history in two slices, error in the second") << int(HistoryPsn) << 700000 << qint64(9000000);
+}
+
+// A history whose file cannot be read to its end might lack any identity issued: the load names the file, so that
+// the station writes nothing, and the values before the error are still known.
+void TestHistoryFiles::partialReadRefusesWrites()
+{
+    QFETCH(int, kind);
+    QFETCH(int, lines);
+    QFETCH(qint64, failAt);
+    StationHistories histories;
+    loadHistories(histories);
+    auto valueOf = [kind](int i) {
+        return kind == HistoryImei ? luhnImei(35693803000000 + quint64(i))
+               : kind == HistoryBt ? QString::number(0x002715000000ULL + quint64(i), 16).rightJustified(12, u'0')
+                                   : QStringLiteral("PSN%1").arg(i, 10, 10, QLatin1Char('0'));
+    };
+    QByteArray file = "#History\n";
+    for (int i = 0; i < lines; ++i)
+        file += (kind == HistoryImei ? "2024-01-02 03:04:05\t\t" : "") + valueOf(i).toLatin1() + '\n';
+    QVERIFY(failAt < file.size());
+    QVERIFY(writeBytes(historyFilePath(kind), file));
+    setHistoryReadDeviceForTesting([failAt](QFile &file) -> std::unique_ptr<QIODevice> {
+        return failAt < 0 ? nullptr : std::make_unique<FailDevice>(file, failAt);
+    });
+    loadHistories(histories);
+    if (failAt >= 0) {
+        QVERIFY2(histories.problem.contains(QFileInfo(historyFilePath(kind)).fileName()),
+                 qPrintable(histories.problem));
+    } else {
+        QCOMPARE(histories.problem, QString());
+    }
+    const bool lastKnown = kind == HistoryImei ? histories.imeiHistory.contains(valueOf(lines - 1))
+                           : kind == HistoryBt ? histories.btHistory.contains(valueOf(lines - 1))
+                                               : histories.psnHistory.contains(valueOf(lines - 1));
+    QCOMPARE(lastKnown, failAt < 0);
+    if (failAt > 1000) {
+        const bool firstKnown = kind == HistoryImei ? histories.imeiHistory.contains(valueOf(0))
+                                : kind == HistoryBt ? histories.btHistory.contains(valueOf(0))
+                                                    : histories.psnHistory.contains(valueOf(0));
+        QVERIFY(firstKnown);
     }
 }
 

@@ -228,7 +228,7 @@ void TestLedgerTool::import_data()
         << Files{{"imei", imeis}, {"bt", "00AA00BB00CC\n00AA00BB00CE\n"}} << int(LedgerCommand::SharedFound)
         << QStringList{"IMEI: 6 read, 3 added, 0 imported before, 2 not valid",
                        "Shared: IMEI 353879234252633 is held by station S1 since 2026-01-01 07:00:00, and by S2.",
-                       "Shared: BT 00AA00BB00CC is held by station S1 since",
+                       "Shared: BT 00aa00bb00cc is held by station S1 since",
                        "2 identities are carried by two handsets."};
     QTest::newRow("a repeat inside one history")
         << Files() << Files{{"psn", "P1\nP2\nP1\n"}} << int(LedgerCommand::SharedFound)

@@ -705,6 +705,41 @@ It is left as it is, and Write stays disabled until the file is mended and the t
     </message>
 </context>
 <context>
+    <name>HistoryFile</name>
+    <message>
+        <source>%1 is %2, not a regular file</source>
+        <translation>%1 is %2, not a regular file</translation>
+    </message>
+    <message>
+        <source>a symbolic link</source>
+        <translation>a symbolic link</translation>
+    </message>
+    <message>
+        <source>a directory</source>
+        <translation>a directory</translation>
+    </message>
+    <message>
+        <source>a FIFO</source>
+        <translation>a FIFO</translation>
+    </message>
+    <message>
+        <source>a device</source>
+        <translation>a device</translation>
+    </message>
+    <message>
+        <source>a special file</source>
+        <translation>a special file</translation>
+    </message>
+    <message>
+        <source>%1 cannot be opened: %2</source>
+        <translation>%1 cannot be opened: %2</translation>
+    </message>
+    <message>
+        <source>%1 could not be read to its end: %2</source>
+        <translation>%1 could not be read to its end: %2</translation>
+    </message>
+</context>
+<context>
     <name>HistoryImport</name>
     <message>
         <source>IMEI record %1: &quot;%2&quot; is not an IMEI, left out.</source>

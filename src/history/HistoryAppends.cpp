@@ -1,6 +1,7 @@
 #include "history/HistoryAppends.h"
 
 #include "history/FileSync.h"
+#include "history/HistoryFile.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -10,6 +11,7 @@
 struct HistoryAppends::Pending
 {
     QFile file;
+    QString path;
     int tag = 0;
     bool created = false; // its directory entry is new too
     bool synced = false;
@@ -26,14 +28,15 @@ bool HistoryAppends::write(const QString &path, const QByteArray &line, int tag)
 {
     auto pending = std::make_unique<Pending>();
     pending->tag = tag;
-    pending->created = !QFileInfo::exists(path);
+    pending->path = path;
+    pending->created = !HistoryFile::exists(path);
     QFile &file = pending->file;
-    file.setFileName(path);
-    if (!file.open(QIODevice::ReadWrite | QIODevice::Append | QIODevice::Unbuffered))
+    QString why;
+    if (!HistoryFile::openForAppend(file, path, &why))
         return false;
     QByteArray record = line;
     // A last line cut short (a power cut during an append) would swallow this record: end it first.
-    const qint64 size = file.isSequential() ? 0 : file.size();
+    const qint64 size = file.size();
     if (size > 0) {
         char last = '\n';
         if (!file.seek(size - 1) || !file.getChar(&last))
@@ -65,7 +68,7 @@ QList<int> HistoryAppends::flush()
         p->file.close();
         bool ok = p->synced && p->file.error() == QFileDevice::NoError;
         if (ok && p->created)
-            ok = syncDirectoryToDisk(QFileInfo(p->file.fileName()).absolutePath());
+            ok = syncDirectoryToDisk(QFileInfo(p->path).absolutePath());
         if (!ok)
             failed.append(p->tag);
     }

@@ -4,11 +4,13 @@
 #include "config/Clock.h"
 #include "history/FileSync.h"
 #include "history/HistoryAppends.h"
+#include "history/HistoryFile.h"
 #include "history/HistoryLineReader.h"
 #include "history/HistoryList.h"
 #include "history/ImeiHistory.h"
 #include "history/StationHistories.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -22,6 +24,12 @@
 namespace {
 
 const QString ImeiFileName = QStringLiteral("cfg/imei_history.data");
+
+HistoryReadDevice &readDeviceForTesting()
+{
+    static HistoryReadDevice makeDevice;
+    return makeDevice;
+}
 
 QByteArray firstLineOf(int kind)
 {
@@ -77,16 +85,57 @@ inline bool isComment(QByteArrayView line)
 constexpr qint64 ParallelLoadBytes = qint64(8) << 20;
 
 // The position just after the first line feed at or after `from`; -1 when there is none close by.
-qint64 lineStartAfter(QFile &file, qint64 from)
+qint64 lineStartAfter(QIODevice &device, qint64 from)
 {
-    if (!file.seek(from))
+    if (!device.seek(from))
         return -1;
-    const QByteArray block = file.read(HistoryLineReader::MaxLineLength * 4);
+    const QByteArray block = device.read(HistoryLineReader::MaxLineLength * 4);
     const qsizetype newline = block.indexOf('\n');
     return newline < 0 ? -1 : from + newline + 1;
 }
 
-void readImeiLines(QIODevice &device, qint64 limit, ImeiHistory &history, int slice)
+// An opened history file, or the device a test reads it through.
+class ReadDevice final
+{
+public:
+    explicit ReadDevice(QFile &file)
+        : m_wrapped(readDeviceForTesting() ? readDeviceForTesting()(file) : nullptr), m_file(file)
+    {
+    }
+    QIODevice &operator*() { return m_wrapped ? *m_wrapped : m_file; }
+
+private:
+    std::unique_ptr<QIODevice> m_wrapped;
+    QFile &m_file;
+};
+
+bool readFailed(const QString &path, const QString &error, QString *why)
+{
+    if (why)
+        *why = QCoreApplication::translate("HistoryFile", "%1 could not be read to its end: %2")
+                   .arg(QDir::toNativeSeparators(path), error);
+    return false;
+}
+
+// False when a read failed.
+bool readListLines(QIODevice &device, qint64 limit, HistoryList &list)
+{
+    HistoryLineReader reader(device, limit);
+    QByteArrayView line;
+    for (;;) {
+        // The plain lines straight from the reader's buffer; any other comes through next().
+        reader.consume(list.appendLines(reader.pending(), HistoryLineReader::MaxLineLength));
+        if (!reader.next(line))
+            break;
+        if (line.isEmpty() || isComment(line))
+            continue;
+        list.appendEncoded(line); // whole, without trimming
+    }
+    return !reader.failed();
+}
+
+// False when a read failed.
+bool readImeiLines(QIODevice &device, qint64 limit, ImeiHistory &history, int slice)
 {
     HistoryLineReader reader(device, limit);
     QByteArrayView line;
@@ -102,9 +151,15 @@ void readImeiLines(QIODevice &device, qint64 limit, ImeiHistory &history, int sl
         if (!isComment(line))
             history.appendEncodedLine(line, slice);
     }
+    return !reader.failed();
 }
 
 } // namespace
+
+void setHistoryReadDeviceForTesting(HistoryReadDevice makeDevice)
+{
+    readDeviceForTesting() = std::move(makeDevice);
+}
 
 QString historyFilePath(int kind)
 {
@@ -129,70 +184,135 @@ void loadHistories(StationHistories &histories)
     histories.mbsnHistory.clear();
     histories.psnHistory.clear();
     histories.btHistory.clear();
-    readImeiHistory(historyFilePath(HistoryImei), histories.imeiHistory);
-    readHistoryList(historyFilePath(HistoryMbsn), histories.mbsnHistory, HistoryMbsn);
-    readHistoryList(historyFilePath(HistoryPsn), histories.psnHistory, HistoryPsn);
-    readHistoryList(historyFilePath(HistoryBt), histories.btHistory, HistoryBt);
+    QStringList problems(4);
+    readImeiHistory(historyFilePath(HistoryImei), histories.imeiHistory, &problems[0]);
+    readHistoryList(historyFilePath(HistoryMbsn), histories.mbsnHistory, HistoryMbsn, &problems[1]);
+    readHistoryList(historyFilePath(HistoryPsn), histories.psnHistory, HistoryPsn, &problems[2]);
+    readHistoryList(historyFilePath(HistoryBt), histories.btHistory, HistoryBt, &problems[3]);
+    problems.removeAll(QString());
+    histories.problem = problems.join(QStringLiteral("; "));
 }
 
-bool readImeiHistory(const QString &path, ImeiHistory &history)
+bool readImeiHistory(const QString &path, ImeiHistory &history, QString *why)
 {
     history.clear();
-    if (!QFileInfo::exists(path)) {
+    if (!HistoryFile::exists(path)) {
         createWithFirstLine(path, HistoryImei);
         return true;
     }
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
-        return true; // an unreadable file yields an empty history
+    QFile file;
+    QString problem;
+    if (!HistoryFile::openForReading(file, path, &problem)) {
+        if (why)
+            *why = problem;
+        return false;
+    }
+    ReadDevice opened(file);
+    QIODevice &device = *opened;
     const qint64 size = file.size();
+    bool whole = true;
+    QString error; // of the slice that failed
     // A big file is read in two slices at once, split at a line start; the index is sorted as they are parsed.
-    const qint64 split = size >= ParallelLoadBytes ? lineStartAfter(file, size / 2) : -1;
-    if (split > 0 && file.seek(0)) {
+    const qint64 split = size >= ParallelLoadBytes ? lineStartAfter(device, size / 2) : -1;
+    if (split > 0 && device.seek(0)) {
         history.beginBulkLoad(split, size - split);
-        bool secondRead = false;
-        std::unique_ptr<QThread> helper(QThread::create([&path, &history, &secondRead, split] {
-            QFile part(path);
-            secondRead = part.open(QIODevice::ReadOnly | QIODevice::Unbuffered) && part.seek(split);
-            if (secondRead)
-                readImeiLines(part, -1, history, 1);
+        bool secondOpened = false;
+        bool secondWhole = true;
+        std::unique_ptr<QThread> helper(QThread::create([&] {
+            QFile part;
+            QString ignored;
+            secondOpened = HistoryFile::openForReading(part, path, &ignored);
+            if (!secondOpened)
+                return;
+            ReadDevice partOpened(part);
+            secondOpened = (*partOpened).seek(split);
+            if (secondOpened && !readImeiLines(*partOpened, -1, history, 1)) {
+                secondWhole = false;
+                error = (*partOpened).errorString();
+            }
         }));
         helper->setObjectName(QStringLiteral("IMEI history reader"));
         helper->start();
-        readImeiLines(file, split, history, 0);
+        whole = readImeiLines(device, split, history, 0);
         helper->wait();
         // The second slice could not be opened on its own: read here rather than lose its records.
-        if (!secondRead && file.seek(split))
-            readImeiLines(file, -1, history, 1);
+        if (!secondOpened)
+            whole = device.seek(split) && readImeiLines(device, -1, history, 1) && whole;
+        if (!whole)
+            error = device.errorString();
+        else if (!secondWhole)
+            whole = false;
     } else {
         history.beginBulkLoad(size);
-        if (file.seek(0))
-            readImeiLines(file, -1, history, 0);
+        whole = device.seek(0) && readImeiLines(device, -1, history, 0);
+        error = device.errorString();
     }
     history.endBulkLoad();
-    return true;
+    return whole || readFailed(path, error, why);
 }
 
-bool readHistoryList(const QString &path, HistoryList &list, int kind)
+bool readHistoryList(const QString &path, HistoryList &list, int kind, QString *why)
 {
     list.clear();
-    if (!QFileInfo::exists(path)) {
+    if (!HistoryFile::exists(path)) {
         createWithFirstLine(path, kind);
         return true;
     }
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
-        return true;
-    HistoryLineReader reader(file);
-    QByteArrayView line;
-    list.beginBulkLoad(file.size());
-    while (reader.next(line)) {
-        if (line.isEmpty() || isComment(line))
-            continue;
-        list.appendEncoded(line); // whole, without trimming
+    QFile file;
+    QString problem;
+    if (!HistoryFile::openForReading(file, path, &problem)) {
+        if (why)
+            *why = problem;
+        return false;
+    }
+    ReadDevice opened(file);
+    QIODevice &device = *opened;
+    const qint64 size = file.size();
+    const bool lowerCase = kind == HistoryBt;
+    bool whole = true;
+    QString error; // of the slice that failed
+    // A big file is read in two slices at once, split at a line start, the second into a list of its own whose
+    // values then join the first's; the index is built once.
+    const qint64 split = size >= ParallelLoadBytes ? lineStartAfter(device, size / 2) : -1;
+    if (split > 0 && device.seek(0)) {
+        list.beginBulkLoad(size, lowerCase);
+        HistoryList second;
+        second.beginBulkLoad(size - split, lowerCase);
+        bool secondOpened = false;
+        bool secondWhole = true;
+        std::unique_ptr<QThread> helper(QThread::create([&] {
+            QFile part;
+            QString ignored;
+            if (!HistoryFile::openForReading(part, path, &ignored))
+                return;
+            ReadDevice partOpened(part);
+            secondOpened = (*partOpened).seek(split);
+            if (secondOpened && !readListLines(*partOpened, -1, second)) {
+                secondWhole = false;
+                error = (*partOpened).errorString();
+            }
+        }));
+        helper->setObjectName(QStringLiteral("History list reader"));
+        helper->start();
+        whole = readListLines(device, split, list);
+        helper->wait();
+        // The second slice could not be opened on its own: read here rather than lose its values.
+        if (secondOpened)
+            list.takeLoadedSlice(second);
+        else
+            whole = device.seek(split) && readListLines(device, -1, list) && whole;
+        second.endBulkLoad();
+        if (!whole)
+            error = device.errorString();
+        else if (!secondWhole)
+            whole = false;
+    } else {
+        list.beginBulkLoad(size, lowerCase);
+        whole = device.seek(0) && readListLines(device, -1, list);
+        error = device.errorString();
     }
     list.endBulkLoad();
-    return true;
+    return whole || readFailed(path, error, why);
 }
 
 namespace {

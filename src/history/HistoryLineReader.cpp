@@ -78,6 +78,8 @@ bool HistoryLineReader::refill()
     if (wanted == 0)
         return false;
     const qint64 got = m_device.read(data + m_end, wanted);
+    if (got < 0)
+        m_failed = true;
     if (got <= 0)
         return false;
     m_end += got;

@@ -32,6 +32,8 @@ public:
     // Takes the first `bytes` bytes of pending(), which end just after a line feed.
     void consume(qsizetype bytes) { m_begin += bytes; }
     qint64 skippedLines() const { return m_skipped; }
+    // True when a read failed: the lines given so far are not all the device holds.
+    bool failed() const { return m_failed; }
 
 private:
     bool refill();
@@ -43,5 +45,6 @@ private:
     qint64 m_remaining;    // bytes still to read; negative: up to the end
     bool m_atEnd = false;
     bool m_discarding = false; // inside an over-long line, dropping bytes up to its line end
+    bool m_failed = false;
     qint64 m_skipped = 0;
 };

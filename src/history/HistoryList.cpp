@@ -1,137 +1,77 @@
+// A single-value history in memory: its arena of values, the loader that takes a file's plain lines in one pass a
+// line, and the locking. The values' forms and the loader's byte-level steps are ListValue.h, the index ValueIndex.
 #include "history/HistoryList.h"
 
+#include "history/ListValue.h"
 #include "history/RawArray.h"
+#include "history/ValueIndex.h"
 
 #include <QMutex>
 #include <QReadWriteLock>
-
 #include <QVarLengthArray>
+#include <QtAlgorithms>
+#include <QtEndian>
 
 #include <atomic>
 #include <cstring>
 #include <type_traits>
 #include <vector>
 
-// How the values are kept, so that a history costs about its file's size, repeats included:
-// - Values back to back in one byte arena, each after a header holding its length and whether its
-//   characters are stored as Latin-1 bytes (the usual case) or as UTF-16 code units.
+// How the values are kept, so that a history costs less than twice its file, repeats included:
+// - Values back to back in one byte arena, each after a header holding its length and its form: Latin-1 bytes
+//   (the usual case), UTF-16 code units, or for 12 lower-case hexadecimal digits (a Bluetooth address, or a
+//   serial number of 12 digits) the 48-bit number they spell, in six bytes.
 // - The arena offset of every 16th value, so that value i is found by skipping at most 15 headers.
-// - A table of distinct values only (a repeat finds its first occurrence and adds nothing), open
-//   addressing with linear probing; a slot holds the value's number and the upper half of its hash, so the
-//   table grows without looking at the values again.
+// - A ValueIndex over the whole history, built once at the end of a load from the hashes taken as the
+//   values were stored; values appended later wait in a short sorted tail until the index is built anew
+//   aside. A value equal to the one just before it is not indexed again (a pressure test's repeats).
+using namespace ListValue;
+
 namespace {
-
 constexpr size_t SampleEvery = 16;
-constexpr quint64 NumberMask = 0xFFFFFFFFULL;         // slot: hash bits << 32 | value number + 1; 0 empty
-constexpr size_t MaxIndexed = size_t(NumberMask) - 1; // values past this are found by a scan
-
-// The same hash for a text held as Latin-1 bytes or as UTF-16.
-template <typename Char> quint64 hashOf(const Char *p, qsizetype size)
-{
-    quint64 h = 0xcbf29ce484222325ULL ^ quint64(size);
-    for (qsizetype i = 0; i < size; ++i)
-        h = (h ^ quint64(std::make_unsigned_t<Char>(p[i]))) * 0x100000001b3ULL;
-    h ^= h >> 33; // spread the low bits' mixing into the high bits that place a slot
-    h *= 0xff51afd7ed558ccdULL;
-    h ^= h >> 33;
-    h *= 0xc4ceb9fe1a85ec53ULL;
-    return h ^ (h >> 33);
-}
-
-bool fitsLatin1(QStringView value)
-{
-    for (QChar c : value) {
-        if (c.unicode() > 0xFF)
-            return false;
-    }
-    return true;
-}
-
-// A value's header: its length in characters, shifted left by one, the low bit set for UTF-16; seven bits a
-// byte, low group first, the high bit marking that more follow.
-size_t putHeader(uchar *out, quint64 header)
-{
-    size_t n = 0;
-    while (header >= 0x80) {
-        out[n++] = uchar(header | 0x80);
-        header >>= 7;
-    }
-    out[n++] = uchar(header);
-    return n;
-}
-
+constexpr size_t TailLimit = 4096; // values outside the index before it is built anew
 } // namespace
 
 struct HistoryList::Data
 {
+    struct Appended
+    {
+        quint64 hash;
+        quint64 offset;
+        bool operator<(const Appended &other) const { return hash < other.hash; }
+    };
+
     struct Store
     {
         RawArray<uchar> arena;
         RawArray<quint64> samples; // arena offset of value 16 k
-        RawArray<quint64> table;   // on huge pages where the system has them: probes land anywhere
-        int tableBits = 0;
-        size_t distinct = 0;
         qsizetype count = 0;
+        ValueIndex index;
+        std::vector<Appended> tail; // values stored since the index was built, by hash
     };
 
-    // A stored value: Latin-1 bytes or UTF-16 code units (possibly unaligned) at `chars`.
-    struct Value
+    // While loading: the hash of every value stored (0 for a repeat of the one before) and its offset.
+    struct Load
     {
-        const uchar *chars;
-        qsizetype size;
-        bool wide;
-        QString toString() const
-        {
-            if (!wide)
-                return QString::fromLatin1(reinterpret_cast<const char *>(chars), size);
-            QString text(size, Qt::Uninitialized);
-            std::memcpy(text.data(), chars, size_t(size) * 2);
-            return text;
-        }
-        char16_t charAt(qsizetype i) const
-        {
-            if (!wide)
-                return chars[i];
-            char16_t c;
-            std::memcpy(&c, chars + 2 * i, 2);
-            return c;
-        }
-        bool equals(const Value &other) const
-        {
-            if (other.size != size)
-                return false;
-            if (wide == other.wide)
-                return std::memcmp(chars, other.chars, size_t(size) * (wide ? 2 : 1)) == 0;
-            for (qsizetype i = 0; i < size; ++i) {
-                if (charAt(i) != other.charAt(i))
-                    return false;
-            }
-            return true;
-        }
+        RawArray<quint64> hashes;
+        RawArray<quint64> offsets;
+        quint64 lastHash = 0;
+        quint64 lastOffset = 0;
+        const uchar *lastValue = nullptr; // in appendLines(), where the arena does not move
+        int lastForm = -1;
+        qsizetype lastSize = 0;
+        bool lowerCase = false;
     };
-
-    static Value valueOf(QStringView text)
-    {
-        return {reinterpret_cast<const uchar *>(text.utf16()), text.size(), true};
-    }
-
-    struct Pending
-    {
-        quint64 hash;
-        size_t number;
-    };
-    static constexpr size_t BatchSize = 32;
 
     Store s;
-    Pending batch[BatchSize]; // while loading: values stored and not yet in the table
-    size_t batched = 0;
+    Load loading;
     mutable QReadWriteLock lock; // guards s against the readers; taken for writing only briefly
-    QMutex writeMutex;           // one writer at a time; held while it grows arrays aside
+    QMutex writeMutex;           // one writer at a time; held while it grows arrays or builds the index aside
     std::atomic<bool> bulk{false};
 
-    static Value valueAt(const Store &s, size_t offset, size_t *next = nullptr)
+    static Value valueAt(const RawArray<uchar> &arena, size_t offset, size_t *next = nullptr)
     {
-        const uchar *p = s.arena.data() + offset;
+        const uchar *p = arena.data() + offset;
         quint64 header = 0;
         int shift = 0;
         size_t used = 0;
@@ -142,9 +82,9 @@ struct HistoryList::Data
                 break;
             shift += 7;
         }
-        const Value v{p + used, qsizetype(header >> 1), (header & 1) != 0};
+        const Value v{p + used, qsizetype(header >> 2), int(header & 3)};
         if (next)
-            *next = offset + used + size_t(v.size) * (v.wide ? 2 : 1);
+            *next = offset + used + v.bytes();
         return v;
     }
 
@@ -152,141 +92,117 @@ struct HistoryList::Data
     {
         size_t offset = s.samples[index / SampleEvery];
         for (size_t i = index - index % SampleEvery; i < index; ++i)
-            valueAt(s, offset, &offset);
-        return valueAt(s, offset);
+            valueAt(s.arena, offset, &offset);
+        return valueAt(s.arena, offset);
     }
 
-    // The value's number, or -1.
-    static qsizetype find(const Store &s, const Value &value, quint64 hash)
+    static bool contains(const Store &s, const Candidate &candidate)
     {
-        if (s.table.empty())
-            return -1;
-        const size_t mask = s.table.size() - 1;
-        const quint64 tag = hash >> 32;
-        for (size_t i = size_t(hash >> (64 - s.tableBits)); s.table[i] != 0; i = (i + 1) & mask) {
-            const quint64 slot = s.table[i];
-            if ((slot >> 32) == tag && view(s, size_t(slot & NumberMask) - 1).equals(value))
-                return qsizetype(slot & NumberMask) - 1;
+        const Value &value = candidate.value();
+        if (s.index.find(candidate.hash(), [&](quint64 offset) { return valueAt(s.arena, offset) == value; }))
+            return true;
+        const Appended key{candidate.hash(), 0};
+        for (auto it = std::lower_bound(s.tail.begin(), s.tail.end(), key); it != s.tail.end() && it->hash == key.hash;
+             ++it) {
+            if (valueAt(s.arena, it->offset) == value)
+                return true;
         }
-        return -1;
+        return false;
     }
 
-    // A table twice the size, from the slots alone (each slot keeps the bits that place it).
-    static RawArray<quint64> grownTable(const Store &s, int bits)
+    // Stores one value and returns its offset; the caller holds the lock (or loads).
+    quint64 store(const Value &value)
     {
-        RawArray<quint64> table;
-        table.resizeUninitialised(size_t(1) << bits);
-        std::memset(static_cast<void *>(table.data()), 0, table.size() * sizeof(quint64));
-        const size_t mask = table.size() - 1;
-        for (quint64 slot : s.table) {
-            if (slot == 0)
-                continue;
-            size_t i = size_t((slot >> 32) >> (32 - bits));
-            while (table[i] != 0)
-                i = (i + 1) & mask;
-            table[i] = slot;
-        }
-        return table;
+        const quint64 offset = s.arena.size();
+        uchar *out = s.arena.room(value.bytes() + 10);
+        const size_t used = putHeader(out, quint64(value.size) << 2 | quint64(value.form));
+        if (value.bytes() > 0)
+            std::memcpy(out + used, value.payload, value.bytes());
+        if (size_t(s.count) % SampleEvery == 0)
+            s.samples.push_back(offset);
+        s.arena.grow(used + value.bytes());
+        ++s.count;
+        return offset;
     }
 
-    // Room for a value of `bytes` bytes and its table slot, made aside while readers go on with the arrays
-    // as they are, then swapped in under a short lock. Not needed while loading: no reader runs then.
+    // While loading: the value's hash and offset kept for the index.
+    void noteLoaded(quint64 offset)
+    {
+        const Value v = valueAt(s.arena, offset);
+        quint64 hash = hashOf(v.payload, v.bytes(), v.form);
+        if (hash == loading.lastHash && valueAt(s.arena, loading.lastOffset) == v) {
+            hash = 0;
+        } else {
+            loading.lastHash = hash;
+            loading.lastOffset = offset;
+        }
+        loading.hashes.push_back(hash);
+        loading.offsets.push_back(offset);
+    }
+
+    void storeText(QStringView text)
+    {
+        const Candidate c(text);
+        const quint64 offset = store(c.value());
+        if (bulk) {
+            noteLoaded(offset);
+            return;
+        }
+        const Appended appended{c.hash(), offset};
+        s.tail.insert(std::upper_bound(s.tail.begin(), s.tail.end(), appended), appended);
+    }
+
+    // Every stored value's hash and offset, as a load notes them.
+    void noteAll()
+    {
+        loading.hashes = RawArray<quint64>();
+        loading.offsets = RawArray<quint64>();
+        loading.hashes.reserve(size_t(s.count));
+        loading.offsets.reserve(size_t(s.count));
+        loading.lastHash = 0;
+        size_t offset = 0;
+        for (qsizetype i = 0; i < s.count; ++i) {
+            const size_t current = offset;
+            valueAt(s.arena, current, &offset);
+            noteLoaded(current);
+        }
+    }
+
+    ValueIndex indexFromNotes()
+    {
+        ValueIndex index;
+        index.build(loading.hashes.data(), loading.offsets.data(), loading.hashes.size());
+        loading = Load();
+        return index;
+    }
+
+    // Room for a value of `bytes` bytes, made aside while readers go on with the arrays as they are, then
+    // swapped in under a short lock.
     void makeRoom(size_t bytes)
     {
         RawArray<uchar> arena;
         RawArray<quint64> samples;
-        RawArray<quint64> table;
-        int bits = s.tableBits;
         if (s.arena.size() + bytes > s.arena.capacity())
             arena = s.arena.copyWithCapacity(s.arena.grownCapacity(bytes));
         if (size_t(s.count) % SampleEvery == 0 && s.samples.size() == s.samples.capacity())
             samples = s.samples.copyWithCapacity(s.samples.grownCapacity(1));
-        if ((s.distinct + 1) * 10 > s.table.size() * 7 && bits < 32) {
-            bits = std::max(bits + 1, 6);
-            table = grownTable(s, bits);
-        }
-        if (arena.capacity() == 0 && samples.capacity() == 0 && table.empty())
+        if (arena.capacity() == 0 && samples.capacity() == 0)
             return;
         QWriteLocker locker(&lock);
         if (arena.capacity() > 0)
             std::swap(s.arena, arena);
         if (samples.capacity() > 0)
             std::swap(s.samples, samples);
-        if (!table.empty()) {
-            std::swap(s.table, table);
-            s.tableBits = bits;
-        }
     } // the old arrays are freed here, outside the lock
 
-    // Stores one value; the caller holds the lock (or loads). A repeat is stored in order but not indexed.
-    void store(const uchar *chars, qsizetype size, bool wide, quint64 hash)
+    // The index built anew aside, by the one writer, from values no one else changes; swapped in under a short lock.
+    void rebuildAside()
     {
-        const size_t bytes = size_t(size) * (wide ? 2 : 1);
-        uchar *out = s.arena.room(bytes + 10);
-        const size_t used = putHeader(out, quint64(size) << 1 | (wide ? 1 : 0));
-        if (bytes > 0)
-            std::memcpy(out + used, chars, bytes);
-        if (size_t(s.count) % SampleEvery == 0)
-            s.samples.push_back(s.arena.size());
-        s.arena.grow(used + bytes);
-        const qsizetype number = s.count++;
-        if (size_t(number) >= MaxIndexed)
-            return;
-        if (!bulk) {
-            index(hash, size_t(number));
-            return;
-        }
-        // While loading, the table's slots are fetched a batch ahead: most probes of a big table miss the cache.
-        batch[batched++] = {hash, size_t(number)};
-        if (batched == BatchSize)
-            flushBatch();
-    }
-
-    // Adds the value to the table unless an equal one is there.
-    void index(quint64 hash, size_t number)
-    {
-        if (find(s, view(s, number), hash) >= 0)
-            return;
-        if ((s.distinct + 1) * 10 > s.table.size() * 7 && s.tableBits < 32) {
-            s.tableBits = std::max(s.tableBits + 1, 6);
-            s.table = grownTable(s, s.tableBits);
-        }
-        const size_t mask = s.table.size() - 1;
-        size_t i = size_t(hash >> (64 - s.tableBits));
-        while (s.table[i] != 0)
-            i = (i + 1) & mask;
-        s.table[i] = (hash & ~NumberMask) | quint64(number + 1);
-        ++s.distinct;
-    }
-
-    void flushBatch()
-    {
-        if ((s.distinct + batched) * 10 > s.table.size() * 7 && s.tableBits < 32) {
-            while ((s.distinct + batched) * 10 > (size_t(1) << s.tableBits) * 7 && s.tableBits < 32)
-                s.tableBits = std::max(s.tableBits + 1, 6);
-            s.table = grownTable(s, s.tableBits);
-        }
-#if defined(__GNUC__) || defined(__clang__)
-        for (size_t b = 0; b < batched; ++b)
-            __builtin_prefetch(s.table.data() + (batch[b].hash >> (64 - s.tableBits)));
-#endif
-        for (size_t b = 0; b < batched; ++b) // in order: a repeat finds its first occurrence
-            index(batch[b].hash, batch[b].number);
-        batched = 0;
-    }
-
-    void storeText(QStringView value)
-    {
-        const auto *chars = reinterpret_cast<const char16_t *>(value.utf16());
-        const quint64 hash = hashOf(chars, value.size());
-        if (!fitsLatin1(value)) {
-            store(reinterpret_cast<const uchar *>(chars), value.size(), true, hash);
-            return;
-        }
-        QVarLengthArray<uchar, 256> latin1(value.size());
-        for (qsizetype i = 0; i < value.size(); ++i)
-            latin1[i] = uchar(chars[i]);
-        store(latin1.data(), value.size(), false, hash);
+        noteAll();
+        ValueIndex index = indexFromNotes();
+        QWriteLocker locker(&lock);
+        std::swap(s.index, index);
+        s.tail = std::vector<Appended>();
     }
 };
 
@@ -310,22 +226,40 @@ void HistoryList::clear()
 void HistoryList::append(const QString &value)
 {
     if (d->bulk) {
-        d->storeText(value);
+        if (!d->loading.lowerCase) {
+            d->storeText(value);
+            return;
+        }
+        QString lower = value;
+        for (QChar &c : lower) {
+            if (unsigned(c.unicode() - u'A') < 26u)
+                c = QChar(c.unicode() | 0x20);
+        }
+        d->storeText(lower);
         return;
     }
     QMutexLocker writer(&d->writeMutex);
     d->makeRoom(size_t(value.size()) * 2 + 10);
-    QWriteLocker locker(&d->lock);
-    d->storeText(value);
+    {
+        QWriteLocker locker(&d->lock);
+        d->storeText(value);
+    }
+    if (d->s.tail.size() > TailLimit)
+        d->rebuildAside();
 }
 
-void HistoryList::beginBulkLoad(qint64 sizeHint)
+void HistoryList::beginBulkLoad(qint64 sizeHint, bool lowerCase)
 {
     d->writeMutex.lock();
     d->lock.lockForWrite();
+    d->noteAll(); // the values stored before, if any, join the load's index
     d->bulk = true;
+    d->loading.lowerCase = lowerCase;
     // A line's bytes and its line end cover its value and header, except for the rare long or wide value.
-    d->s.arena.reserve(d->s.arena.size() + size_t(qBound<qint64>(0, sizeHint, qint64(1) << 32)) + 64);
+    const size_t bytes = size_t(qBound<qint64>(0, sizeHint, qint64(1) << 40));
+    d->s.arena.reserve(d->s.arena.size() + bytes + 64);
+    d->loading.hashes.reserve(d->loading.hashes.size() + bytes / 8 + 64);
+    d->loading.offsets.reserve(d->loading.offsets.size() + bytes / 8 + 64);
 }
 
 void HistoryList::appendEncoded(QByteArrayView value)
@@ -333,24 +267,152 @@ void HistoryList::appendEncoded(QByteArrayView value)
     bool ascii = true;
     for (char c : value)
         ascii = ascii && uchar(c) < 0x80;
-    if (!ascii) { // decoded as the file's encoding says, then stored as Latin-1 where it fits
-        append(QString::fromLocal8Bit(value));
-        return;
+    // ASCII is the same in every 8-bit encoding; other text is decoded as the file's encoding says.
+    append(ascii ? QString::fromLatin1(value) : QString::fromLocal8Bit(value));
+}
+
+qsizetype HistoryList::appendLines(QByteArrayView text, qsizetype maxLineLength)
+{
+    if (!d->bulk)
+        return 0;
+    Data::Store &s = d->s;
+    Data::Load &loading = d->loading;
+    const char *p = text.data();
+    const char *const end = p + text.size();
+    // Room for every line as a value: a header of one byte, or two for a line of 64 bytes or more, takes the
+    // place of its line end.
+    const size_t most = size_t(text.size()) / 2 + 1;
+    s.arena.room(size_t(text.size()) + size_t(text.size()) / 64 + 16);
+    s.samples.room(most / SampleEvery + 2);
+    quint64 *hashes = loading.hashes.room(most);
+    quint64 *offsets = loading.offsets.room(most);
+    if (loading.lastHash != 0) {
+        const Value last = Data::valueAt(s.arena, loading.lastOffset);
+        loading.lastValue = last.payload;
+        loading.lastForm = last.form;
+        loading.lastSize = last.size;
     }
-    if (!d->bulk) {
-        append(QString::fromLatin1(value));
-        return;
+    size_t added = 0;
+    while (p < end) {
+        const char *newline = findLineFeed(p, end);
+        if (!newline)
+            break;
+        size_t length = size_t(newline - p);
+        if (length > 0 && p[length - 1] == '\r')
+            --length;
+        if (qsizetype(length) > maxLineLength)
+            break;
+        const quint64 offset = s.arena.size();
+        uchar *out = s.arena.data() + offset;
+        const auto *from = reinterpret_cast<const uchar *>(p);
+        quint64 number = 0;
+        size_t used = 0;
+        uchar *value = nullptr;
+        quint64 hash = 0;
+        int form = Latin1;
+        if (length == HexLength && parseLineHex(from, loading.lowerCase, number)) {
+            // A Bluetooth address (or 12 digits): its number.
+            used = putHeader(out, quint64(HexLength) << 2 | Hex48);
+            value = out + used;
+            putHexNumber(value, number);
+            hash = hashOfHex(number);
+            form = Hex48;
+        } else {
+            // Copied into the arena, checked, put in lower case and hashed eight bytes at a time.
+            used = putHeader(out, quint64(length) << 2 | Latin1);
+            value = out + used;
+            Hasher hasher(length, Latin1);
+            quint64 any = 0;
+            quint64 sharp = 0;
+            size_t i = 0;
+            for (; i + 8 <= length; i += 8) {
+                quint64 w = load(from + i, 8);
+                any |= w;
+                sharp |= zeroBytes(w ^ (Ones * '#'));
+                if (loading.lowerCase)
+                    w = lowerAsciiWord(w);
+                std::memcpy(value + i, &w, 8);
+                hasher.word(w);
+            }
+            if (i < length) {
+                // The last bytes: a word read whole where the text goes on (it does up to the line end at
+                // least), and written whole, the arena's room ending 16 bytes past the values.
+                const size_t rest = length - i;
+                quint64 w = end - (p + i) >= 8 ? firstBytes(load(from + i, 8), rest) : load(from + i, rest);
+                any |= w;
+                sharp |= zeroBytes(w ^ (Ones * '#')) & firstBytes(HighBits, rest);
+                if (loading.lowerCase)
+                    w = lowerAsciiWord(w);
+                std::memcpy(value + i, &w, 8);
+                hasher.last(w);
+            }
+            if (any & HighBits)
+                break;
+            if (length == 0 || sharp) {
+                p = newline + 1;
+                continue;
+            }
+            hash = hasher.finish();
+        }
+        const size_t bytes = form == Hex48 ? HexBytes : length;
+        if (hash == loading.lastHash && loading.lastForm == form && loading.lastSize == qsizetype(length) &&
+            std::memcmp(value, loading.lastValue, bytes) == 0) {
+            hash = 0; // a repeat of the value before: stored, not indexed again
+        } else {
+            loading.lastHash = hash;
+            loading.lastOffset = offset;
+            loading.lastValue = value;
+            loading.lastForm = form;
+            loading.lastSize = qsizetype(length);
+        }
+        if (size_t(s.count) % SampleEvery == 0)
+            s.samples.push_back(offset);
+        s.arena.grow(used + bytes);
+        ++s.count;
+        hashes[added] = hash;
+        offsets[added] = offset;
+        ++added;
+        p = newline + 1;
     }
-    // ASCII is the same in every 8-bit encoding: stored straight from the file's bytes.
-    const auto *chars = reinterpret_cast<const uchar *>(value.data());
-    d->store(chars, value.size(), false, hashOf(chars, value.size()));
+    loading.hashes.grow(added);
+    loading.offsets.grow(added);
+    return p - text.data();
+}
+
+void HistoryList::takeLoadedSlice(HistoryList &slice)
+{
+    Data::Store &s = d->s;
+    Data::Store &other = slice.d->s;
+    Data::Load &theirs = slice.d->loading;
+    if (!d->bulk || !slice.d->bulk || other.count == 0)
+        return;
+    const quint64 base = s.arena.size();
+    std::memcpy(s.arena.room(other.arena.size()), other.arena.data(), other.arena.size());
+    s.arena.grow(other.arena.size());
+    // Every value loaded has its offset noted: the samples fall where this history's numbering puts them.
+    const size_t values = theirs.offsets.size();
+    quint64 *offsets = d->loading.offsets.room(values);
+    quint64 *hashes = d->loading.hashes.room(values);
+    for (size_t i = 0; i < values; ++i) {
+        offsets[i] = theirs.offsets[i] + base;
+        hashes[i] = theirs.hashes[i];
+        if ((size_t(s.count) + i) % SampleEvery == 0)
+            s.samples.push_back(offsets[i]);
+    }
+    d->loading.offsets.grow(values);
+    d->loading.hashes.grow(values);
+    s.count += other.count;
+    d->loading.lastHash = 0; // the value before the next one is the slice's
+    other = Data::Store();
+    theirs = Data::Load();
 }
 
 void HistoryList::endBulkLoad()
 {
     if (!d->bulk)
         return;
-    d->flushBatch();
+    d->s.index = d->indexFromNotes();
+    d->s.tail = std::vector<Data::Appended>();
     d->bulk = false;
     d->lock.unlock();
     d->writeMutex.unlock();
@@ -372,14 +434,7 @@ QString HistoryList::at(qsizetype index) const
 
 bool HistoryList::contains(const QString &value) const
 {
-    const quint64 hash = hashOf(reinterpret_cast<const char16_t *>(value.utf16()), value.size());
+    const Candidate candidate(value);
     QReadLocker locker(&d->lock);
-    const Data::Value candidate = Data::valueOf(value);
-    if (Data::find(d->s, candidate, hash) >= 0)
-        return true;
-    for (qsizetype i = qsizetype(MaxIndexed); i < d->s.count; ++i) {
-        if (Data::view(d->s, size_t(i)).equals(candidate))
-            return true;
-    }
-    return false;
+    return Data::contains(d->s, candidate);
 }

@@ -1,8 +1,14 @@
-// The IMEI history's storage, load and index. Past 600 lines because these share one compact layout (IMEIs kept
-// only in the index, irregular records as bytes behind a short header, runs of them as one entry) that the
-// loader writes, the index reads and the locking guards; split apart, each part would expose that layout.
+// The IMEI history's records in memory: their parts, the load in slices that fills them, the staging of the
+// load's IMEIs for the index, the literal scans behind the index, and the locking. The record parser
+// (ImeiRecordText.h), the irregular records' format (IrregularRecords.h), the index (ImeiIndex) and the memory
+// policy (RawArray) are rooms of their own. Past 600 lines because what is left shares one layout of the records
+// (regular heads without their IMEIs, runs of irregular records, places counted across the parts) that the
+// loader writes, the staging counts on and the scans and lookups read under one lock.
 #include "history/ImeiHistory.h"
 
+#include "history/ImeiIndex.h"
+#include "history/ImeiRecordText.h"
+#include "history/IrregularRecords.h"
 #include "history/RawArray.h"
 
 #include <QByteArrayMatcher>
@@ -22,10 +28,6 @@
 #include <utility>
 #include <vector>
 
-#if defined(__SSE2__) || defined(_M_X64)
-#include <emmintrin.h>
-#endif
-
 // How the history is kept:
 // - Records in file order: one 64-bit head each. A regular record, the kind the tool writes (a
 //   "yyyy-MM-dd hh:mm:ss" date-time and one to four 15-digit IMEIs joined by commas), holds its IMEI count
@@ -42,414 +44,31 @@
 //   stored again: an entry holds the rest of the value and the place. A load writes the entries straight
 //   into room set aside per partition and sorts each partition in place; IMEIs appended later wait in a
 //   small sorted tail until the index is rebuilt.
+using namespace ImeiIndexBits;
+using namespace ImeiRecordText;
+using namespace IrregularRecords;
+
 namespace {
 
-constexpr qsizetype ImeiLength = 15;
-constexpr qsizetype DateLength = 19; // yyyy-MM-dd hh:mm:ss
-constexpr int MaxImeisPerRecord = 4;
-constexpr qsizetype MaxRegularText = MaxImeisPerRecord * (ImeiLength + 1) - 1;
 constexpr int CountShift = 60;
 constexpr quint64 DateMask = (quint64(1) << 56) - 1; // 14 digits of four bits; an irregular head's number
-constexpr int DatePositions[14] = {0, 1, 2, 3, 5, 6, 8, 9, 11, 12, 14, 15, 17, 18};
-constexpr size_t TailLimit = 4096;             // IMEIs outside the index before it is rebuilt
-constexpr size_t MaxWindows = size_t(1) << 21; // runs of irregular records worth indexing
-constexpr quint64 Pow14 = 100000000000000ULL;
+constexpr size_t TailLimit = 4096;                   // IMEIs outside the index before it is rebuilt
+constexpr size_t MaxWindows = size_t(1) << 21;       // runs of irregular records worth indexing
 constexpr qsizetype ScanChunk = 64 * 1024;
-constexpr size_t LongBucket = 32;                  // a bucket longer than this holds repeats: it is sorted and searched
-constexpr size_t ParallelValues = size_t(1) << 18; // index builds this big use a second thread
-constexpr int ValueBits = 50;                      // 10^15 < 2^50
-constexpr quint64 ValueMask = (quint64(1) << ValueBits) - 1;
-constexpr int MinPartitionBits = 8; // a loading thread writes one line per partition at a time: they stay cached
-constexpr int PlaceBitsOverPartition = 64 - ValueBits; // staged entry: rest of the value, then the place
 // Bytes a regular record line takes per IMEI at the least: four IMEIs with their commas, date-time, tabs
 // and line feed. Room is set aside for a file's IMEIs by this, an upper bound for the records the tool
 // writes.
 constexpr size_t BytesPerImei = 21;
 constexpr size_t MaxStagedImeis = size_t(1) << 24; // more than this of a huge or damaged file: no room set aside
 
-inline quint64 lowBits(int bits)
-{
-    return bits >= 64 ? ~quint64(0) : (quint64(1) << bits) - 1;
-}
-
-// Bits needed to hold the numbers 0 to n.
-int bitsFor(quint64 n)
-{
-    int bits = 0;
-    while (bits < 64 && (n >> bits) != 0)
-        ++bits;
-    return bits;
-}
-
-// Bucket bits for n values: about four values a bucket.
-int bucketBitsFor(size_t n)
-{
-    int bits = 1;
-    while (bits < 31 && (size_t(1) << bits) < (n + 3) / 4)
-        ++bits;
-    return bits;
-}
-
-// Partition bits for up to n places: enough that a staged entry holds its place.
-int partitionBitsFor(quint64 n)
-{
-    return std::max(MinPartitionBits, bitsFor(n) - PlaceBitsOverPartition);
-}
-
-constexpr quint64 MixA = 0x3b58476d1ce4e5b9ULL & ValueMask; // odd
-constexpr quint64 MixB = 0x14d049bb133111ebULL & ValueMask; // odd
-
-constexpr quint64 inverseOdd(quint64 a)
-{
-    quint64 x = a; // Newton's iteration doubles the correct low bits each step
-    for (int i = 0; i < 6; ++i)
-        x *= 2 - a * x;
-    return x;
-}
-
-constexpr quint64 MixAInverse = inverseOdd(MixA) & ValueMask;
-constexpr quint64 MixBInverse = inverseOdd(MixB) & ValueMask;
-static_assert(((MixA * MixAInverse) & ValueMask) == 1 && ((MixB * MixBInverse) & ValueMask) == 1);
-
-inline quint64 unshift(quint64 y, int shift)
-{
-    quint64 x = y;
-    for (int s = shift; s < ValueBits; s += shift)
-        x ^= y >> s;
-    return x;
-}
-
-// Bijective on the values below 2^50, so entries can drop the bits their bucket stands for and still
-// compare exactly; it spreads the consecutive IMEIs of a production run evenly over the buckets.
-inline quint64 mix(quint64 x)
-{
-    x ^= x >> 26;
-    x = (x * MixA) & ValueMask;
-    x ^= x >> 24;
-    x = (x * MixB) & ValueMask;
-    x ^= x >> 25;
-    return x;
-}
-
-inline quint64 unmix(quint64 x)
-{
-    x = unshift(x, 25);
-    x = (x * MixBInverse) & ValueMask;
-    x = unshift(x, 24);
-    x = (x * MixAInverse) & ValueMask;
-    return unshift(x, 26);
-}
-
-inline bool isDigit(char c)
-{
-    return c >= '0' && c <= '9';
-}
-
-inline bool isDigit(char16_t c)
-{
-    return c >= u'0' && c <= u'9';
-}
-
-#if Q_BYTE_ORDER == Q_LITTLE_ENDIAN
-inline quint64 load8(const char *p)
-{
-    quint64 v;
-    std::memcpy(&v, p, 8);
-    return v;
-}
-
-inline bool eightDigits(quint64 v)
-{
-    return ((v & 0xF0F0F0F0F0F0F0F0ULL) | (((v + 0x0606060606060606ULL) & 0xF0F0F0F0F0F0F0F0ULL) >> 4)) ==
-           0x3333333333333333ULL;
-}
-
-// Eight ASCII digits, the first in the lowest byte, as a number.
-inline quint64 parseEight(quint64 v)
-{
-    v -= 0x3030303030303030ULL;
-    v = (v * 10) + (v >> 8);
-    v = (((v & 0x000000FF000000FFULL) * (100 + (1000000ULL << 32))) +
-         (((v >> 16) & 0x000000FF000000FFULL) * (1 + (10000ULL << 32)))) >>
-        32;
-    return quint32(v);
-}
-#endif
-
-// 15 ASCII digits at p as a number.
-inline bool parseImei(const char *p, quint64 &value)
-{
-#if Q_BYTE_ORDER == Q_LITTLE_ENDIAN
-    const quint64 a = load8(p);
-    const quint64 b = load8(p + 7);
-    if (!eightDigits(a) || !eightDigits(b))
-        return false;
-    // b starts with the last digit of a: counted as 0 there.
-    value = parseEight(a) * 10000000ULL + parseEight((b & ~quint64(0xFF)) | 0x30);
-    return true;
-#else
-    quint64 v = 0;
-    for (int i = 0; i < ImeiLength; ++i) {
-        if (!isDigit(p[i]))
-            return false;
-        v = v * 10 + quint64(p[i] - '0');
-    }
-    value = v;
-    return true;
-#endif
-}
-
-// The same for 15 digits at p that follow a separator at p - 1, which makes 16 bytes to take at once: the
-// loading loop's case. Vector instructions, where the processor has them, do it in half the time.
-inline bool parseImeiAfterSeparator(const char *p, quint64 &value)
-{
-#if defined(__SSE2__) || defined(_M_X64)
-    const __m128i digits = _mm_sub_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i *>(p - 1)), _mm_set1_epi8('0'));
-    // Digits are the bytes 0 to 9 now; the separator's lane does not count.
-    const __m128i isDigit = _mm_cmpeq_epi8(_mm_min_epu8(digits, _mm_set1_epi8(9)), digits);
-    if ((_mm_movemask_epi8(isDigit) | 1) != 0xFFFF)
-        return false;
-    const __m128i d =
-        _mm_and_si128(digits, _mm_set_epi8(-1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, 0));
-    // Pairs of digits (the first byte the tens), then fours, then eights: a leading zero in place of the separator.
-    const __m128i pairs = _mm_add_epi16(_mm_mullo_epi16(_mm_and_si128(d, _mm_set1_epi16(0xFF)), _mm_set1_epi16(10)),
-                                        _mm_srli_epi16(d, 8));
-    const __m128i fours = _mm_madd_epi16(pairs, _mm_set_epi16(1, 100, 1, 100, 1, 100, 1, 100));
-    const __m128i eights =
-        _mm_add_epi64(_mm_mul_epu32(fours, _mm_set_epi32(0, 10000, 0, 10000)), _mm_srli_epi64(fours, 32));
-    value = quint64(_mm_cvtsi128_si64(eights)) * 100000000ULL +
-            quint64(_mm_cvtsi128_si64(_mm_unpackhi_epi64(eights, eights)));
-    return true;
-#else
-    return parseImei(p, value);
-#endif
-}
-
-// "yyyy-MM-dd hh:mm:ss" with any digits, its 14 digits packed four bits each, so that the text comes back
-// exactly.
-bool parseDate(QByteArrayView text, quint64 &packed)
-{
-    if (text.size() != DateLength)
-        return false;
-    const char *p = text.data();
-#if Q_BYTE_ORDER == Q_LITTLE_ENDIAN
-    // XOR with the pattern leaves 0 to 9 in digit places and 0 in separator places.
-    auto lanes = [](quint64 bytes, const char(&pattern)[9], quint64 separators, bool &ok) {
-        const quint64 t = bytes ^ load8(pattern);
-        ok = ok && ((t | (t + 0x7676767676767676ULL)) & 0x8080808080808080ULL) == 0 && (t & separators) == 0;
-        return t;
-    };
-    bool ok = true;
-    const quint64 a = lanes(load8(p), "0000-00-", 0xFF0000FF00000000ULL, ok);
-    const quint64 b = lanes(load8(p + 8), "00 00:00", 0x0000FF0000FF0000ULL, ok);
-    const quint64 c = lanes(load8(p + 11), "00:00:00", 0x0000FF0000FF0000ULL, ok);
-    if (!ok)
-        return false;
-    auto digit = [](quint64 lanes, int byte) { return (lanes >> (8 * byte)) & 0xF; };
-    packed = digit(a, 0) << 52 | digit(a, 1) << 48 | digit(a, 2) << 44 | digit(a, 3) << 40 | digit(a, 5) << 36 |
-             digit(a, 6) << 32 | digit(b, 0) << 28 | digit(b, 1) << 24 | digit(b, 3) << 20 | digit(b, 4) << 16 |
-             digit(b, 6) << 12 | digit(b, 7) << 8 | digit(c, 6) << 4 | digit(c, 7);
-    return true;
-#else
-    if (p[4] != '-' || p[7] != '-' || p[10] != ' ' || p[13] != ':' || p[16] != ':')
-        return false;
-    quint64 v = 0;
-    for (int pos : DatePositions) {
-        if (!isDigit(p[pos]))
-            return false;
-        v = v << 4 | quint64(p[pos] - '0');
-    }
-    packed = v;
-    return true;
-#endif
-}
-
-QString unpackDate(quint64 packed)
-{
-    char text[DateLength + 1] = "0000-00-00 00:00:00";
-    for (int i = 13; i >= 0; --i) {
-        text[DatePositions[i]] = char('0' + (packed & 0xF));
-        packed >>= 4;
-    }
-    return QString::fromLatin1(text, DateLength);
-}
-
-// The 15 digits of an IMEI number, leading zeros included.
-inline void writeImei(char *out, quint64 v)
-{
-    static constexpr char pairs[] = "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
-                                    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
-                                    "8081828384858687888990919293949596979899";
-    for (int i = 13; i > 0; i -= 2) {
-        const unsigned r = unsigned(v % 100);
-        v /= 100;
-        out[i] = pairs[2 * r];
-        out[i + 1] = pairs[2 * r + 1];
-    }
-    out[0] = char('0' + v % 10);
-}
-
-// One to four IMEIs joined by commas, as the tool writes them.
-bool parseImeis(QByteArrayView text, quint64 (&values)[MaxImeisPerRecord], int &count)
-{
-    const qsizetype size = text.size();
-    if (size < ImeiLength || size > MaxRegularText || (size + 1) % (ImeiLength + 1) != 0)
-        return false;
-    count = int((size + 1) / (ImeiLength + 1));
-    const char *p = text.data();
-    for (int k = 0; k < count; ++k) {
-        const char *group = p + k * (ImeiLength + 1);
-        if (k > 0 && group[-1] != ',')
-            return false;
-        if (!parseImei(group, values[k]))
-            return false;
-    }
-    return true;
-}
-
-template <typename Char> size_t countWindows(const Char *p, qsizetype size)
-{
-    size_t windows = 0;
-    qsizetype run = 0;
-    for (qsizetype i = 0; i < size; ++i) {
-        run = isDigit(p[i]) ? run + 1 : 0;
-        if (run >= ImeiLength)
-            ++windows;
-    }
-    return windows;
-}
-
-// Calls onWindow(value) for every run of 15 digits, overlapping runs included.
-template <typename Char, typename Emit> void forEachWindow(const Char *p, qsizetype size, Emit onWindow)
-{
-    quint64 value = 0;
-    qsizetype run = 0;
-    for (qsizetype i = 0; i < size; ++i) {
-        if (!isDigit(p[i])) {
-            run = 0;
-            value = 0;
-            continue;
-        }
-        value = (value % Pow14) * 10 + quint64(p[i] - '0');
-        if (++run >= ImeiLength)
-            onWindow(value);
-    }
-}
-
-// Runs work(0) here and work(1) on a second thread when the job is big enough to repay the thread.
-template <typename Work> void inTwoParts(bool parallel, Work work)
-{
-    if (!parallel) {
-        work(0);
-        work(1);
-        return;
-    }
-    std::unique_ptr<QThread> helper(QThread::create([&work] { work(1); }));
-    helper->setObjectName(QStringLiteral("IMEI history index"));
-    helper->start();
-    work(0);
-    helper->wait();
-}
-
-// The forms an irregular record is kept in.
-enum IrregularForm : int
-{
-    LineForm = 0,     // the file's line as read: date-time before its first tab, IMEIs after its last
-    PairForm = 1,     // date-time and IMEI texts in the file's encoding, the date-time's length first
-    WidePairForm = 2, // the same in UTF-16 (possibly unaligned), as appended in this run
-};
-constexpr size_t IrregularSampleEvery = 16;
-
-// Seven bits a byte, low group first, the high bit marking that more follow.
-size_t putVarint(uchar *out, quint64 v)
-{
-    size_t n = 0;
-    while (v >= 0x80) {
-        out[n++] = uchar(v | 0x80);
-        v >>= 7;
-    }
-    out[n++] = uchar(v);
-    return n;
-}
-
-quint64 getVarint(const uchar *p, size_t &used)
-{
-    quint64 v = 0;
-    int shift = 0;
-    used = 0;
-    for (;;) {
-        const uchar b = p[used++];
-        v |= quint64(b & 0x7F) << shift;
-        if (!(b & 0x80))
-            return v;
-        shift += 7;
-    }
-}
-
-// One irregular record's texts where they are stored.
-struct IrregularText
-{
-    int form;
-    const uchar *date;
-    size_t dateBytes;
-    const uchar *imeis;
-    size_t imeiBytes;
-    bool wide() const { return form == WidePairForm; }
-};
-
-// The record at `offset` of a part's irregular bytes; `next` receives the offset of the one after it.
-IrregularText irregularAt(const uchar *base, size_t offset, size_t *next = nullptr)
-{
-    size_t used = 0;
-    const quint64 header = getVarint(base + offset, used);
-    const uchar *payload = base + offset + used;
-    const size_t size = size_t(header >> 2);
-    if (next)
-        *next = offset + used + size;
-    IrregularText t{int(header & 3), payload, size, payload, size};
-    if (t.form == LineForm) {
-        // Date-time before the first tab, IMEI text after the last; without a tab the whole line is both.
-        const void *first = size > 0 ? std::memchr(payload, '\t', size) : nullptr;
-        if (first) {
-            size_t last = size - 1;
-            while (payload[last] != '\t')
-                --last;
-            t.dateBytes = size_t(static_cast<const uchar *>(first) - payload);
-            t.imeis = payload + last + 1;
-            t.imeiBytes = size - last - 1;
-        }
-        return t;
-    }
-    size_t dateUsed = 0;
-    t.dateBytes = size_t(getVarint(payload, dateUsed));
-    t.date = payload + dateUsed;
-    t.imeis = t.date + t.dateBytes;
-    t.imeiBytes = size - dateUsed - t.dateBytes;
-    return t;
-}
-
-QString textOf(const uchar *p, size_t bytes, bool wide)
-{
-    if (!wide)
-        return QString::fromLocal8Bit(reinterpret_cast<const char *>(p), qsizetype(bytes));
-    QString text(qsizetype(bytes / 2), Qt::Uninitialized);
-    if (bytes > 0)
-        std::memcpy(text.data(), p, bytes);
-    return text;
-}
-
-bool isAscii(const uchar *p, size_t bytes)
-{
-    uchar any = 0;
-    for (size_t i = 0; i < bytes; ++i)
-        any |= p[i];
-    return any < 0x80;
-}
-
 } // namespace
 
 struct ImeiHistory::Data
 {
+    using Index = ImeiIndex;
+    using Entry = ImeiIndex::Entry;
+    using Source = ImeiIndex::Source;
+
     // A run of irregular records: where it starts among its part's records, and its first irregular record.
     struct Run
     {
@@ -479,13 +98,6 @@ struct ImeiHistory::Data
         size_t recordCount() const { return heads.size() + irregularCount; }
     };
 
-    // An IMEI outside the index: its mixed value and its place in record order.
-    struct Entry
-    {
-        quint64 mixed;
-        quint64 place;
-    };
-
     // While loading, each slice writes its IMEIs into room of its own in every partition: the mixed
     // value's bits below the partition's, then the place counted within the slice.
     struct Staging
@@ -498,27 +110,6 @@ struct ImeiHistory::Data
         std::vector<std::vector<Entry>> overflow; // per slice: what found no room
         std::vector<quint64> placeOffsets;        // per slice: the places before it, once the load ends
         int placeBits() const { return PlaceBitsOverPartition + partitionBits; }
-    };
-
-    // Entries grouped by partition, then bucket: the bits of the mixed value below the bucket's, then the
-    // place. Partition p owns the directory entries [p * (inner + 1), (p + 1) * (inner + 1)]: its buckets'
-    // starts and its end; partitions may have gaps between them.
-    struct Index
-    {
-        RawArray<quint64> entries;
-        RawArray<quint32> directory; // empty: nothing indexed
-        int partitionBits = MinPartitionBits;
-        int innerBits = 0;
-        int restBits() const { return ValueBits - partitionBits - innerBits; }
-        bool empty() const { return directory.empty(); }
-    };
-
-    // A run of staged entries of one partition, and what to add to their places.
-    struct Source
-    {
-        size_t begin;
-        size_t count;
-        quint64 placeOffset;
     };
 
     std::vector<Part> parts = std::vector<Part>(1);
@@ -541,33 +132,11 @@ struct ImeiHistory::Data
     mutable RawArray<quint64> orderedValues;
     mutable std::vector<size_t> checkpoints; // places before regular record 64 k
 
-    bool inIndex(quint64 mixed) const
-    {
-        if (index.empty())
-            return false;
-        const int rest = index.restBits();
-        const int placeBits = 64 - rest;
-        const size_t bucket = size_t(mixed >> rest);
-        const quint32 *dir = index.directory.data() + bucket + (bucket >> index.innerBits);
-        const quint64 *first = index.entries.data() + dir[0];
-        const quint64 *last = index.entries.data() + dir[1];
-        const quint64 key = mixed & lowBits(rest);
-        if (size_t(last - first) > LongBucket) {
-            const quint64 *it = std::lower_bound(first, last, key << placeBits);
-            return it != last && (*it >> placeBits) == key;
-        }
-        for (; first != last; ++first) {
-            if ((*first >> placeBits) == key)
-                return true;
-        }
-        return false;
-    }
-
     // A regular record's IMEI, or an indexed run of an irregular one.
     bool hasValue(quint64 value) const
     {
         const quint64 mixed = mix(value);
-        return inIndex(mixed) || std::binary_search(tail.begin(), tail.end(), mixed) ||
+        return index.contains(mixed) || std::binary_search(tail.begin(), tail.end(), mixed) ||
                std::binary_search(windows.begin(), windows.end(), value);
     }
 
@@ -857,9 +426,6 @@ struct ImeiHistory::Data
     void rebuild() { installIndex(buildIndex()); }
     void makeRoom(int count, QReadWriteLock &lock);
     void rebuildAside(QReadWriteLock &lock);
-    static void sortPartition(Index &built, size_t partition, size_t base, const Source *sources, size_t sourceCount,
-                              int stagedPlaceBits, const Entry *extras, size_t extraCount,
-                              std::vector<quint64> &scratch);
     void ensureOrdered() const;
     size_t placeOf(size_t regular) const;
     bool scanRegular(const QString &candidate) const;
@@ -998,78 +564,12 @@ bool ImeiHistory::Data::finishStaging()
         for (size_t p = first; p < last; ++p) {
             for (size_t s = 0; s < st.slices; ++s)
                 sources[s] = {(p * st.slices + s) * st.room, st.counts[s][p], st.placeOffsets[s]};
-            sortPartition(built, p, p * st.slices * st.room, sources.data(), sources.size(), st.placeBits(),
-                          extras.data() + extraStart[p], extraStart[p + 1] - extraStart[p], scratch);
+            ImeiIndex::sortPartition(built, p, p * st.slices * st.room, sources.data(), sources.size(), st.placeBits(),
+                                     extras.data() + extraStart[p], extraStart[p + 1] - extraStart[p], scratch);
         }
     });
     index = std::move(built);
     return true;
-}
-
-// Sorts a partition's entries, gathered from its sources and extras, into its buckets from `base` on, and
-// fills its directory entries. A bucket far longer than the average of four holds repeats (a pressure test
-// records the same IMEIs over and over): it is sorted, so lookups search it instead of walking it.
-void ImeiHistory::Data::sortPartition(Index &built, size_t partition, size_t base, const Source *sources,
-                                      size_t sourceCount, int stagedPlaceBits, const Entry *extras, size_t extraCount,
-                                      std::vector<quint64> &scratch)
-{
-    const int valueRest = ValueBits - built.partitionBits;
-    const int rest = built.restBits();
-    const int placeBits = 64 - rest;
-    const int bucketShift = stagedPlaceBits + rest - 1; // then one more: all 64 bits when a partition has one bucket
-    const quint64 restMask = lowBits(rest);
-    const quint64 placeMask = lowBits(stagedPlaceBits);
-    const size_t inner = size_t(1) << built.innerBits;
-    quint64 *const entries = built.entries.data();
-    size_t staged = 0;
-    for (size_t s = 0; s < sourceCount; ++s)
-        staged += sources[s].count;
-    if (scratch.size() < staged)
-        scratch.resize(staged);
-    quint64 *const copy = scratch.data();
-    size_t copied = 0;
-    for (size_t s = 0; s < sourceCount; ++s) {
-        if (sources[s].count > 0)
-            std::memcpy(copy + copied, entries + sources[s].begin, sources[s].count * sizeof(quint64));
-        copied += sources[s].count;
-    }
-
-    quint32 *dir = built.directory.data() + partition * (inner + 1);
-    std::fill(dir, dir + inner + 1, 0);
-    for (size_t i = 0; i < staged; ++i)
-        ++dir[size_t((copy[i] >> bucketShift) >> 1) + 1];
-    for (size_t i = 0; i < extraCount; ++i)
-        ++dir[size_t((extras[i].mixed & lowBits(valueRest)) >> rest) + 1];
-    size_t largest = 0;
-    dir[0] = quint32(base);
-    for (size_t b = 1; b <= inner; ++b) {
-        largest = std::max<size_t>(largest, dir[b]);
-        dir[b] += dir[b - 1];
-    }
-    // dir[b + 1] is now the end of bucket b: each bucket is filled from its end down.
-    size_t next = 0;
-    for (size_t s = 0; s < sourceCount; ++s) {
-        const quint64 offset = sources[s].placeOffset;
-        for (const size_t end = next + sources[s].count; next < end; ++next) {
-            const quint64 e = copy[next];
-            entries[--dir[size_t((e >> bucketShift) >> 1) + 1]] =
-                ((e >> stagedPlaceBits) & restMask) << placeBits | ((e & placeMask) + offset);
-        }
-    }
-    for (size_t i = 0; i < extraCount; ++i) {
-        const quint64 rest50 = extras[i].mixed & lowBits(valueRest);
-        entries[--dir[size_t(rest50 >> rest) + 1]] = (rest50 & restMask) << placeBits | extras[i].place;
-    }
-    const size_t total = staged + extraCount;
-    // Each bucket was filled from its end down: dir[b + 1] is now the start of bucket b.
-    std::memmove(dir, dir + 1, inner * sizeof(quint32));
-    dir[inner] = quint32(base + total);
-    if (largest <= LongBucket)
-        return;
-    for (size_t b = 0; b < inner; ++b) {
-        if (dir[b + 1] - dir[b] > LongBucket)
-            std::sort(entries + dir[b], entries + dir[b + 1]);
-    }
 }
 
 // The index built anew from everything: its entries, the tail's and a finished load's, counted by partition
@@ -1102,7 +602,7 @@ ImeiHistory::Data::Index ImeiHistory::Data::buildIndex() const
             const size_t last = half == 0 ? partitions / 2 : partitions;
             for (size_t p = first; p < last; ++p) {
                 const Source source{start[p], start[p + 1] - start[p], 0};
-                sortPartition(built, p, start[p], &source, 1, stagedPlaceBits, nullptr, 0, scratch);
+                ImeiIndex::sortPartition(built, p, start[p], &source, 1, stagedPlaceBits, nullptr, 0, scratch);
             }
         });
     }
