@@ -2,6 +2,17 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="zh_CN">
 <context>
+    <name>BtAddress</name>
+    <message>
+        <source>a Bluetooth address has %1 hexadecimal digits, &quot;%2&quot; has %3 characters</source>
+        <translation>蓝牙地址应为 %1 位十六进制数字，&quot;%2&quot; 有 %3 个字符</translation>
+    </message>
+    <message>
+        <source>a Bluetooth address holds hexadecimal digits only, &quot;%1&quot; does not</source>
+        <translation>蓝牙地址只能包含十六进制数字，&quot;%1&quot; 不是</translation>
+    </message>
+</context>
+<context>
     <name>BtAddressGenerator</name>
     <message>
         <source>BT start address is wrong!</source>
@@ -26,6 +37,10 @@
     <message>
         <source>No BT address is handed out: %1</source>
         <translation>未分配蓝牙地址：%1</translation>
+    </message>
+    <message>
+        <source>BT start address %1 has an odd first octet: it is a group address!</source>
+        <translation>蓝牙起始地址 %1 的第一个字节为奇数：这是组地址!</translation>
     </message>
 </context>
 <context>
@@ -534,6 +549,10 @@ It is left as it is, and Write stays disabled until the file is mended and the t
         <source>Select Excel File</source>
         <translation>选择 Excel 文件</translation>
     </message>
+    <message>
+        <source>The initial IMEI number %1 must be digits!</source>
+        <translation>IMEI 初始号码 %1 必须是数字!</translation>
+    </message>
 </context>
 <context>
     <name>FPDoverARizWorker</name>
@@ -733,6 +752,10 @@ It is left as it is, and Write stays disabled until the file is mended and the t
         <source>The handset is written; the line&apos;s ledger will be told at the next write: %1</source>
         <translation>手机已写入；下次写号时再通知产线台账：%1</translation>
     </message>
+    <message>
+        <source>Nothing is written while the histories cannot be read: %1</source>
+        <translation>历史记录无法读取，不写入任何内容：%1</translation>
+    </message>
 </context>
 <context>
     <name>HistoryImport</name>
@@ -906,6 +929,57 @@ It is left as it is, and Write stays disabled until the file is mended and the t
         <source>No default IMEI is handed out: %1</source>
         <translation>未分配默认IMEI：%1</translation>
     </message>
+    <message>
+        <source>No default IMEI is handed out: ImeiDefaultValue in %1 is not 15 digits (&quot;%2&quot;); set it in the Setup dialog</source>
+        <translation>不分配默认 IMEI：%1 中的 ImeiDefaultValue 不是 15 位数字（&quot;%2&quot;）；请在设置对话框中设置</translation>
+    </message>
+    <message>
+        <source>No default IMEI is handed out: the default IMEI counter is at the end of type allocation code %1; set ImeiDefaultValue to a new code</source>
+        <translation>不分配默认 IMEI：默认 IMEI 计数器已到达型号核准码 %1 的末尾；请将 ImeiDefaultValue 设为新的型号核准码</translation>
+    </message>
+    <message>
+        <source>IMEI%1 is not handed out: the step from %2 leaves type allocation code %3</source>
+        <translation>不分配 IMEI%1：从 %2 递增将超出型号核准码 %3</translation>
+    </message>
+    <message>
+        <source>BT is invalid!</source>
+        <translation>蓝牙地址无效!</translation>
+    </message>
+</context>
+<context>
+    <name>IdentityGate</name>
+    <message>
+        <source>IMEI%1 is not written: %2</source>
+        <translation>IMEI%1 未写入：%2</translation>
+    </message>
+    <message>
+        <source>IMEI%1 %2 is not written: another IMEI of the set is the same</source>
+        <translation>IMEI%1 %2 未写入：同组的另一个 IMEI 与其相同</translation>
+    </message>
+    <message>
+        <source>IMEI%1 %2 is not written: it was issued already</source>
+        <translation>IMEI%1 %2 未写入：该号码已分配过</translation>
+    </message>
+    <message>
+        <source>%1 is not written: %2</source>
+        <translation>%1 未写入：%2</translation>
+    </message>
+    <message>
+        <source>%1 %2 is not written: it was issued already</source>
+        <translation>%1 %2 未写入：该号码已分配过</translation>
+    </message>
+    <message>
+        <source>BT is not written: %1</source>
+        <translation>蓝牙地址未写入：%1</translation>
+    </message>
+    <message>
+        <source>BT %1 is not written: its first octet is odd</source>
+        <translation>蓝牙地址 %1 未写入：其第一个字节为奇数</translation>
+    </message>
+    <message>
+        <source>BT %1 is not written: it was issued already</source>
+        <translation>蓝牙地址 %1 未写入：该地址已分配过</translation>
+    </message>
 </context>
 <context>
     <name>IdentityInputController</name>
@@ -967,10 +1041,25 @@ It is left as it is, and Write stays disabled until the file is mended and the t
     </message>
 </context>
 <context>
+    <name>Imei</name>
+    <message>
+        <source>an IMEI has %1 digits, &quot;%2&quot; has %3 characters</source>
+        <translation>IMEI 应为 %1 位数字，&quot;%2&quot; 有 %3 个字符</translation>
+    </message>
+    <message>
+        <source>an IMEI holds digits only, &quot;%1&quot; does not</source>
+        <translation>IMEI 只能包含数字，&quot;%1&quot; 不是</translation>
+    </message>
+</context>
+<context>
     <name>ImeiPoolGenerator</name>
     <message>
         <source>The custom part of IMEI must be digits!</source>
         <translation>IMEI 的自定义部分必须是数字!</translation>
+    </message>
+    <message>
+        <source>The initial IMEI number (ImeiInitNum14) must be digits: %1</source>
+        <translation>IMEI 初始号码（ImeiInitNum14）必须是数字：%1</translation>
     </message>
 </context>
 <context>
@@ -1201,6 +1290,25 @@ It is left as it is, and Write stays disabled until the file is mended and the t
     </message>
 </context>
 <context>
+    <name>SerialNumber</name>
+    <message>
+        <source>a serial number cannot be empty</source>
+        <translation>序列号不能为空</translation>
+    </message>
+    <message>
+        <source>a serial number has at most %1 characters, &quot;%2&quot; has %3</source>
+        <translation>序列号最多 %1 个字符，&quot;%2&quot; 有 %3 个</translation>
+    </message>
+    <message>
+        <source>a serial number cannot hold &quot;#&quot;: &quot;%1&quot;</source>
+        <translation>序列号不能包含 &quot;#&quot;：&quot;%1&quot;</translation>
+    </message>
+    <message>
+        <source>a serial number holds visible ASCII characters only, without blanks: &quot;%1&quot;</source>
+        <translation>序列号只能包含可见的 ASCII 字符，不能有空白：&quot;%1&quot;</translation>
+    </message>
+</context>
+<context>
     <name>SheetImport</name>
     <message>
         <source>The source file does not exist!</source>
@@ -1241,6 +1349,26 @@ It is left as it is, and Write stays disabled until the file is mended and the t
     <message>
         <source>The imei of %1th line in excel file is repeated with previous!</source>
         <translation>Excel 文件第 %1 行的 IMEI 与之前的重复!</translation>
+    </message>
+    <message>
+        <source>The %1th MBSN in excel file is invalid: %2</source>
+        <translation>Excel 文件中第 %1 个 MBSN 无效：%2</translation>
+    </message>
+    <message>
+        <source>The %1th PSN in excel file is invalid: %2</source>
+        <translation>Excel 文件中第 %1 个 PSN 无效：%2</translation>
+    </message>
+    <message>
+        <source>the number %1 is not 15 digits (the number formats of .xls workbooks are not read: store IMEIs there as text)</source>
+        <translation>数字 %1 不是 15 位（不读取 .xls 工作簿的数字格式：请将 IMEI 以文本形式保存）</translation>
+    </message>
+    <message>
+        <source>%1 has %2 digits, an IMEI 15 (or 14 before its check digit)</source>
+        <translation>%1 有 %2 位数字，IMEI 应为 15 位（或不含校验位的 14 位）</translation>
+    </message>
+    <message>
+        <source>The imei of %1th line in excel file is invalid: %2</source>
+        <translation>Excel 文件第 %1 行的 IMEI 无效：%2</translation>
     </message>
 </context>
 <context>

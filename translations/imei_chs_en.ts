@@ -2,6 +2,17 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="en">
 <context>
+    <name>BtAddress</name>
+    <message>
+        <source>a Bluetooth address has %1 hexadecimal digits, &quot;%2&quot; has %3 characters</source>
+        <translation>a Bluetooth address has %1 hexadecimal digits, &quot;%2&quot; has %3 characters</translation>
+    </message>
+    <message>
+        <source>a Bluetooth address holds hexadecimal digits only, &quot;%1&quot; does not</source>
+        <translation>a Bluetooth address holds hexadecimal digits only, &quot;%1&quot; does not</translation>
+    </message>
+</context>
+<context>
     <name>BtAddressGenerator</name>
     <message>
         <source>BT start address is wrong!</source>
@@ -26,6 +37,10 @@
     <message>
         <source>No BT address is handed out: %1</source>
         <translation>No BT address is handed out: %1</translation>
+    </message>
+    <message>
+        <source>BT start address %1 has an odd first octet: it is a group address!</source>
+        <translation>BT start address %1 has an odd first octet: it is a group address!</translation>
     </message>
 </context>
 <context>
@@ -534,6 +549,10 @@ It is left as it is, and Write stays disabled until the file is mended and the t
         <source>Select Excel File</source>
         <translation>Select Excel File</translation>
     </message>
+    <message>
+        <source>The initial IMEI number %1 must be digits!</source>
+        <translation>The initial IMEI number %1 must be digits!</translation>
+    </message>
 </context>
 <context>
     <name>FPDoverARizWorker</name>
@@ -733,6 +752,10 @@ It is left as it is, and Write stays disabled until the file is mended and the t
         <source>The handset is written; the line&apos;s ledger will be told at the next write: %1</source>
         <translation>The handset is written; the line&apos;s ledger will be told at the next write: %1</translation>
     </message>
+    <message>
+        <source>Nothing is written while the histories cannot be read: %1</source>
+        <translation>Nothing is written while the histories cannot be read: %1</translation>
+    </message>
 </context>
 <context>
     <name>HistoryImport</name>
@@ -906,6 +929,57 @@ It is left as it is, and Write stays disabled until the file is mended and the t
         <source>No default IMEI is handed out: %1</source>
         <translation>No default IMEI is handed out: %1</translation>
     </message>
+    <message>
+        <source>No default IMEI is handed out: ImeiDefaultValue in %1 is not 15 digits (&quot;%2&quot;); set it in the Setup dialog</source>
+        <translation>No default IMEI is handed out: ImeiDefaultValue in %1 is not 15 digits (&quot;%2&quot;); set it in the Setup dialog</translation>
+    </message>
+    <message>
+        <source>No default IMEI is handed out: the default IMEI counter is at the end of type allocation code %1; set ImeiDefaultValue to a new code</source>
+        <translation>No default IMEI is handed out: the default IMEI counter is at the end of type allocation code %1; set ImeiDefaultValue to a new code</translation>
+    </message>
+    <message>
+        <source>IMEI%1 is not handed out: the step from %2 leaves type allocation code %3</source>
+        <translation>IMEI%1 is not handed out: the step from %2 leaves type allocation code %3</translation>
+    </message>
+    <message>
+        <source>BT is invalid!</source>
+        <translation>BT is invalid!</translation>
+    </message>
+</context>
+<context>
+    <name>IdentityGate</name>
+    <message>
+        <source>IMEI%1 is not written: %2</source>
+        <translation>IMEI%1 is not written: %2</translation>
+    </message>
+    <message>
+        <source>IMEI%1 %2 is not written: another IMEI of the set is the same</source>
+        <translation>IMEI%1 %2 is not written: another IMEI of the set is the same</translation>
+    </message>
+    <message>
+        <source>IMEI%1 %2 is not written: it was issued already</source>
+        <translation>IMEI%1 %2 is not written: it was issued already</translation>
+    </message>
+    <message>
+        <source>%1 is not written: %2</source>
+        <translation>%1 is not written: %2</translation>
+    </message>
+    <message>
+        <source>%1 %2 is not written: it was issued already</source>
+        <translation>%1 %2 is not written: it was issued already</translation>
+    </message>
+    <message>
+        <source>BT is not written: %1</source>
+        <translation>BT is not written: %1</translation>
+    </message>
+    <message>
+        <source>BT %1 is not written: its first octet is odd</source>
+        <translation>BT %1 is not written: its first octet is odd</translation>
+    </message>
+    <message>
+        <source>BT %1 is not written: it was issued already</source>
+        <translation>BT %1 is not written: it was issued already</translation>
+    </message>
 </context>
 <context>
     <name>IdentityInputController</name>
@@ -967,10 +1041,25 @@ It is left as it is, and Write stays disabled until the file is mended and the t
     </message>
 </context>
 <context>
+    <name>Imei</name>
+    <message>
+        <source>an IMEI has %1 digits, &quot;%2&quot; has %3 characters</source>
+        <translation>an IMEI has %1 digits, &quot;%2&quot; has %3 characters</translation>
+    </message>
+    <message>
+        <source>an IMEI holds digits only, &quot;%1&quot; does not</source>
+        <translation>an IMEI holds digits only, &quot;%1&quot; does not</translation>
+    </message>
+</context>
+<context>
     <name>ImeiPoolGenerator</name>
     <message>
         <source>The custom part of IMEI must be digits!</source>
         <translation>The custom part of IMEI must be digits!</translation>
+    </message>
+    <message>
+        <source>The initial IMEI number (ImeiInitNum14) must be digits: %1</source>
+        <translation>The initial IMEI number (ImeiInitNum14) must be digits: %1</translation>
     </message>
 </context>
 <context>
@@ -1201,6 +1290,25 @@ It is left as it is, and Write stays disabled until the file is mended and the t
     </message>
 </context>
 <context>
+    <name>SerialNumber</name>
+    <message>
+        <source>a serial number cannot be empty</source>
+        <translation>a serial number cannot be empty</translation>
+    </message>
+    <message>
+        <source>a serial number has at most %1 characters, &quot;%2&quot; has %3</source>
+        <translation>a serial number has at most %1 characters, &quot;%2&quot; has %3</translation>
+    </message>
+    <message>
+        <source>a serial number cannot hold &quot;#&quot;: &quot;%1&quot;</source>
+        <translation>a serial number cannot hold &quot;#&quot;: &quot;%1&quot;</translation>
+    </message>
+    <message>
+        <source>a serial number holds visible ASCII characters only, without blanks: &quot;%1&quot;</source>
+        <translation>a serial number holds visible ASCII characters only, without blanks: &quot;%1&quot;</translation>
+    </message>
+</context>
+<context>
     <name>SheetImport</name>
     <message>
         <source>The source file does not exist!</source>
@@ -1241,6 +1349,26 @@ It is left as it is, and Write stays disabled until the file is mended and the t
     <message>
         <source>The imei of %1th line in excel file is repeated with previous!</source>
         <translation>The imei of %1th line in excel file is repeated with previous!</translation>
+    </message>
+    <message>
+        <source>The %1th MBSN in excel file is invalid: %2</source>
+        <translation>The %1th MBSN in excel file is invalid: %2</translation>
+    </message>
+    <message>
+        <source>The %1th PSN in excel file is invalid: %2</source>
+        <translation>The %1th PSN in excel file is invalid: %2</translation>
+    </message>
+    <message>
+        <source>the number %1 is not 15 digits (the number formats of .xls workbooks are not read: store IMEIs there as text)</source>
+        <translation>the number %1 is not 15 digits (the number formats of .xls workbooks are not read: store IMEIs there as text)</translation>
+    </message>
+    <message>
+        <source>%1 has %2 digits, an IMEI 15 (or 14 before its check digit)</source>
+        <translation>%1 has %2 digits, an IMEI 15 (or 14 before its check digit)</translation>
+    </message>
+    <message>
+        <source>The imei of %1th line in excel file is invalid: %2</source>
+        <translation>The imei of %1th line in excel file is invalid: %2</translation>
     </message>
 </context>
 <context>
