@@ -747,7 +747,7 @@ void TestSettingDlg::roundTrip_data()
         s.PsnMaskNum = QStringLiteral("PS0000000000000*****"), s.PsnInputType = InputLoadFromFile;
         s.PsnCheckRepetitive = true, s.PsnSave = true, s.PsnMaxNum = 2;
         s.BTInputType = InputAutoGeneration, s.BTIsAutoAddr = true, s.BTInitAddr = QStringLiteral("000000000010");
-        s.BTEndAddr = QStringLiteral("0000000000FF"), s.BTSave = true, s.BTCheckRepetitive = true;
+        s.BTEndAddr = QStringLiteral("0000000000ff"), s.BTSave = true, s.BTCheckRepetitive = true;
         s.isEnableInitFactData = true, s.initFactData = true, s.FactoryReset = true;
         s.ImeiDefaultValue = QStringLiteral("354000000000009");
         s.normaliseDefaultImei();
