@@ -197,6 +197,7 @@ private slots:
     void okButton_data();
     void okButton();
     void returnMovesOn();
+    void imeiInitialWithLetterRefused();
     void endedWithoutOk_data();
     void endedWithoutOk();
     void fileChoosers_data();
@@ -1008,6 +1009,27 @@ void TestSettingDlg::returnMovesOn()
         QVERIFY2(dialog.isVisible(), qPrintable(field->objectName()));
     }
     QCOMPARE(acceptedSpy.count(), 0);
+}
+
+// A file can bring a letter into the initial IMEI number, which no series comes from: OK refuses it while the
+// IMEI series is in use.
+void TestSettingDlg::imeiInitialWithLetterRefused()
+{
+    ToolSettings settings;
+    settings.RunType = RunImei;
+    settings.imeiInputTypes = {InputCustom, InputCustom, InputCustom, InputCustom};
+    settings.ImeiInitNum14 = QStringLiteral("1000A000000000");
+    FPDoverARizSettingDlg dialog;
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowActive(&dialog));
+    dialog.loadFrom(settings);
+    QSignalSpy acceptedSpy(&dialog, &QDialog::accepted);
+    MessageBoxes::setNextAnswer(QMessageBox::Ok);
+    click(dialog, "okBtn");
+    const auto boxes = MessageBoxes::takeRecords();
+    QCOMPARE(acceptedSpy.count(), 0);
+    QCOMPARE(boxes.size(), 1);
+    QCOMPARE(boxes[0].text, QStringLiteral("The initial IMEI number 1000A000000000 must be digits!"));
 }
 
 void TestSettingDlg::endedWithoutOk_data()
