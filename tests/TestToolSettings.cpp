@@ -103,6 +103,8 @@ private slots:
         QTest::newRow("MBSN length inside") << QByteArray("Mbsnlen=64") << 64 << 20 << "";
         QTest::newRow("letter in the initial IMEI")
             << QByteArray("ImeiInitNum14=1000A000000000") << 17 << 20 << "ImeiInitNum14";
+        QTest::newRow("default IMEI past 15 digits")
+            << QByteArray("ImeiDefaultValue=1000000000000000") << 17 << 20 << "ImeiDefaultValue";
         QTest::newRow("digits in the initial IMEI") << QByteArray("ImeiInitNum14=35000000000000") << 17 << 20 << "";
     }
     void loadedValuesBounded()
@@ -117,6 +119,7 @@ private slots:
         QCOMPARE(s.loadNotes().size(), noteKey.isEmpty() ? 0 : 1);
         if (!noteKey.isEmpty())
             QVERIFY2(s.loadNotes().constFirst().startsWith(noteKey + u'='), qPrintable(s.loadNotes().join(u'|')));
+        QVERIFY(s.ImeiDefaultValue.size() == ToolSettings::ImeiLength);
     }
 
     void defaultImeiNormalised_data()
@@ -126,8 +129,8 @@ private slots:
         QTest::addColumn<quint64>("number");
         QTest::newRow("short") << "12345"
                                << "123450000000000" << quint64(123450000000000ULL);
-        QTest::newRow("long") << "1234567890123456"
-                              << "123456789012345" << quint64(123456789012345ULL);
+        // Cut to 15 it would be another type allocation code: unset instead.
+        QTest::newRow("long") << "1234567890123456" << QString(QChar(0xCC)) + QString(14, u'0') << quint64(0);
         QTest::newRow("letters") << "35A"
                                  << "35A000000000000" << quint64(0);
         QTest::newRow("exact") << "490154203237518"

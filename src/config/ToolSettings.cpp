@@ -114,6 +114,15 @@ void ToolSettings::boundLoadedValues()
         m_loadNotes.append(QStringLiteral("ImeiInitNum14=%1 in %2 is not digits: no IMEI series is made from it")
                                .arg(ImeiInitNum14, filePath()));
     }
+    // Cut to 15 it would name another type allocation code (a counter once stepped past 999999999999999 was saved
+    // as 1000000000000000): left unset instead, so that the default-value input says so.
+    if (ImeiDefaultValue.size() > ImeiLength) {
+        m_loadNotes.append(QStringLiteral("ImeiDefaultValue=%1 in %2 has more than %3 characters: no default IMEI "
+                                          "is handed out until it is set")
+                               .arg(ImeiDefaultValue, filePath())
+                               .arg(ImeiLength));
+        ImeiDefaultValue = QString(QChar(0xCC));
+    }
     for (const QString &note : std::as_const(m_loadNotes))
         qWarning("ToolSettings: %s", qPrintable(note));
 }
