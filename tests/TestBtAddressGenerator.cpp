@@ -79,6 +79,24 @@ void TestBtAddressGenerator::checkRange_data()
     QTest::newRow("current not a number reads as 0") << "002715082c32"
                                                      << "020203040508"
                                                      << "junk" << QString() << "002715082c32";
+    QTest::newRow("upper-case range and counter kept lower case") << "002715082C32"
+                                                                  << "020203040508"
+                                                                  << "002715082C32" << QString() << "002715082c32";
+    QTest::newRow("start of ten digits") << "2715082c32"
+                                         << "020203040508"
+                                         << ""
+                                         << "BT start address is wrong!"
+                                         << "";
+    QTest::newRow("end of thirteen digits") << "002715082c32"
+                                            << "1000000000000"
+                                            << ""
+                                            << "BT end address is wrong!"
+                                            << "";
+    QTest::newRow("odd first octet") << "012715082c32"
+                                     << "020203040508"
+                                     << ""
+                                     << "BT start address 012715082c32 has an odd first octet: it is a group address!"
+                                     << "";
     QTest::newRow("current at the end") << "002715082c32"
                                         << "002715082c34"
                                         << "002715082c34"

@@ -75,6 +75,8 @@ private slots:
     void imeiSet_data();
     void imeiSet();
     void imeiSetWithPoolValues();
+    void counterEnds_data();
+    void counterEnds();
     void defaultValuesAreLogged();
     void preview_data();
     void preview();
@@ -190,6 +192,64 @@ void TestIdentityChecks::imeiSet()
     QCOMPARE(c.slotZero(), pool);
     QCOMPARE(c.imeiPool.total, 1);
     QCOMPARE(c.imeiPool.cursor, 0);
+}
+
+// The default and step IMEIs stay in their type allocation code: at its end, or with no default set, nothing is
+// handed out, the default stays and an error line says why.
+void TestIdentityChecks::counterEnds_data()
+{
+    QTest::addColumn<QList<int>>("types");
+    QTest::addColumn<QString>("defaultValue");
+    QTest::addColumn<QStringList>("pool"); // the first two IMEIs; empty when refused
+    QTest::addColumn<QString>("error");
+
+    const QList<int> single{1, 0, 0, 0};
+    const QList<int> step{1, 2, 0, 0};
+    const QString end = QStringLiteral("No default IMEI is handed out: the default IMEI counter is at the end of type "
+                                       "allocation code %1; set ImeiDefaultValue to a new code");
+    const QString unset = QStringLiteral("No default IMEI is handed out: ImeiDefaultValue in cfg/ImeiSN.ini is not 15 "
+                                         "digits (\"%1\"); set it in the Setup dialog");
+    QTest::newRow("last IMEI of the number space")
+        << single << "999999999999980" << expand({QStringLiteral("99999999999998")}) << QString();
+    QTest::newRow("end of the number space") << single << "999999999999990" << QStringList() << end.arg("99999999");
+    QTest::newRow("end of a code") << single << "352099009999991" << QStringList() << end.arg("35209900");
+    QTest::newRow("before the end of a code")
+        << single << "352099009999970" << expand({QStringLiteral("35209900999997")}) << QString();
+    QTest::newRow("two defaults reach the end")
+        << QList<int>{1, 1, 0, 0} << "352099009999980" << QStringList() << end.arg("35209900");
+    QTest::newRow("step leaves the code")
+        << step << "352099009999980" << QStringList()
+        << "IMEI2 is not handed out: the step from " + luhn(QStringLiteral("35209900999998")) +
+               " leaves type allocation code 35209900";
+    QTest::newRow("step within the code")
+        << step << "352099009999960" << expand({QStringLiteral("35209900999996"), QStringLiteral("35209900999998")})
+        << QString();
+    QTest::newRow("unset") << single << QString(QChar(0xCC)) << QStringList()
+                           << unset.arg(QString(QChar(0xCC)) + QString(14, u'0'));
+}
+
+void TestIdentityChecks::counterEnds()
+{
+    QFETCH(QList<int>, types);
+    QFETCH(QString, defaultValue);
+    QFETCH(QStringList, pool);
+    QFETCH(QString, error);
+
+    Checks c;
+    c.s.imeiInputTypes = QVector<int>(types.begin(), types.end());
+    c.s.ImeiNum = int(types.size() - types.count(0));
+    c.s.ImeiDefaultValue = defaultValue;
+    c.s.normaliseDefaultImei();
+    const QString before = c.s.ImeiDefaultValue;
+    QCOMPARE(c.checks.checkImeiSet(false), error.isEmpty());
+    QCOMPARE(c.frontEnd.textsIn(LineColour::Error), error.isEmpty() ? QStringList() : QStringList{error});
+    if (!error.isEmpty()) {
+        QCOMPARE(c.s.ImeiDefaultValue, before);
+        return;
+    }
+    QCOMPARE(c.slotZero().mid(0, pool.size()), pool);
+    QVERIFY(c.s.hasDefaultImei());
+    QCOMPARE(c.s.ImeiDefaultValue.left(8), before.left(8));
 }
 
 void TestIdentityChecks::imeiSetWithPoolValues()

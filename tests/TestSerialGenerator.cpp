@@ -83,6 +83,9 @@ void TestSerialGenerator::generatePool_data()
     QTest::newRow("tested at the written length")
         << int(RunMbsn) << "SN0"
         << "00*" << 5 << 3 << true << QStringList{"00SN1"} << QString() << QStringList{"00SN0", "00SN2"};
+    QTest::newRow("a series cut to one value holds it once")
+        << int(RunMbsn) << "0000AB"
+        << "**" << 4 << 5 << false << none << QString() << QStringList{"00AB"};
     QTest::newRow("counter ends at its nines")
         << int(RunMbsn) << "S8"
         << "0*" << 2 << 10 << false << none << QString() << QStringList{"S8", "S9"};

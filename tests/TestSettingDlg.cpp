@@ -198,6 +198,8 @@ private slots:
     void imeiCount();
     void okButton_data();
     void okButton();
+    void returnMovesOn();
+    void imeiInitialWithLetterRefused();
     void endedWithoutOk_data();
     void endedWithoutOk();
     void fileChoosers_data();
@@ -511,7 +513,7 @@ void TestSettingDlg::loadAndStore_data()
         s.BTInitAddr = QStringLiteral("00000000000A"), s.BTEndAddr = QStringLiteral("0000000000ff");
     }) << nothing << QStringList{"mBTGroupBox=on",     "BTAutoGenRadioBtn=on",          "BTAddressRadioBtn=on",
                                  "BTTimeRadioBtn=off", "BTbeginAddrLEdit=00000000000A", "BTEndAddrLEdit=0000000000ff"}
-                                    << QStringList{"BTInputType=5", "BTIsAutoAddr=true", "BTInitAddr=00000000000A",
+                                    << QStringList{"BTInputType=5", "BTIsAutoAddr=true", "BTInitAddr=00000000000a",
                                                    "BTEndAddr=0000000000ff"};
     QTest::newRow("BT: back to manual input") << Prepare([](ToolSettings &s) {
         s.RunType |= RunBt, s.BTInputType = InputAutoGeneration;
@@ -750,7 +752,7 @@ void TestSettingDlg::roundTrip_data()
         s.PsnMaskNum = QStringLiteral("PS0000000000000*****"), s.PsnInputType = InputLoadFromFile;
         s.PsnCheckRepetitive = true, s.PsnSave = true, s.PsnMaxNum = 2;
         s.BTInputType = InputAutoGeneration, s.BTIsAutoAddr = true, s.BTInitAddr = QStringLiteral("000000000010");
-        s.BTEndAddr = QStringLiteral("0000000000FF"), s.BTSave = true, s.BTCheckRepetitive = true;
+        s.BTEndAddr = QStringLiteral("0000000000ff"), s.BTSave = true, s.BTCheckRepetitive = true;
         s.isEnableInitFactData = true, s.initFactData = true, s.FactoryReset = true;
         s.ImeiDefaultValue = QStringLiteral("354000000000009");
         s.normaliseDefaultImei();
@@ -917,10 +919,10 @@ void TestSettingDlg::okButton_data()
     QTest::newRow("start above the end") << "000000000002"
                                          << "000000000001" << true << 5 << order;
     QTest::newRow("both empty, group off") << ""
-                                           << "" << false << 0 << badStart;
+                                           << "" << false << 0 << "";
     QTest::newRow("both empty, manual input") << ""
                                               << "" << true << 0 << badStart;
-    QTest::newRow("above 32 bits") << "fffffffffffe"
+    QTest::newRow("above 32 bits") << "fefffffffffe"
                                    << "ffffffffffff" << true << 5 << "";
     QTest::newRow("above 32 bits, reversed") << "ffffffffffff"
                                              << "fffffffffffe" << true << 5 << order;
@@ -931,6 +933,11 @@ void TestSettingDlg::okButton_data()
                                  << "000000000001" << true << 5 << badStart;
     QTest::newRow("empty end") << "000000000001"
                                << "" << true << 5 << "BT end address is wrong!";
+    QTest::newRow("ten digits") << "2715082c32"
+                                << "020203040508" << true << 5 << badStart;
+    QTest::newRow("odd first octet") << "012715082c32"
+                                     << "020203040508" << true << 5
+                                     << "BT start address 012715082c32 has an odd first octet: it is a group address!";
 }
 
 void TestSettingDlg::okButton()
@@ -977,6 +984,56 @@ void TestSettingDlg::okButton()
                  QStringLiteral("mBTWidget"));
         QTRY_COMPARE(QApplication::focusWidget(), startField);
     }
+}
+
+// Return in a field moves the focus on and leaves the dialog open, in every field; OK alone accepts.
+void TestSettingDlg::returnMovesOn()
+{
+    ToolSettings settings;
+    settings.RunType = RunImei | RunMbsn | RunPsn | RunBt;
+    FPDoverARizSettingDlg dialog;
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowActive(&dialog));
+    dialog.loadFrom(settings);
+    QSignalSpy acceptedSpy(&dialog, &QDialog::accepted);
+    const QList<QLineEdit *> fields = dialog.findChildren<QLineEdit *>();
+    QVERIFY(!fields.isEmpty());
+    for (QLineEdit *field : fields) {
+        auto *tabs = child<QTabWidget>(dialog, QStringLiteral("mTabWidget"));
+        for (QWidget *page = field; page; page = page->parentWidget()) {
+            if (tabs->indexOf(page) >= 0)
+                tabs->setCurrentWidget(page);
+        }
+        if (!field->isEnabled() || !field->isVisible() || field->focusPolicy() == Qt::NoFocus)
+            continue;
+        field->setFocus();
+        QTRY_COMPARE(QApplication::focusWidget(), field);
+        QTest::keyClick(field, Qt::Key_Return);
+        QVERIFY2(QApplication::focusWidget() != field, qPrintable(field->objectName()));
+        QVERIFY2(dialog.isVisible(), qPrintable(field->objectName()));
+    }
+    QCOMPARE(acceptedSpy.count(), 0);
+}
+
+// A file can bring a letter into the initial IMEI number, which no series comes from: OK refuses it while the
+// IMEI series is in use.
+void TestSettingDlg::imeiInitialWithLetterRefused()
+{
+    ToolSettings settings;
+    settings.RunType = RunImei;
+    settings.imeiInputTypes = {InputCustom, InputCustom, InputCustom, InputCustom};
+    settings.ImeiInitNum14 = QStringLiteral("1000A000000000");
+    FPDoverARizSettingDlg dialog;
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowActive(&dialog));
+    dialog.loadFrom(settings);
+    QSignalSpy acceptedSpy(&dialog, &QDialog::accepted);
+    MessageBoxes::setNextAnswer(QMessageBox::Ok);
+    click(dialog, "okBtn");
+    const auto boxes = MessageBoxes::takeRecords();
+    QCOMPARE(acceptedSpy.count(), 0);
+    QCOMPARE(boxes.size(), 1);
+    QCOMPARE(boxes[0].text, QStringLiteral("The initial IMEI number 1000A000000000 must be digits!"));
 }
 
 void TestSettingDlg::endedWithoutOk_data()

@@ -76,6 +76,28 @@ QString invalidLine(int row)
     return QStringLiteral("The imei of %1th line in excel file is invalid!").arg(row);
 }
 
+QString lengthLine(int row, const QString &digits)
+{
+    return QStringLiteral("The imei of %1th line in excel file is invalid: %2 has %3 digits, an IMEI 15 (or 14 "
+                          "before its check digit)")
+        .arg(row)
+        .arg(digits)
+        .arg(digits.size());
+}
+
+QString numberLine(int row, const QString &digits)
+{
+    return QStringLiteral("The imei of %1th line in excel file is invalid: the number %2 is not 15 digits (the "
+                          "number formats of .xls workbooks are not read: store IMEIs there as text)")
+        .arg(row)
+        .arg(digits);
+}
+
+QString serialLine(int row, const QString &why)
+{
+    return QStringLiteral("The %1th MBSN in excel file is invalid: %2").arg(row).arg(why);
+}
+
 class RecordingFrontEnd final : public IdentityFrontEnd
 {
 public:
@@ -249,8 +271,11 @@ void TestSheetImport::importImeis_data()
         row("maximum reached before a repeat")
             << path("start_row3") << true << none << 2 << true << QStringList{set(I0, I1, I0, I0), same(I2)} << none
             << none << QString();
+        // The 14 digits are a number cell: in .xls its format, which may show other digits, is not read.
         row("14 digits completed, wrong check digit repaired and logged")
-            << path("adjust") << true << none << 1000 << true << QStringList{same(I8), same(I9)} << none << none
+            << path("adjust") << true << none << 1000 << true
+            << (f == u"xls" ? QStringList{same(I9)} : QStringList{same(I8), same(I9)})
+            << (f == u"xls" ? QStringList{numberLine(1, I8.left(14))} : none) << none
             << QStringLiteral("IMEI 352099001761490 is adjusted to %1\n").arg(I9);
         row("repeat in column A refused")
             << path("repeats") << true << none << 1000 << true << QStringList{same(I0), same(I1), same(I2)}
@@ -270,6 +295,17 @@ void TestSheetImport::importImeis_data()
         row("cells that are not digits refused")
             << path("invalid") << false << none << 1000 << true << QStringList{same(I1), same(I2)}
             << QStringList{invalidLine(1), invalidLine(2)} << none << QString();
+        const QString zeroLed = QStringLiteral("012345678901237");
+        const QString digits16 = QStringLiteral("3520990017614160");
+        row("cells in no IMEI's form refused by their rows")
+            << path("forms") << false << none << 1000 << true
+            << (f == u"xls" ? QStringList{same(I2)} : QStringList{same(zeroLed), same(I2)})
+            << (f == u"xls" ? QStringList{numberLine(1, QStringLiteral("12345678901237")),
+                                          numberLine(2, QStringLiteral("1234")),
+                                          numberLine(3, QStringLiteral("3520990017614081")), lengthLine(4, digits16)}
+                            : QStringList{lengthLine(2, QStringLiteral("1234")),
+                                          lengthLine(3, QStringLiteral("3520990017614081")), lengthLine(4, digits16)})
+            << none << QString();
         row("empty first rows") << path("empty") << false << none << 1000 << false << none << none
                                 << QStringList{QStringLiteral("warning: ") + EmptySheet} << QString();
         row("no sheet IMEI") << workbook(f, QStringLiteral("serials"), QStringLiteral("MBSN")) << false << none << 1000
@@ -337,6 +373,21 @@ void TestSheetImport::importSerials_data()
             << none;
         row("no sheet PSN") << mbsn << int(HistoryPsn) << true << none << 1000 << false << none << none
                             << QStringList{QStringLiteral("warning: ") + NoSheet};
+        const QString forms = workbook(f, QStringLiteral("forms"), QStringLiteral("MBSN"));
+        const QStringList refusedForms{
+            serialLine(2, QStringLiteral("a serial number cannot hold \"#\": \"SN#12345\"")),
+            serialLine(3, QStringLiteral("a serial number holds visible ASCII characters only, without blanks: "
+                                         "\"SN 12345\"")),
+            serialLine(4, QStringLiteral("a serial number holds visible ASCII characters only, without blanks: "
+                                         "\"SN1\n2345\""))};
+        row("serials as shown, or refused by their rows")
+            << forms << int(HistoryMbsn) << false << none << 1000 << true
+            << (f == u"xls" ? QStringList{QStringLiteral("SN000042")}
+                            : QStringList{QStringLiteral("SN123456"), QStringLiteral("SN000042")})
+            << (f == u"xls"
+                    ? QStringList{QStringLiteral("The length of the 1th MBSN in excel file is invalid!")} + refusedForms
+                    : refusedForms)
+            << none;
         row("PSN issued before") << workbook(f, QStringLiteral("psn"), QStringLiteral("PSN")) << int(HistoryPsn) << true
                                  << QStringList{QStringLiteral("PS000000000000000000")} << 1000 << true
                                  << QStringList{P1, P2}
@@ -356,7 +407,7 @@ void TestSheetImport::importSerials()
     ToolSettings settings;
     settings.MbsnFromFile = settings.PsnFromFile = path;
     settings.MbsnCheckRepetitive = settings.PsnCheckRepetitive = checkRepeats;
-    settings.Mbsnlen = 17;
+    settings.Mbsnlen = path.contains(QLatin1String("forms")) ? 8 : 17; // the serials of "forms" are shorter
     settings.Psnlen = 20;
     RecordingFrontEnd frontEnd;
     const SetIssued history(issued);
@@ -578,6 +629,10 @@ void TestSheetImport::numberFormat_data()
     QTest::newRow("minutes before seconds") << 0.0625 << "mm:ss" << false << "30:00";
     QTest::newRow("elapsed hours") << 1.5 << "[h]:mm" << false << "36:00";
     QTest::newRow("date out of range") << -1.5 << "yyyy-mm-dd" << false << "-1.5";
+    QTest::newRow("literal text before a whole number") << 123456.0 << "\"SN\"000000" << false << "SN123456";
+    QTest::newRow("grouped whole number") << 1234567.0 << "#,##0" << false << "1,234,567";
+    QTest::newRow("text between digit places") << 123456.0 << "000-000" << false << "123-456";
+    QTest::newRow("literal text and General") << 42.0 << "\"No. \"General" << false << "No. 42";
     QTest::newRow("built-in date") << 45352.0 << qPrintable(CellNumberFormat::builtinCode(14)) << false << "2024-03-01";
 }
 

@@ -89,6 +89,39 @@ private slots:
         QCOMPARE(s.PsnMaxNum, loaded);
     }
 
+    // Lengths are bounded at load and an initial IMEI number with a letter is refused, each with a note naming
+    // its key; other values load without one.
+    void loadedValuesBounded_data()
+    {
+        QTest::addColumn<QByteArray>("line");
+        QTest::addColumn<int>("mbsnLength");
+        QTest::addColumn<int>("psnLength");
+        QTest::addColumn<QString>("noteKey"); // empty: no note
+        QTest::newRow("MBSN length far above") << QByteArray("Mbsnlen=600000") << 64 << 20 << "Mbsnlen";
+        QTest::newRow("PSN length zero") << QByteArray("Psnlen=0") << 17 << 1 << "Psnlen";
+        QTest::newRow("PSN length negative") << QByteArray("Psnlen=-3") << 17 << 1 << "Psnlen";
+        QTest::newRow("MBSN length inside") << QByteArray("Mbsnlen=64") << 64 << 20 << "";
+        QTest::newRow("letter in the initial IMEI")
+            << QByteArray("ImeiInitNum14=1000A000000000") << 17 << 20 << "ImeiInitNum14";
+        QTest::newRow("default IMEI past 15 digits")
+            << QByteArray("ImeiDefaultValue=1000000000000000") << 17 << 20 << "ImeiDefaultValue";
+        QTest::newRow("digits in the initial IMEI") << QByteArray("ImeiInitNum14=35000000000000") << 17 << 20 << "";
+    }
+    void loadedValuesBounded()
+    {
+        QFETCH(QByteArray, line);
+        QFETCH(QString, noteKey);
+        writeIni("[ImeiSN]\n" + line + "\n");
+        ToolSettings s;
+        QVERIFY(s.load());
+        QTEST(s.Mbsnlen, "mbsnLength");
+        QTEST(s.Psnlen, "psnLength");
+        QCOMPARE(s.loadNotes().size(), noteKey.isEmpty() ? 0 : 1);
+        if (!noteKey.isEmpty())
+            QVERIFY2(s.loadNotes().constFirst().startsWith(noteKey + u'='), qPrintable(s.loadNotes().join(u'|')));
+        QVERIFY(s.ImeiDefaultValue.size() == ToolSettings::ImeiLength);
+    }
+
     void defaultImeiNormalised_data()
     {
         QTest::addColumn<QString>("stored");
@@ -96,8 +129,8 @@ private slots:
         QTest::addColumn<quint64>("number");
         QTest::newRow("short") << "12345"
                                << "123450000000000" << quint64(123450000000000ULL);
-        QTest::newRow("long") << "1234567890123456"
-                              << "123456789012345" << quint64(123456789012345ULL);
+        // Cut to 15 it would be another type allocation code: unset instead.
+        QTest::newRow("long") << "1234567890123456" << QString(QChar(0xCC)) + QString(14, u'0') << quint64(0);
         QTest::newRow("letters") << "35A"
                                  << "35A000000000000" << quint64(0);
         QTest::newRow("exact") << "490154203237518"

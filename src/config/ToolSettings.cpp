@@ -28,6 +28,7 @@ bool ToolSettings::load()
 {
     loader = std::make_unique<SettingLoader>(filePath(), true);
     transfer();
+    boundLoadedValues();
     normaliseDefaultImei();
     ImeiMaxNum = clampMaxNum(ImeiMaxNum);
     MbsnMaxNum = clampMaxNum(MbsnMaxNum);
@@ -86,6 +87,44 @@ bool ToolSettings::saveCounters()
     if (saved)
         noteFiledCounters();
     return saved;
+}
+
+void ToolSettings::boundLoadedValues()
+{
+    m_loadNotes.clear();
+    // A length beyond a serial's would make the codes fitted to it (the Setup dialog does so) outgrow the file.
+    const auto bound = [this](const char *key, int &length) {
+        const int bounded = std::clamp(length, 1, MaxSerialLength);
+        if (bounded == length)
+            return;
+        m_loadNotes.append(QStringLiteral("%1=%2 in %3 is outside 1 to %4: %5 is used")
+                               .arg(QLatin1String(key))
+                               .arg(length)
+                               .arg(filePath())
+                               .arg(MaxSerialLength)
+                               .arg(bounded));
+        length = bounded;
+    };
+    bound("Mbsnlen", Mbsnlen);
+    bound("Psnlen", Psnlen);
+    // Outside the counter positions ("*" in the mask) the number is written as it is: a letter there gives no IMEI.
+    const bool digits = std::all_of(ImeiInitNum14.cbegin(), ImeiInitNum14.cend(),
+                                    [](QChar c) { return c >= QLatin1Char('0') && c <= QLatin1Char('9'); });
+    if (!digits) {
+        m_loadNotes.append(QStringLiteral("ImeiInitNum14=%1 in %2 is not digits: no IMEI series is made from it")
+                               .arg(ImeiInitNum14, filePath()));
+    }
+    // Cut to 15 it would name another type allocation code (a counter once stepped past 999999999999999 was saved
+    // as 1000000000000000): left unset instead, so that the default-value input says so.
+    if (ImeiDefaultValue.size() > ImeiLength) {
+        m_loadNotes.append(QStringLiteral("ImeiDefaultValue=%1 in %2 has more than %3 characters: no default IMEI "
+                                          "is handed out until it is set")
+                               .arg(ImeiDefaultValue, filePath())
+                               .arg(ImeiLength));
+        ImeiDefaultValue = QString(QChar(0xCC));
+    }
+    for (const QString &note : std::as_const(m_loadNotes))
+        qWarning("ToolSettings: %s", qPrintable(note));
 }
 
 void ToolSettings::noteFiledCounters()
@@ -166,6 +205,13 @@ void ToolSettings::normaliseDefaultImei()
     const bool digits = std::all_of(ImeiDefaultValue.cbegin(), ImeiDefaultValue.cend(),
                                     [](QChar c) { return c >= QLatin1Char('0') && c <= QLatin1Char('9'); });
     imeiDefaultNumber = digits ? ImeiDefaultValue.toULongLong() : 0;
+}
+
+bool ToolSettings::hasDefaultImei() const
+{
+    return ImeiDefaultValue.size() == ImeiLength &&
+           std::all_of(ImeiDefaultValue.cbegin(), ImeiDefaultValue.cend(),
+                       [](QChar c) { return c >= QLatin1Char('0') && c <= QLatin1Char('9'); });
 }
 
 int ToolSettings::portScanKind() const

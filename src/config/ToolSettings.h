@@ -42,6 +42,8 @@ class ToolSettings final
 public:
     static constexpr int ImeiLength = 15;
     static constexpr int MaxGenerateNum = 10000;
+    // The longest MBSN or PSN: what a history line holds as one serial number.
+    static constexpr int MaxSerialLength = 64;
 
     ToolSettings();
     ~ToolSettings();
@@ -52,6 +54,9 @@ public:
     // True when cfg/ImeiSN.ini now holds the record (replaced atomically; the old file stays on failure).
     bool save();
     bool isFileUsable() const { return m_fileUsable; }
+    // What the last load() changed or refuses in values the file holds, one line each naming its key: a length
+    // brought within its bounds, an initial IMEI number that no series can come from.
+    QStringList loadNotes() const { return m_loadNotes; }
     // Why the file was not read or not written (naming the line where one line is the cause); empty when it was.
     QString fileProblem() const { return m_fileProblem; }
     // Puts only the counters that allocation advances (ImeiDefaultValue, BTCurrentAddr) into the file, keeping
@@ -64,6 +69,8 @@ public:
     void clearCurrentIdentities(bool onlyWhenWriting);
     // Pads or cuts ImeiDefaultValue to 15 characters and derives imeiDefaultNumber from it.
     void normaliseDefaultImei();
+    // Whether ImeiDefaultValue is 15 ASCII digits: not the record's own default, which marks it unset.
+    bool hasDefaultImei() const;
 
     // The settings file, relative to the current directory (start-up makes it the executable's).
     static QString filePath();
@@ -133,9 +140,11 @@ public:
 private:
     void transfer();
     void noteFiledCounters();
+    void boundLoadedValues();
 
     bool m_fileUsable = true;
     QString m_fileProblem;
+    QStringList m_loadNotes;
     // The counters as the file holds them since the last load or save (after the default IMEI's padding).
     QString m_filedImeiDefault;
     QString m_filedBtCurrent;

@@ -3,6 +3,7 @@
 #include "config/Clock.h"
 #include "config/RandomSource.h"
 #include "config/ToolSettings.h"
+#include "identity/BtAddress.h"
 #include "identity/CounterBlocks.h"
 #include "identity/IdentityFrontEnd.h"
 #include "identity/IdentityPool.h"
@@ -42,27 +43,37 @@ QString BtAddressGenerator::hexAddress(quint64 value)
 
 bool BtAddressGenerator::checkBtRange(ToolSettings &settings, QString &message)
 {
-    quint64 start = 0;
-    quint64 end = 0;
-    if (!readHex(settings.BTInitAddr, start)) {
+    // Whole addresses only: a shorter one would be issued at its own length, a longer one beyond 48 bits.
+    const std::optional<BtAddress> first = BtAddress::parse(settings.BTInitAddr);
+    if (!first) {
         message = tr("BT start address is wrong!");
         return false;
     }
-    if (!readHex(settings.BTEndAddr, end)) {
+    const std::optional<BtAddress> last = BtAddress::parse(settings.BTEndAddr);
+    if (!last) {
         message = tr("BT end address is wrong!");
         return false;
     }
+    const quint64 start = first->number();
+    const quint64 end = last->number();
     if (start >= end) {
         message = tr("BT start address can't be larger than the end!");
         return false;
     }
+    if (!first->isUnicast()) {
+        message = tr("BT start address %1 has an odd first octet: it is a group address!").arg(first->text());
+        return false;
+    }
+    // The range and the counter in their one form, so that every address taken from them is too.
+    settings.BTInitAddr = first->text();
+    settings.BTEndAddr = last->text();
     quint64 current = 0;
     if (!readHex(settings.BTCurrentAddr, current))
         current = 0;
-    if (current < start) {
-        settings.BTCurrentAddr = hexAddress(start);
+    if (current < start)
         current = start;
-    }
+    if (current <= BtAddress::Last)
+        settings.BTCurrentAddr = hexAddress(current);
     if (current < end)
         return true;
     message = tr("BT current value is beyond the address scope now!");
@@ -113,7 +124,7 @@ bool BtAddressGenerator::takeBtAddress(ToolSettings &settings, IdentityPool &poo
         };
         if (!place())
             return false;
-        address = blocks ? hexAddress(value) : settings.BTCurrentAddr;
+        address = hexAddress(value);
         if (settings.BTCheckRepetitive) {
             while (issued.isIssued(RunBt, address)) {
                 frontEnd.logLine(tr("BT %1 has repeated with previous!").arg(address), LineColour::Error);

@@ -12,8 +12,22 @@
 namespace {
 
 constexpr int ImeiLength = ToolSettings::ImeiLength;
-// The largest number that still writes as 15 digits.
-constexpr quint64 LastDefaultNumber = 999999999999999ULL;
+// An IMEI number (15 digits, the last the check digit's place) is a type allocation code of 8 digits, then a
+// serial of 6.
+constexpr quint64 PerCode = 10000000ULL;
+constexpr quint64 LastSerial = 999999ULL;
+
+quint64 allocationCode(quint64 number)
+{
+    return number / PerCode;
+}
+
+// The default counter never leaves its type allocation code: its last serial is the end mark that the file keeps
+// once the others were handed out, and is never handed out itself, so that a restart goes on in the same code.
+bool isCounterEnd(quint64 number)
+{
+    return (number / 10) % (LastSerial + 1) == LastSerial;
+}
 
 IdentityField imeiField(int index)
 {
@@ -45,12 +59,13 @@ CounterBlocks::Range IdentityChecks::defaultImeiRange(quint64 defaultNumber)
     constexpr quint64 Serials = 1000000;
     const quint64 body = defaultNumber / 10;
     const quint64 code = body / Serials;
-    return {QStringLiteral("DefaultIMEI:%1").arg(code, 8, 10, QLatin1Char('0')), body, code * Serials + Serials - 1};
+    // The last serial is the counter's end mark, never handed out.
+    return {QStringLiteral("DefaultIMEI:%1").arg(code, 8, 10, QLatin1Char('0')), body, code * Serials + Serials - 2};
 }
 
 bool IdentityChecks::placeDefault(quint64 &defaultNumber)
 {
-    if (!m_blocks || defaultNumber > LastDefaultNumber)
+    if (!m_blocks || isCounterEnd(defaultNumber))
         return true;
     const CounterBlocks::Range range = defaultImeiRange(defaultNumber);
     const quint64 wanted = defaultNumber / 10;
@@ -122,14 +137,26 @@ bool IdentityChecks::computeImeis(Candidates mode, std::array<QString, 4> &candi
                     break;
                 }
                 fromDefault = true;
+                if (!m_settings.hasDefaultImei()) {
+                    if (report) {
+                        m_frontEnd.logLine(tr("No default IMEI is handed out: ImeiDefaultValue in %1 is not 15 "
+                                              "digits (\"%2\"); set it in the Setup dialog")
+                                               .arg(ToolSettings::filePath(), m_settings.ImeiDefaultValue),
+                                           LineColour::Error);
+                    }
+                    return !report;
+                }
                 for (;;) {
                     if (mode == Candidates::Allocate && !placeDefault(defaultNumber)) {
                         candidate.clear();
                         return false;
                     }
-                    if (defaultNumber > LastDefaultNumber) {
+                    if (isCounterEnd(defaultNumber)) {
                         if (report) {
-                            m_frontEnd.logLine(tr("IMEI%1 can not be same as previous IMEI").arg(i + 1),
+                            m_frontEnd.logLine(tr("No default IMEI is handed out: the default IMEI counter is at the "
+                                                  "end of type allocation code %1; set ImeiDefaultValue to a new "
+                                                  "code")
+                                                   .arg(allocationCode(defaultNumber), 8, 10, QLatin1Char('0')),
                                                LineColour::Error);
                         }
                         candidate.clear();
@@ -147,7 +174,21 @@ bool IdentityChecks::computeImeis(Candidates mode, std::array<QString, 4> &candi
                     break;
                 QString previous = candidates[i - 1];
                 fitRight(previous, ImeiLength);
-                candidate = adjustImei(fifteenDigits(imeiNumberAfter(previous, 2)), log);
+                const quint64 stepped = imeiNumberAfter(previous, 2);
+                // A step stays in the type allocation code of the IMEI it steps from.
+                if (allocationCode(stepped) != allocationCode(imeiNumberAfter(previous, 0))) {
+                    if (report) {
+                        m_frontEnd.logLine(tr("IMEI%1 is not handed out: the step from %2 leaves type allocation "
+                                              "code %3")
+                                               .arg(i + 1)
+                                               .arg(previous, previous.left(8)),
+                                           LineColour::Error);
+                        return false;
+                    }
+                    candidates[i].clear();
+                    break;
+                }
+                candidate = adjustImei(fifteenDigits(stepped), log);
                 if (testHistory && m_issued.isIssued(RunImei, candidate)) {
                     if (fromDefault) {
                         again = true; // the default value has already moved past this set's first IMEIs

@@ -6,6 +6,7 @@
 #include "identity/ImeiRules.h"
 #include "identity/IssuedIdentities.h"
 
+#include <QSet>
 #include <QStringList>
 #include <QVector>
 
@@ -38,6 +39,13 @@ bool ImeiPoolGenerator::generateImeiPool(const ToolSettings &settings, ImeiPool 
         if (mask.at(i) == QLatin1Char('*'))
             counterPositions.append(i);
     }
+    // A letter elsewhere would make every IMEI of the series a made-up one.
+    for (int i = 0; i < BodyLength; ++i) {
+        if (mask.at(i) != QLatin1Char('*') && !isAsciiDigit(initial.at(i))) {
+            frontEnd.criticalBox(tr("The initial IMEI number (ImeiInitNum14) must be digits: %1").arg(initial));
+            return false;
+        }
+    }
     quint64 start = 0;
     for (int position : counterPositions) {
         if (!isAsciiDigit(initial.at(position))) {
@@ -56,11 +64,16 @@ bool ImeiPoolGenerator::generateImeiPool(const ToolSettings &settings, ImeiPool 
     QStringList imeis;
     imeis.reserve(qsizetype(count));
     QString body = initial;
+    QSet<QString> seen; // never twice in a pool, whatever the series gives
     for (quint64 current = start; current - start < count; ++current) {
         const QString digits = QString::number(current).rightJustified(k, QLatin1Char('0'));
         for (int j = 0; j < k; ++j)
             body[counterPositions.at(j)] = digits.at(j);
-        imeis.append(adjustImei(body));
+        const QString imei = adjustImei(body);
+        if (!seen.contains(imei)) {
+            seen.insert(imei);
+            imeis.append(imei);
+        }
     }
     // Asked at once, so that a store shared by a line answers in one round trip.
     const QVector<bool> skip =

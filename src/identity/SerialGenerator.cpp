@@ -8,6 +8,7 @@
 #include "identity/IssuedIdentities.h"
 
 #include <QMutexLocker>
+#include <QSet>
 #include <QStringList>
 #include <QVector>
 
@@ -72,6 +73,7 @@ bool SerialGenerator::generateSerialPool(const ToolSettings &settings, int kind,
 
     const quint64 maxCount = quint64(qBound(0, k.maxNum, IdentityPool::Capacity));
     QStringList values;
+    QSet<QString> seen; // a counter that the written length cuts off gives one value many times
     QString value = k.initial;
     for (quint64 current = start; current <= limit && current - start < maxCount; ++current) {
         const QString counter = QString::number(current).rightJustified(width, QLatin1Char('0'));
@@ -81,7 +83,10 @@ bool SerialGenerator::generateSerialPool(const ToolSettings &settings, int kind,
         stored.replace(QLatin1String("##"), month).replace(QLatin1String("%%"), day);
         // The history holds values as written, so the value is tested at its written length.
         fitLeft(stored, k.length);
-        values.append(stored);
+        if (!seen.contains(stored)) {
+            seen.insert(stored);
+            values.append(stored);
+        }
         if (current == std::numeric_limits<quint64>::max())
             break;
     }

@@ -4,9 +4,11 @@
 #include "history/HistoryFiles.h"
 #include "identity/IdentityFrontEnd.h"
 #include "identity/IdentityPool.h"
+#include "identity/Imei.h"
 #include "identity/ImeiPool.h"
 #include "identity/ImeiRules.h"
 #include "identity/IssuedIdentities.h"
+#include "identity/SerialNumber.h"
 #include "workbook/WorkbookReader.h"
 
 #include <QFileInfo>
@@ -103,7 +105,12 @@ bool SheetImport::importSerialsFromSheet(const ToolSettings &settings, IdentityF
         }
         if (value.isEmpty() || pool.total >= limit)
             return true;
-        if (checkRepeats && (taken.contains(value) || issued.isIssued(kind, value))) {
+        QString why;
+        if (!SerialNumber::parse(value, &why)) {
+            frontEnd.logLine(mbsn ? tr("The %1th MBSN in excel file is invalid: %2").arg(row).arg(why)
+                                  : tr("The %1th PSN in excel file is invalid: %2").arg(row).arg(why),
+                             LineColour::Error);
+        } else if (checkRepeats && (taken.contains(value) || issued.isIssued(kind, value))) {
             frontEnd.logLine(mbsn ? tr("The %1th MBSN in excel file is repeated with previous!").arg(row)
                                   : tr("The %1th PSN in excel file is repeated with previous!").arg(row),
                              LineColour::Error);
@@ -131,11 +138,25 @@ bool SheetImport::importImeisFromSheet(const ToolSettings &settings, IdentityFro
 
     QIODevice *log = frontEnd.adjustmentLog();
     QSet<QString> taken;
-    // The completed or repaired IMEI; empty for a cell that holds anything but digits (blanks around them
-    // aside), which would otherwise become an IMEI made up by the completion.
-    const auto adjusted = [log](const QString &text) {
+    // The completed (14 digits) or repaired (15) IMEI; empty, with `why` when it can say more, for any other
+    // cell, which would otherwise become an IMEI made up by the completion or cut to length.
+    const auto adjusted = [log](const QString &text, bool rawNumber, QString &why) {
+        why.clear();
         const QString digits = text.trimmed();
-        return digits.isEmpty() || !allDigits(digits) ? QString() : adjustImei(digits, log);
+        if (digits.isEmpty() || !allDigits(digits))
+            return QString();
+        // A number whose format is not read may show other digits (a leading zero): only a whole IMEI is taken.
+        if (rawNumber && digits.size() != Imei::Length) {
+            why = tr("the number %1 is not 15 digits (the number formats of .xls workbooks are not read: store "
+                     "IMEIs there as text)")
+                      .arg(digits);
+            return QString();
+        }
+        if (digits.size() != Imei::Length && digits.size() != Imei::Length - 1) {
+            why = tr("%1 has %2 digits, an IMEI 15 (or 14 before its check digit)").arg(digits).arg(digits.size());
+            return QString();
+        }
+        return adjustImei(digits, log);
     };
     const auto isRepeated = [&](const QString &imei) {
         return settings.ImeiCheckRepetitive && (taken.contains(imei) || issued.isIssued(RunImei, imei));
@@ -144,20 +165,28 @@ bool SheetImport::importImeisFromSheet(const ToolSettings &settings, IdentityFro
         frontEnd.logLine(message.arg(row), LineColour::Error);
         letEventsThrough();
     };
+    const auto refuseInvalid = [&](const QString &why) {
+        if (why.isEmpty()) {
+            refuse(tr("The imei of %1th line in excel file is invalid!"));
+            return;
+        }
+        frontEnd.logLine(tr("The imei of %1th line in excel file is invalid: %2").arg(row).arg(why), LineColour::Error);
+        letEventsThrough();
+    };
 
     for (;; ++row) {
         QString text;
-        if (!reader->cellText(cellName(u'A', row), text)) {
+        bool rawNumber = false;
+        if (!reader->cellText(cellName(u'A', row), text, &rawNumber)) {
             frontEnd.warningBox(tr("Read excel file error!"));
             return false;
         }
-        if (text.isEmpty())
+        if (text.isEmpty() || pool.total >= limit)
             return true;
-        const QString first = adjusted(text);
-        if (pool.total >= limit)
-            return true;
+        QString why;
+        const QString first = adjusted(text, rawNumber, why);
         if (first.isEmpty()) {
-            refuse(tr("The imei of %1th line in excel file is invalid!"));
+            refuseInvalid(why);
             continue;
         }
         if (isRepeated(first)) {
@@ -170,7 +199,7 @@ bool SheetImport::importImeisFromSheet(const ToolSettings &settings, IdentityFro
 
         bool complete = true;
         for (int column = 1; column < ImeiPool::Lists && complete; ++column) {
-            if (!reader->cellText(cellName(ImeiColumns.at(column), row), text)) {
+            if (!reader->cellText(cellName(ImeiColumns.at(column), row), text, &rawNumber)) {
                 frontEnd.warningBox(tr("Read excel file error!"));
                 return false;
             }
@@ -178,9 +207,9 @@ bool SheetImport::importImeisFromSheet(const ToolSettings &settings, IdentityFro
                 pool.lists[column][set] = first;
                 continue;
             }
-            const QString imei = adjusted(text);
+            const QString imei = adjusted(text, rawNumber, why);
             if (imei.isEmpty()) {
-                refuse(tr("The imei of %1th line in excel file is invalid!"));
+                refuseInvalid(why);
                 complete = false;
             } else if (isRepeated(imei)) {
                 refuse(tr("The imei of %1th line in excel file is repeated with previous!"));

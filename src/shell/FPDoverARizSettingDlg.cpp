@@ -12,6 +12,7 @@
 
 #include <QFileInfo>
 #include <QIntValidator>
+#include <QKeyEvent>
 #include <QQueue>
 #include <QRegularExpressionValidator>
 #include <algorithm>
@@ -278,8 +279,9 @@ void FPDoverARizSettingDlg::storeTo(ToolSettings &settings)
     else
         s.BTInputType = ui->BTAutoGenRadioBtn->isChecked() ? InputAutoGeneration : InputManual;
     s.BTIsAutoAddr = !ui->BTTimeRadioBtn->isChecked();
-    s.BTInitAddr = ui->BTbeginAddrLEdit->text();
-    s.BTEndAddr = ui->BTEndAddrLEdit->text();
+    // Kept lower case, the one form of an address, which the counter copies from the start.
+    s.BTInitAddr = ui->BTbeginAddrLEdit->text().toLower();
+    s.BTEndAddr = ui->BTEndAddrLEdit->text().toLower();
     s.BTSave = ui->BTSaveCKBox->isChecked();
     s.BTCheckRepetitive = ui->BTRepetitiveCKBox->isChecked();
 
@@ -314,19 +316,48 @@ int FPDoverARizSettingDlg::pendingAnswers()
     return int(answers().size());
 }
 
+void FPDoverARizSettingDlg::keyPressEvent(QKeyEvent *event)
+{
+    // Return moves on to the next field, as a scanner's or a typist's Return does in the window; a focused
+    // button is still pressed by it. Only OK accepts the dialog.
+    const bool returnKey = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (returnKey && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+        if (auto *button = qobject_cast<QPushButton *>(focusWidget())) {
+            button->click();
+        } else {
+            focusNextChild();
+        }
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
 void FPDoverARizSettingDlg::onOkBtnClicked()
 {
-    // The range alone, without the record's current address, which the dialog cannot change.
+    // An initial IMEI number that a stored file brought in with a letter (the field takes digits only).
+    const QString initial = ui->ImeiInitNumberLE->text();
+    const bool initialDigits = std::all_of(initial.cbegin(), initial.cend(),
+                                           [](QChar c) { return c >= QLatin1Char('0') && c <= QLatin1Char('9'); });
+    if (ui->imeiGroupBox->isChecked() && ui->ImeiCustomRBtn->isChecked() && !initialDigits) {
+        MessageBoxes::warning(this, tr("Warning"), tr("The initial IMEI number %1 must be digits!").arg(initial));
+        ui->mTabWidget->setCurrentWidget(ui->mIMEIWidget);
+        ui->ImeiInitNumberLE->setFocus();
+        return;
+    }
+    // The range alone, without the record's current address, which the dialog cannot change. A range that is not
+    // used while Bluetooth is off does not hold the dialog.
     ToolSettings range;
     range.BTInitAddr = ui->BTbeginAddrLEdit->text();
     range.BTEndAddr = ui->BTEndAddrLEdit->text();
     QString message;
-    if (BtAddressGenerator::checkBtRange(range, message)) {
+    if (!ui->mBTGroupBox->isChecked() || BtAddressGenerator::checkBtRange(range, message)) {
         accept();
         return;
     }
     quint64 start = 0, end = 0;
-    if (BtAddressGenerator::readHex(range.BTInitAddr, start) && BtAddressGenerator::readHex(range.BTEndAddr, end))
+    if (BtAddressGenerator::readHex(range.BTInitAddr, start) && BtAddressGenerator::readHex(range.BTEndAddr, end) &&
+        start >= end)
         message = tr("BT start address can not be larger than the end!");
     MessageBoxes::warning(this, tr("Warning"), message);
     ui->mTabWidget->setCurrentWidget(ui->mBTWidget); // so that the field can take the focus

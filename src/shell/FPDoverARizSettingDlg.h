@@ -41,6 +41,9 @@ public:
 
     QString lastDirectory() const { return m_lastDirectory; }
 
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+
 private slots:
     void onOkBtnClicked();
     void onCancelBtnClicked();

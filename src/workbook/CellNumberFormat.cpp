@@ -355,6 +355,73 @@ QString formatNumber(double value, const QVector<Token> &tokens, bool negativeSe
     return out;
 }
 
+// An integral number: all its digits, none after a point and never an exponent form, so that identities stored
+// as numbers come out whole; the format's zeros, grouping and literal text stay around them, as shown.
+QString formatWhole(double value, const QVector<Token> &tokens, bool negativeSection)
+{
+    // The integer part ends at the point or the exponent: digit places after it show nothing here.
+    qsizetype end = tokens.size();
+    int zeros = 0;
+    bool grouping = false;
+    qsizetype firstDigit = -1;
+    qsizetype lastDigit = -1;
+    for (qsizetype i = 0; i < tokens.size(); ++i) {
+        const Token &t = tokens.at(i);
+        if (t.kind == Kind::Point || t.kind == Kind::Exponent) {
+            end = i;
+            break;
+        }
+        if (t.kind == Kind::Digit) {
+            if (firstDigit < 0)
+                firstDigit = i;
+            lastDigit = i;
+            zeros += t.letter == u'0' ? 1 : 0;
+        } else if (t.kind == Kind::Comma && firstDigit >= 0) {
+            grouping = true;
+        }
+    }
+    QString digits = wholeDigits(std::fabs(value)).rightJustified(zeros, u'0');
+    if (grouping) {
+        for (qsizetype at = digits.size() - 3; at > 0; at -= 3)
+            digits.insert(at, u',');
+    }
+    // Without grouping, text between digit places keeps its place, counted from the right ("000-000"); the
+    // leftmost place takes every digit left over. With grouping the digits stand together.
+    QVector<QString> placed(tokens.size());
+    qsizetype left = digits.size();
+    for (qsizetype i = lastDigit; i >= 0 && i >= firstDigit; --i) {
+        const Token &t = tokens.at(i);
+        if (t.kind != Kind::Digit)
+            continue;
+        if (grouping || i == firstDigit) {
+            placed[i] = digits.left(left);
+            left = 0;
+        } else if (left > 0) {
+            placed[i] = digits.mid(--left, 1);
+        } else if (t.letter == u'?') {
+            placed[i] = QStringLiteral(" ");
+        }
+        if (grouping)
+            break;
+    }
+    QString out = value < 0 && !negativeSection && value != 0 ? QStringLiteral("-") : QString();
+    bool shown = firstDigit >= 0;
+    for (qsizetype i = 0; i < tokens.size(); ++i) {
+        const Token &t = tokens.at(i);
+        if (t.kind == Kind::Digit && i < end) {
+            out += placed.at(i);
+        } else if (t.kind == Kind::Literal) {
+            if (!grouping || i < firstDigit || i > lastDigit)
+                out += t.text;
+        } else if (t.kind == Kind::General && !shown) {
+            out += digits;
+            shown = true;
+        }
+    }
+    // A format without a place for digits still shows them: an identity is never lost to it.
+    return shown ? out : out + digits;
+}
+
 } // namespace
 
 QString CellNumberFormat::builtinCode(int id)
@@ -458,17 +525,8 @@ QString CellNumberFormat::display(double value, QStringView formatCode, bool dat
         percent = percent || t.kind == Kind::Percent;
         general = general || t.kind == Kind::General;
     }
-    if (isIntegral(value) && !percent) {
-        int zeros = 0;
-        for (const Token &t : tokens) {
-            if (t.kind == Kind::Point || t.kind == Kind::Exponent)
-                break;
-            if (t.kind == Kind::Digit && t.letter == u'0')
-                ++zeros;
-        }
-        const QString whole = wholeDigits(std::fabs(value)).rightJustified(zeros, u'0');
-        return value < 0 ? u'-' + whole : whole;
-    }
+    if (isIntegral(value) && !percent)
+        return formatWhole(value, tokens, negativeSection);
     if (general || !digits)
         return CellNumberFormat::general(value);
     return formatNumber(value, tokens, negativeSection);

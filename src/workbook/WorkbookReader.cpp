@@ -64,14 +64,20 @@ std::unique_ptr<WorkbookReader> WorkbookReader::open(const QString &path)
     return reader;
 }
 
-bool WorkbookReader::cellText(QStringView cellName, QString &text)
+bool WorkbookReader::cellText(QStringView cellName, QString &text, bool *rawNumber)
 {
     int row = 0;
     int column = 0;
+    if (rawNumber)
+        *rawNumber = false;
     if (!parseCellName(cellName, row, column))
         return false;
     text.clear();
-    return readCell(row, column, text);
+    if (!readCell(row, column, text))
+        return false;
+    if (rawNumber)
+        *rawNumber = !text.isEmpty() && lastCellIsRawNumber();
+    return true;
 }
 
 bool WorkbookReader::parseCellName(QStringView cellName, int &row, int &column)

@@ -38,8 +38,9 @@ public:
 
     // The displayed text of a cell of the selected sheet, by its name ("A1", "D12"); empty for an empty
     // cell or one outside the sheet's data. False when the workbook turns out damaged, or no sheet is
-    // selected, or the name is not a cell name.
-    bool cellText(QStringView cellName, QString &text);
+    // selected, or the name is not a cell name. `rawNumber`, when given, tells a number cell whose number format
+    // the reader cannot see: its text is the number's own digits, which may not be what the spreadsheet shows.
+    bool cellText(QStringView cellName, QString &text, bool *rawNumber = nullptr);
 
     // "A1" -> row 1, column 1; "AB10" -> row 10, column 28. False for anything else.
     static bool parseCellName(QStringView cellName, int &row, int &column);
@@ -48,4 +49,6 @@ protected:
     WorkbookReader() = default;
     // 1-based row and column, both within the limits above.
     virtual bool readCell(int row, int column, QString &text) = 0;
+    // Whether the cell `readCell` last gave is a number shown without its number format.
+    virtual bool lastCellIsRawNumber() const { return false; }
 };

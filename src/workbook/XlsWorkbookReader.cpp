@@ -118,6 +118,7 @@ bool XlsWorkbookReader::parse(const QByteArray &output)
                 return false;
             m_sheetNames.append(unescaped(line));
             m_sheets.append(QHash<quint64, QString>());
+            m_numbers.append(QSet<quint64>());
         } else if (kind == 'W') {
             if (!takeNumber(line, index, 0xFFFF) || index >= quint32(m_sheets.size()))
                 return false;
@@ -136,7 +137,12 @@ bool XlsWorkbookReader::parse(const QByteArray &output)
                 text = CellNumberFormat::general(line.toDouble(&ok));
             if (!ok || text.size() > MaxCellChars)
                 return false;
-            m_sheets[sheet].insert(quint64(row) << 16 | column, text);
+            const quint64 key = quint64(row) << 16 | column;
+            m_sheets[sheet].insert(key, text);
+            if (kind == 'T')
+                m_numbers[sheet].remove(key);
+            else
+                m_numbers[sheet].insert(key);
         } else {
             return false;
         }
@@ -158,9 +164,13 @@ WorkbookReader::SheetStatus XlsWorkbookReader::selectSheet(const QString &name)
 
 bool XlsWorkbookReader::readCell(int row, int column, QString &text)
 {
+    m_lastRawNumber = false;
     if (m_selected < 0)
         return false;
-    if (quint32(row) <= MaxXlsRows && quint32(column) <= MaxXlsColumns)
-        text = m_sheets.at(m_selected).value(quint64(row) << 16 | quint64(column));
+    if (quint32(row) <= MaxXlsRows && quint32(column) <= MaxXlsColumns) {
+        const quint64 key = quint64(row) << 16 | quint64(column);
+        text = m_sheets.at(m_selected).value(key);
+        m_lastRawNumber = m_numbers.at(m_selected).contains(key);
+    }
     return true;
 }

@@ -44,10 +44,10 @@ N = int  # a number cell
 
 
 class Fmt:
-    """A number cell with a number format."""
+    """A number cell with a number format; `shown` is the text a spreadsheet shows, which a .csv export holds."""
 
-    def __init__(self, value, code):
-        self.value, self.code = value, code
+    def __init__(self, value, code, shown=None):
+        self.value, self.code, self.shown = value, code, shown
 
 
 def serial(prefix, k, length):
@@ -72,6 +72,19 @@ WORKBOOKS = {
     # No sheet "PSN"; row 3 is one character short, row 5 repeats row 1.
     "serials": {"Other": [["x"]], "MBSN": [[M[0]], [M[1]], [M[2][:16]], [M[3]], [M[0]], [M[4]]]},
     "psn": {"PSN": [[P[0]], [P[1]], [P[2]]]},
+    # Cells whose form is not an identity's: a 14-digit number shown with a leading zero, numbers of 4 and 16
+    # digits, 16 digits as text in column B; serials (8 characters) with a literal in the number format and
+    # with "#", a blank or a line break inside.
+    "forms": {
+        "IMEI": [
+            [Fmt(12345678901237, "000000000000000", "012345678901237")],
+            [N(1234)],
+            [N(3520990017614081)],
+            [I[1], "3520990017614160"],
+            [I[2]],
+        ],
+        "MBSN": [[Fmt(123456, '"SN"000000', "SN123456")], ["SN#12345"], ["SN 12345"], ["SN1\n2345"], ["SN000042"]],
+    },
     # Cells as a spreadsheet shows them.
     "cells": {
         "Cells": [
@@ -92,7 +105,7 @@ CSV_STYLE = {
 
 def plain(value):
     if isinstance(value, Fmt):
-        value = value.value
+        value = value.value if value.shown is None else value.shown
     if isinstance(value, bool):
         return "TRUE" if value else "FALSE"
     if isinstance(value, datetime.datetime):

@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QRandomGenerator>
 #include <QSaveFile>
+#include <QSet>
 #include <QSettings>
 #include <QStringDecoder>
 #include <QTemporaryFile>
@@ -154,6 +155,42 @@ bool replaceAtomically(const QString &path, const QByteArray &bytes)
     // On disk before the rename makes it the settings file: commit() flushes it.
     return file.commit();
 #endif
+}
+
+// A value as the settings format gives it back from a file: text, or a list of texts.
+QString comparable(const QVariant &value)
+{
+    if (value.typeId() == QMetaType::QStringList)
+        return QStringLiteral("list:") + value.toStringList().join(QChar(0x1f));
+    return QStringLiteral("text:") + value.toString();
+}
+
+// The keys of `settings` (synced to its file) that a copy of the file does not give back as they are.
+QStringList unstableKeys(QSettings &settings)
+{
+    QFile file(settings.fileName());
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    const QByteArray bytes = file.readAll();
+    file.close();
+    // A copy under its own name: the format would answer a second reader of the same path from its cache.
+    const QString copy = makeScratch(bytes);
+    if (copy.isEmpty())
+        return {};
+    QStringList unstable;
+    {
+        QSettings back(copy, QSettings::IniFormat);
+        // By the names listed: a lookup would find a key by another spelling of its path.
+        const QStringList backKeys = back.allKeys();
+        const QSet<QString> found(backKeys.cbegin(), backKeys.cend());
+        const QStringList keys = settings.allKeys();
+        for (const QString &key : keys) {
+            if (!found.contains(key) || comparable(back.value(key)) != comparable(settings.value(key)))
+                unstable.append(key);
+        }
+    }
+    QFile::remove(copy);
+    return unstable;
 }
 
 } // namespace
@@ -326,8 +363,42 @@ bool SettingLoader::commit()
         return m_problem.isEmpty();
     if (!m_settings)
         return false;
-    const QString scratch = m_settings->fileName();
+    while (!m_settings->group().isEmpty())
+        m_settings->endGroup();
     m_settings->sync();
+    // Keys another program left that the format does not write back as it read them (backslashes in a key, a
+    // byte-order mark inside a value) would change with every save or make the file unreadable: dropped, each
+    // named in a warning, until the file reads back as written. The others are copied into a new scratch file:
+    // such a key's name may not even address it (a removal of "//" would remove every key).
+    for (int round = 0; round < 4 && m_settings->status() == QSettings::NoError; ++round) {
+        const QStringList unstable = unstableKeys(*m_settings);
+        if (unstable.isEmpty())
+            break;
+        for (const QString &key : unstable) {
+            qWarning("SettingLoader: %s loses the key \"%s\", which it cannot write back as it was", qPrintable(m_path),
+                     qPrintable(key));
+        }
+        const QString fresh = makeScratch(QByteArray());
+        if (fresh.isEmpty())
+            break;
+        {
+            QSettings rebuilt(fresh, QSettings::IniFormat);
+            const QStringList keys = m_settings->allKeys();
+            for (const QString &key : keys) {
+                if (!unstable.contains(key))
+                    rebuilt.setValue(key, m_settings->value(key));
+            }
+            rebuilt.sync();
+            if (rebuilt.status() != QSettings::NoError) {
+                QFile::remove(fresh);
+                break; // the copy as it is, unstable keys and all, rather than one short of the tool's own
+            }
+        }
+        const QString previous = m_settings->fileName();
+        m_settings = std::make_unique<QSettings>(fresh, QSettings::IniFormat);
+        QFile::remove(previous);
+    }
+    const QString scratch = m_settings->fileName();
     const bool written = m_settings->status() == QSettings::NoError;
     m_settings.reset();
     QFile file(scratch);
