@@ -38,6 +38,10 @@
         <source>No BT address is handed out: %1</source>
         <translation>未分配蓝牙地址：%1</translation>
     </message>
+    <message>
+        <source>BT start address %1 has an odd first octet: it is a group address!</source>
+        <translation>蓝牙起始地址 %1 的第一个字节为奇数：这是组地址!</translation>
+    </message>
 </context>
 <context>
     <name>BuildInfo</name>
@@ -496,6 +500,10 @@ It is left as it is, and Write stays disabled until the file is mended and the t
         <source>Select Excel File</source>
         <translation>选择 Excel 文件</translation>
     </message>
+    <message>
+        <source>The initial IMEI number %1 must be digits!</source>
+        <translation>IMEI 初始号码 %1 必须是数字!</translation>
+    </message>
 </context>
 <context>
     <name>FPDoverARizWorker</name>
@@ -923,6 +931,18 @@ It is left as it is, and Write stays disabled until the file is mended and the t
         <source>BT is invalid!</source>
         <translation>蓝牙地址无效!</translation>
     </message>
+    <message>
+        <source>No default IMEI is handed out: ImeiDefaultValue in %1 is not 15 digits (&quot;%2&quot;); set it in the Setup dialog</source>
+        <translation>不分配默认 IMEI：%1 中的 ImeiDefaultValue 不是 15 位数字（&quot;%2&quot;）；请在设置对话框中设置</translation>
+    </message>
+    <message>
+        <source>No default IMEI is handed out: the default IMEI counter is at the end of type allocation code %1; set ImeiDefaultValue to a new code</source>
+        <translation>不分配默认 IMEI：默认 IMEI 计数器已到达型号核准码 %1 的末尾；请将 ImeiDefaultValue 设为新的型号核准码</translation>
+    </message>
+    <message>
+        <source>IMEI%1 is not handed out: the step from %2 leaves type allocation code %3</source>
+        <translation>不分配 IMEI%1：从 %2 递增将超出型号核准码 %3</translation>
+    </message>
 </context>
 <context>
     <name>IdentityGate</name>
@@ -1034,6 +1054,10 @@ It is left as it is, and Write stays disabled until the file is mended and the t
     <message>
         <source>The custom part of IMEI must be digits!</source>
         <translation>IMEI 的自定义部分必须是数字!</translation>
+    </message>
+    <message>
+        <source>The initial IMEI number (ImeiInitNum14) must be digits: %1</source>
+        <translation>IMEI 初始号码（ImeiInitNum14）必须是数字：%1</translation>
     </message>
 </context>
 <context>
@@ -1393,6 +1417,26 @@ It is left as it is, and Write stays disabled until the file is mended and the t
     <message>
         <source>The imei of %1th line in excel file is repeated with previous!</source>
         <translation>Excel 文件第 %1 行的 IMEI 与之前的重复!</translation>
+    </message>
+    <message>
+        <source>The %1th MBSN in excel file is invalid: %2</source>
+        <translation>Excel 文件中第 %1 个 MBSN 无效：%2</translation>
+    </message>
+    <message>
+        <source>The %1th PSN in excel file is invalid: %2</source>
+        <translation>Excel 文件中第 %1 个 PSN 无效：%2</translation>
+    </message>
+    <message>
+        <source>the number %1 is not 15 digits (the number formats of .xls workbooks are not read: store IMEIs there as text)</source>
+        <translation>数字 %1 不是 15 位（不读取 .xls 工作簿的数字格式：请将 IMEI 以文本形式保存）</translation>
+    </message>
+    <message>
+        <source>%1 has %2 digits, an IMEI 15 (or 14 before its check digit)</source>
+        <translation>%1 有 %2 位数字，IMEI 应为 15 位（或不含校验位的 14 位）</translation>
+    </message>
+    <message>
+        <source>The imei of %1th line in excel file is invalid: %2</source>
+        <translation>Excel 文件第 %1 行的 IMEI 无效：%2</translation>
     </message>
 </context>
 <context>

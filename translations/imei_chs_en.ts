@@ -38,6 +38,10 @@
         <source>No BT address is handed out: %1</source>
         <translation>No BT address is handed out: %1</translation>
     </message>
+    <message>
+        <source>BT start address %1 has an odd first octet: it is a group address!</source>
+        <translation>BT start address %1 has an odd first octet: it is a group address!</translation>
+    </message>
 </context>
 <context>
     <name>BuildInfo</name>
@@ -496,6 +500,10 @@ It is left as it is, and Write stays disabled until the file is mended and the t
         <source>Select Excel File</source>
         <translation>Select Excel File</translation>
     </message>
+    <message>
+        <source>The initial IMEI number %1 must be digits!</source>
+        <translation>The initial IMEI number %1 must be digits!</translation>
+    </message>
 </context>
 <context>
     <name>FPDoverARizWorker</name>
@@ -923,6 +931,18 @@ It is left as it is, and Write stays disabled until the file is mended and the t
         <source>BT is invalid!</source>
         <translation>BT is invalid!</translation>
     </message>
+    <message>
+        <source>No default IMEI is handed out: ImeiDefaultValue in %1 is not 15 digits (&quot;%2&quot;); set it in the Setup dialog</source>
+        <translation>No default IMEI is handed out: ImeiDefaultValue in %1 is not 15 digits (&quot;%2&quot;); set it in the Setup dialog</translation>
+    </message>
+    <message>
+        <source>No default IMEI is handed out: the default IMEI counter is at the end of type allocation code %1; set ImeiDefaultValue to a new code</source>
+        <translation>No default IMEI is handed out: the default IMEI counter is at the end of type allocation code %1; set ImeiDefaultValue to a new code</translation>
+    </message>
+    <message>
+        <source>IMEI%1 is not handed out: the step from %2 leaves type allocation code %3</source>
+        <translation>IMEI%1 is not handed out: the step from %2 leaves type allocation code %3</translation>
+    </message>
 </context>
 <context>
     <name>IdentityGate</name>
@@ -1034,6 +1054,10 @@ It is left as it is, and Write stays disabled until the file is mended and the t
     <message>
         <source>The custom part of IMEI must be digits!</source>
         <translation>The custom part of IMEI must be digits!</translation>
+    </message>
+    <message>
+        <source>The initial IMEI number (ImeiInitNum14) must be digits: %1</source>
+        <translation>The initial IMEI number (ImeiInitNum14) must be digits: %1</translation>
     </message>
 </context>
 <context>
@@ -1393,6 +1417,26 @@ It is left as it is, and Write stays disabled until the file is mended and the t
     <message>
         <source>The imei of %1th line in excel file is repeated with previous!</source>
         <translation>The imei of %1th line in excel file is repeated with previous!</translation>
+    </message>
+    <message>
+        <source>The %1th MBSN in excel file is invalid: %2</source>
+        <translation>The %1th MBSN in excel file is invalid: %2</translation>
+    </message>
+    <message>
+        <source>The %1th PSN in excel file is invalid: %2</source>
+        <translation>The %1th PSN in excel file is invalid: %2</translation>
+    </message>
+    <message>
+        <source>the number %1 is not 15 digits (the number formats of .xls workbooks are not read: store IMEIs there as text)</source>
+        <translation>the number %1 is not 15 digits (the number formats of .xls workbooks are not read: store IMEIs there as text)</translation>
+    </message>
+    <message>
+        <source>%1 has %2 digits, an IMEI 15 (or 14 before its check digit)</source>
+        <translation>%1 has %2 digits, an IMEI 15 (or 14 before its check digit)</translation>
+    </message>
+    <message>
+        <source>The imei of %1th line in excel file is invalid: %2</source>
+        <translation>The imei of %1th line in excel file is invalid: %2</translation>
     </message>
 </context>
 <context>
