@@ -178,7 +178,7 @@ void TestLedger::upgradeFromVersion1()
     const LedgerClaim claim = stationA.claim(set({{2, "M1"}}), QStringLiteral("USB1"), {});
     QVERIFY2(claim.status == LedgerStatus::Ok && claim.cycleId > 5000, qPrintable(claim.message));
     qint64 first = 0, last = 0;
-    QCOMPARE(stationA.takeBlock(QStringLiteral("DefaultIMEI:35000000"), 35000000000100, 35000000999999, 10, &first,
+    QCOMPARE(stationA.takeBlock(QStringLiteral("DefaultIMEI:35000000"), 35000000000100, 35000000999998, 10, &first,
                                 &last, &message),
              LedgerStatus::Refused);
     Ledger stationB(stationConn(db, QStringLiteral("b")), QStringLiteral("S2"));
@@ -452,7 +452,7 @@ void TestLedger::hostileStation_data()
     QTest::newRow("lock the identities") << "LOCK TABLE ledger.identities IN SHARE ROW EXCLUSIVE MODE" << true;
     QTest::newRow("hold the schema's lock") << "SELECT pg_advisory_lock(hashtext('ledger schema'))" << false;
     QTest::newRow("hold a block of the other's counter")
-        << "SELECT * FROM ledger.take_block('DefaultIMEI:34999999', 34999999000100, 34999999999999, 10)" << false;
+        << "SELECT * FROM ledger.take_block('DefaultIMEI:34999999', 34999999000100, 34999999999998, 10)" << false;
     QTest::newRow("claim in the other's name") << "INSERT INTO ledger.cycles (station) VALUES ('S2')" << true;
     QTest::newRow("confirm in the other's name")
         << "INSERT INTO ledger.confirmations (kind, value, station) SELECT kind, value, 'S2' FROM ledger.identities "
@@ -486,13 +486,13 @@ QString TestLedger::stationWorks(const QString &db, int round)
     // A counter both stations share, then each round's own, so that a plant of this round meets a counter
     // nobody created yet.
     qint64 first = 0, last = 0;
-    if (b.takeBlock(QStringLiteral("DefaultIMEI:34999999"), 34999999000000, 34999999999999, 10, &first, &last,
+    if (b.takeBlock(QStringLiteral("DefaultIMEI:34999999"), 34999999000000, 34999999999998, 10, &first, &last,
                     &message) != LedgerStatus::Ok)
         return QStringLiteral("shared default IMEI block: ") + message;
     const qint64 low = (35000000 + m_hostileRound) * qint64(1000000);
-    if (b.takeBlock(QStringLiteral("DefaultIMEI:%1").arg(35000000 + m_hostileRound), low + 100, low + 999999, 10,
+    if (b.takeBlock(QStringLiteral("DefaultIMEI:%1").arg(35000000 + m_hostileRound), low + 100, low + 999998, 10,
                     &first, &last, &message) != LedgerStatus::Ok ||
-        first < low || last > low + 999999)
+        first < low || last > low + 999998)
         return QStringLiteral("default IMEI block %1-%2: %3").arg(first).arg(last).arg(message);
     const qint64 bt = 0x001122000000 + qint64(m_hostileRound) * 0x1000;
     const QString btName =

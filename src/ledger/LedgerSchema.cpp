@@ -283,8 +283,9 @@ CREATE FUNCTION ledger.counter_span(counter_name text, range_first bigint, range
 LANGUAGE plpgsql IMMUTABLE SET search_path = pg_catalog AS $$
 BEGIN
     IF counter_name ~ '^DefaultIMEI:[0-9]{8}$' THEN
+        -- Body 999999 of an allocation is its counter's end mark, never handed out.
         low := substr(counter_name, 13)::bigint * 1000000;
-        high := low + 999999;
+        high := low + 999998;
     ELSIF counter_name ~ '^BT:[0-9a-f]{12}-[0-9a-f]{12}$' THEN
         low := ('x' || lpad(substr(counter_name, 4, 12), 16, '0'))::bit(64)::bigint;
         high := ('x' || lpad(substr(counter_name, 17, 12), 16, '0'))::bit(64)::bigint - 1;
