@@ -165,8 +165,8 @@ void StationCycle::write()
         return;
     }
     arm();
-    if (!s.hasManualInput())
-        m_continuous = true;
+    // Typed labels belong to one handset: whatever ran before (a Read runs on), this write does not go on.
+    m_continuous = !s.hasManualInput();
 }
 
 void StationCycle::read()
@@ -267,9 +267,12 @@ void StationCycle::requestCycle(const IdentityClaims::Set *set)
 void StationCycle::startNextContinuousCycle()
 {
     const ToolSettings &s = m_settings;
+    // A write of typed labels has no next set of its own: nothing is armed without the operator.
+    if (s.operationMode == OpWrite && s.hasManualInput())
+        return;
     if (s.operationMode == OpWrite)
         m_worker->setStationFlagsEnabled(true);
-    if ((s.operationMode == OpRead || s.hasManualInput() || m_identities.allocateIdentities()) && versionStep())
+    if ((s.operationMode == OpRead || m_identities.allocateIdentities()) && versionStep())
         arm();
 }
 
