@@ -1,4 +1,4 @@
-#include "HistoryImport.h"
+#include "ledger/HistoryImport.h"
 
 #include "history/HistoryFiles.h"
 #include "history/HistoryList.h"

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "Ledger.h"
-#include "LedgerConnection.h"
+#include "ledger/Ledger.h"
+#include "ledger/LedgerConnection.h"
 
 #include <QDateTime>
 #include <QSet>

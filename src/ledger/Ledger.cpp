@@ -1,6 +1,6 @@
-#include "Ledger.h"
+#include "ledger/Ledger.h"
 
-#include "LedgerSchema.h"
+#include "ledger/LedgerSchema.h"
 
 #include <QCoreApplication>
 #include <QMutexLocker>

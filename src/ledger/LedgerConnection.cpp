@@ -1,4 +1,4 @@
-#include "LedgerConnection.h"
+#include "ledger/LedgerConnection.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "LedgerTimeouts.h"
+#include "ledger/LedgerTimeouts.h"
 
 #include <QByteArray>
 #include <QString>

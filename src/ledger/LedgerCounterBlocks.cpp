@@ -1,6 +1,6 @@
-#include "LedgerCounterBlocks.h"
+#include "ledger/LedgerCounterBlocks.h"
 
-#include "SharedCounter.h"
+#include "ledger/SharedCounter.h"
 
 #include <limits>
 

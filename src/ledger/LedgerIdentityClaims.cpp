@@ -1,4 +1,4 @@
-#include "LedgerIdentityClaims.h"
+#include "ledger/LedgerIdentityClaims.h"
 
 #include <QCoreApplication>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Ledger.h"
+#include "ledger/Ledger.h"
 
 #include "identity/IdentityClaims.h"
 

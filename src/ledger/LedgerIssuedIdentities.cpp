@@ -1,6 +1,6 @@
-#include "LedgerIssuedIdentities.h"
+#include "ledger/LedgerIssuedIdentities.h"
 
-#include "Ledger.h"
+#include "ledger/Ledger.h"
 
 #include <QCoreApplication>
 

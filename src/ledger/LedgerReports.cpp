@@ -1,6 +1,6 @@
-#include "LedgerReports.h"
+#include "ledger/LedgerReports.h"
 
-#include "Ledger.h"
+#include "ledger/Ledger.h"
 
 #include <QCoreApplication>
 #include <QIODevice>

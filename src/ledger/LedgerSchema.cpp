@@ -1,4 +1,4 @@
-#include "LedgerSchema.h"
+#include "ledger/LedgerSchema.h"
 
 #include <QCoreApplication>
 #include <QRegularExpression>

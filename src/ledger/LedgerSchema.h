@@ -1,6 +1,6 @@
 #pragma once
 
-#include "LedgerConnection.h"
+#include "ledger/LedgerConnection.h"
 
 #include <QString>
 

@@ -1,6 +1,6 @@
-#include "LineConfig.h"
+#include "ledger/LineConfig.h"
 
-#include "LedgerSchema.h"
+#include "ledger/LedgerSchema.h"
 
 #include <QCoreApplication>
 #include <QFile>

@@ -1,9 +1,9 @@
-#include "LineLedger.h"
+#include "ledger/LineLedger.h"
 
-#include "Ledger.h"
-#include "LedgerCounterBlocks.h"
-#include "LedgerIdentityClaims.h"
-#include "LedgerSchema.h"
+#include "ledger/Ledger.h"
+#include "ledger/LedgerCounterBlocks.h"
+#include "ledger/LedgerIdentityClaims.h"
+#include "ledger/LedgerSchema.h"
 
 #include <QCoreApplication>
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "LedgerIssuedIdentities.h"
-#include "LineConfig.h"
+#include "ledger/LedgerIssuedIdentities.h"
+#include "ledger/LineConfig.h"
 
 #include "identity/IdentityClaims.h"
 

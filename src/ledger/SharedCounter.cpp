@@ -1,6 +1,6 @@
-#include "SharedCounter.h"
+#include "ledger/SharedCounter.h"
 
-#include "Ledger.h"
+#include "ledger/Ledger.h"
 
 #include <QCoreApplication>
 #include <QRegularExpression>

@@ -1,10 +1,10 @@
 #include "LedgerCommand.h"
 
-#include "HistoryImport.h"
-#include "Ledger.h"
-#include "LedgerReports.h"
-#include "LedgerSchema.h"
-#include "LineConfig.h"
+#include "ledger/HistoryImport.h"
+#include "ledger/Ledger.h"
+#include "ledger/LedgerReports.h"
+#include "ledger/LedgerSchema.h"
+#include "ledger/LineConfig.h"
 
 #include <QBuffer>
 #include <QFileInfo>
