@@ -16,6 +16,7 @@
 
 #include <QClipboard>
 #include <QGroupBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -432,6 +433,9 @@ void TestCycleControl::refusals()
     edit->setText(text); // as typed; what the validators let through is the keystroke tests' business
     QMetaObject::invokeMethod(edit, "returnPressed");
     QCOMPARE(lastLogLine(*w), line);
+    // The refusal's first error line stays in sight under the panel while the log scrolls on.
+    const QString firstError = child<QLabel>(*w, "firstErrorLabel")->toolTip();
+    QVERIFY2(!firstError.isEmpty() && logText(*w).contains(firstError), qPrintable(firstError));
     QCOMPARE(w->focusWidget(), edit);
     QCOMPARE(edit->selectedText(), selected ? text : QString());
     QCOMPARE(w->stationState(), int(FPDoverARizMainWindow::StateReady)); // no write
@@ -885,6 +889,9 @@ void TestCycleControl::labelsBelongToTheirHandset()
     QCOMPARE(w->stationState(), int(FPDoverARizMainWindow::StateBusy));
     QVERIFY(waitForCycleEnd(*w, [&] { w->onStartDelayed(); }));
     QCOMPARE(w->counters().passCount(), 1);
+    // The same handset reported again after its pass: the panel stays on the pass, not Idle.
+    w->onPortScanned({port});
+    QCOMPARE(child<FPColorGraphicsView>(*w, "graphicsViewStatus")->state(), int(FPColorGraphicsView::StateFinished));
     const BenchHandset written = m_bench->read();
     QCOMPARE(written.factory.imeis.value(0), Imeis[1]);
     QCOMPARE(mbsn ? written.factory.mbsn : psn ? written.factory.psn : written.factory.bt, labels[1]);

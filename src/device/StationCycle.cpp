@@ -405,10 +405,11 @@ void StationCycle::portScanned(const QStringList &ports)
     const bool changed = port != s.portName;
     s.portName = port;
     m_frontEnd.showPort(port);
-    // The panel shows Idle only to a station that waits; from Write to the cycle's end it keeps the cycle's state.
+    // The panel shows Idle only to a station that waits; from Write to the cycle's end it keeps the cycle's state,
+    // and a cycle's end (its pass or its error) stays until another handset is plugged in.
     if (port.isEmpty())
         m_frontEnd.setStatusState(PanelStates::StateUnmount);
-    else if (!cycleInProgress() && !m_startTimer.isActive())
+    else if (changed && !cycleInProgress() && !m_startTimer.isActive())
         m_frontEnd.setStatusState(PanelStates::StateIdle);
 
     // A cycle asked for counts as running: the next handset's identities must not replace its set.

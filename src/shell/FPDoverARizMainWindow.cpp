@@ -405,6 +405,14 @@ void FPDoverARizMainWindow::writeSourceSummary()
 void FPDoverARizMainWindow::workerStatus(const QString &text, const QColor &fg, const QColor &bg)
 {
     QTextEdit *log = ui->logTextEdit;
+    // The cycle's first error stays in sight under the status panel while later lines scroll it away.
+    if (fg == FPDoverARizWorker::ErrorFg && ui->firstErrorLabel->text().isEmpty()) {
+        const QString line = text.simplified();
+        ui->firstErrorLabel->setText(ui->firstErrorLabel->fontMetrics().elidedText(
+            line, Qt::ElideRight, qMax(ui->graphicsViewStatus->width(), 200)));
+        ui->firstErrorLabel->setToolTip(line);
+        ui->firstErrorLabel->show();
+    }
     const bool bold = fg == QColor(Qt::green);
     if (bold)
         log->setFontWeight(QFont::Bold);
@@ -420,6 +428,10 @@ void FPDoverARizMainWindow::workerStatus(const QString &text, const QColor &fg, 
 void FPDoverARizMainWindow::clearWorkerLog()
 {
     ui->logTextEdit->clear();
+    // A new cycle: its own first error will take the place.
+    ui->firstErrorLabel->clear();
+    ui->firstErrorLabel->setToolTip(QString());
+    ui->firstErrorLabel->hide();
 }
 
 void FPDoverARizMainWindow::onLanguage()
