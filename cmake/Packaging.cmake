@@ -3,12 +3,14 @@
 # bench) go to /var/lib/doverariz, named by the file data-location beside the executable and prepared by the
 # package's postinst, outside the package's own files so that an upgrade never touches them.
 set(doverariz_libdir "lib/doverariz")
-set(doverariz_tools doverariz handset tgtlink-conformance handset-emulator)
+set(doverariz_tools doverariz handset)
 if(TARGET ledger)
     list(APPEND doverariz_tools ledger)
 endif()
 
 install(TARGETS ${doverariz_tools} RUNTIME DESTINATION "${doverariz_libdir}")
+# The line engineer's tools for a device backend stay beside the tool, off the operators' path.
+install(TARGETS tgtlink-conformance handset-emulator RUNTIME DESTINATION "${doverariz_libdir}")
 # The device backends beside the executable, where the station's cfg/device.ini names them, and the interface
 # a line builds its own against.
 install(TARGETS tgtlink_backend_bench tgtlink_backend_serial LIBRARY DESTINATION "${doverariz_libdir}")
