@@ -190,6 +190,14 @@ void TestMainWindow::startsWithoutPort()
     useEnglish(window);
     QCOMPARE(child<QPushButton>(window, "portBtn")->text(), QStringLiteral("Port: (none)"));
     QCOMPARE(window.windowTitle(), EnglishTitle);
+
+    // The log pane takes what the window grows by, so that a failure's reason does not scroll away at once.
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    auto *log = child<QTextEdit>(window, "logTextEdit");
+    const int before = log->height();
+    window.resize(window.width(), window.height() + 300);
+    QTRY_VERIFY2(log->height() >= before + 250, qPrintable(QStringLiteral("%1 -> %2").arg(before).arg(log->height())));
 }
 
 void TestMainWindow::followsHandsetOnBench()
