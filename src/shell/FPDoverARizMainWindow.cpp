@@ -177,6 +177,12 @@ FPDoverARizMainWindow::FPDoverARizMainWindow(QWidget *parent)
     m_identities->prepareIdentityPools();
     configureIdentityFields();
     writeSourceSummary();
+    // Said at start, not only at the first Write: what the settings file held out of bounds, and a history that
+    // could not be read whole (every write is refused until it is mended).
+    for (const QString &note : m_settings->loadNotes())
+        logLine(note, LineColour::Warning);
+    if (!m_histories->problem.isEmpty())
+        logLine(m_histories->problem, LineColour::Error);
     focusFirstInputField();
 
     m_imeiLog.open(AppPaths::dataDir(), Clock::now()); // without a file the run simply keeps no adjustment log
