@@ -1,3 +1,5 @@
+// The ledger's schema and its upgrades, as SQL text. Past 600 lines because each version's statements stay as they
+// shipped, one after the other, so that any ledger is brought up from the version it holds.
 #include "ledger/LedgerSchema.h"
 
 #include <QCoreApplication>

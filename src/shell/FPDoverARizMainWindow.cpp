@@ -1,7 +1,8 @@
 // The station's window: what the station shows and asks of the operator. The write and read cycle lives in
 // StationCycle, the identity fields' rules in IdentityInputController, the order of the fields in
 // IdentityFieldOrder, identity checks and allocation in IdentityChecks and IdentityAllocator, the device work in
-// FPDoverARizWorker; the window's slots hand over to them.
+// FPDoverARizWorker; the window's slots hand over to them. Past 600 lines because the window keeps its many slot
+// names (each a line's forwarder) and implements both front ends the core talks to.
 #include "shell/FPDoverARizMainWindow.h"
 
 #include "ui_FPDoverARizMainWindow.h"
