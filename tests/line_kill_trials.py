@@ -20,6 +20,7 @@ crashed (pg_ctl -m immediate) and started again. Then it checks every handset wr
 Exit code 0 when none was found.
 """
 import argparse
+import glob
 import json
 import os
 import pwd
@@ -103,6 +104,9 @@ class Station:
         self.app = os.path.join(work, self.name)
         os.makedirs(os.path.join(self.app, "cfg"))
         shutil.copy2(os.path.join(runtime, "doverariz"), self.app)
+        # The device backends are modules beside the executable.
+        for module in glob.glob(os.path.join(runtime, "tgtlink-*.so")):
+            os.symlink(module, os.path.join(self.app, os.path.basename(module)))
         os.symlink(os.path.join(runtime, "ramrun"), os.path.join(self.app, "ramrun"))
         shutil.copy2(os.path.join(runtime, "stations.txt"), self.app)
         with open(os.path.join(self.app, "cfg", "ImeiSN.ini"), "w") as f:

@@ -13,6 +13,7 @@ random moment, restarts it, and so on. Then checks every handset written and the
 Exit code 0 when neither was found.
 """
 import argparse
+import glob
 import json
 import os
 import random
@@ -42,6 +43,9 @@ def main():
     os.makedirs(os.path.join(app, "cfg"))
     # The tool finds cfg/ and ramrun/ beside its executable: a copy of it in a directory of its own.
     shutil.copy2(os.path.join(runtime, "doverariz"), app)
+    # The device backends are modules beside the executable.
+    for module in glob.glob(os.path.join(runtime, "tgtlink-*.so")):
+        os.symlink(module, os.path.join(app, os.path.basename(module)))
     os.symlink(os.path.join(runtime, "ramrun"), os.path.join(app, "ramrun"))
     shutil.copy2(os.path.join(runtime, "stations.txt"), app)
     with open(os.path.join(SOURCE, "scripts", "demo-ImeiSN.ini")) as f:
@@ -139,6 +143,10 @@ def main():
         print("work: %s" % work)
     else:
         shutil.rmtree(work, ignore_errors=True)
+    # A run that wrote nothing proves nothing.
+    if not written:
+        print("nothing was written")
+        return 1
     return 0 if duplicates == 0 and unrecorded == 0 else 1
 
 
