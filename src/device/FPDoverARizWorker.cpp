@@ -13,6 +13,7 @@
 #include "ports/PortLockGuard.h"
 
 #include "tgtlink/ChipInfo.h"
+#include "tgtlink/DeviceBackend.h"
 #include "tgtlink/FactorySet.h"
 #include "tgtlink/FlashProgram.h"
 #include "tgtlink/LodData.h"
@@ -331,6 +332,9 @@ int FPDoverARizWorker::openConnection()
     const QString &port = m_cycle->portName;
     m_connection = CreateTargetConnection(port);
     if (!m_connection) {
+        // Without a device backend no port can open: say why, not only that it did not.
+        if (!DeviceBackend::isLoaded())
+            error(DeviceBackend::error());
         error(tr("Unable to open port %1: no handset answers there, or the port is in use").arg(port));
         return NoConnection;
     }
