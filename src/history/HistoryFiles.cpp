@@ -109,6 +109,28 @@ private:
     QFile &m_file;
 };
 
+enum class Opening
+{
+    Created, // the file was missing: it now holds its first line, and the history stays empty
+    Opened,
+    Refused, // `why` says why
+};
+
+// A history file opened for its load, or made when it is missing.
+Opening openForLoad(const QString &path, int kind, QFile &file, QString *why)
+{
+    if (!HistoryFile::exists(path)) {
+        createWithFirstLine(path, kind);
+        return Opening::Created;
+    }
+    QString problem;
+    if (HistoryFile::openForReading(file, path, &problem))
+        return Opening::Opened;
+    if (why)
+        *why = problem;
+    return Opening::Refused;
+}
+
 bool readFailed(const QString &path, const QString &error, QString *why)
 {
     if (why)
@@ -196,17 +218,9 @@ void loadHistories(StationHistories &histories)
 bool readImeiHistory(const QString &path, ImeiHistory &history, QString *why)
 {
     history.clear();
-    if (!HistoryFile::exists(path)) {
-        createWithFirstLine(path, HistoryImei);
-        return true;
-    }
     QFile file;
-    QString problem;
-    if (!HistoryFile::openForReading(file, path, &problem)) {
-        if (why)
-            *why = problem;
-        return false;
-    }
+    if (const Opening opening = openForLoad(path, HistoryImei, file, why); opening != Opening::Opened)
+        return opening == Opening::Created;
     ReadDevice opened(file);
     QIODevice &device = *opened;
     const qint64 size = file.size();
@@ -254,17 +268,9 @@ bool readImeiHistory(const QString &path, ImeiHistory &history, QString *why)
 bool readHistoryList(const QString &path, HistoryList &list, int kind, QString *why)
 {
     list.clear();
-    if (!HistoryFile::exists(path)) {
-        createWithFirstLine(path, kind);
-        return true;
-    }
     QFile file;
-    QString problem;
-    if (!HistoryFile::openForReading(file, path, &problem)) {
-        if (why)
-            *why = problem;
-        return false;
-    }
+    if (const Opening opening = openForLoad(path, kind, file, why); opening != Opening::Opened)
+        return opening == Opening::Created;
     ReadDevice opened(file);
     QIODevice &device = *opened;
     const qint64 size = file.size();
