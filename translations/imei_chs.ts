@@ -1106,6 +1106,10 @@ It is left as it is, and Write stays disabled until the file is mended and the t
         <source>The ledger binds role %1 to station %2, but this station calls itself %3 (Station= of the line&apos;s file): one of them is wrong.</source>
         <translation>台账把角色 %1 绑定到工位 %2，但本工位的名称是 %3（产线文件中的 Station=）：其中有一个是错的。</translation>
     </message>
+    <message>
+        <source>the wait for it was stopped</source>
+        <translation>等待已被停止</translation>
+    </message>
 </context>
 <context>
     <name>LedgerConnection</name>
@@ -1127,6 +1131,10 @@ It is left as it is, and Write stays disabled until the file is mended and the t
     <message>
         <source>no block of the shared counter %1 can be taken from the line&apos;s ledger: %2</source>
         <translation>无法从产线台账获取共享计数器 %1 的号段：%2</translation>
+    </message>
+    <message>
+        <source>the wait for a block of the shared counter %1 was stopped.</source>
+        <translation>等待共享计数器 %1 的号段已被停止。</translation>
     </message>
 </context>
 <context>

@@ -1106,6 +1106,10 @@ It is left as it is, and Write stays disabled until the file is mended and the t
         <source>The ledger binds role %1 to station %2, but this station calls itself %3 (Station= of the line&apos;s file): one of them is wrong.</source>
         <translation>The ledger binds role %1 to station %2, but this station calls itself %3 (Station= of the line&apos;s file): one of them is wrong.</translation>
     </message>
+    <message>
+        <source>the wait for it was stopped</source>
+        <translation>the wait for it was stopped</translation>
+    </message>
 </context>
 <context>
     <name>LedgerConnection</name>
@@ -1127,6 +1131,10 @@ It is left as it is, and Write stays disabled until the file is mended and the t
     <message>
         <source>no block of the shared counter %1 can be taken from the line&apos;s ledger: %2</source>
         <translation>no block of the shared counter %1 can be taken from the line&apos;s ledger: %2</translation>
+    </message>
+    <message>
+        <source>the wait for a block of the shared counter %1 was stopped.</source>
+        <translation>the wait for a block of the shared counter %1 was stopped.</translation>
     </message>
 </context>
 <context>

@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QString>
 #include <QVector>
+#include <atomic>
 
 struct pg_conn;
 struct pg_result;
@@ -83,6 +84,9 @@ public:
     // The server's process of this connection, 0 when closed.
     int backendPid() const;
 
+    // While `flag` is set, a wait for an answer ends at once, as a lost connection (the caller gave it up).
+    void setGiveUpFlag(const std::atomic<bool> *flag) { m_giveUp = flag; }
+
     // A name quoted as an SQL identifier, for statements that cannot bind one (roles in grants).
     static QByteArray identifier(const QString &name);
 
@@ -102,4 +106,5 @@ private:
     pg_conn *m_conn = nullptr;
     QString m_lastSqlState;
     bool m_gaveUp = false; // the last statement got no answer in time
+    const std::atomic<bool> *m_giveUp = nullptr;
 };

@@ -156,6 +156,19 @@ FPDoverARizMainWindow::FPDoverARizMainWindow(QWidget *parent)
     m_worker->setClaims(m_line->makeClaims());
     m_worker->moveToThread(m_workerThread);
     m_cycle->setWorker(m_worker);
+    m_cycle->setSourceWaits([this](StationCycle::SourceWaits waits) {
+        switch (waits) {
+        case StationCycle::SourceWaits::Begin:
+            m_line->setWaits(LineLedger::Waits::LetInputIn);
+            break;
+        case StationCycle::SourceWaits::GiveUp:
+            m_line->setWaits(LineLedger::Waits::GiveUp);
+            break;
+        case StationCycle::SourceWaits::End:
+            m_line->setWaits(LineLedger::Waits::HoldInput);
+            break;
+        }
+    });
     m_workerThread->start(QThread::InheritPriority);
     connectWorker();
 
@@ -517,7 +530,7 @@ void FPDoverARizMainWindow::keyReleaseEvent(QKeyEvent *event)
 void FPDoverARizMainWindow::onSettingUp()
 {
     // Settings changed under an armed or running cycle would not be the ones it was armed with.
-    if (stationState() == StateBusy)
+    if (stationState() == StateBusy || m_cycle->isAllocating())
         return;
     showStatus(FPColorGraphicsView::StateSetting);
     const int scanKind = m_settings->portScanKind();
