@@ -1041,6 +1041,10 @@ Outcome TrialRun::checkTakenValuesLogged()
         for (int kind = KindMbsn; kind < KindCount; ++kind)
             written[kind].insert(kind == KindBt ? lower(e.values[kind]) : e.values[kind]);
     }
+    // A value the history held before the sequence was issued already: a source without its duplicate test may
+    // hand it out, and it is not lost when dropped.
+    for (int kind = 0; kind < KindCount; ++kind)
+        written[kind].insert(lower(m_sequence.station.earlier[kind]));
     // The log pane's text and the run's log files.
     QString transcript = lower(m_transcript);
     const QDir logs(path(QStringLiteral("log")));

@@ -711,6 +711,10 @@ It is left as it is, and Write stays disabled until the file is mended and the t
         <source>The RAM-run image %1 is not a regular file</source>
         <translation>RAM-run 镜像 %1 不是普通文件</translation>
     </message>
+    <message>
+        <source>%1 recorded in the history and not written: not handed out again.</source>
+        <translation>%1 已记入历史记录但未写入：不会再次分配。</translation>
+    </message>
 </context>
 <context>
     <name>HistoryFile</name>

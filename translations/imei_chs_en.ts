@@ -711,6 +711,10 @@ It is left as it is, and Write stays disabled until the file is mended and the t
         <source>The RAM-run image %1 is not a regular file</source>
         <translation>The RAM-run image %1 is not a regular file</translation>
     </message>
+    <message>
+        <source>%1 recorded in the history and not written: not handed out again.</source>
+        <translation>%1 recorded in the history and not written: not handed out again.</translation>
+    </message>
 </context>
 <context>
     <name>HistoryFile</name>

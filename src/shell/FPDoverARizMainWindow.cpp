@@ -214,15 +214,18 @@ FPDoverARizMainWindow::FPDoverARizMainWindow(QWidget *parent)
 FPDoverARizMainWindow::~FPDoverARizMainWindow()
 {
     m_settings->save();
+    // What the counters on disk are past and no handset got (the set armed at the end, the values held for the
+    // next set) is named in the run's log file as well: the log pane goes with the window.
+    QStringList closing;
+    m_closingLines = &closing;
     onStop();
-    // What the counters on disk are past and no handset got is named in the run's log file as well.
+    m_identities->releaseHeld();
+    m_closingLines = nullptr;
     if (QIODevice *log = m_imeiLog.device()) {
-        for (const QString &line : m_identities->releaseHeld())
+        for (const QString &line : std::as_const(closing))
             log->write(
                 QString(Clock::now().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss ")) + line + u'\n').toLocal8Bit());
         m_imeiLog.flush();
-    } else {
-        m_identities->releaseHeld();
     }
     m_workerThread->quit();
     m_workerThread->wait();
@@ -601,6 +604,8 @@ QLineEdit *FPDoverARizMainWindow::identityEdit(IdentityField field) const
 
 void FPDoverARizMainWindow::logLine(const QString &text, LineColour colour)
 {
+    if (m_closingLines && colour == LineColour::Warning)
+        m_closingLines->append(text);
     const LineColours colours = lineColours(colour);
     workerStatus(text, colours.fg, colours.bg);
 }
