@@ -51,6 +51,41 @@
     </message>
 </context>
 <context>
+    <name>DeviceBackend</name>
+    <message>
+        <source>device backend %1: no such file</source>
+        <translation>设备后端 %1：文件不存在</translation>
+    </message>
+    <message>
+        <source>device backend %1 cannot be loaded: %2</source>
+        <translation>无法加载设备后端 %1：%2</translation>
+    </message>
+    <message>
+        <source>device backend %1 is not a backend: it has no %2</source>
+        <translation>设备后端 %1 不是后端模块：其中没有 %2</translation>
+    </message>
+    <message>
+        <source>device backend %1 gives no function table</source>
+        <translation>设备后端 %1 未提供函数表</translation>
+    </message>
+    <message>
+        <source>device backend %1 has interface version %2.%3; this tool needs %4.x</source>
+        <translation>设备后端 %1 的接口版本为 %2.%3；本工具需要 %4.x</translation>
+    </message>
+    <message>
+        <source>device backend %1 has an incomplete function table</source>
+        <translation>设备后端 %1 的函数表不完整</translation>
+    </message>
+    <message>
+        <source>device backend %1 did not start: %2</source>
+        <translation>设备后端 %1 未能启动：%2</translation>
+    </message>
+    <message>
+        <source>device backend %1 %2 (%3)</source>
+        <translation>设备后端 %1 %2（%3）</translation>
+    </message>
+</context>
+<context>
     <name>FPColorGraphicsView</name>
     <message>
         <source>Error!!</source>

@@ -51,6 +51,41 @@
     </message>
 </context>
 <context>
+    <name>DeviceBackend</name>
+    <message>
+        <source>device backend %1: no such file</source>
+        <translation>device backend %1: no such file</translation>
+    </message>
+    <message>
+        <source>device backend %1 cannot be loaded: %2</source>
+        <translation>device backend %1 cannot be loaded: %2</translation>
+    </message>
+    <message>
+        <source>device backend %1 is not a backend: it has no %2</source>
+        <translation>device backend %1 is not a backend: it has no %2</translation>
+    </message>
+    <message>
+        <source>device backend %1 gives no function table</source>
+        <translation>device backend %1 gives no function table</translation>
+    </message>
+    <message>
+        <source>device backend %1 has interface version %2.%3; this tool needs %4.x</source>
+        <translation>device backend %1 has interface version %2.%3; this tool needs %4.x</translation>
+    </message>
+    <message>
+        <source>device backend %1 has an incomplete function table</source>
+        <translation>device backend %1 has an incomplete function table</translation>
+    </message>
+    <message>
+        <source>device backend %1 did not start: %2</source>
+        <translation>device backend %1 did not start: %2</translation>
+    </message>
+    <message>
+        <source>device backend %1 %2 (%3)</source>
+        <translation>device backend %1 %2 (%3)</translation>
+    </message>
+</context>
+<context>
     <name>FPColorGraphicsView</name>
     <message>
         <source>Error!!</source>
