@@ -75,7 +75,9 @@ QVector<LedgerIdentity> setNumber(int station, qint64 n)
 bool lineViewBenchmark(PgServerFixture &server)
 {
     const QString db = server.createDatabase(QStringLiteral("lineview"));
-    LedgerConnection admin(server.connInfo(db));
+    LedgerTimeouts upgrade;
+    upgrade.statement = 600; // as `ledger create-schema` allows the upgrade's index builds
+    LedgerConnection admin(server.connInfo(db), QString(), upgrade);
     QString message;
     if (db.isEmpty() || LedgerSchema::create(admin, QStringLiteral("bench_stations"), &message, 2) != LedgerStatus::Ok) {
         QTextStream(stderr) << server.error() << message << Qt::endl;

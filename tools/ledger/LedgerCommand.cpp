@@ -184,7 +184,8 @@ int LedgerCommand::createSchema(QStringList args)
     if (!LedgerSchema::isValidName(role))
         return fail(QStringLiteral("Not a role name: \"%1\" (letters, digits, '_' or '-', at most 63).").arg(role),
                     Usage);
-    LedgerConnection connection(m_connection, QStringLiteral("ledger"), m_timeouts);
+    // An upgrade builds indexes over every cycle: minutes on a ledger of millions, within one statement.
+    LedgerConnection connection(m_connection, QStringLiteral("ledger"), longStatements());
     int before = 0;
     QString message;
     LedgerStatus status = LedgerSchema::version(connection, &before, &message);
