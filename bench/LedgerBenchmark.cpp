@@ -79,32 +79,34 @@ bool lineViewBenchmark(PgServerFixture &server)
     upgrade.statement = 600; // as `ledger create-schema` allows the upgrade's index builds
     LedgerConnection admin(server.connInfo(db), QString(), upgrade);
     QString message;
-    if (db.isEmpty() || LedgerSchema::create(admin, QStringLiteral("bench_stations"), &message, 2) != LedgerStatus::Ok) {
+    if (db.isEmpty() ||
+        LedgerSchema::create(admin, QStringLiteral("bench_stations"), &message, 2) != LedgerStatus::Ok) {
         QTextStream(stderr) << server.error() << message << Qt::endl;
         return false;
     }
     QElapsedTimer timer;
     timer.start();
     const bool filled = server.exec(
-        db, QStringLiteral(
-                "ALTER TABLE ledger.cycles DISABLE TRIGGER USER; ALTER TABLE ledger.counter_blocks DISABLE TRIGGER USER; "
-                "INSERT INTO ledger.stations (role, station) "
-                "SELECT 'bench_line_' || s, 'L1-' || lpad(s::text, 2, '0') FROM generate_series(0, 49) s; "
-                "INSERT INTO ledger.cycles (station, station_role, port, chip_id, state, claimed_at, written_at) "
-                "SELECT 'L1-' || lpad((g % 50)::text, 2, '0'), 'bench_line_' || (g % 50), 'USB' || (g % 4 + 1), "
-                "'0x52B0', CASE WHEN g % 97 = 0 THEN 'claimed' ELSE 'written' END, "
-                "now() - g * interval '1.728 seconds', "
-                "CASE WHEN g % 97 = 0 THEN NULL ELSE now() - g * interval '1.728 seconds' + interval '20 seconds' END "
-                "FROM generate_series(10000000, 1, -1) g; "
-                "INSERT INTO ledger.counters (name, next_value, last_value, block_size) "
-                "SELECT n, s.low, s.high, 100 FROM unnest(ARRAY['DefaultIMEI:86123456', 'DefaultIMEI:86123457', "
-                "'DefaultIMEI:86123458', 'BT:001122000000-001122400000', 'BT:001123000000-001123400000']) n, "
-                "ledger.counter_span(n, 0, 0) s; "
-                "INSERT INTO ledger.counter_blocks (counter, first_value, last_value, station, station_role, taken_at) "
-                "SELECT k.name, k.next_value + b * 100, k.next_value + b * 100 + 99, 'L1-' || lpad((b % 50)::text, 2, "
-                "'0'), 'bench_line_0', now() - (5000 - b) * interval '57 minutes' "
-                "FROM ledger.counters k CROSS JOIN generate_series(0, 4999) b; "
-                "ALTER TABLE ledger.cycles ENABLE TRIGGER USER; ALTER TABLE ledger.counter_blocks ENABLE TRIGGER USER"));
+        db,
+        QStringLiteral(
+            "ALTER TABLE ledger.cycles DISABLE TRIGGER USER; ALTER TABLE ledger.counter_blocks DISABLE TRIGGER USER; "
+            "INSERT INTO ledger.stations (role, station) "
+            "SELECT 'bench_line_' || s, 'L1-' || lpad(s::text, 2, '0') FROM generate_series(0, 49) s; "
+            "INSERT INTO ledger.cycles (station, station_role, port, chip_id, state, claimed_at, written_at) "
+            "SELECT 'L1-' || lpad((g % 50)::text, 2, '0'), 'bench_line_' || (g % 50), 'USB' || (g % 4 + 1), "
+            "'0x52B0', CASE WHEN g % 97 = 0 THEN 'claimed' ELSE 'written' END, "
+            "now() - g * interval '1.728 seconds', "
+            "CASE WHEN g % 97 = 0 THEN NULL ELSE now() - g * interval '1.728 seconds' + interval '20 seconds' END "
+            "FROM generate_series(10000000, 1, -1) g; "
+            "INSERT INTO ledger.counters (name, next_value, last_value, block_size) "
+            "SELECT n, s.low, s.high, 100 FROM unnest(ARRAY['DefaultIMEI:86123456', 'DefaultIMEI:86123457', "
+            "'DefaultIMEI:86123458', 'BT:001122000000-001122400000', 'BT:001123000000-001123400000']) n, "
+            "ledger.counter_span(n, 0, 0) s; "
+            "INSERT INTO ledger.counter_blocks (counter, first_value, last_value, station, station_role, taken_at) "
+            "SELECT k.name, k.next_value + b * 100, k.next_value + b * 100 + 99, 'L1-' || lpad((b % 50)::text, 2, "
+            "'0'), 'bench_line_0', now() - (5000 - b) * interval '57 minutes' "
+            "FROM ledger.counters k CROSS JOIN generate_series(0, 4999) b; "
+            "ALTER TABLE ledger.cycles ENABLE TRIGGER USER; ALTER TABLE ledger.counter_blocks ENABLE TRIGGER USER"));
     if (!filled) {
         QTextStream(stderr) << server.error() << Qt::endl;
         return false;

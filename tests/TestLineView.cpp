@@ -431,7 +431,7 @@ void TestLineView::tls_data()
 {
     QTest::addColumn<QString>("cert");
     QTest::addColumn<QString>("key");
-    QTest::addColumn<QString>("refusal"); // empty: served over https
+    QTest::addColumn<QString>("refusal"); // empty: served over https; no certificate: served as a station
     QTest::newRow("matching pair") << "a.crt"
                                    << "a.key" << QString();
     QTest::newRow("another certificate's key") << "a.crt"
@@ -443,6 +443,8 @@ void TestLineView::tls_data()
     QTest::newRow("missing key") << "a.crt"
                                  << "none.key"
                                  << "Cannot read";
+    // Not TLS, but refused as early: a login that could claim is never the view's.
+    QTest::newRow("a station's login") << QString() << QString() << "give it a reader's login";
 }
 
 void TestLineView::tls()
@@ -462,7 +464,12 @@ void TestLineView::tls()
     }
     QProcess process;
     QString why;
-    const QString base = serve(&process, {"--tls-cert", m_dir.filePath(cert), "--tls-key", m_dir.filePath(key)}, &why);
+    const QString reader = m_reader;
+    if (cert.isEmpty())
+        m_reader = m_db + QLatin1String("_L101");
+    const QStringList tls{"--tls-cert", m_dir.filePath(cert), "--tls-key", m_dir.filePath(key)};
+    const QString base = serve(&process, cert.isEmpty() ? QStringList() : tls, &why);
+    m_reader = reader;
     if (!refusal.isEmpty()) {
         QVERIFY2(base.isEmpty(), "a bad pair is never served");
         QVERIFY2(why.contains(refusal), qPrintable(why));

@@ -142,6 +142,16 @@ bool LedgerApi::begin(const QByteArray &authorization, Reply *refusal)
     return true;
 }
 
+LedgerStatus LedgerApi::checkReady(QString *message)
+{
+    const LedgerStatus status = LedgerSchema::check(m_connection, message);
+    if (status != LedgerStatus::Ok)
+        return status;
+    if (checkLogin(message))
+        return LedgerStatus::Ok;
+    return m_connection.isOpen() ? LedgerStatus::Refused : LedgerStatus::Unreachable;
+}
+
 bool LedgerApi::checkLogin(QString *why)
 {
     if (m_connection.backendPid() == m_checkedBackend && m_checkedBackend != 0)

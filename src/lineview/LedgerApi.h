@@ -36,6 +36,9 @@ public:
     LedgerApi(const QString &connInfo, const LedgerTimeouts &timeouts, const QVector<QTime> &shifts);
 
     Reply get(const QString &path, const QUrlQuery &query, const QByteArray &authorization);
+    // Whether the ledger is at this program's version and the login is a reader's, before serving; Unreachable
+    // when the ledger does not answer (the server may start anyway and answer 503 until it does).
+    LedgerStatus checkReady(QString *message);
 
     // A time of the API's queries: yyyy-MM-dd, yyyy-MM-dd hh:mm[:ss] (or with 'T'), local time, where a `to`
     // (`end`) counts whole (its day, minute or second); or an ISO 8601 time with Z or an offset, taken as it is.

@@ -454,18 +454,16 @@ int LedgerCommand::serve(QStringList args)
     timeouts.connect = qMin(timeouts.connect, 3);
     timeouts.statement = qMin(timeouts.statement, 5);
     timeouts.lock = qMin(timeouts.lock, 2);
-    // The schema is checked before listening when the ledger answers; an unreachable one gives 503 until it does.
-    {
-        LedgerConnection connection(m_connection, QStringLiteral("ledger serve"), timeouts);
-        QString message;
-        const LedgerStatus status = LedgerSchema::check(connection, &message);
-        if (status == LedgerStatus::Unreachable)
-            QTextStream(stderr) << "ledger serve: " << message << Qt::endl;
-        else if (status != LedgerStatus::Ok)
-            return fail(message);
-    }
-    LineViewServer server(std::make_unique<LedgerApi>(m_connection, timeouts, shifts));
+    // The schema and the login are checked before listening when the ledger answers; an unreachable ledger gives
+    // 503 until it does.
+    auto api = std::make_unique<LedgerApi>(m_connection, timeouts, shifts);
     QString message;
+    const LedgerStatus ready = api->checkReady(&message);
+    if (ready == LedgerStatus::Unreachable)
+        QTextStream(stderr) << "ledger serve: " << message << Qt::endl;
+    else if (ready != LedgerStatus::Ok)
+        return fail(message);
+    LineViewServer server(std::move(api));
     if (!certificate.isEmpty() && !server.setupTls(certificate, key, &message))
         return fail(message);
     const quint16 bound = server.start(address, port, &message);
