@@ -32,8 +32,8 @@ bool LineFigures::parseShifts(const QString &text, QVector<QTime> *starts)
 {
     static const QRegularExpression form(QStringLiteral("^([01]\\d|2[0-3]):([0-5]\\d)$"));
     starts->clear();
-    for (const QString &part : text.split(QLatin1Char(','))) {
-        const QRegularExpressionMatch match = form.match(part.trimmed());
+    for (const QString &start : text.split(QLatin1Char(','))) {
+        const QRegularExpressionMatch match = form.match(start.trimmed());
         if (!match.hasMatch())
             return false;
         const QTime time(match.captured(1).toInt(), match.captured(2).toInt());
@@ -89,7 +89,7 @@ LedgerStatus LineFigures::collect(const QDateTime &now, const Shift &shift, QJso
 
 LedgerStatus LineFigures::stations(const QDateTime &now, QJsonArray *out, QString *message)
 {
-    // Every lateral part reads one station through an index on (station, claimed_at): today's cycles, its open
+    // Every lateral subquery reads one station through an index on (station, claimed_at): today's cycles, its open
     // claims, its last cycle, so that the time does not grow with the ledger.
     const LedgerRows rows = m_connection.exec(
         "WITH names AS (SELECT station FROM ledger.stations UNION "
