@@ -96,7 +96,7 @@ LedgerApi::Reply LedgerApi::get(const QString &path, const QUrlQuery &query, con
     else
         reply = cycles(query);
     // Read-only: the end of the transaction changes nothing, and after a failure it only ends it.
-    m_connection.command(reply.status == 200 ? "COMMIT" : "ROLLBACK", nullptr);
+    endTransaction(reply.status == 200);
     return reply;
 }
 
@@ -129,17 +129,25 @@ bool LedgerApi::begin(const QByteArray &authorization, Reply *refusal)
             message = rows.message();
     }
     if (status != LedgerStatus::Ok) {
-        m_connection.command("ROLLBACK", nullptr);
+        endTransaction(false);
         *refusal = failure(status, message);
         return false;
     }
     if (client.isEmpty()) {
-        m_connection.command("ROLLBACK", nullptr);
+        endTransaction(false);
         *refusal = error(401, QStringLiteral("The token is not one of this ledger's, or it was revoked."));
         refusal->challenge = true;
         return false;
     }
     return true;
+}
+
+void LedgerApi::endTransaction(bool commit)
+{
+    // A connection lost on the way took its transaction with it: reconnecting only to end it would make a stalled
+    // ledger's client wait once more.
+    if (m_connection.isOpen())
+        m_connection.command(commit ? "COMMIT" : "ROLLBACK", nullptr);
 }
 
 LedgerStatus LedgerApi::checkReady(QString *message)

@@ -51,6 +51,7 @@ private:
     // Opens the request's transaction and finds the token's client; a reply when the request ends here.
     bool begin(const QByteArray &authorization, Reply *refusal);
     bool checkLogin(QString *why);
+    void endTransaction(bool commit);
     Reply failure(LedgerStatus status, const QString &message);
 
     LedgerConnection m_connection;
