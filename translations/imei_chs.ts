@@ -1303,6 +1303,14 @@ It is left as it is, and Write stays disabled until the file is mended and the t
         <source>Station %1 is bound to role %2 already.</source>
         <translation>工位 %1 已绑定到角色 %2。</translation>
     </message>
+    <message>
+        <source>A reader&apos;s role is named with letters, digits, &apos;_&apos; or &apos;-&apos; (at most 63), and is not %1: &quot;%2&quot;.</source>
+        <translation>只读角色的名称由字母、数字、“_”或“-”组成（最多 63 个），且不能是 %1：“%2”。</translation>
+    </message>
+    <message>
+        <source>Role %1 is a station or a superuser; a reader needs a role of its own.</source>
+        <translation>角色 %1 是工位或超级用户；只读访问需要单独的角色。</translation>
+    </message>
 </context>
 <context>
     <name>LineConfig</name>

@@ -1303,6 +1303,14 @@ It is left as it is, and Write stays disabled until the file is mended and the t
         <source>Station %1 is bound to role %2 already.</source>
         <translation>Station %1 is bound to role %2 already.</translation>
     </message>
+    <message>
+        <source>A reader&apos;s role is named with letters, digits, &apos;_&apos; or &apos;-&apos; (at most 63), and is not %1: &quot;%2&quot;.</source>
+        <translation>A reader&apos;s role is named with letters, digits, &apos;_&apos; or &apos;-&apos; (at most 63), and is not %1: &quot;%2&quot;.</translation>
+    </message>
+    <message>
+        <source>Role %1 is a station or a superuser; a reader needs a role of its own.</source>
+        <translation>Role %1 is a station or a superuser; a reader needs a role of its own.</translation>
+    </message>
 </context>
 <context>
     <name>LineConfig</name>
