@@ -1201,6 +1201,10 @@ void TestOperatorTrial::trial()
         failures.append(report);
     }
     qInfo("operator trial: %d handsets written", writes);
+    // A run that writes nothing checks nothing: the device backend was not found, or every write fails.
+    QVERIFY2(writes > 0 || sequences < 20,
+             "no handset was written: is the bench backend (tgtlink-bench.so) in TGTLINK_BACKEND_DIR or beside the "
+             "test?");
     QVERIFY2(failures.isEmpty(),
              qPrintable(QStringLiteral("%1 of %2 sequences failed (replay one with DOVERARIZ_TRIAL_SEED=<seed> "
                                        "DOVERARIZ_TRIAL_SEQUENCES=1):\n%3")

@@ -37,7 +37,8 @@ def main():
     args = parser.parse_args()
     rng = random.Random(args.seed)
 
-    runtime = os.path.join(args.build, "bin")
+    # Absolute: the links made to it below hold it as it is written.
+    runtime = os.path.abspath(os.path.join(args.build, "bin"))
     work = tempfile.mkdtemp(prefix="production-kill-")
     app = os.path.join(work, "app")
     os.makedirs(os.path.join(app, "cfg"))
