@@ -69,7 +69,7 @@ QVector<LedgerIdentity> setNumber(int station, qint64 n)
 }
 
 // The line view on a ledger of ten million sets at fifty stations over 200 days (one set every 1.7 s, one attempt
-// in 97 failed), with five shared counters of 5,000 blocks each. Filled at version 2 and brought to version 3,
+// in 97 failed), with five shared counters of 5,000 blocks each. Filled at version 2 and brought up to date,
 // so that the upgrade's index builds are measured on the full ledger. The sets carry no identities: the figures
 // do not read them.
 bool lineViewBenchmark(PgServerFixture &server)

@@ -63,6 +63,8 @@ private:
     QStringList issued(Ledger &ledger, int kind, const QStringList &values);
     bool prepareRewriteLedger(const QString &db);
     QString stationWorks(const QString &db, int round);
+    // The owner adds the counters of a round of stationWorks: its allocation code and its Bluetooth range.
+    bool addRoundCounters(const QString &db, int round);
 
     PgServerFixture m_server;
     QString m_rewriteDb;
@@ -171,6 +173,7 @@ void TestLedger::upgradeFromVersion1()
     QVERIFY(a.exec("INSERT INTO ledger.cycles (station) VALUES ('S1')").ok());
     QVERIFY(a.exec("INSERT INTO ledger.cycles (id, station) VALUES (5000, 'S1')").ok());
     QVERIFY(a.exec("INSERT INTO ledger.counters VALUES ('DefaultIMEI:35000000', 86000000000000, 86000000999999)").ok());
+    QVERIFY(a.exec("INSERT INTO ledger.counters VALUES ('DefaultIMEI:35000001', 35000001000100, 35000001999998)").ok());
 
     QCOMPARE(LedgerSchema::create(admin, db + QLatin1String("_stations"), &message), LedgerStatus::Ok);
     // A keeps the one name it used; B, which never claimed, waits for its owner to bind it.
@@ -182,6 +185,11 @@ void TestLedger::upgradeFromVersion1()
     QCOMPARE(stationA.takeBlock(QStringLiteral("DefaultIMEI:35000000"), 35000000000100, 35000000999998, 10, &first,
                                 &last, &message),
              LedgerStatus::Refused);
+    // A counter a station created in its own range goes on where it stood.
+    QCOMPARE(stationA.takeBlock(QStringLiteral("DefaultIMEI:35000001"), 35000001000100, 35000001999998, 10, &first,
+                                &last, &message),
+             LedgerStatus::Ok);
+    QCOMPARE(first, 35000001000100);
     Ledger stationB(stationConn(db, QStringLiteral("b")), QStringLiteral("S2"));
     QCOMPARE(stationB.open(&message), LedgerStatus::Refused);
     QVERIFY2(message.contains(QStringLiteral("add-station %1_b --station S2").arg(db)), qPrintable(message));
@@ -334,7 +342,8 @@ bool TestLedger::prepareRewriteLedger(const QString &db)
     Ledger a(stationConn(db, QStringLiteral("a")), QStringLiteral("S1"));
     const LedgerClaim written = a.claim(set({{1, "111"}, {2, "M1"}}), QStringLiteral("USB1"), QString());
     qint64 first = 0, last = 0;
-    return written.status == LedgerStatus::Ok && a.markWritten(written.cycleId, nullptr) == LedgerStatus::Ok &&
+    return m_server.addCounter(db, QStringLiteral("c"), 100, 200, 10) && written.status == LedgerStatus::Ok &&
+           a.markWritten(written.cycleId, nullptr) == LedgerStatus::Ok &&
            a.claim(set({{2, "M2"}}), QStringLiteral("USB1"), QString()).status == LedgerStatus::Ok &&
            a.confirmRead(set({{2, "M1"}}), QStringLiteral("USB1"), QString(), nullptr, nullptr) == LedgerStatus::Ok &&
            a.takeBlock(QStringLiteral("c"), 100, 200, 10, &first, &last, nullptr) == LedgerStatus::Ok;
@@ -463,6 +472,8 @@ void TestLedger::hostileStation_data()
         << "INSERT INTO ledger.counter_blocks (counter, first_value, last_value, station) VALUES ('c', 1, 2, 'S2')"
         << true;
     QTest::newRow("take the other's name") << "UPDATE ledger.stations SET station = 'S2'" << true;
+    QTest::newRow("add a counter as the owner does")
+        << "SELECT ledger.add_counter('DefaultIMEI:@TAC@', @TAC@000000, @TAC@999998, 10)" << true;
 }
 
 // What station B does on the line, through the ledger classes with short bounds; empty when all went well.
@@ -485,7 +496,7 @@ QString TestLedger::stationWorks(const QString &db, int round)
     if (b.confirmRead(identities, QStringLiteral("USB2"), QString(), nullptr, &message) != LedgerStatus::Ok)
         return QStringLiteral("confirm: ") + message;
     // A counter both stations share, then each round's own, so that a plant of this round meets a counter
-    // nobody created yet.
+    // nobody created yet (the owner adds it after the attack, addRoundCounters).
     qint64 first = 0, last = 0;
     if (b.takeBlock(QStringLiteral("DefaultIMEI:34999999"), 34999999000000, 34999999999998, 10, &first, &last,
                     &message) != LedgerStatus::Ok)
@@ -504,6 +515,17 @@ QString TestLedger::stationWorks(const QString &db, int round)
     return {};
 }
 
+bool TestLedger::addRoundCounters(const QString &db, int round)
+{
+    const qint64 low = (35000000 + round) * qint64(1000000);
+    const qint64 bt = 0x001122000000 + qint64(round) * 0x1000;
+    return m_server.addCounter(db, QStringLiteral("DefaultIMEI:%1").arg(35000000 + round), low, low + 999998, 10) &&
+           m_server.addCounter(
+               db,
+               QStringLiteral("BT:%1-%2").arg(bt, 12, 16, QLatin1Char('0')).arg(bt + 0x1000, 12, 16, QLatin1Char('0')),
+               bt, bt + 0xfff, 10);
+}
+
 void TestLedger::hostileStation()
 {
     QFETCH(QString, attack);
@@ -516,6 +538,10 @@ void TestLedger::hostileStation()
         QVERIFY(claim.status == LedgerStatus::Ok && a.markWritten(claim.cycleId, nullptr) == LedgerStatus::Ok);
         Ledger b(stationConn(m_hostileDb, QStringLiteral("b")), QStringLiteral("S2"));
         QVERIFY(b.claim(set({{2, "MB-B-open"}}), QStringLiteral("USB2"), {}).status == LedgerStatus::Ok);
+        QVERIFY2(m_server.addCounter(m_hostileDb, QStringLiteral("DefaultIMEI:34999999"), 34999999000000,
+                                     34999999999998, 10) &&
+                     addRoundCounters(m_hostileDb, 0),
+                 qPrintable(m_server.error()));
         QCOMPARE(stationWorks(m_hostileDb, 0), QString());
     }
     const QString db = m_hostileDb;
@@ -548,6 +574,7 @@ void TestLedger::hostileStation()
     QVERIFY2(done || attacker.lastSqlState() == QLatin1String("42501") ||
                  attacker.lastSqlState() == QLatin1String("428C9"),
              qPrintable(why));
+    QVERIFY2(addRoundCounters(db, m_hostileRound), qPrintable(m_server.error()));
     // B works while A's transaction holds whatever it got, and again once it is committed.
     QString trouble = stationWorks(db, 2 * m_hostileRound);
     QVERIFY2(trouble.isEmpty(), qPrintable(trouble));
@@ -611,6 +638,7 @@ void TestLedger::counterBlocks()
     QVERIFY(!db.isEmpty());
     Ledger a(stationConn(db, QStringLiteral("a")), QStringLiteral("S1"));
     Ledger b(stationConn(db, QStringLiteral("b")), QStringLiteral("S2"));
+    QVERIFY2(m_server.addCounter(db, QStringLiteral("bt:range"), 1000, 1099, 40), qPrintable(m_server.error()));
     // Blocks of 40 from a range of 100: a, b, a, then a short last block, then nothing. A station that gives
     // another range for a counter that exists is refused instead of taking values outside its own.
     const struct

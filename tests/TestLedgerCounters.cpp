@@ -88,7 +88,8 @@ private slots:
     void noBlockHandsOutNothing();
 
 private:
-    QString newLedger();
+    // A ledger with stations S1 and S2 and, `withCounters`, the counters their owner added for them.
+    QString newLedger(bool withCounters = true);
     QString station(const QString &db, const char *suffix) const
     {
         return m_server.connInfo(db, db + QLatin1Char('_') + QLatin1String(suffix));
@@ -106,7 +107,7 @@ void TestLedgerCounters::initTestCase()
     QVERIFY2(m_server.start(), qPrintable(m_server.error()));
 }
 
-QString TestLedgerCounters::newLedger()
+QString TestLedgerCounters::newLedger(bool withCounters)
 {
     const QString db = m_server.createDatabase(QStringLiteral("counters"));
     LedgerConnection admin(m_server.connInfo(db));
@@ -114,6 +115,11 @@ QString TestLedgerCounters::newLedger()
     if (db.isEmpty() || LedgerSchema::create(admin, db + QLatin1String("_st"), &message) != LedgerStatus::Ok ||
         LedgerSchema::addStation(admin, db + QLatin1String("_a"), QStringLiteral("S1"), &message) != LedgerStatus::Ok ||
         LedgerSchema::addStation(admin, db + QLatin1String("_b"), QStringLiteral("S2"), &message) != LedgerStatus::Ok)
+        return {};
+    if (withCounters &&
+        !(m_server.addCounter(db, QStringLiteral("DefaultIMEI:35000000"), 35000000000100, 35000000999998, 10) &&
+          m_server.addCounter(db, QStringLiteral("BT:00000a000000-00000a100000"), 0xa000000, 0xa0fffff, 10) &&
+          m_server.addCounter(db, QStringLiteral("BT:00000a000000-00000a000003"), 0xa000000, 0xa000002, 10)))
         return {};
     return db;
 }
@@ -216,7 +222,7 @@ void TestLedgerCounters::noBlockHandsOutNothing_data()
     QTest::addColumn<int>("counter");
     QTest::addColumn<bool>("reachable");
     QTest::addColumn<QString>("expected");
-    QTest::addColumn<QString>("tamper"); // run by the owner first: a ledger someone changed, or an older one
+    QTest::addColumn<QString>("tamper"); // run by the owner first, on a ledger without the stations' counters
 
     QTest::newRow("default IMEI, ledger unreachable")
         << int(DefaultImei) << false
@@ -236,6 +242,18 @@ void TestLedgerCounters::noBlockHandsOutNothing_data()
         << QString();
     const QString refused = QStringLiteral("No %1 is handed out: no block of the shared counter %2 can be taken from "
                                            "the line's ledger: ");
+    QTest::newRow("default IMEI, only another code's counter added")
+        << int(DefaultImei) << true
+        << refused.arg("default IMEI", "DefaultIMEI:35000000") +
+               "The line's ledger has no shared counter DefaultIMEI:35000000: its owner adds it with \"ledger "
+               "add-counter --imei-tac 35000000 --first 35000000000100\"."
+        << "SELECT ledger.add_counter('DefaultIMEI:86000000', 86000000000000, 86000000999998, 10)";
+    QTest::newRow("Bluetooth, only another range's counter added")
+        << int(BtRange) << true
+        << refused.arg("BT address", "BT:00000a000000-00000a100000") +
+               "The line's ledger has no shared counter BT:00000a000000-00000a100000: its owner adds it with "
+               "\"ledger add-counter --bt-range 00000a000000-00000a100000\"."
+        << "SELECT ledger.add_counter('BT:00000b000000-00000b100000', 184549376, 185597951, 10)";
     QTest::newRow("default IMEI, counter planted in another range")
         << int(DefaultImei) << true << refused.arg("default IMEI", "DefaultIMEI:35000000")
         << "INSERT INTO ledger.counters (name, next_value, last_value, block_size) VALUES ('DefaultIMEI:35000000', "
@@ -266,7 +284,7 @@ void TestLedgerCounters::noBlockHandsOutNothing()
     QString connInfo = QStringLiteral("host=/nonexistent/socket port=1 dbname=none connect_timeout=2");
     QString otherInfo;
     if (reachable) {
-        const QString db = newLedger();
+        const QString db = newLedger(tamper.isEmpty());
         QVERIFY(!db.isEmpty());
         connInfo = station(db, "a");
         otherInfo = station(db, "b");

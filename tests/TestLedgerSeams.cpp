@@ -77,7 +77,9 @@ QString TestLedgerSeams::newLedger()
     QString message;
     if (db.isEmpty() || LedgerSchema::create(admin, db + QLatin1String("_st"), &message) != LedgerStatus::Ok ||
         LedgerSchema::addStation(admin, db + QLatin1String("_a"), QStringLiteral("S1"), &message) != LedgerStatus::Ok ||
-        LedgerSchema::addStation(admin, db + QLatin1String("_b"), QStringLiteral("S2"), &message) != LedgerStatus::Ok)
+        LedgerSchema::addStation(admin, db + QLatin1String("_b"), QStringLiteral("S2"), &message) != LedgerStatus::Ok ||
+        !m_server.addCounter(db, QStringLiteral("bt:shared"), 0x1000, 0x1000 + 24, 7) ||
+        !m_server.addCounter(db, QStringLiteral("c"), 10, 99, 5))
         return {};
     return db;
 }

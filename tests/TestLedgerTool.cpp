@@ -83,7 +83,8 @@ QString TestLedgerTool::newLedger()
     if (db.isEmpty() ||
         run(db, {QStringLiteral("create-schema"), QStringLiteral("--station-role"), db + QLatin1String("_st")}) != 0 ||
         run(db, {QStringLiteral("add-station"), db + QLatin1String("_a"), QStringLiteral("--station"),
-                 QStringLiteral("LINE1-02")}) != 0)
+                 QStringLiteral("LINE1-02")}) != 0 ||
+        run(db, {QStringLiteral("add-counter"), QStringLiteral("--imei-tac"), QStringLiteral("35000000")}) != 0)
         return {};
     return db;
 }
@@ -100,6 +101,21 @@ void TestLedgerTool::createAndCheck()
     QVERIFY(m_last.out().contains(QLatin1String("already")));
     QCOMPARE(run(db, {"check"}), 0);
     QCOMPARE(run(db, {"add-station", db + "_a", "--station", "LINE1-02"}), 0);
+    // A counter added by its owner is the one a station asks for by its name, and stays as it was added.
+    QCOMPARE(run(db, {"add-counter", "--bt-range", "00000A000000-00000A100000", "--block", "16"}), 0);
+    QCOMPARE(run(db, {"add-counter", "--bt-range", "00000a000000-00000a100000", "--block", "16"}), 0);
+    QVERIFY2(m_last.out().contains(QLatin1String("there already")), qPrintable(m_last.out()));
+    qint64 first = 0, last = 0;
+    QString message;
+    QCOMPARE(Ledger(m_server.connInfo(db, db + "_a"), QStringLiteral("LINE1-02"))
+                 .takeBlock(QStringLiteral("BT:00000a000000-00000a100000"), 0xa000000, 0xa0fffff, 100, &first, &last,
+                            &message),
+             LedgerStatus::Ok);
+    QCOMPARE(last - first, qint64(15));
+    QCOMPARE(run(db, {"counters"}), 0);
+    QCOMPARE(m_last.out(),
+             QStringLiteral("BT:00000a000000-00000a100000\t00000a000000 to 00000a0fffff\tblocks of 16\t1 blocks taken\t"
+                            "1048560 left\n"));
     // The station's role reaches the ledger; a password on the command line is refused before anything.
     LedgerCommand cmd;
     QCOMPARE(cmd.run({"--connection", m_server.connInfo(db, db + "_a"), "check"}), 0);
@@ -136,6 +152,31 @@ void TestLedgerTool::commandLine_data()
     QTest::newRow("import under a bad name") << QStringList{"--connection", "%1", "import", "--station", "S 1", "/tmp"}
                                              << usage << "Not a station name" << QString();
     QTest::newRow("no command") << QStringList{"--connection", "%1"} << usage << "a command follows" << QString();
+    // The ledger holds the counter of code 35000000 from its first body on.
+    QTest::newRow("counter beyond its code")
+        << QStringList{"--connection", "%1", "add-counter", "--imei-tac", "35000000", "--last", "35000000999999"}
+        << usage << "DefaultIMEI:35000000 runs from 35000000000000 to 35000000999998 at most" << QString();
+    QTest::newRow("counter before its Bluetooth range")
+        << QStringList{"--connection", "%1",          "add-counter", "--bt-range", "00000a000000-00000a100000",
+                       "--first",      "000009ffffff"}
+        << usage << "runs from 00000a000000 to 00000a0fffff at most" << QString();
+    QTest::newRow("counter again with another range")
+        << QStringList{"--connection", "%1", "add-counter", "--imei-tac", "35000000", "--first", "35000000000500"}
+        << int(LedgerCommand::Failure) << "DefaultIMEI:35000000 runs from 35000000000000 to 35000000999998 already"
+        << QString();
+    QTest::newRow("allocation code too short") << QStringList{"--connection", "%1", "add-counter", "--imei-tac", "3500"}
+                                               << usage << "Not a type allocation code" << QString();
+    QTest::newRow("Bluetooth range backwards")
+        << QStringList{"--connection", "%1", "add-counter", "--bt-range", "00000a100000-00000a000000"} << usage
+        << "Not a Bluetooth range" << QString();
+    QTest::newRow("counter body not a number")
+        << QStringList{"--connection", "%1", "add-counter", "--imei-tac", "35000001", "--first", "35000001x"} << usage
+        << "IMEI bodies of 14 digits" << QString();
+    QTest::newRow("block of nothing") << QStringList{"--connection", "%1", "add-counter", "--imei-tac", "35000001",
+                                                     "--block",      "0"}
+                                      << usage << "Not a block size" << QString();
+    QTest::newRow("counter of no kind") << QStringList{"--connection", "%1", "add-counter", "--block", "5"} << usage
+                                        << "Usage: ledger add-counter" << QString();
 }
 
 void TestLedgerTool::commandLine()

@@ -221,6 +221,12 @@ bool TestLineView::fill(QString *why)
         if (s == 1) {
             qint64 first = 0, last = 0;
             const qint64 bt = 0x001122334400LL;
+            if (!m_server.addCounter(m_db, QStringLiteral("BT:001122334400-001122334500"), bt, bt + 255) ||
+                !m_server.addCounter(m_db, QStringLiteral("DefaultIMEI:86123456"), 86123456000000LL,
+                                     86123456999998LL)) {
+                *why = m_server.error();
+                return false;
+            }
             for (int block = 0; block < 2; ++block)
                 if (ledger.takeBlock(QStringLiteral("BT:001122334400-001122334500"), bt, bt + 255, 100, &first, &last,
                                      why) != LedgerStatus::Ok)

@@ -200,6 +200,9 @@ def main():
             sys.exit("ledger %s failed: %s%s" % (" ".join(a), r.stderr, r.stdout))
 
     run_ledger("create-schema")
+    # The shared counters of the demo station, added by the owner before the stations share them.
+    run_ledger("add-counter", "--imei-tac", "35693803", "--first", "35693803560000", "--block", str(args.block))
+    run_ledger("add-counter", "--bt-range", "002715082c32-020203040508", "--block", str(args.block))
     env = dict(os.environ)
     env.update({
         # Short library calls, so that kills land in every part of a cycle (the worker's fixed pauses stay).

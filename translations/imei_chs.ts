@@ -1149,6 +1149,10 @@ It is left as it is, and Write stays disabled until the file is mended and the t
         <source>the wait for it was stopped</source>
         <translation>等待已被停止</translation>
     </message>
+    <message>
+        <source>The line&apos;s ledger has no shared counter %1: its owner adds it with &quot;ledger add-counter %2&quot;.</source>
+        <translation>产线台账中没有共享计数器 %1：请台账所有者用“ledger add-counter %2”添加。</translation>
+    </message>
 </context>
 <context>
     <name>LedgerConnection</name>
@@ -1310,6 +1314,14 @@ It is left as it is, and Write stays disabled until the file is mended and the t
     <message>
         <source>Role %1 is a station or a superuser; a reader needs a role of its own.</source>
         <translation>角色 %1 是工位或超级用户；只读访问需要单独的角色。</translation>
+    </message>
+    <message>
+        <source>The shared counter %1 runs from %2 to %3 already, and a counter keeps its range.</source>
+        <translation>共享计数器 %1 已有范围 %2 至 %3，计数器的范围不能更改。</translation>
+    </message>
+    <message>
+        <source>The shared counter %1 cannot run from %2 to %3 in blocks of %4: its name stands for other values.</source>
+        <translation>共享计数器 %1 不能以每个号段 %4 个值从 %2 计到 %3：其名称代表的是其他数值。</translation>
     </message>
 </context>
 <context>

@@ -1149,6 +1149,10 @@ It is left as it is, and Write stays disabled until the file is mended and the t
         <source>the wait for it was stopped</source>
         <translation>the wait for it was stopped</translation>
     </message>
+    <message>
+        <source>The line&apos;s ledger has no shared counter %1: its owner adds it with &quot;ledger add-counter %2&quot;.</source>
+        <translation>The line&apos;s ledger has no shared counter %1: its owner adds it with &quot;ledger add-counter %2&quot;.</translation>
+    </message>
 </context>
 <context>
     <name>LedgerConnection</name>
@@ -1310,6 +1314,14 @@ It is left as it is, and Write stays disabled until the file is mended and the t
     <message>
         <source>Role %1 is a station or a superuser; a reader needs a role of its own.</source>
         <translation>Role %1 is a station or a superuser; a reader needs a role of its own.</translation>
+    </message>
+    <message>
+        <source>The shared counter %1 runs from %2 to %3 already, and a counter keeps its range.</source>
+        <translation>The shared counter %1 runs from %2 to %3 already, and a counter keeps its range.</translation>
+    </message>
+    <message>
+        <source>The shared counter %1 cannot run from %2 to %3 in blocks of %4: its name stands for other values.</source>
+        <translation>The shared counter %1 cannot run from %2 to %3 in blocks of %4: its name stands for other values.</translation>
     </message>
 </context>
 <context>

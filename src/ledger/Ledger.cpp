@@ -93,6 +93,21 @@ LedgerStatus failed(const LedgerRows &rows, QString *message)
     return rows.status() == LedgerStatus::Ok ? LedgerStatus::Failed : rows.status();
 }
 
+// The options of "ledger add-counter" that add the counter a station asks for: its allocation code or range, and
+// where the station's range starts when that is not where the span does (the station's own counter stood there).
+QString addCounterArguments(const QString &counter, qint64 first, qint64 last)
+{
+    if (counter.startsWith(QLatin1String("DefaultIMEI:"))) {
+        const QString code = counter.mid(12);
+        const bool fromStart = first == code.toLongLong() * 1000000;
+        return QStringLiteral("--imei-tac %1").arg(code) +
+               (fromStart ? QString() : QStringLiteral(" --first %1").arg(first));
+    }
+    if (counter.startsWith(QLatin1String("BT:")))
+        return QStringLiteral("--bt-range %1").arg(counter.mid(3));
+    return QStringLiteral("--name %1 --first %2 --last %3").arg(counter).arg(first).arg(last);
+}
+
 } // namespace
 
 Ledger::Ledger(const QString &connInfo, const QString &station, const LedgerTimeouts &timeouts)
@@ -416,6 +431,14 @@ LedgerStatus Ledger::takeBlockHere(const QString &counter, qint64 first, qint64 
     const LedgerRows rows = m_connection.exec(
         "SELECT block_first, block_last FROM ledger.take_block($1, $2, $3, $4)",
         {bound(counter), QByteArray::number(first), QByteArray::number(last), QByteArray::number(size)});
+    if (rows.sqlState() == QLatin1String("P0002")) {
+        // Counters are the owner's: the operator's message says which one is missing and how it is added.
+        if (message)
+            *message = tr("The line's ledger has no shared counter %1: its owner adds it with \"ledger add-counter "
+                          "%2\".")
+                           .arg(counter, addCounterArguments(counter, first, last));
+        return LedgerStatus::Refused;
+    }
     if (!rows.ok())
         return failed(rows, message);
     if (rows.rowCount() != 1 || rows.isNull(0, 0)) {

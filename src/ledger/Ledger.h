@@ -70,10 +70,11 @@ public:
                              QVector<LedgerIdentity> *unknown, QString *message);
     // One answer per value, in order: whether the ledger holds it.
     LedgerStatus issued(int kind, const QStringList &values, QVector<bool> *answers, QString *message);
-    // Takes the next block of a shared counter running from `first` to `last`: `size` values when this call
-    // creates the counter, else as many as its creator asked for (the last block may be shorter); Conflict
-    // when the counter is used up. The ledger refuses a range that the
-    // counter's name does not stand for (see SharedCounter::span).
+    // Takes the next block of a shared counter that the station runs from `first` to `last`: as many values as
+    // the owner set for the counter (the last block may be shorter; `size` is only checked); Conflict when the
+    // counter is used up. The ledger refuses a range that the counter's name does not stand for (see
+    // SharedCounter::span), and a counter its owner has not added (Refused, the message naming the "ledger
+    // add-counter" that adds it).
     LedgerStatus takeBlock(const QString &counter, qint64 first, qint64 last, qint64 size, qint64 *blockFirst,
                            qint64 *blockLast, QString *message);
 

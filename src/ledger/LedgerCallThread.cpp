@@ -12,11 +12,16 @@ LedgerCallThread::LedgerCallThread() : m_context(std::make_unique<QObject>())
 LedgerCallThread::~LedgerCallThread()
 {
     m_givenUp = true;
-    // The context is deleted on its thread, after the jobs queued before it.
+    // The context is deleted on its thread, after the jobs queued before it, and the thread ends there too: a
+    // quit() from here could end its loop first, dropping the deletion (and leaking the context).
     QObject *context = m_context.release();
     QMetaObject::invokeMethod(
-        context, [context] { delete context; }, Qt::QueuedConnection);
-    m_thread.quit();
+        context,
+        [context] {
+            delete context;
+            QThread::currentThread()->quit();
+        },
+        Qt::QueuedConnection);
     m_thread.wait();
 }
 

@@ -9,8 +9,8 @@
 class Ledger;
 class SharedCounter;
 
-// The station's blocks of the line's shared counters, taken from the ledger `blockSize` values at a time (or
-// as many as the station that first took a block of a counter asked for).
+// The station's blocks of the line's shared counters, taken from the ledger as many values at a time as the
+// ledger's owner set for each counter (`blockSize` is what the station asks for, which the ledger only checks).
 // Used on the window's thread only.
 class LedgerCounterBlocks final : public CounterBlocks
 {

@@ -445,8 +445,90 @@ CREATE INDEX cycles_export_order ON ledger.cycles (claimed_at, id) WHERE NOT imp
 CREATE INDEX counter_blocks_counter ON ledger.counter_blocks (counter, taken_at);
 )SQL";
 
+// Version 4: the shared counters are the owner's (ledger add-counter); a station takes blocks of those there are and
+// no longer creates one, so that no station opens a counter for an allocation code or a range of its choosing.
+const char *const schemaVersion4 = R"SQL(
+-- The owner's way to add a counter: from `range_first` to `range_last`, inside the span its name stands for,
+-- handed out `size` values at a time. True when added, false when the same counter is there already; another
+-- range under the name is refused (a counter never changes). It runs as the schema's owner, so that the counter's
+-- sequence is the owner's (take_block's) also where a superuser adds it; no station may call it.
+CREATE FUNCTION ledger.add_counter(counter_name text, range_first bigint, range_last bigint, size bigint)
+RETURNS boolean LANGUAGE plpgsql SECURITY DEFINER SET search_path = pg_catalog AS $$
+DECLARE
+    span_low bigint;
+    span_high bigint;
+    held_first bigint;
+    held_last bigint;
+BEGIN
+    SELECT s.low, s.high INTO span_low, span_high FROM ledger.counter_span(counter_name, range_first, range_last) s;
+    IF counter_name = '' OR span_high < span_low OR range_first < span_low OR range_last > span_high
+       OR range_first > range_last OR size < 1 OR size > 1000000 THEN
+        RAISE EXCEPTION 'ledger: counter % cannot run from % to % in blocks of %', counter_name, range_first,
+            range_last, size USING ERRCODE = 'check_violation';
+    END IF;
+    INSERT INTO ledger.counters (name, next_value, last_value, block_size)
+        VALUES (counter_name, range_first, range_last, size) ON CONFLICT DO NOTHING;
+    IF FOUND THEN
+        PERFORM ledger.number_blocks(counter_name);
+        RETURN true;
+    END IF;
+    SELECT c.next_value, c.last_value INTO held_first, held_last FROM ledger.counters c WHERE c.name = counter_name;
+    IF (held_first, held_last) IS DISTINCT FROM (range_first, range_last) THEN
+        RAISE EXCEPTION 'ledger: counter % runs from % to % already', counter_name, held_first, held_last
+            USING ERRCODE = 'unique_violation';
+    END IF;
+    RETURN false;
+END
+$$;
+REVOKE ALL ON FUNCTION ledger.add_counter(text, bigint, bigint, bigint) FROM PUBLIC;
+
+-- As before, but a counter the owner has not added is refused (no_data_found), and the owner may end a default-IMEI
+-- or Bluetooth counter before the end of its name's span (another counter's range is the station's, as before).
+CREATE OR REPLACE FUNCTION ledger.take_block(counter_name text, range_first bigint, range_last bigint, size bigint,
+                                             OUT block_first bigint, OUT block_last bigint)
+LANGUAGE plpgsql SECURITY DEFINER SET search_path = pg_catalog AS $$
+DECLARE
+    taker text := ledger.bound_station(NULL);
+    span_low bigint;
+    span_high bigint;
+    held_start bigint;
+    held_last bigint;
+    held_size bigint;
+    held_blocks regclass;
+    block bigint;
+BEGIN
+    SELECT s.low, s.high INTO span_low, span_high FROM ledger.counter_span(counter_name, range_first, range_last) s;
+    IF span_high < span_low OR range_first < span_low OR range_first > span_high OR range_last <> span_high
+       OR size < 1 OR size > 1000000 THEN
+        RAISE EXCEPTION 'ledger: counter % cannot run from % to %', counter_name, range_first, range_last
+            USING ERRCODE = 'insufficient_privilege';
+    END IF;
+    SELECT c.next_value, c.last_value, c.block_size, c.blocks INTO held_start, held_last, held_size, held_blocks
+        FROM ledger.counters c WHERE c.name = counter_name;
+    IF NOT FOUND THEN
+        RAISE EXCEPTION 'ledger: there is no shared counter %: the ledger''s owner adds it (ledger add-counter)',
+            counter_name USING ERRCODE = 'no_data_found';
+    END IF;
+    IF held_last > span_high OR (held_last <> span_high AND counter_name !~ '^(DefaultIMEI|BT):')
+       OR held_start < span_low OR held_start > held_last + 1 OR held_blocks IS NULL THEN
+        RAISE EXCEPTION 'ledger: counter % runs outside its range (to %): the ledger''s owner must look at it',
+            counter_name, held_last USING ERRCODE = 'insufficient_privilege';
+    END IF;
+    block := nextval(held_blocks);
+    block_first := held_start + block * held_size;
+    IF block_first > held_last THEN
+        block_first := NULL;
+        RETURN;
+    END IF;
+    block_last := least(block_first + held_size - 1, held_last);
+    INSERT INTO ledger.counter_blocks (counter, first_value, last_value, station)
+        VALUES (counter_name, block_first, block_last, taker);
+END
+$$;
+)SQL";
+
 // The steps from one version to the next; step i brings version i to version i + 1.
-const char *const upgradeSteps[] = {schemaVersion1, schemaVersion2, schemaVersion3};
+const char *const upgradeSteps[] = {schemaVersion1, schemaVersion2, schemaVersion3, schemaVersion4};
 static_assert(sizeof upgradeSteps / sizeof *upgradeSteps == LedgerSchema::currentVersion,
               "one step per schema version");
 
@@ -725,4 +807,51 @@ LedgerStatus LedgerSchema::addStation(LedgerConnection &connection, const QStrin
                                "ON CONFLICT (role) DO UPDATE SET station = EXCLUDED.station",
                                {role.toUtf8(), station.toUtf8()});
     return rows.ok() ? LedgerStatus::Ok : fail(rows, message);
+}
+
+LedgerStatus LedgerSchema::addCounter(LedgerConnection &connection, const QString &name, qint64 first, qint64 last,
+                                      qint64 blockSize, bool *added, QString *message)
+{
+    int found = 0;
+    const LedgerStatus status = LedgerSchema::version(connection, &found, message);
+    if (status != LedgerStatus::Ok)
+        return status;
+    if (found != currentVersion) {
+        if (message)
+            *message = tr("The ledger's schema is not at version %1: bring it up to date with \"ledger "
+                          "create-schema\" first.")
+                           .arg(currentVersion);
+        return LedgerStatus::Failed;
+    }
+    LedgerRows rows =
+        connection.exec("SELECT next_value, last_value FROM ledger.counters WHERE name = $1", {name.toUtf8()});
+    if (!rows.ok())
+        return fail(rows, message);
+    if (rows.rowCount() == 1 && (rows.number(0, 0) != first || rows.number(0, 1) != last)) {
+        if (message)
+            *message = tr("The shared counter %1 runs from %2 to %3 already, and a counter keeps its range.")
+                           .arg(name)
+                           .arg(rows.number(0, 0))
+                           .arg(rows.number(0, 1));
+        return LedgerStatus::Refused;
+    }
+    rows = connection.exec(
+        "SELECT ledger.add_counter($1, $2, $3, $4)",
+        {name.toUtf8(), QByteArray::number(first), QByteArray::number(last), QByteArray::number(blockSize)});
+    if (!rows.ok()) {
+        if (message && rows.sqlState() == QLatin1String("23514"))
+            *message = tr("The shared counter %1 cannot run from %2 to %3 in blocks of %4: its name stands for "
+                          "other values.")
+                           .arg(name)
+                           .arg(first)
+                           .arg(last)
+                           .arg(blockSize);
+        else if (message)
+            *message = rows.message();
+        return rows.sqlState() == QLatin1String("23514") || rows.sqlState() == QLatin1String("23505")
+                   ? LedgerStatus::Refused
+                   : fail(rows, nullptr);
+    }
+    *added = rows.text(0, 0) == QLatin1String("t");
+    return LedgerStatus::Ok;
 }

@@ -17,7 +17,7 @@
 class LedgerSchema final
 {
 public:
-    static constexpr int currentVersion = 3;
+    static constexpr int currentVersion = 4;
     static QString defaultStationRole() { return QStringLiteral("ledger_station"); }
     // The group role of the line view's logins: it may read the line's records and look up an API client's
     // token, nothing more (no claim, mark, counter block or token).
@@ -40,6 +40,12 @@ public:
     // A login role for the line view (ledger serve), member of the read-only group role; a station's role or a
     // superuser is refused, since the view must not be able to claim.
     static LedgerStatus addReader(LedgerConnection &connection, const QString &role, QString *message);
+    // A shared counter, added by the owner: `name` as the stations ask for it ("DefaultIMEI:35000000",
+    // "BT:001122334400-001122334500", another name), handing out `first` to `last` in blocks of `blockSize`.
+    // `added` is false when the same counter is there already; another range under the name is Refused (a
+    // counter never changes), as is a range outside what the name stands for.
+    static LedgerStatus addCounter(LedgerConnection &connection, const QString &name, qint64 first, qint64 last,
+                                   qint64 blockSize, bool *added, QString *message);
     // Role and station names: letters, digits, '_' and '-', 1 to 63 characters (a role's name must fit, and
     // the name reaches logs, CSV files and connection settings unquoted).
     static bool isValidName(const QString &name);

@@ -276,6 +276,13 @@ bool PgServerFixture::exec(const QString &database, const QString &sql)
     return ok;
 }
 
+bool PgServerFixture::addCounter(const QString &database, const QString &name, qint64 first, qint64 last, qint64 block)
+{
+    return exec(
+        database,
+        QStringLiteral("SELECT ledger.add_counter('%1', %2, %3, %4)").arg(name).arg(first).arg(last).arg(block));
+}
+
 QString PgServerFixture::createDatabase(const QString &prefix)
 {
     const QString name = QStringLiteral("%1_%2").arg(prefix).arg(++m_databases);

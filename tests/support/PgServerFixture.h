@@ -45,6 +45,9 @@ public:
     QString createDatabase(const QString &prefix = QStringLiteral("test"));
     // Runs statements as the superuser; false with error() on the first failure.
     bool exec(const QString &database, const QString &sql);
+    // Adds a shared counter to the ledger in `database` as its owner would (ledger add-counter); `name` is plain
+    // text of letters, digits and ":-_". False with error() when the ledger refuses it.
+    bool addCounter(const QString &database, const QString &name, qint64 first, qint64 last, qint64 block = 100);
     // A connection as `user`, or null with error(); the caller finishes it (PQfinish).
     pg_conn *connect(const QString &database, const QString &user = adminUser());
 

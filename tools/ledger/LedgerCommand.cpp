@@ -62,6 +62,15 @@ QString LedgerCommand::usage()
         "  add-station ROLE --station NAME      a login role for one station, member of the stations' role and\n"
         "                                       bound to the station's name (again: bound anew)\n"
         "  check                                whether the schema is at the version this program needs\n"
+        "  add-counter --imei-tac TAC [--first BODY] [--last BODY] [--block N]\n"
+        "  add-counter --bt-range FIRST-LAST [--first ADDRESS] [--last ADDRESS] [--block N]\n"
+        "  add-counter --name NAME --first N --last N [--block N]\n"
+        "                                       a shared counter the stations take blocks of (default 100\n"
+        "                                       values): a type allocation code's default IMEI bodies (14 digits,\n"
+        "                                       serial 999999 is the end mark), a Bluetooth range (12 hex\n"
+        "                                       digits, its LAST not handed out), another counter; stations\n"
+        "                                       take blocks only of counters added\n"
+        "  counters                             the shared counters, their blocks and the values left\n"
         "  import --station NAME DIR            a station's history files (DIR holds cfg/, or is it)\n"
         "  story [--kind imei|mbsn|psn|bt] VALUE  everything the ledger knows of an identity\n"
         "  export --from WHEN --to WHEN [--output FILE]\n"
@@ -171,6 +180,10 @@ int LedgerCommand::run(const QStringList &arguments)
         return addReader(args);
     if (command == QLatin1String("token"))
         return token(args);
+    if (command == QLatin1String("add-counter"))
+        return addCounter(args);
+    if (command == QLatin1String("counters"))
+        return counters(args);
     if (command == QLatin1String("serve"))
         return serve(args);
     return fail(QStringLiteral("Unknown command \"%1\".\n").arg(command) + usage(), Usage);
@@ -254,6 +267,137 @@ int LedgerCommand::check(const QStringList &args)
     if (status != LedgerStatus::Ok)
         return failStatus(int(status), message);
     m_out += QStringLiteral("The ledger is at version %1.\n").arg(LedgerSchema::currentVersion);
+    return Success;
+}
+
+int LedgerCommand::addCounter(QStringList args)
+{
+    const QString usageText =
+        QStringLiteral("Usage: ledger add-counter --imei-tac TAC [--first BODY] [--last BODY] [--block N]\n"
+                       "       ledger add-counter --bt-range FIRST-LAST [--first ADDRESS] [--last ADDRESS] "
+                       "[--block N]\n"
+                       "       ledger add-counter --name NAME --first N --last N [--block N]");
+    QString tac, btRange, name, firstText, lastText, blockText = QStringLiteral("100");
+    bool hasTac = false, hasBt = false, hasName = false;
+    if (!takeOption(args, QStringLiteral("--imei-tac"), &tac, &hasTac) ||
+        !takeOption(args, QStringLiteral("--bt-range"), &btRange, &hasBt) ||
+        !takeOption(args, QStringLiteral("--name"), &name, &hasName) ||
+        !takeOption(args, QStringLiteral("--first"), &firstText) ||
+        !takeOption(args, QStringLiteral("--last"), &lastText) ||
+        !takeOption(args, QStringLiteral("--block"), &blockText) || !args.isEmpty() ||
+        int(hasTac) + int(hasBt) + int(hasName) != 1)
+        return fail(usageText, Usage);
+    // The name is spelled as the stations spell it, and the span is what it stands for there (the ledger keeps
+    // the same rule): an IMEI code's last serial is its end mark, a Bluetooth range's last address is not handed
+    // out.
+    static const QRegularExpression tacForm(QStringLiteral("^[0-9]{8}$"));
+    static const QRegularExpression btForm(QStringLiteral("^([0-9A-Fa-f]{12})-([0-9A-Fa-f]{12})$"));
+    static const QRegularExpression numberForm(QStringLiteral("^[0-9]{1,18}$"));
+    static const QRegularExpression bodyForm(QStringLiteral("^[0-9]{14}$"));
+    static const QRegularExpression addressForm(QStringLiteral("^[0-9A-Fa-f]{12}$"));
+    qint64 low = 0, high = -1;
+    QString counter;
+    const QRegularExpression *valueForm = &numberForm;
+    QString valueText = QStringLiteral("whole numbers");
+    int base = 10;
+    if (hasTac) {
+        if (!tacForm.match(tac).hasMatch())
+            return fail(QStringLiteral("Not a type allocation code: \"%1\" (8 digits).").arg(tac), Usage);
+        counter = QStringLiteral("DefaultIMEI:") + tac;
+        low = tac.toLongLong() * 1000000;
+        high = low + 999998;
+        valueForm = &bodyForm;
+        valueText = QStringLiteral("IMEI bodies of 14 digits");
+    } else if (hasBt) {
+        const QRegularExpressionMatch match = btForm.match(btRange);
+        low = match.captured(1).toLongLong(nullptr, 16);
+        high = match.captured(2).toLongLong(nullptr, 16) - 1;
+        if (!match.hasMatch() || high < low)
+            return fail(QStringLiteral("Not a Bluetooth range: \"%1\" (FIRST-LAST, 12 hex digits each, FIRST below "
+                                       "LAST).")
+                            .arg(btRange),
+                        Usage);
+        counter = QStringLiteral("BT:") + btRange.toLower();
+        valueForm = &addressForm;
+        valueText = QStringLiteral("addresses of 12 hex digits");
+        base = 16;
+    } else {
+        if (name.isEmpty() || name.startsWith(QLatin1String("DefaultIMEI:")) || name.startsWith(QLatin1String("BT:")) ||
+            firstText.isEmpty() || lastText.isEmpty())
+            return fail(QStringLiteral("A counter by --name is neither DefaultIMEI: nor BT: (those come with "
+                                       "--imei-tac and --bt-range), and needs --first and --last."),
+                        Usage);
+        counter = name;
+        low = 0;
+        high = (qint64(1) << 62) - 1;
+    }
+    auto value = [&](const QString &text, qint64 *out) {
+        if (text.isEmpty())
+            return true;
+        bool ok = false;
+        *out = text.toLongLong(&ok, base);
+        return ok && valueForm->match(text).hasMatch();
+    };
+    qint64 first = low, last = high;
+    if (!value(firstText, &first) || !value(lastText, &last))
+        return fail(QStringLiteral("--first and --last of %1 are %2.").arg(counter, valueText), Usage);
+    if (first < low || last > high || first > last)
+        return fail(
+            QStringLiteral("%1 runs from %2 to %3 at most: --first and --last lie there, the first not after "
+                           "the last.")
+                .arg(counter,
+                     hasBt ? QString::number(low, 16).rightJustified(12, QLatin1Char('0')) : QString::number(low),
+                     hasBt ? QString::number(high, 16).rightJustified(12, QLatin1Char('0')) : QString::number(high)),
+            Usage);
+    bool blockOk = false;
+    const qint64 block = blockText.toLongLong(&blockOk);
+    if (!blockOk || block < 1 || block > 1000000)
+        return fail(QStringLiteral("Not a block size: \"%1\" (1 to 1000000 values).").arg(blockText), Usage);
+    LedgerConnection connection(m_connection, QStringLiteral("ledger"), m_timeouts);
+    QString message;
+    bool added = false;
+    const LedgerStatus status = LedgerSchema::addCounter(connection, counter, first, last, block, &added, &message);
+    if (status != LedgerStatus::Ok)
+        return failStatus(int(status), message);
+    m_out +=
+        added ? QStringLiteral("Shared counter %1 added: stations take it in blocks of %2.\n").arg(counter).arg(block)
+              : QStringLiteral("Shared counter %1 is there already, with this range.\n").arg(counter);
+    return Success;
+}
+
+int LedgerCommand::counters(const QStringList &args)
+{
+    if (!args.isEmpty())
+        return fail(QStringLiteral("Usage: ledger counters"), Usage);
+    LedgerConnection connection(m_connection, QStringLiteral("ledger"), m_timeouts);
+    QString message;
+    const LedgerStatus status = LedgerSchema::check(connection, &message);
+    if (status != LedgerStatus::Ok)
+        return failStatus(int(status), message);
+    // Left: the values no block holds yet.
+    const LedgerRows rows = connection.exec(
+        "SELECT k.name, k.next_value, k.last_value, k.block_size, "
+        "greatest(0, k.last_value - greatest(coalesce(t.taken_to, k.next_value - 1), k.next_value - 1)), "
+        "coalesce(t.blocks, 0) FROM ledger.counters k "
+        "LEFT JOIN LATERAL (SELECT max(b.last_value) AS taken_to, count(*) AS blocks FROM ledger.counter_blocks b "
+        "                   WHERE b.counter = k.name) t ON true ORDER BY k.name");
+    if (!rows.ok())
+        return fail(rows.message(), connection.isOpen() ? Failure : Unreachable);
+    for (int row = 0; row < rows.rowCount(); ++row) {
+        const QString name = rows.text(row, 0);
+        auto shown = [&](qint64 value) {
+            return name.startsWith(QLatin1String("BT:"))
+                       ? QString::number(value, 16).rightJustified(12, QLatin1Char('0'))
+                       : QString::number(value);
+        };
+        m_out += QStringLiteral("%1\t%2 to %3\tblocks of %4\t%5 blocks taken\t%6 left\n")
+                     .arg(name, shown(rows.number(row, 1)), shown(rows.number(row, 2)))
+                     .arg(rows.number(row, 3))
+                     .arg(rows.number(row, 5))
+                     .arg(rows.number(row, 4));
+    }
+    if (rows.rowCount() == 0)
+        m_out += QStringLiteral("The ledger has no shared counter: add them with \"ledger add-counter\".\n");
     return Success;
 }
 

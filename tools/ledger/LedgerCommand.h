@@ -6,8 +6,8 @@
 #include <QString>
 #include <QStringList>
 
-// The `ledger` command line: creates the line's ledger, adds stations, imports a station's history files,
-// tells an identity's story, exports the cycles of a period, and serves the line view with its clients' tokens.
+// The `ledger` command line: creates the line's ledger, adds stations and shared counters, imports a station's history
+// files, tells an identity's story, exports the cycles of a period, and serves the line view with its clients' tokens.
 // Kept out of main() so that the tests run it in-process.
 class LedgerCommand final
 {
@@ -39,6 +39,8 @@ private:
     static QString unboundRoles(LedgerConnection &connection);
     LedgerTimeouts longStatements() const;
     int check(const QStringList &args);
+    int addCounter(QStringList args);
+    int counters(const QStringList &args);
     int import(QStringList args);
     int story(QStringList args);
     int exportCycles(QStringList args);
