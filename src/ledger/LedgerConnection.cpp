@@ -125,6 +125,16 @@ int LedgerConnection::backendPid() const
     return isOpen() ? PQbackendPID(m_conn) : 0;
 }
 
+QString LedgerConnection::host() const
+{
+    return isOpen() ? QString::fromUtf8(PQhost(m_conn)) : QString();
+}
+
+QString LedgerConnection::port() const
+{
+    return isOpen() ? QString::fromUtf8(PQport(m_conn)) : QString();
+}
+
 LedgerConnection::~LedgerConnection()
 {
     close();

@@ -82,6 +82,10 @@ public:
     QString lastSqlState() const { return m_lastSqlState; }
     // The server's process of this connection, 0 when closed.
     int backendPid() const;
+    // The server this connection reached, as libpq names it (a host, an address or a socket directory: of a
+    // string naming several, the one taken), and its port; empty when closed.
+    QString host() const;
+    QString port() const;
 
     // A name quoted as an SQL identifier, for statements that cannot bind one (roles in grants).
     static QByteArray identifier(const QString &name);

@@ -39,6 +39,8 @@ private:
     static QString unboundRoles(LedgerConnection &connection);
     LedgerTimeouts longStatements() const;
     int check(const QStringList &args);
+    // Lines naming the server reached, whether it is the primary, and its standbys' lag (or its own replay).
+    static QString replication(LedgerConnection &connection);
     int import(QStringList args);
     int story(QStringList args);
     int exportCycles(QStringList args);
