@@ -36,6 +36,7 @@ unledgered) shows it.
 Exit code 0 when none was found.
 """
 import argparse
+import atexit
 import glob
 import json
 import os
@@ -54,6 +55,12 @@ SOURCE = os.path.dirname(HERE)
 PG_BIN = os.environ.get("DOVERARIZ_PG_BINDIR", "/usr/lib/postgresql/15/bin")
 KINDS = {"imei": 1, "mbsn": 2, "psn": 4, "bt": 8}
 OWNER = "line_owner"
+LEFT_RUNNING = []  # servers and stations to stop when the trial ends early (sys.exit, SIGTERM)
+
+
+def stop_left_running():
+    for thing in reversed(LEFT_RUNNING):
+        thing.halt()
 
 
 def free_port():
@@ -103,6 +110,11 @@ class Server:
                    "-c full_page_writes=off -c max_connections=100 -c shared_buffers=64MB" % (self.port, self.dir))
         options += "".join(" -c %s" % setting for setting in self.settings)
         self.tool("pg_ctl", "-D", self.data, "-l", self.log, "-w", "-t", "60", "-o", options, "start")
+        if self not in LEFT_RUNNING:
+            LEFT_RUNNING.append(self)
+
+    def halt(self):
+        self.tool("pg_ctl", "-D", self.data, "-m", "immediate", "stop", check=False)
 
     def crash(self):
         self.tool("pg_ctl", "-D", self.data, "-m", "immediate", "-w", "stop", check=False)
@@ -122,9 +134,9 @@ class Server:
     def conn(self, user, db="line"):
         return "host=%s port=%d dbname=%s user=%s" % (self.dir, self.port, db, user)
 
-    def query(self, sql, check=True):
+    def query(self, sql, check=True, db="line"):
         r = subprocess.run([os.path.join(PG_BIN, "psql"), "-X", "-A", "-t", "-F", "|", "-v", "ON_ERROR_STOP=1", "-c",
-                            sql, self.conn(OWNER)], capture_output=True, text=True)
+                            sql, self.conn(OWNER, db)], capture_output=True, text=True)
         if r.returncode != 0:
             if check:
                 sys.exit("psql failed: %s" % r.stderr)
@@ -164,11 +176,11 @@ class Pair:
     def streaming(self):
         """Whether the standby streams from the primary and has caught up with it."""
         rows = self.primary.query("SELECT count(*) FROM pg_stat_replication WHERE state = 'streaming' AND "
-                                  "replay_lsn = pg_current_wal_lsn()", check=False)
+                                  "replay_lsn = pg_current_wal_lsn()", check=False, db="postgres")
         return bool(rows) and rows[0][0] != "0"
 
     def walsenders(self):
-        rows = self.primary.query("SELECT pid FROM pg_stat_replication", check=False) or []
+        rows = self.primary.query("SELECT pid FROM pg_stat_replication", check=False, db="postgres") or []
         return [int(r[0]) for r in rows]
 
     def claim_since(self, last):
@@ -238,6 +250,13 @@ class Station:
     def start(self):
         self.proc = subprocess.Popen([os.path.join(self.app, "doverariz")], env=self.env, cwd=self.app,
                                      stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        if self not in LEFT_RUNNING:
+            LEFT_RUNNING.append(self)
+
+    def halt(self):
+        if self.proc and self.proc.poll() is None:
+            self.proc.kill()
+            self.proc.wait()
 
     def kill(self):
         self.proc.send_signal(signal.SIGKILL)
@@ -308,7 +327,10 @@ def main():
         pair = Pair(work, not args.asynchronous)
         pair.primary.start()
         pair.add_standby()
+        waited = time.time()
         while not pair.streaming():
+            if time.time() > waited + 60:
+                sys.exit("the standby did not stream within 60 s")
             time.sleep(0.2)
         server = pair.primary
         ledger_conn = pair
@@ -515,4 +537,6 @@ def main():
 
 
 if __name__ == "__main__":
+    atexit.register(stop_left_running)
+    signal.signal(signal.SIGTERM, lambda *_: sys.exit("stopped by SIGTERM"))
     sys.exit(main())

@@ -262,8 +262,9 @@ QString LedgerCommand::replication(LedgerConnection &connection)
             return text + QStringLiteral("Replay: unknown (%1).\n").arg(rows.message());
         const QString receiver = rows.isNull(0, 1) ? QStringLiteral("not receiving") : rows.text(0, 1);
         if (rows.isNull(0, 0))
-            return text + QStringLiteral("Replay: no transaction replayed since this standby started; WAL receiver %1.\n")
-                              .arg(receiver);
+            return text +
+                   QStringLiteral("Replay: no transaction replayed since this standby started; WAL receiver %1.\n")
+                       .arg(receiver);
         return text + QStringLiteral("Replay: the last transaction replayed committed %1 s ago; WAL receiver %2.\n")
                           .arg(seconds(rows, 0, 0), receiver);
     }
@@ -277,7 +278,9 @@ QString LedgerCommand::replication(LedgerConnection &connection)
     if (!rows.ok())
         return text + QStringLiteral("Standbys: unknown (%1).\n").arg(rows.message());
     if (rows.rowCount() == 0)
-        return text + QStringLiteral("No standby: no server streams from this one.\n");
+        return text + (synchronous.isEmpty() ? QStringLiteral("No standby: no server streams from this one.\n")
+                                             : QStringLiteral("No standby: no server streams from this one, so every "
+                                                              "commit waits (and stations refuse) until one does.\n"));
     for (int row = 0; row < rows.rowCount(); ++row) {
         // Roles without pg_read_all_stats see that a standby is there, not how it stands.
         if (rows.isNull(row, 1)) {
