@@ -405,7 +405,6 @@ def main():
         if pair and rebuilt and pair.streaming():
             crashes[-1] = (crashes[-1][0], time.time())
             rebuilt = False
-            next_crash = time.time() + rng.expovariate(1 / args.crash_every)
         if pair and now >= next_crash and crashes and crashes[-1][1] is None:
             pass  # the last failover is not over: the next one waits for the standby
         elif pair and now >= next_crash:
@@ -413,6 +412,9 @@ def main():
             pair.fail_over(args.wal_stall)
             crashes.append((stalled, None))
             rebuild_at = time.time() + rng.uniform(1.0, 6.0)
+            # Counted from this failover, so that they come every --crash-every seconds on average where the
+            # standby is back in time.
+            next_crash = stalled + rng.expovariate(1 / args.crash_every)
         elif now >= next_crash:
             stopped = time.time()
             server.crash()
