@@ -77,6 +77,10 @@ set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # groupadd and usermod (postinst), the Chinese font of the default language.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "passwd, fonts-wqy-microhei")
+# `ledger serve` answers through Qt's HTTP server; its TLS comes with Qt's network library.
+if(TARGET ledger)
+    string(APPEND CPACK_DEBIAN_PACKAGE_DEPENDS ", libqt6httpserver6, libqt6network6")
+endif()
 # The manuals' viewer is only suggested: recommended, a desktop's PDF viewer pulls in a hundred packages on a
 # station that may never open Help (which names what to install when no viewer is there).
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "xdg-utils, evince | okular | qpdfview | mupdf")

@@ -26,7 +26,9 @@ recommends=$(dpkg-deb -f "$deb" Recommends)
     || fail "a PDF viewer is recommended: $recommends"
 [[ "$(dpkg-deb -f "$deb" Suggests)" == *evince* ]] && pass "a PDF viewer suggested" || fail "no PDF viewer suggested"
 depends=$(dpkg-deb -f "$deb" Depends)
-for dep in libqt6widgets6 libqt6gui6 libqt6core6 passwd fonts-wqy-microhei; do
+deps=(libqt6widgets6 libqt6gui6 libqt6core6 passwd fonts-wqy-microhei)
+[ -d tools/ledger ] && deps+=(libqt6httpserver6 libqt6network6)
+for dep in "${deps[@]}"; do
     [[ "$depends" == *"$dep"* ]] && pass "depends on $dep" || fail "Depends lacks $dep: $depends"
 done
 

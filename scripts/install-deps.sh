@@ -2,15 +2,18 @@
 # Installs the Debian packages one use of the project needs; does nothing when all are there.
 #   install-deps.sh [run]   building and running the tool (scripts/run.sh, scripts/screenshot.sh)
 #   install-deps.sh package that, and building the Debian package (scripts/package.sh)
-#   install-deps.sh test    everything: the suite, its PostgreSQL server, the manuals' checks, fuzzing, the
-#                           package and its checks (scripts/test.sh, scripts/fuzz.sh, scripts/bench.sh)
+#   install-deps.sh test    everything: the suite, its PostgreSQL server and headless browser, the manuals'
+#                           checks, fuzzing, the package and its checks (scripts/test.sh, scripts/fuzz.sh,
+#                           scripts/bench.sh)
 set -euo pipefail
 use=${1:-run}
+# qt6-httpserver-dev serves the ledger's line view; Debian 12's package needs qt6-websockets-dev beside it for
+# its CMake files, without depending on it.
 run=(cmake ninja-build g++ qt6-base-dev qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools qt6-translations-l10n
-     libfreexl-dev libzip-dev libpq-dev libgl-dev xvfb xauth fonts-wqy-microhei)
+     qt6-httpserver-dev qt6-websockets-dev libfreexl-dev libzip-dev libpq-dev libgl-dev xvfb xauth fonts-wqy-microhei)
 package=("${run[@]}" dpkg-dev fonts-dejavu-core)
 test=("${package[@]}" postgresql libqt6sql6-psql ccache clang libclang-rt-14-dev python3-openpyxl python3-xlwt
-      poppler-utils shellcheck)
+      poppler-utils shellcheck chromium openssl)
 case "$use" in
 run) packages=("${run[@]}") ;;
 package) packages=("${package[@]}") ;;

@@ -33,6 +33,7 @@ if [ ! -x "$build/tests/TestOperatorTrial" ]; then
     cmake --build "$build" --target TestOperatorTrial -j"$(nproc)"
 fi
 echo "operator trial: $sequences sequences from seed $seed"
-QT_QPA_PLATFORM=offscreen TGTLINK_DELAY_SCALE=0 DOVERARIZ_TRIAL_SEED=$seed DOVERARIZ_TRIAL_SEQUENCES=$sequences \
+# QtTest ends a test function after 5 minutes unless told otherwise: a long run needs its time.
+QTEST_FUNCTION_TIMEOUT=$((300000 + sequences * 1000)) QT_QPA_PLATFORM=offscreen TGTLINK_DELAY_SCALE=0 DOVERARIZ_TRIAL_SEED=$seed DOVERARIZ_TRIAL_SEQUENCES=$sequences \
     "$build/tests/TestOperatorTrial" -maxwarnings 0 2>&1 | grep -v 'propagateSizeHints'
 exit "${PIPESTATUS[0]}"

@@ -18,7 +18,7 @@ private slots:
         QTest::newRow("bench") << QStringLiteral("bench") << QString() << QStringList() << QStringList();
         // About one frame in fifty damaged or cut, and the line dead for a while now and then.
         QTest::newRow("serial, noisy line")
-            << QStringLiteral("serial") << QStringLiteral("timeout=400 retries=12") // room for a loaded machine
+            << QStringLiteral("serial") << QStringLiteral("timeout=800 retries=12") // room for a loaded machine
             << QStringLiteral("--noise 0.0003 --drop 0.0002 --disconnect-every 301 --disconnect-ms 250")
                    .split(QLatin1Char(' '))
             << QStringList();

@@ -3,6 +3,7 @@
 #include "config/AppPaths.h"
 #include "config/ToolSettings.h"
 #include "device/FPDoverARizWorker.h"
+#include "history/HistoryFiles.h"
 #include "history/StationHistories.h"
 #include "ports/PortScanWorker.h"
 #include "shell/FPColorGraphicsView.h"
@@ -12,14 +13,17 @@
 
 #include "BenchFaults.h"
 #include "support/BenchFixture.h"
+#include "tgtlink/DeviceBackend.h"
 #include "tgtlink/TargetError.h"
 
 #include <QClipboard>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScopeGuard>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -29,6 +33,9 @@
 
 #ifndef DOVERARIZ_SOURCE_DIR
 #error "DOVERARIZ_SOURCE_DIR names the source tree, for the demo configuration"
+#endif
+#ifndef EMULATOR_EXE
+#error "EMULATOR_EXE names the handset emulator, a handset on a serial line"
 #endif
 
 namespace {
@@ -141,6 +148,7 @@ private slots:
     void versionStep_data();
     void versionStep();
     void writeThenReadBack();
+    void writeOverTheSerialLine();
     void demoConfigurationWrites();
     void continuousProduction();
     void failedCycle_data();
@@ -160,8 +168,9 @@ private slots:
 private:
     std::unique_ptr<FPDoverARizMainWindow> window(const Ini &ini);
     QString path(const QString &relative) const { return QDir(m_appDir->path()).filePath(relative); }
-    // Runs the cycle on the worker's thread to its end: the window has handled the worker's last report.
-    bool waitForCycleEnd(FPDoverARizMainWindow &w, const std::function<void()> &start = {});
+    // Runs the cycle on the worker's thread to its end: the window has handled the worker's last report. Waits
+    // `rounds` times 10 ms at most.
+    bool waitForCycleEnd(FPDoverARizMainWindow &w, const std::function<void()> &start = {}, int rounds = 500);
 
     std::unique_ptr<BenchFixture> m_bench;
     std::unique_ptr<QTemporaryDir> m_appDir;
@@ -223,12 +232,12 @@ std::unique_ptr<FPDoverARizMainWindow> TestCycleControl::window(const Ini &ini)
     return w;
 }
 
-bool TestCycleControl::waitForCycleEnd(FPDoverARizMainWindow &w, const std::function<void()> &start)
+bool TestCycleControl::waitForCycleEnd(FPDoverARizMainWindow &w, const std::function<void()> &start, int rounds)
 {
     QSignalSpy ended(w.worker(), &FPDoverARizWorker::setWRStatus);
     if (start)
         start();
-    for (int i = 0; i < 500; ++i) {
+    for (int i = 0; i < rounds; ++i) {
         for (const QList<QVariant> &args : std::as_const(ended)) {
             if (args.at(0).toInt() != 2) {
                 QTest::qWait(20); // the reports queued behind it
@@ -575,6 +584,62 @@ void TestCycleControl::writeThenReadBack()
     QCOMPARE(field(*w, "BTLEdit")->text(), bt);
     QCOMPARE(w->counters().total(), 1); // reads are not counted
     QVERIFY(!child<QGroupBox>(*w, "gbCount")->isEnabled());
+}
+
+// A Write through the serial backend, which the station's device.ini names, to a bench handset that the handset
+// emulator serves on a pseudo-terminal: the handset then holds what the window showed and its histories recorded.
+void TestCycleControl::writeOverTheSerialLine()
+{
+    BenchHandset h = BenchFixture::handset(QStringLiteral("COM3"));
+    h.blank = false;
+    QVERIFY(m_bench->plug(h));
+    QProcess line;
+    // The tool's own backend again for the tests after this one, the window and its connection gone first.
+    const auto restore = qScopeGuard([&line] {
+        line.terminate();
+        if (!line.waitForFinished(10000))
+            line.kill();
+        DeviceBackend::unload();
+    });
+    line.start(QStringLiteral(EMULATOR_EXE), {QStringLiteral("--handset"), QStringLiteral("COM3")});
+    QVERIFY(line.waitForReadyRead(30000));
+    const QString port = QString::fromLocal8Bit(line.readLine()).trimmed();
+    QVERIFY2(port.startsWith(QLatin1String("/dev/")), qPrintable(port));
+    QVERIFY(QDir().mkpath(path(QStringLiteral("cfg"))));
+    {
+        QFile ini(path(QStringLiteral("cfg/device.ini")));
+        QVERIFY(ini.open(QIODevice::WriteOnly));
+        // Time-outs with room for a loaded machine: no frame is lost on this line.
+        ini.write("[Device]\nBackend=serial\nOptions=timeout=3000 retries=3 ports=" + port.toLocal8Bit() + "\n");
+    }
+    DeviceBackend::unload(); // loaded again from the station's choice, as at start
+    QVERIFY2(DeviceBackend::ensureLoaded(), qPrintable(DeviceBackend::error()));
+    QCOMPARE(DeviceBackend::name(), QStringLiteral("serial"));
+
+    auto w = window(automaticStation());
+    w->onPortScanned({port});
+    w->onWrite();
+    QVERIFY2(waitForCycleEnd(*w, {}, 30000), qPrintable(logText(*w)));
+    QCOMPARE(w->counters().passCount(), 1);
+    const QStringList imeis = {field(*w, "imei1LEdit")->text(), field(*w, "imei2LEdit")->text()};
+    const QString mbsn = field(*w, "mbsnLEdit")->text(), psn = field(*w, "psnLEdit")->text(),
+                  bt = field(*w, "BTLEdit")->text();
+    w->onStop();
+    w.reset();
+    const BenchHandset written = m_bench->read(QStringLiteral("COM3"));
+    QCOMPARE(written.factory.imeis.mid(0, 2), imeis);
+    QCOMPARE(written.factory.mbsn, mbsn);
+    QCOMPARE(written.factory.psn, psn);
+    QCOMPARE(written.factory.bt, bt);
+    // The histories as the next start reads them.
+    StationHistories recorded;
+    loadHistories(recorded);
+    QVERIFY2(recorded.problem.isEmpty(), qPrintable(recorded.problem));
+    QCOMPARE(recorded.imeiHistory.size(), 1);
+    QCOMPARE(recorded.imeiHistory.at(0).imeis, imeis.join(u','));
+    QCOMPARE(recorded.mbsnHistory.at(0), mbsn);
+    QCOMPARE(recorded.psnHistory.at(0), psn);
+    QCOMPARE(recorded.btHistory.at(0), bt);
 }
 
 // A newcomer's first Write with the configuration the run script puts beside the tool.

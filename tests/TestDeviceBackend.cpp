@@ -4,6 +4,7 @@
 
 #include "tgtlink/DeviceBackend.h"
 
+#include <QTranslator>
 #include <QtTest>
 #include <memory>
 
@@ -77,6 +78,16 @@ private slots:
             // A refused backend stays refused: no second try behind the station's back.
             QVERIFY(!DeviceBackend::ensureLoaded());
         }
+        // The text speaks the catalogue installed when it is asked for, the tool's Chinese one here.
+        const QString english = DeviceBackend::description();
+        QTranslator chinese;
+        QVERIFY(chinese.load(QStringLiteral(DOVERARIZ_RUNTIME_DIR "/tr/imei_chs.qm")));
+        QCoreApplication::installTranslator(&chinese);
+        const QString translated = DeviceBackend::description();
+        QCoreApplication::removeTranslator(&chinese);
+        QVERIFY2(translated != english, qPrintable(translated));
+        QVERIFY(translated.contains(QDir::toNativeSeparators(DeviceBackend::path())));
+        QCOMPARE(DeviceBackend::description(), english);
     }
 
     void optionsReachTheBackend()

@@ -1093,6 +1093,13 @@ void TestHistoryFiles::historyListLoads_data()
         << QStringList{QStringView(u"\u5e8f\u53f71").toString(), "x\u00e9"} << 200000;
     QTest::newRow("distinct values") << QStringList() << 300000;
     QTest::newRow("distinct values, read in two slices") << QStringList() << 700000;
+    QTest::newRow("one value over and over, read in two slices") << QStringList{"PSN0000000000007"} << 700000;
+    // A value of 32 characters or more takes a byte more than its line; a short file and one of two megabytes.
+    QStringList long32;
+    for (int i = 0; i < 100; ++i)
+        long32 << QStringLiteral("MB%1").arg(i, 30, 10, QLatin1Char('0'));
+    QTest::newRow("values of 32 characters, a short file") << long32 << 100;
+    QTest::newRow("values of 32 characters, two megabytes") << long32 << 61934;
 }
 
 // Values load in file order however often they repeat; a repeat costs no more than a new value.

@@ -11,6 +11,8 @@
 #include <QSet>
 #include <QtTest>
 
+#include <signal.h>
+
 namespace {
 
 // A station's own history, as a set of "kind:value".
@@ -43,6 +45,8 @@ private slots:
     void outageAndReturn();
     void startUp_data();
     void startUp();
+    void stoppedWaits_data();
+    void stoppedWaits();
 
 private:
     QString newLedger();
@@ -293,6 +297,76 @@ void TestLedgerSeams::startUp()
     qint64 id = 0;
     QCOMPARE(int(claims->claim(IdentityClaims::Set{{}, "SU1", "", ""}, "USB1", QString(), &id, &message)), claim);
     QVERIFY2(message.contains(words) || claim == int(IdentityClaims::Done), qPrintable(message));
+}
+
+void TestLedgerSeams::stoppedWaits_data()
+{
+    QTest::addColumn<bool>("counter"); // a block of a shared counter, else a duplicate query
+    QTest::newRow("duplicate query") << false;
+    QTest::newRow("counter block") << true;
+}
+
+// The line's ledger stalls (its server process for this station stopped) under long time-outs: the caller's
+// thread goes on with its events, and a Stop among them ends the wait at once, without a trouble line; once the
+// server goes on, the next call answers.
+void TestLedgerSeams::stoppedWaits()
+{
+    QFETCH(bool, counter);
+    const QString db = newLedger();
+    QVERIFY(!db.isEmpty());
+    Ledger writer(station(db, "b"), QStringLiteral("S2"));
+    QVERIFY(writer.claim({{2, "HELD", 1}}, QStringLiteral("USB1"), QString()).status == LedgerStatus::Ok);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("line.ini"));
+    QFile ini(path);
+    QVERIFY(ini.open(QIODevice::WriteOnly));
+    ini.write(QStringLiteral("[Ledger]\nConnection=%1\nStation=S1\nSharedCounters=true\nCounterBlock=5\n"
+                             "StatementTimeout=60\nLockTimeout=60\nKeepaliveTime=60\n")
+                  .arg(station(db, "a"))
+                  .toUtf8());
+    ini.close();
+    LineLedger line(path);
+    QCOMPARE(int(line.state()), int(LineLedger::State::Ready));
+    QStringList troubles;
+    FakeLocal local;
+    const IssuedIdentities &issued = line.issued(local, [&](const QString &message) { troubles.append(message); });
+    CounterBlocks *blocks = line.counterBlocks();
+    QVERIFY(blocks);
+
+    LedgerConnection admin(m_server.connInfo(db));
+    const LedgerRows backend =
+        admin.exec("SELECT pid FROM pg_stat_activity WHERE application_name = 'doverariz S1'", {});
+    QVERIFY(backend.ok() && backend.rowCount() == 1);
+    const pid_t pid = pid_t(backend.number(0, 0));
+    QCOMPARE(::kill(pid, SIGSTOP), 0);
+    int ticks = 0;
+    QTimer live;
+    QObject::connect(&live, &QTimer::timeout, [&] {
+        if (++ticks == 5)
+            line.setWaits(LineLedger::Waits::GiveUp);
+    });
+    live.start(50);
+    QElapsedTimer timer;
+    timer.start();
+    quint64 value = 0;
+    QString message;
+    const bool answered = counter ? blocks->place({QStringLiteral("c"), 10, 99}, 12, &value, &message)
+                                  : issued.isIssued(2, QStringLiteral("HELD"));
+    const qint64 elapsed = timer.elapsed();
+    live.stop();
+    ::kill(pid, SIGCONT);
+    QVERIFY(!answered);
+    QVERIFY2(ticks >= 5 && elapsed < 10000, qPrintable(QString::number(elapsed)));
+    QVERIFY2(troubles.isEmpty(), qPrintable(troubles.join(u'\n')));
+    QVERIFY2(!counter || message.contains(QLatin1String("stopped")), qPrintable(message));
+
+    line.setWaits(LineLedger::Waits::HoldInput);
+    if (counter) {
+        QVERIFY2(blocks->place({QStringLiteral("c"), 10, 99}, 12, &value, &message), qPrintable(message));
+        QVERIFY(value >= 10 && value <= 99);
+    } else {
+        QVERIFY(issued.isIssued(2, QStringLiteral("HELD")));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestLedgerSeams)

@@ -1,5 +1,6 @@
 // The station's cycle without a window: random runs of Write, Stop, port reports, start delays that end without
-// a handset and confirmed setups, before a handset is finally written.
+// a handset and confirmed setups, before a handset is finally written; also with those events coming while the
+// allocation waits on the duplicate test (as the window's input does while the line's ledger answers).
 #include "config/ToolSettings.h"
 #include "device/FPDoverARizWorker.h"
 #include "device/StationCycle.h"
@@ -47,6 +48,29 @@ public:
     int buttons = StationStates::StateNoPort;
 };
 
+// The station's history as the duplicate test, with the window's input let in while it answers.
+class WaitingIssued final : public IssuedIdentities
+{
+public:
+    explicit WaitingIssued(const IssuedIdentities &local) : m_local(local) {}
+    bool isIssued(int kind, const QString &value) const override { return areIssued(kind, {value}).value(0); }
+    QVector<bool> areIssued(int kind, const QStringList &values) const override
+    {
+        if (inputLetIn && during && !m_inWait) {
+            m_inWait = true;
+            during();
+            m_inWait = false;
+        }
+        return m_local.areIssued(kind, values);
+    }
+    std::function<void()> during;
+    bool inputLetIn = false;
+
+private:
+    const IssuedIdentities &m_local;
+    mutable bool m_inWait = false;
+};
+
 // One station of automatic sources: IMEIs from custom pools or the default value, serial numbers from custom
 // pools, Bluetooth from a range.
 struct Station
@@ -82,11 +106,17 @@ struct Station
         cycle.setWorker(&worker);
         // Not connected to a worker's thread: the requested set is what the test looks at.
         QObject::connect(&cycle, &StationCycle::startWorker, &cycle, [this] { requested = cycle.pendingSet(); });
+        cycle.setSourceWaits([this](StationCycle::SourceWaits waits) {
+            issued.inputLetIn = waits == StationCycle::SourceWaits::Begin;
+            givenUp = givenUp || waits == StationCycle::SourceWaits::GiveUp;
+        });
     }
 
     ToolSettings s;
     StationHistories h;
-    LocalIssuedIdentities issued{h};
+    LocalIssuedIdentities local{h};
+    WaitingIssued issued{local};
+    bool givenUp = false;
     RecordingStation front;
     IdentityAllocator allocator{s, front, issued};
     FPDoverARizWorker worker;
@@ -113,8 +143,11 @@ private slots:
 void TestStationCycle::nothingBurntBeforeTheFirstWrite_data()
 {
     QTest::addColumn<int>("imeiSource");
-    QTest::newRow("custom IMEI pool") << int(InputCustom);
-    QTest::newRow("default IMEI value") << int(InputDefaultValue);
+    QTest::addColumn<bool>("inWaits"); // events also come while the duplicate test waits
+    QTest::newRow("custom IMEI pool") << int(InputCustom) << false;
+    QTest::newRow("default IMEI value") << int(InputDefaultValue) << false;
+    QTest::newRow("custom IMEI pool, events in waits") << int(InputCustom) << true;
+    QTest::newRow("default IMEI value, events in waits") << int(InputDefaultValue) << true;
 }
 
 // Whatever happens before a handset is written, the set armed is always the sources' first, the station is
@@ -122,6 +155,7 @@ void TestStationCycle::nothingBurntBeforeTheFirstWrite_data()
 void TestStationCycle::nothingBurntBeforeTheFirstWrite()
 {
     QFETCH(int, imeiSource);
+    QFETCH(bool, inWaits);
     const QString usb1 = QStringLiteral("USB1"), usb2 = QStringLiteral("USB2");
     for (int run = 0; run < 60; ++run) {
         QRandomGenerator random(run);
@@ -129,7 +163,32 @@ void TestStationCycle::nothingBurntBeforeTheFirstWrite()
         QVERIFY(st.allocator.prepareIdentityPools());
         st.cycle.portScanned({usb1});
         std::optional<IdentityClaims::Set> first;
+        // One event of the window's in a wait: Write, Stop, a port report or Read (Setup is refused then).
+        int stopsInWaits = 0;
+        if (inWaits) {
+            st.issued.during = [&] {
+                switch (random.bounded(5)) {
+                case 0:
+                    st.cycle.write();
+                    break;
+                case 1:
+                    st.cycle.stop();
+                    ++stopsInWaits;
+                    break;
+                case 2:
+                    st.cycle.portScanned({});
+                    break;
+                case 3:
+                    st.cycle.portScanned({usb2});
+                    break;
+                default:
+                    st.cycle.read();
+                    break;
+                }
+            };
+        }
         for (int step = 0; step < 12; ++step) {
+            const int stopsBefore = stopsInWaits;
             const int event = random.bounded(7);
             switch (event) {
             case 0:
@@ -159,6 +218,12 @@ void TestStationCycle::nothingBurntBeforeTheFirstWrite()
                 break;
             }
             QVERIFY(!st.requested);
+            // A Stop in a wait gave the waits up and stopped the cycle once the allocation returned.
+            if (stopsInWaits > stopsBefore) {
+                QVERIFY(st.givenUp);
+                QVERIFY(!st.cycle.pendingSet());
+                QVERIFY(st.cycle.state() != StationCycle::StateBusy);
+            }
             if (const auto &armed = st.cycle.pendingSet()) {
                 QCOMPARE(st.cycle.state(), int(StationCycle::StateBusy));
                 QCOMPARE(st.front.buttons, int(StationCycle::StateBusy));
@@ -172,6 +237,9 @@ void TestStationCycle::nothingBurntBeforeTheFirstWrite()
                                         .arg(armed->imeis.join(u','), first->imeis.join(u','))));
             }
         }
+        st.issued.during = nullptr;
+        if (st.s.portName.isEmpty())
+            st.cycle.portScanned({usb1});
         if (st.cycle.state() != StationCycle::StateBusy)
             st.cycle.write();
         else if (!st.cycle.pendingSet())

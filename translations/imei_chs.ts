@@ -51,6 +51,41 @@
     </message>
 </context>
 <context>
+    <name>DeviceBackend</name>
+    <message>
+        <source>device backend %1: no such file</source>
+        <translation>设备后端 %1：文件不存在</translation>
+    </message>
+    <message>
+        <source>device backend %1 cannot be loaded: %2</source>
+        <translation>无法加载设备后端 %1：%2</translation>
+    </message>
+    <message>
+        <source>device backend %1 is not a backend: it has no %2</source>
+        <translation>设备后端 %1 不是后端模块：其中没有 %2</translation>
+    </message>
+    <message>
+        <source>device backend %1 gives no function table</source>
+        <translation>设备后端 %1 未提供函数表</translation>
+    </message>
+    <message>
+        <source>device backend %1 has interface version %2.%3; this tool needs %4.x</source>
+        <translation>设备后端 %1 的接口版本为 %2.%3；本工具需要 %4.x</translation>
+    </message>
+    <message>
+        <source>device backend %1 has an incomplete function table</source>
+        <translation>设备后端 %1 的函数表不完整</translation>
+    </message>
+    <message>
+        <source>device backend %1 did not start: %2</source>
+        <translation>设备后端 %1 未能启动：%2</translation>
+    </message>
+    <message>
+        <source>device backend %1 %2 (%3)</source>
+        <translation>设备后端 %1 %2（%3）</translation>
+    </message>
+</context>
+<context>
     <name>FPColorGraphicsView</name>
     <message>
         <source>Error!!</source>
@@ -711,6 +746,10 @@ It is left as it is, and Write stays disabled until the file is mended and the t
         <source>The RAM-run image %1 is not a regular file</source>
         <translation>RAM-run 镜像 %1 不是普通文件</translation>
     </message>
+    <message>
+        <source>%1 recorded in the history and not written: not handed out again.</source>
+        <translation>%1 已记入历史记录但未写入：不会再次分配。</translation>
+    </message>
 </context>
 <context>
     <name>HistoryFile</name>
@@ -1106,6 +1145,10 @@ It is left as it is, and Write stays disabled until the file is mended and the t
         <source>The ledger binds role %1 to station %2, but this station calls itself %3 (Station= of the line&apos;s file): one of them is wrong.</source>
         <translation>台账把角色 %1 绑定到工位 %2，但本工位的名称是 %3（产线文件中的 Station=）：其中有一个是错的。</translation>
     </message>
+    <message>
+        <source>the wait for it was stopped</source>
+        <translation>等待已被停止</translation>
+    </message>
 </context>
 <context>
     <name>LedgerConnection</name>
@@ -1131,6 +1174,10 @@ It is left as it is, and Write stays disabled until the file is mended and the t
     <message>
         <source>no block of the shared counter %1 can be taken from the line&apos;s ledger: %2</source>
         <translation>无法从产线台账获取共享计数器 %1 的号段：%2</translation>
+    </message>
+    <message>
+        <source>the wait for a block of the shared counter %1 was stopped.</source>
+        <translation>等待共享计数器 %1 的号段已被停止。</translation>
     </message>
 </context>
 <context>
@@ -1259,6 +1306,14 @@ It is left as it is, and Write stays disabled until the file is mended and the t
     <message>
         <source>Station %1 is bound to role %2 already.</source>
         <translation>工位 %1 已绑定到角色 %2。</translation>
+    </message>
+    <message>
+        <source>A reader&apos;s role is named with letters, digits, &apos;_&apos; or &apos;-&apos; (at most 63), and is not %1: &quot;%2&quot;.</source>
+        <translation>只读角色的名称由字母、数字、“_”或“-”组成（最多 63 个），且不能是 %1：“%2”。</translation>
+    </message>
+    <message>
+        <source>Role %1 is a station or a superuser; a reader needs a role of its own.</source>
+        <translation>角色 %1 是工位或超级用户；只读访问需要单独的角色。</translation>
     </message>
 </context>
 <context>

@@ -51,6 +51,41 @@
     </message>
 </context>
 <context>
+    <name>DeviceBackend</name>
+    <message>
+        <source>device backend %1: no such file</source>
+        <translation>device backend %1: no such file</translation>
+    </message>
+    <message>
+        <source>device backend %1 cannot be loaded: %2</source>
+        <translation>device backend %1 cannot be loaded: %2</translation>
+    </message>
+    <message>
+        <source>device backend %1 is not a backend: it has no %2</source>
+        <translation>device backend %1 is not a backend: it has no %2</translation>
+    </message>
+    <message>
+        <source>device backend %1 gives no function table</source>
+        <translation>device backend %1 gives no function table</translation>
+    </message>
+    <message>
+        <source>device backend %1 has interface version %2.%3; this tool needs %4.x</source>
+        <translation>device backend %1 has interface version %2.%3; this tool needs %4.x</translation>
+    </message>
+    <message>
+        <source>device backend %1 has an incomplete function table</source>
+        <translation>device backend %1 has an incomplete function table</translation>
+    </message>
+    <message>
+        <source>device backend %1 did not start: %2</source>
+        <translation>device backend %1 did not start: %2</translation>
+    </message>
+    <message>
+        <source>device backend %1 %2 (%3)</source>
+        <translation>device backend %1 %2 (%3)</translation>
+    </message>
+</context>
+<context>
     <name>FPColorGraphicsView</name>
     <message>
         <source>Error!!</source>
@@ -711,6 +746,10 @@ It is left as it is, and Write stays disabled until the file is mended and the t
         <source>The RAM-run image %1 is not a regular file</source>
         <translation>The RAM-run image %1 is not a regular file</translation>
     </message>
+    <message>
+        <source>%1 recorded in the history and not written: not handed out again.</source>
+        <translation>%1 recorded in the history and not written: not handed out again.</translation>
+    </message>
 </context>
 <context>
     <name>HistoryFile</name>
@@ -1106,6 +1145,10 @@ It is left as it is, and Write stays disabled until the file is mended and the t
         <source>The ledger binds role %1 to station %2, but this station calls itself %3 (Station= of the line&apos;s file): one of them is wrong.</source>
         <translation>The ledger binds role %1 to station %2, but this station calls itself %3 (Station= of the line&apos;s file): one of them is wrong.</translation>
     </message>
+    <message>
+        <source>the wait for it was stopped</source>
+        <translation>the wait for it was stopped</translation>
+    </message>
 </context>
 <context>
     <name>LedgerConnection</name>
@@ -1131,6 +1174,10 @@ It is left as it is, and Write stays disabled until the file is mended and the t
     <message>
         <source>no block of the shared counter %1 can be taken from the line&apos;s ledger: %2</source>
         <translation>no block of the shared counter %1 can be taken from the line&apos;s ledger: %2</translation>
+    </message>
+    <message>
+        <source>the wait for a block of the shared counter %1 was stopped.</source>
+        <translation>the wait for a block of the shared counter %1 was stopped.</translation>
     </message>
 </context>
 <context>
@@ -1259,6 +1306,14 @@ It is left as it is, and Write stays disabled until the file is mended and the t
     <message>
         <source>Station %1 is bound to role %2 already.</source>
         <translation>Station %1 is bound to role %2 already.</translation>
+    </message>
+    <message>
+        <source>A reader&apos;s role is named with letters, digits, &apos;_&apos; or &apos;-&apos; (at most 63), and is not %1: &quot;%2&quot;.</source>
+        <translation>A reader&apos;s role is named with letters, digits, &apos;_&apos; or &apos;-&apos; (at most 63), and is not %1: &quot;%2&quot;.</translation>
+    </message>
+    <message>
+        <source>Role %1 is a station or a superuser; a reader needs a role of its own.</source>
+        <translation>Role %1 is a station or a superuser; a reader needs a role of its own.</translation>
     </message>
 </context>
 <context>

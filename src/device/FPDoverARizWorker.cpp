@@ -678,6 +678,21 @@ int FPDoverARizWorker::writeIdentities()
         return Failed;
     const CycleConfig &cycle = *m_cycle;
     const int n = std::max(0, std::min(int(cycle.imeiList.size()), cycle.imeiNum));
+    // Whatever ends the cycle after the first record leaves those identities in the history and off the handset:
+    // gone for good, so the operator learns which.
+    struct Recorded
+    {
+        FPDoverARizWorker &worker;
+        QStringList values;
+        bool written = false;
+        ~Recorded()
+        {
+            values.removeDuplicates();
+            if (!written && !values.isEmpty())
+                worker.warning(
+                    tr("%1 recorded in the history and not written: not handed out again.").arg(values.join(u'/')));
+        }
+    } recorded{*this, {}};
     // The records are written as each identity is set and flushed together before the claim and the save.
     HistoryAppends records;
     if (cycle.has(RunImei) && n > 0) {
@@ -699,6 +714,8 @@ int FPDoverARizWorker::writeIdentities()
             error(tr("Unable to record the IMEIs in %1; the handset is not written").arg(historyFilePath(RunImei)));
             return Failed;
         }
+        if (cycle.imeiSave)
+            recorded.values << cycle.imeiList.mid(0, n);
     }
     if (stopped())
         return Stopped;
@@ -731,6 +748,8 @@ int FPDoverARizWorker::writeIdentities()
                 tr("Unable to record %1 in %2; the handset is not written").arg(item.value, historyFilePath(item.bit)));
             return Failed;
         }
+        if (item.save)
+            recorded.values << item.value;
     }
     const QList<int> unrecorded = records.flush();
     // Recorded or not, none of these identities is handed out again in this run.
@@ -745,6 +764,16 @@ int FPDoverARizWorker::writeIdentities()
         }
         return Failed;
     }
+    const int written = writeRecordedSet(n);
+    recorded.written = written == Success;
+    return written;
+}
+
+// The set is in the station's history: the line's claim, the station flag and the save to the handset.
+int FPDoverARizWorker::writeRecordedSet(int imeiCount)
+{
+    const CycleConfig &cycle = *m_cycle;
+    const int n = imeiCount;
     if (stopped())
         return Stopped;
     // The line's claim comes after the station's own record and before anything reaches the flash.

@@ -116,6 +116,7 @@ private:
     void reportVersion();
     int readIdentities();
     int writeIdentities();
+    int writeRecordedSet(int imeiCount);
     int confirmWrite();
     bool admitSet();
     int claimSet(qint64 *claimId);

@@ -48,7 +48,27 @@ void StationCycle::setState(int state)
 
 bool StationCycle::cycleInProgress() const
 {
-    return m_cycleRequested || (m_worker && m_worker->isRunning());
+    return m_allocating || m_cycleRequested || (m_worker && m_worker->isRunning());
+}
+
+bool StationCycle::allocate()
+{
+    if (m_allocating)
+        return false;
+    if (m_sourceWaits)
+        m_sourceWaits(SourceWaits::Begin);
+    m_allocating = true;
+    m_stopAsked = false;
+    m_handsetChanged = false;
+    const bool allocated = m_identities.allocateIdentities();
+    m_allocating = false;
+    if (m_sourceWaits)
+        m_sourceWaits(SourceWaits::End);
+    if (!m_stopAsked)
+        return allocated;
+    m_stopAsked = false;
+    stop();
+    return false;
 }
 
 bool StationCycle::versionStep()
@@ -112,6 +132,8 @@ void StationCycle::arm()
         m_set = set;
     }
     m_startTimer.start(s.StartDelay);
+    if (std::exchange(m_handsetChanged, false) && handsetChangedInDelay() && !m_settings.portName.isEmpty())
+        startNextContinuousCycle();
 }
 
 void StationCycle::dropSet()
@@ -160,13 +182,14 @@ void StationCycle::write()
             setState(StateReady);
             return;
         }
-    } else if (!m_identities.allocateIdentities()) {
-        stop();
+    } else if (!allocate()) {
+        if (!m_stopped)
+            stop();
         return;
     }
-    arm();
     // Typed labels belong to one handset: whatever ran before (a Read runs on), this write does not go on.
     m_continuous = !s.hasManualInput();
+    arm();
 }
 
 void StationCycle::read()
@@ -272,7 +295,7 @@ void StationCycle::startNextContinuousCycle()
         return;
     if (s.operationMode == OpWrite)
         m_worker->setStationFlagsEnabled(true);
-    if ((s.operationMode == OpRead || m_identities.allocateIdentities()) && versionStep())
+    if ((s.operationMode == OpRead || allocate()) && versionStep())
         arm();
 }
 
@@ -374,12 +397,20 @@ void StationCycle::loopTestPauseEnded()
     m_worker->stop();
     m_worker->waitStopped();
     m_worker->setStationFlagsEnabled(true);
-    if ((m_settings.hasManualInput() || m_identities.allocateIdentities()) && versionStep())
+    if ((m_settings.hasManualInput() || allocate()) && versionStep())
         arm();
 }
 
 void StationCycle::stop()
 {
+    if (m_allocating) {
+        // Allocation is on the stack below this Stop: it ends its wait now and stops when it returns.
+        m_stopAsked = true;
+        m_continuous = false;
+        if (m_sourceWaits)
+            m_sourceWaits(SourceWaits::GiveUp);
+        return;
+    }
     m_startTimer.stop();
     m_loopTestTimer.stop();
     if (m_worker) {
@@ -398,6 +429,25 @@ void StationCycle::stop()
         m_frontEnd.clearOperatorFields();
 }
 
+// Another handset, or none, in the start delay; false when the cycle stays as it was left.
+bool StationCycle::handsetChangedInDelay()
+{
+    const bool writing = m_settings.operationMode == OpWrite;
+    if (writing) {
+        dropSet();
+        log(tr("The handset changed in the start delay: the write is dropped."), LineColour::Warning);
+    } else {
+        m_startTimer.stop();
+    }
+    if (m_continuous)
+        return true;
+    if (writing)
+        m_frontEnd.clearOperatorFields();
+    setState(StateReady);
+    m_frontEnd.focusFirstField();
+    return false;
+}
+
 void StationCycle::portScanned(const QStringList &ports)
 {
     ToolSettings &s = m_settings;
@@ -412,28 +462,19 @@ void StationCycle::portScanned(const QStringList &ports)
     else if (changed && !cycleInProgress() && !m_startTimer.isActive())
         m_frontEnd.setStatusState(PanelStates::StateIdle);
 
+    // The set being made belongs to the handset that was there: the change counts once it is armed.
+    if (m_allocating) {
+        m_handsetChanged = m_handsetChanged || changed;
+        return;
+    }
     // A cycle asked for counts as running: the next handset's identities must not replace its set.
     if (cycleInProgress())
         return;
     if (m_startTimer.isActive()) {
         // In the start delay: the same handset reported again changes nothing; another one, or none, must not
         // get the set that was made for the one before.
-        if (!changed)
+        if (!changed || !handsetChangedInDelay())
             return;
-        const bool writing = s.operationMode == OpWrite;
-        if (writing) {
-            dropSet();
-            log(tr("The handset changed in the start delay: the write is dropped."), LineColour::Warning);
-        } else {
-            m_startTimer.stop();
-        }
-        if (!m_continuous) {
-            if (writing)
-                m_frontEnd.clearOperatorFields();
-            setState(StateReady);
-            m_frontEnd.focusFirstField();
-            return;
-        }
     }
     if (!m_continuous) {
         if (m_state == StateBusy)

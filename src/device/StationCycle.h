@@ -7,6 +7,7 @@
 #include <QObject>
 #include <QStringList>
 #include <QTimer>
+#include <functional>
 #include <optional>
 
 class FPDoverARizWorker;
@@ -35,6 +36,16 @@ public:
     // The set of the armed Write, if any.
     const std::optional<IdentityClaims::Set> &pendingSet() const { return m_set; }
     void setLoopTestPause(int ms) { m_loopTestTimer.setInterval(ms); }
+    // Allocation may wait on sources outside the station (the line's ledger). While it does, the window's input
+    // goes on (Begin until End), and a Stop gives the waits up (GiveUp).
+    enum class SourceWaits
+    {
+        Begin,
+        GiveUp,
+        End,
+    };
+    void setSourceWaits(std::function<void(SourceWaits)> waits) { m_sourceWaits = std::move(waits); }
+    bool isAllocating() const { return m_allocating; }
 
     void write();
     void read();
@@ -57,9 +68,12 @@ signals:
 
 private:
     bool cycleInProgress() const;
+    // The next set from the sources; false after its line, or when a Stop came while it waited (then stopped).
+    bool allocate();
     bool versionStep();
     bool takeOperatorValues();
     void arm();
+    bool handsetChangedInDelay();
     // Drops the armed set; what it took from the sources goes back to them.
     void dropSet();
     void startWrite();
@@ -79,4 +93,8 @@ private:
     bool m_stopped = false;
     bool m_continuous = false;
     bool m_cycleRequested = false; // startWorker() sent and the worker has not reported the cycle's end
+    bool m_allocating = false;     // in allocate(), whose waits let the window's events in
+    bool m_stopAsked = false;      // a Stop came while allocating: it takes effect when allocation returns
+    bool m_handsetChanged = false; // the port reported another handset, or none, while allocating
+    std::function<void(SourceWaits)> m_sourceWaits;
 };

@@ -24,12 +24,31 @@
 // - The arena offset of every 16th value, so that value i is found by skipping at most 15 headers.
 // - A ValueIndex over the whole history, built once at the end of a load from the hashes taken as the
 //   values were stored; values appended later wait in a short sorted tail until the index is built anew
-//   aside. A value equal to the one just before it is not indexed again (a pressure test's repeats).
+//   aside. A value equal to the one just before it is not indexed again (a pressure test's repeats), and a
+//   load notes only the values it indexes.
+// - A load takes a line whose bytes repeat the line before as a repeat: a header alone that points back to the
+//   value in full (copied again once that lies too far back). A history of one value written a million times
+//   costs a comparison and a byte or two a line, not a parse, a hash and a copy.
 using namespace ListValue;
 
 namespace {
 constexpr size_t SampleEvery = 16;
 constexpr size_t TailLimit = 4096; // values outside the index before it is built anew
+
+// Whether n bytes (8 or more) at a and b are equal, eight at a time. The last word first: serial numbers in a row
+// differ in their last digits.
+inline bool sameLongBytes(const char *a, const char *b, size_t n)
+{
+    const auto *x = reinterpret_cast<const uchar *>(a);
+    const auto *y = reinterpret_cast<const uchar *>(b);
+    if (load(x + n - 8, 8) != load(y + n - 8, 8))
+        return false;
+    for (size_t i = 0; i + 8 < n; i += 8) {
+        if (load(x + i, 8) != load(y + i, 8))
+            return false;
+    }
+    return true;
+}
 } // namespace
 
 struct HistoryList::Data
@@ -50,7 +69,7 @@ struct HistoryList::Data
         std::vector<Appended> tail; // values stored since the index was built, by hash
     };
 
-    // While loading: the hash of every value stored (0 for a repeat of the one before) and its offset.
+    // While loading: the hash and offset of every value to index (not a repeat of the value before).
     struct Load
     {
         RawArray<quint64> hashes;
@@ -81,6 +100,11 @@ struct HistoryList::Data
             if (!(b & 0x80))
                 break;
             shift += 7;
+        }
+        if (int(header & 3) == Repeat) {
+            if (next)
+                *next = offset + used;
+            return valueAt(arena, offset - size_t(header >> 2)); // a value in full, never a repeat
         }
         const Value v{p + used, qsizetype(header >> 2), int(header & 3)};
         if (next)
@@ -130,12 +154,10 @@ struct HistoryList::Data
     {
         const Value v = valueAt(s.arena, offset);
         quint64 hash = hashOf(v.payload, v.bytes(), v.form);
-        if (hash == loading.lastHash && valueAt(s.arena, loading.lastOffset) == v) {
-            hash = 0;
-        } else {
-            loading.lastHash = hash;
-            loading.lastOffset = offset;
-        }
+        if (hash == loading.lastHash && valueAt(s.arena, loading.lastOffset) == v)
+            return;
+        loading.lastHash = hash;
+        loading.lastOffset = offset;
         loading.hashes.push_back(hash);
         loading.offsets.push_back(offset);
     }
@@ -279,10 +301,11 @@ qsizetype HistoryList::appendLines(QByteArrayView text, qsizetype maxLineLength)
     Data::Load &loading = d->loading;
     const char *p = text.data();
     const char *const end = p + text.size();
-    // Room for every line as a value: a header of one byte, or two for a line of 64 bytes or more, takes the
-    // place of its line end.
+    // Room for every line as a value: its header takes the place of its line end, and one byte more for a value
+    // of 32 characters or more (two header bytes), two for one of 4096 or more: at most a byte in 32 more than
+    // the text. The last word of a value is written whole: 16 bytes to spare.
     const size_t most = size_t(text.size()) / 2 + 1;
-    s.arena.room(size_t(text.size()) + size_t(text.size()) / 64 + 16);
+    s.arena.room(size_t(text.size()) + size_t(text.size()) / 32 + 16);
     s.samples.room(most / SampleEvery + 2);
     quint64 *hashes = loading.hashes.room(most);
     quint64 *offsets = loading.offsets.room(most);
@@ -293,7 +316,40 @@ qsizetype HistoryList::appendLines(QByteArrayView text, qsizetype maxLineLength)
         loading.lastSize = last.size;
     }
     size_t added = 0;
+    // The line before, when it was stored as a value in this call: its bytes in `text`, and its value in full in
+    // the arena.
+    const char *lastLine = nullptr;
+    size_t lastLineLength = 0;
+    size_t lastStored = 0;
+    size_t lastStoredBytes = 0;
+    bool repeating = false; // the last value stored repeated the one before: the next may too
     while (p < end) {
+        // In a run of repeats, the same bytes up to a line feed as the line before (which holds none) are the
+        // same value: kept as a repeat of it, or copied in full once that lies too far back; not indexed again.
+        // The room set aside for the line's bytes (two at least) holds either. Distinct values pay one test a line.
+        if (repeating) {
+            if (size_t(end - p) > lastLineLength && p[lastLineLength] == '\n' &&
+                (lastLineLength >= 8 ? sameLongBytes(p, lastLine, lastLineLength)
+                                     : std::memcmp(p, lastLine, lastLineLength) == 0)) {
+                const size_t offset = s.arena.size();
+                uchar *out = s.arena.data() + offset;
+                size_t used = 0;
+                if (offset - lastStored <= MaxRepeatBack) {
+                    used = putHeader(out, quint64(offset - lastStored) << 2 | Repeat);
+                } else {
+                    std::memcpy(out, s.arena.data() + lastStored, lastStoredBytes);
+                    used = lastStoredBytes;
+                    lastStored = offset;
+                }
+                if (size_t(s.count) % SampleEvery == 0)
+                    s.samples.push_back(offset);
+                s.arena.grow(used);
+                ++s.count;
+                p += lastLineLength + 1;
+                continue;
+            }
+            repeating = false;
+        }
         const char *newline = findLineFeed(p, end);
         if (!newline)
             break;
@@ -355,23 +411,27 @@ qsizetype HistoryList::appendLines(QByteArrayView text, qsizetype maxLineLength)
             hash = hasher.finish();
         }
         const size_t bytes = form == Hex48 ? HexBytes : length;
-        if (hash == loading.lastHash && loading.lastForm == form && loading.lastSize == qsizetype(length) &&
-            std::memcmp(value, loading.lastValue, bytes) == 0) {
-            hash = 0; // a repeat of the value before: stored, not indexed again
-        } else {
+        // A repeat of the value before is stored, not indexed again.
+        repeating = hash == loading.lastHash && loading.lastForm == form && loading.lastSize == qsizetype(length) &&
+                    std::memcmp(value, loading.lastValue, bytes) == 0;
+        if (!repeating) {
             loading.lastHash = hash;
             loading.lastOffset = offset;
             loading.lastValue = value;
             loading.lastForm = form;
             loading.lastSize = qsizetype(length);
+            hashes[added] = hash;
+            offsets[added] = offset;
+            ++added;
         }
         if (size_t(s.count) % SampleEvery == 0)
             s.samples.push_back(offset);
         s.arena.grow(used + bytes);
         ++s.count;
-        hashes[added] = hash;
-        offsets[added] = offset;
-        ++added;
+        lastLine = p;
+        lastLineLength = size_t(newline - p);
+        lastStored = offset;
+        lastStoredBytes = used + bytes;
         p = newline + 1;
     }
     loading.hashes.grow(added);
@@ -389,18 +449,25 @@ void HistoryList::takeLoadedSlice(HistoryList &slice)
     const quint64 base = s.arena.size();
     std::memcpy(s.arena.room(other.arena.size()), other.arena.data(), other.arena.size());
     s.arena.grow(other.arena.size());
-    // Every value loaded has its offset noted: the samples fall where this history's numbering puts them.
-    const size_t values = theirs.offsets.size();
-    quint64 *offsets = d->loading.offsets.room(values);
-    quint64 *hashes = d->loading.hashes.room(values);
-    for (size_t i = 0; i < values; ++i) {
+    const size_t noted = theirs.offsets.size();
+    quint64 *offsets = d->loading.offsets.room(noted);
+    quint64 *hashes = d->loading.hashes.room(noted);
+    for (size_t i = 0; i < noted; ++i) {
         offsets[i] = theirs.offsets[i] + base;
         hashes[i] = theirs.hashes[i];
-        if ((size_t(s.count) + i) % SampleEvery == 0)
-            s.samples.push_back(offsets[i]);
     }
-    d->loading.offsets.grow(values);
-    d->loading.hashes.grow(values);
+    d->loading.offsets.grow(noted);
+    d->loading.hashes.grow(noted);
+    // The slice's value j is this history's value count + j: a sample here falls `skip` values after one of the
+    // slice's own, found by skipping that many headers.
+    const size_t skip = (SampleEvery - size_t(s.count) % SampleEvery) % SampleEvery;
+    s.samples.room(other.samples.size() + 1);
+    for (size_t k = 0; k < other.samples.size() && k * SampleEvery + skip < size_t(other.count); ++k) {
+        size_t offset = other.samples[k];
+        for (size_t i = 0; i < skip; ++i)
+            Data::valueAt(other.arena, offset, &offset);
+        s.samples.push_back(offset + base);
+    }
     s.count += other.count;
     d->loading.lastHash = 0; // the value before the next one is the slice's
     other = Data::Store();

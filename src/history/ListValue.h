@@ -30,7 +30,11 @@ enum Form : int
     Latin1 = 0,
     Utf16 = 1,
     Hex48 = 2,
+    // Only in a history's arena: a repeat of an earlier value, whose distance back in bytes the header holds in
+    // place of a length. Never a value's own form.
+    Repeat = 3,
 };
+constexpr size_t MaxRepeatBack = 4095; // a repeat's header fits in two bytes
 constexpr int HexLength = 12;
 constexpr size_t HexBytes = 6;
 constexpr quint64 Seeds[3] = {0xC2B2AE3D27D4EB4FULL, 0x9E3779B97F4A7C15ULL, 0x165667B19E3779F9ULL};

@@ -116,17 +116,41 @@ void IdentityAllocator::giveBackSerial(IdentityPool &pool, int kind, const QStri
     m_frontEnd.logLine(tr("%1 %2 was not written and is not handed out again.").arg(name, value), LineColour::Warning);
 }
 
+QStringList IdentityAllocator::unissuedImeis(const QStringList &imeis) const
+{
+    QStringList unissued;
+    for (const QString &imei : imeis) {
+        if (!imei.isEmpty() && !unissued.contains(imei) && !m_issued.isIssued(RunImei, imei))
+            unissued.append(imei);
+    }
+    return unissued;
+}
+
+bool IdentityAllocator::anyIssued(const QStringList &imeis) const
+{
+    for (const QString &imei : imeis) {
+        if (!imei.isEmpty() && m_issued.isIssued(RunImei, imei))
+            return true;
+    }
+    return false;
+}
+
+// A set's IMEIs dropped for good: those that no history holds get their line (one recorded since, or typed
+// from a label already written, does not take the others with it).
+QString IdentityAllocator::lostImeisLine(const QStringList &imeis) const
+{
+    const QStringList unissued = unissuedImeis(imeis);
+    return unissued.isEmpty() ? QString()
+                              : tr("IMEI %1 was not written and is not handed out again.").arg(unissued.join(u'/'));
+}
+
 void IdentityAllocator::dropHeldImeis()
 {
     if (m_heldImeis.imeis.isEmpty())
         return;
-    bool issued = false;
-    for (const QString &imei : std::as_const(m_heldImeis.imeis))
-        issued = issued || m_issued.isIssued(RunImei, imei);
-    if (!issued) {
-        m_frontEnd.logLine(tr("IMEI %1 was not written and is not handed out again.").arg(m_heldImeis.imeis.join(u'/')),
-                           LineColour::Warning);
-    }
+    const QString line = lostImeisLine(m_heldImeis.imeis);
+    if (!line.isEmpty())
+        m_frontEnd.logLine(line, LineColour::Warning);
     m_heldImeis = {};
 }
 
@@ -140,11 +164,9 @@ bool IdentityAllocator::takeHeldImeis()
         dropHeldImeis();
         return false;
     }
-    for (const QString &imei : std::as_const(m_heldImeis.imeis)) {
-        if (m_issued.isIssued(RunImei, imei)) {
-            m_heldImeis = {};
-            return false;
-        }
+    if (anyIssued(m_heldImeis.imeis)) {
+        dropHeldImeis();
+        return false;
     }
     for (int i = 0; i < ImeiPool::Lists; ++i)
         m_imeiPool.lists[i][0] = m_heldImeis.imeis.value(i);
@@ -158,9 +180,7 @@ void IdentityAllocator::giveBack()
 {
     const Taken taken = std::exchange(m_taken, {});
     if (!taken.imeis.isEmpty()) {
-        bool issued = false;
-        for (const QString &imei : taken.imeis)
-            issued = issued || m_issued.isIssued(RunImei, imei);
+        const bool issued = anyIssued(taken.imeis);
         const int row = m_imeiPool.cursor - 1;
         const bool pool = isPoolSource(m_settings.imeiInputTypes.value(0));
         const int perSet = m_checks.imeisPerSet();
@@ -175,9 +195,11 @@ void IdentityAllocator::giveBack()
         } else if (!issued && !pool && !typed) {
             dropHeldImeis();
             m_heldImeis = {taken.imeis, m_settings.imeiInputTypes.mid(0, perSet), perSet, m_settings.imeiDefaultNumber};
-        } else if (!issued && (pool || counted))
-            m_frontEnd.logLine(tr("IMEI %1 was not written and is not handed out again.").arg(taken.imeis.join(u'/')),
-                               LineColour::Warning);
+        } else if (pool || counted) {
+            const QString line = lostImeisLine(taken.imeis);
+            if (!line.isEmpty())
+                m_frontEnd.logLine(line, LineColour::Warning);
+        }
     }
     giveBackSerial(m_mbsnPool, RunMbsn, taken.mbsn);
     giveBackSerial(m_psnPool, RunPsn, taken.psn);
@@ -187,11 +209,9 @@ void IdentityAllocator::giveBack()
 QStringList IdentityAllocator::releaseHeld()
 {
     QStringList lines;
-    bool issued = false;
-    for (const QString &imei : std::as_const(m_heldImeis.imeis))
-        issued = issued || m_issued.isIssued(RunImei, imei);
-    if (!m_heldImeis.imeis.isEmpty() && !issued)
-        lines << tr("IMEI %1 was not written and is not handed out again.").arg(m_heldImeis.imeis.join(u'/'));
+    const QString imeis = lostImeisLine(m_heldImeis.imeis);
+    if (!imeis.isEmpty())
+        lines << imeis;
     m_heldImeis = {};
     const bool range = m_settings.BTInputType == InputAutoGeneration && m_settings.BTIsAutoAddr;
     if (range && !m_btPool.isExhausted()) {

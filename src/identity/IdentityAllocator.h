@@ -83,6 +83,9 @@ private:
         int perSet = 0;
         quint64 counter = 0;
     };
+    bool anyIssued(const QStringList &imeis) const;
+    QStringList unissuedImeis(const QStringList &imeis) const;
+    QString lostImeisLine(const QStringList &imeis) const;
     bool takeHeldImeis();
     void dropHeldImeis();
     void giveBackSerial(IdentityPool &pool, int kind, const QString &value);

@@ -1,5 +1,6 @@
 #include "ledger/Ledger.h"
 
+#include "ledger/LedgerCallThread.h"
 #include "ledger/LedgerSchema.h"
 
 #include <QCoreApplication>
@@ -310,7 +311,71 @@ LedgerStatus Ledger::confirmRead(const QVector<LedgerIdentity> &set, const QStri
     return LedgerStatus::Ok;
 }
 
+void Ledger::setCallThread(LedgerCallThread *calls)
+{
+    m_calls = calls;
+    m_connection.setGiveUpFlag(calls ? &calls->givenUpFlag() : nullptr);
+}
+
+bool Ledger::givenUp() const
+{
+    return m_calls && m_calls->givenUp();
+}
+
+namespace {
+// What a job on the call thread fills: its own, since a wait given up leaves the job running on.
+template <typename Answer> struct CallResult
+{
+    LedgerStatus status = LedgerStatus::Unreachable;
+    Answer answer{};
+    QString message;
+};
+
+LedgerStatus waitGivenUp(QString *message)
+{
+    if (message)
+        *message = QCoreApplication::translate("Ledger", "the wait for it was stopped");
+    return LedgerStatus::Unreachable;
+}
+} // namespace
+
 LedgerStatus Ledger::issued(int kind, const QStringList &values, QVector<bool> *answers, QString *message)
+{
+    if (!m_calls)
+        return issuedHere(kind, values, answers, message);
+    answers->fill(false, values.size());
+    auto result = std::make_shared<CallResult<QVector<bool>>>();
+    if (!m_calls->run([this, result, kind, values] {
+            result->status = issuedHere(kind, values, &result->answer, &result->message);
+        }))
+        return waitGivenUp(message);
+    *answers = result->answer;
+    if (message)
+        *message = result->message;
+    return result->status;
+}
+
+LedgerStatus Ledger::takeBlock(const QString &counter, qint64 first, qint64 last, qint64 size, qint64 *blockFirst,
+                               qint64 *blockLast, QString *message)
+{
+    if (!m_calls)
+        return takeBlockHere(counter, first, last, size, blockFirst, blockLast, message);
+    auto result = std::make_shared<CallResult<QPair<qint64, qint64>>>();
+    if (!m_calls->run([this, result, counter, first, last, size] {
+            result->status = takeBlockHere(counter, first, last, size, &result->answer.first, &result->answer.second,
+                                           &result->message);
+        }))
+        return waitGivenUp(message);
+    if (result->status == LedgerStatus::Ok) {
+        *blockFirst = result->answer.first;
+        *blockLast = result->answer.second;
+    }
+    if (message)
+        *message = result->message;
+    return result->status;
+}
+
+LedgerStatus Ledger::issuedHere(int kind, const QStringList &values, QVector<bool> *answers, QString *message)
 {
     QMutexLocker lock(&m_mutex);
     answers->fill(false, values.size());
@@ -336,8 +401,8 @@ LedgerStatus Ledger::issued(int kind, const QStringList &values, QVector<bool> *
     return LedgerStatus::Ok;
 }
 
-LedgerStatus Ledger::takeBlock(const QString &counter, qint64 first, qint64 last, qint64 size, qint64 *blockFirst,
-                               qint64 *blockLast, QString *message)
+LedgerStatus Ledger::takeBlockHere(const QString &counter, qint64 first, qint64 last, qint64 size, qint64 *blockFirst,
+                                   qint64 *blockLast, QString *message)
 {
     QMutexLocker lock(&m_mutex);
     constexpr qint64 limit = qint64(1) << 62; // room for next_value + size

@@ -39,6 +39,8 @@ struct LedgerClaim
 // A station's side of the line's ledger: claims of identity sets, their marks, read confirmations,
 // duplicate queries and counter blocks. Safe to call from several threads: one connection behind a lock.
 // An operation that finds the server gone returns Unreachable; the next one connects again.
+class LedgerCallThread;
+
 class Ledger final
 {
 public:
@@ -47,6 +49,12 @@ public:
     Ledger &operator=(const Ledger &) = delete;
 
     QString station() const { return m_station; }
+
+    // The window's ledger: its duplicate queries and counter blocks run on `calls`, and a wait given up there
+    // ends them as Unreachable with "stopped". Set before the first call; `calls` outlives the ledger's use.
+    void setCallThread(LedgerCallThread *calls);
+    // Whether the waits on the call thread are given up (Stop, Exit): an answer missing for that is no trouble.
+    bool givenUp() const;
 
     // Connects and checks the schema version and that the ledger binds this login role to this station's name;
     // anything but Ok leaves a message for the operator.
@@ -74,10 +82,14 @@ public:
     static QString describe(const LedgerHolder &holder);
 
 private:
+    LedgerStatus issuedHere(int kind, const QStringList &values, QVector<bool> *answers, QString *message);
+    LedgerStatus takeBlockHere(const QString &counter, qint64 first, qint64 last, qint64 size, qint64 *blockFirst,
+                               qint64 *blockLast, QString *message);
     LedgerClaim claimOnce(const QVector<LedgerIdentity> &set, const QString &port, const QString &chipId, bool *retry);
     QVector<LedgerHolder> holdersOf(const QVector<LedgerIdentity> &set, LedgerStatus *status, QString *message);
 
     mutable QMutex m_mutex; // guards m_connection
     LedgerConnection m_connection;
     const QString m_station;
+    LedgerCallThread *m_calls = nullptr;
 };

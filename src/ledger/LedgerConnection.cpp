@@ -42,13 +42,19 @@ QString trimmedMessage(const char *text)
     return QString::fromUtf8(text).trimmed();
 }
 
-// Waits until the socket has something to read or the deadline passes; false on the deadline.
-bool waitReadable(int socket, const QDeadlineTimer &deadline)
+// Waits until the socket has something to read or the deadline passes, or `giveUp` is set; false then.
+bool waitReadable(int socket, const QDeadlineTimer &deadline, const std::atomic<bool> *giveUp)
 {
+    // Slices short enough that a wait given up ends at once.
+    constexpr qint64 Slice = 50;
     for (;;) {
-        const qint64 left = deadline.remainingTime();
+        if (giveUp && giveUp->load())
+            return false;
+        qint64 left = deadline.remainingTime();
         if (left == 0)
             return false;
+        if (giveUp && (left < 0 || left > Slice))
+            left = Slice;
 #ifdef Q_OS_WIN
         WSAPOLLFD poller{SOCKET(socket), POLLRDNORM, 0};
         const int ready = WSAPoll(&poller, 1, int(left));
@@ -221,10 +227,13 @@ pg_result *LedgerConnection::answer(QString *message)
 {
     const QDeadlineTimer deadline(qint64(m_timeouts.answerWithin()) * 1000);
     while (PQisBusy(m_conn)) {
-        if (!waitReadable(PQsocket(m_conn), deadline)) {
+        if (!waitReadable(PQsocket(m_conn), deadline, m_giveUp)) {
             if (message)
-                *message = QCoreApplication::translate("LedgerConnection", "The ledger did not answer within %1 s.")
-                               .arg(m_timeouts.answerWithin());
+                *message =
+                    m_giveUp && m_giveUp->load()
+                        ? QCoreApplication::translate("Ledger", "the wait for it was stopped")
+                        : QCoreApplication::translate("LedgerConnection", "The ledger did not answer within %1 s.")
+                              .arg(m_timeouts.answerWithin());
             m_gaveUp = true;
             close();
             return nullptr;

@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QString>
 #include <QVector>
+#include <atomic>
 
 struct pg_conn;
 struct pg_result;
@@ -87,6 +88,9 @@ public:
     QString host() const;
     QString port() const;
 
+    // While `flag` is set, a wait for an answer ends at once, as a lost connection (the caller gave it up).
+    void setGiveUpFlag(const std::atomic<bool> *flag) { m_giveUp = flag; }
+
     // A name quoted as an SQL identifier, for statements that cannot bind one (roles in grants).
     static QByteArray identifier(const QString &name);
 
@@ -107,4 +111,5 @@ private:
     QString m_lastSqlState;
     QString m_warning; // a generic warning the server sent with the last statement's answer
     bool m_gaveUp = false; // the last statement got no answer in time
+    const std::atomic<bool> *m_giveUp = nullptr;
 };

@@ -1,5 +1,6 @@
 #include "ledger/LedgerCounterBlocks.h"
 
+#include "ledger/Ledger.h"
 #include "ledger/SharedCounter.h"
 
 #include <limits>
@@ -23,7 +24,9 @@ bool LedgerCounterBlocks::place(const Range &range, quint64 wanted, quint64 *val
         *value = quint64(placed);
         return true;
     case LedgerStatus::Unreachable:
-        if (message)
+        if (message && m_ledger.givenUp())
+            *message = tr("the wait for a block of the shared counter %1 was stopped.").arg(range.name);
+        else if (message)
             *message = tr("the line's ledger cannot be reached for a block of the shared counter %1 (%2).")
                            .arg(range.name, why);
         return false;

@@ -4,6 +4,8 @@
 
 #include <QCoreApplication>
 #include <QIODevice>
+#include <QJsonObject>
+#include <QRegularExpression>
 
 namespace {
 
@@ -143,4 +145,72 @@ qint64 LedgerReports::exportCycles(const QDateTime &from, const QDateTime &to, Q
         return -1;
     }
     return rows.rowCount();
+}
+
+QString LedgerReports::CycleCursor::text() const
+{
+    return QString::number(claimedUs) + QLatin1Char('.') + QString::number(id);
+}
+
+bool LedgerReports::CycleCursor::parse(const QString &text, CycleCursor *cursor)
+{
+    static const QRegularExpression form(QStringLiteral("^(-?\\d{1,18})\\.(\\d{1,18})$"));
+    const QRegularExpressionMatch match = form.match(text);
+    if (!match.hasMatch())
+        return false;
+    cursor->claimedUs = match.captured(1).toLongLong();
+    cursor->id = match.captured(2).toLongLong();
+    return cursor->id > 0;
+}
+
+LedgerStatus LedgerReports::cyclePage(const QDateTime &from, const QDateTime &to, const CycleCursor &after, int limit,
+                                      QJsonArray *cycles, CycleCursor *next, QString *message)
+{
+    *cycles = QJsonArray();
+    *next = CycleCursor();
+    // The page's cycles first, through the index in export order; their identities then, cycle by cycle.
+    // (claimed_at, id) > (from, 0) is claimed_at >= from, identifiers being positive.
+    const qint64 fromUs = from.toMSecsSinceEpoch() * 1000;
+    const bool resume = !after.isNull() && after.claimedUs >= fromUs;
+    const LedgerRows rows = m_connection.exec(
+        "SELECT c.id, c.station, c.port, c.chip_id, c.state, "
+        "to_char(c.claimed_at AT TIME ZONE 'UTC', 'YYYY-MM-DD\"T\"HH24:MI:SS.MS\"Z\"'), "
+        "coalesce(to_char(c.written_at AT TIME ZONE 'UTC', 'YYYY-MM-DD\"T\"HH24:MI:SS.MS\"Z\"'), ''), "
+        "coalesce(i.imei1, ''), coalesce(i.imei2, ''), coalesce(i.imei3, ''), coalesce(i.imei4, ''), "
+        "coalesce(i.mbsn, ''), coalesce(i.psn, ''), coalesce(i.bt, ''), "
+        "EXISTS (SELECT 1 FROM ledger.confirmations f JOIN ledger.identities j ON j.kind = f.kind "
+        "AND j.value = f.value WHERE j.cycle_id = c.id), "
+        "(extract(epoch FROM c.claimed_at) * 1000000)::bigint "
+        "FROM (SELECT * FROM ledger.cycles WHERE NOT imported "
+        "      AND (claimed_at, id) > (timestamptz 'epoch' + $1::bigint * interval '1 microsecond', $2::bigint) "
+        "      AND claimed_at < $3::timestamptz ORDER BY claimed_at, id LIMIT $4::int) c "
+        "LEFT JOIN LATERAL (SELECT max(value) FILTER (WHERE kind = 1 AND position = 1) AS imei1, "
+        "                          max(value) FILTER (WHERE kind = 1 AND position = 2) AS imei2, "
+        "                          max(value) FILTER (WHERE kind = 1 AND position = 3) AS imei3, "
+        "                          max(value) FILTER (WHERE kind = 1 AND position = 4) AS imei4, "
+        "                          max(value) FILTER (WHERE kind = 2) AS mbsn, "
+        "                          max(value) FILTER (WHERE kind = 4) AS psn, "
+        "                          max(value) FILTER (WHERE kind = 8) AS bt "
+        "                   FROM ledger.identities WHERE cycle_id = c.id) i ON true "
+        "ORDER BY c.claimed_at, c.id",
+        {QByteArray::number(resume ? after.claimedUs : fromUs), QByteArray::number(resume ? after.id : 0),
+         to.toUTC().toString(Qt::ISODateWithMs).toUtf8(), QByteArray::number(limit)});
+    if (!rows.ok()) {
+        if (message)
+            *message = rows.message();
+        return rows.status() == LedgerStatus::Ok ? LedgerStatus::Failed : rows.status();
+    }
+    static const char *const names[] = {"cycle", "station", "port",  "chip_id", "state", "claimed_at", "written_at",
+                                        "imei1", "imei2",   "imei3", "imei4",   "mbsn",  "psn",        "bt"};
+    for (int row = 0; row < rows.rowCount(); ++row) {
+        QJsonObject cycle;
+        cycle.insert(QLatin1String(names[0]), rows.number(row, 0));
+        for (int column = 1; column < 14; ++column)
+            cycle.insert(QLatin1String(names[column]), rows.text(row, column));
+        cycle.insert(QStringLiteral("confirmed"), rows.text(row, 14) == QLatin1String("t"));
+        cycles->append(cycle);
+    }
+    if (rows.rowCount() == limit && limit > 0)
+        *next = {rows.number(limit - 1, 15), rows.number(limit - 1, 0)};
+    return LedgerStatus::Ok;
 }

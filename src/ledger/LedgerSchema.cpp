@@ -409,8 +409,44 @@ GRANT EXECUTE ON FUNCTION ledger.station_name(), ledger.bound_station(text),
     ledger.take_block(text, bigint, bigint, bigint) TO @STATION@;
 )SQL";
 
+// Version 3: the line view's read-only role, the tokens of its clients, and the indexes its figures read through.
+// "@READER@" stands for the quoted name of the read-only role.
+const char *const schemaVersion3 = R"SQL(
+-- A client of the line view's API, known by the SHA-256 of its token (the token itself is shown once, never kept).
+CREATE TABLE ledger.api_tokens (
+    name text PRIMARY KEY CHECK (name ~ '^[A-Za-z0-9_-]{1,63}$'),
+    token_hash text NOT NULL UNIQUE CHECK (token_hash ~ '^[0-9a-f]{64}$'),
+    created_at timestamptz NOT NULL DEFAULT now(),
+    revoked_at timestamptz
+);
+REVOKE ALL ON ledger.api_tokens FROM PUBLIC;
+
+-- The client a token's hash belongs to, while not revoked: the reader sees no hash but the one it asks for.
+CREATE FUNCTION ledger.api_client(hash text) RETURNS text LANGUAGE sql STABLE SECURITY DEFINER
+SET search_path = pg_catalog AS $$
+    SELECT name FROM ledger.api_tokens WHERE token_hash = hash AND revoked_at IS NULL
+$$;
+REVOKE ALL ON FUNCTION ledger.api_client(text) FROM PUBLIC;
+
+-- The reader reads the line's records and nothing else: no insert, update, counter block or token.
+GRANT USAGE ON SCHEMA ledger TO @READER@;
+GRANT SELECT ON ledger.meta, ledger.stations, ledger.cycles, ledger.identities, ledger.confirmations,
+    ledger.counters, ledger.counter_blocks TO @READER@;
+GRANT EXECUTE ON FUNCTION ledger.api_client(text) TO @READER@;
+
+-- A station's cycles by time (its day, its last cycle; holding what the line view counts, so that it reads the
+-- index alone), its open claims (failures are few among millions of writes), the writes of a shift, a period's
+-- cycles in export order, and a counter's blocks.
+CREATE INDEX cycles_station_claimed ON ledger.cycles (station, claimed_at) INCLUDE (state, written_at)
+    WHERE NOT imported;
+CREATE INDEX cycles_station_open ON ledger.cycles (station, claimed_at) WHERE state = 'claimed' AND NOT imported;
+CREATE INDEX cycles_written_at ON ledger.cycles (written_at) WHERE written_at IS NOT NULL AND NOT imported;
+CREATE INDEX cycles_export_order ON ledger.cycles (claimed_at, id) WHERE NOT imported;
+CREATE INDEX counter_blocks_counter ON ledger.counter_blocks (counter, taken_at);
+)SQL";
+
 // The steps from one version to the next; step i brings version i to version i + 1.
-const char *const upgradeSteps[] = {schemaVersion1, schemaVersion2};
+const char *const upgradeSteps[] = {schemaVersion1, schemaVersion2, schemaVersion3};
 static_assert(sizeof upgradeSteps / sizeof *upgradeSteps == LedgerSchema::currentVersion,
               "one step per schema version");
 
@@ -564,9 +600,21 @@ LedgerStatus LedgerSchema::create(LedgerConnection &connection, const QString &s
             return status;
         }
     }
+    if (found < 3 && version >= 3) {
+        rows = connection.exec("SELECT 1 FROM pg_catalog.pg_roles WHERE rolname = $1", {readerRole().toUtf8()});
+        if (rows.ok() && rows.rowCount() == 0)
+            rows = connection.exec(
+                QByteArray("CREATE ROLE " + LedgerConnection::identifier(readerRole()) + " NOLOGIN").constData());
+        if (!rows.ok()) {
+            status = fail(rows, message);
+            rolledBack(connection);
+            return status;
+        }
+    }
     for (int step = found; step < version; ++step) {
         QByteArray sql(upgradeSteps[step]);
         sql.replace("@STATION@", LedgerConnection::identifier(stationRole));
+        sql.replace("@READER@", LedgerConnection::identifier(readerRole()));
         QString why;
         if (!connection.script(sql, &why)) {
             const QString state = connection.lastSqlState();
@@ -587,6 +635,46 @@ LedgerStatus LedgerSchema::create(LedgerConnection &connection, const QString &s
     if (!connection.command("COMMIT", message))
         return connection.isOpen() ? LedgerStatus::Failed : LedgerStatus::Unreachable;
     return LedgerStatus::Ok;
+}
+
+LedgerStatus LedgerSchema::addReader(LedgerConnection &connection, const QString &role, QString *message)
+{
+    if (!isValidName(role) || role == readerRole()) {
+        if (message)
+            *message = tr("A reader's role is named with letters, digits, '_' or '-' (at most 63), and is not %1: "
+                          "\"%2\".")
+                           .arg(readerRole(), role);
+        return LedgerStatus::Failed;
+    }
+    int found = 0;
+    LedgerStatus status = LedgerSchema::version(connection, &found, message);
+    if (status != LedgerStatus::Ok)
+        return status;
+    if (found != currentVersion) {
+        if (message)
+            *message = tr("The ledger's schema is not at version %1: bring it up to date with \"ledger "
+                          "create-schema\" first.")
+                           .arg(currentVersion);
+        return LedgerStatus::Failed;
+    }
+    // A station's role stays a station: reading through the line view is a login of its own.
+    LedgerRows rows =
+        connection.exec("SELECT r.rolsuper OR EXISTS (SELECT 1 FROM ledger.stations s WHERE s.role = r.rolname) "
+                        "FROM pg_catalog.pg_roles r WHERE r.rolname = $1",
+                        {role.toUtf8()});
+    if (!rows.ok())
+        return fail(rows, message);
+    if (rows.rowCount() == 1 && rows.text(0, 0) == QLatin1String("t")) {
+        if (message)
+            *message = tr("Role %1 is a station or a superuser; a reader needs a role of its own.").arg(role);
+        return LedgerStatus::Refused;
+    }
+    const QByteArray name = LedgerConnection::identifier(role);
+    const QByteArray group = LedgerConnection::identifier(readerRole());
+    const QByteArray sql = rows.rowCount() == 0 ? QByteArray("CREATE ROLE " + name + " LOGIN IN ROLE " + group)
+                                                : QByteArray("GRANT " + group + " TO " + name);
+    rows = connection.exec(sql.constData());
+    return rows.ok() ? LedgerStatus::Ok : fail(rows, message);
 }
 
 LedgerStatus LedgerSchema::addStation(LedgerConnection &connection, const QString &role, const QString &station,

@@ -17,8 +17,11 @@
 class LedgerSchema final
 {
 public:
-    static constexpr int currentVersion = 2;
+    static constexpr int currentVersion = 3;
     static QString defaultStationRole() { return QStringLiteral("ledger_station"); }
+    // The group role of the line view's logins: it may read the line's records and look up an API client's
+    // token, nothing more (no claim, mark, counter block or token).
+    static QString readerRole() { return QStringLiteral("ledger_reader"); }
 
     // Creates the schema, or brings it up to `version` (the current one unless an older is asked for), in one
     // transaction; creates the stations' group role when it does not exist. A newer schema than this program
@@ -34,6 +37,9 @@ public:
     // to the station's name (again: bound anew). A name another role holds is refused.
     static LedgerStatus addStation(LedgerConnection &connection, const QString &role, const QString &station,
                                    QString *message);
+    // A login role for the line view (ledger serve), member of the read-only group role; a station's role or a
+    // superuser is refused, since the view must not be able to claim.
+    static LedgerStatus addReader(LedgerConnection &connection, const QString &role, QString *message);
     // Role and station names: letters, digits, '_' and '-', 1 to 63 characters (a role's name must fit, and
     // the name reaches logs, CSV files and connection settings unquoted).
     static bool isValidName(const QString &name);

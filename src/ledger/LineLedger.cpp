@@ -1,6 +1,7 @@
 #include "ledger/LineLedger.h"
 
 #include "ledger/Ledger.h"
+#include "ledger/LedgerCallThread.h"
 #include "ledger/LedgerCounterBlocks.h"
 #include "ledger/LedgerIdentityClaims.h"
 #include "ledger/LedgerSchema.h"
@@ -66,7 +67,10 @@ LineLedger::LineLedger(const QString &configPath)
     if (!m_config.configured)
         return;
     m_ledger = std::make_unique<Ledger>(m_config.connection, m_config.station, m_config.timeouts);
-    switch (m_ledger->open(&message)) {
+    const LedgerStatus opened = m_ledger->open(&message);
+    m_calls = std::make_unique<LedgerCallThread>();
+    m_ledger->setCallThread(m_calls.get());
+    switch (opened) {
     case LedgerStatus::Ok:
         m_state = State::Ready;
         m_message = tr("Station %1 claims every identity in the line's ledger (schema version %2).")
@@ -84,7 +88,22 @@ LineLedger::LineLedger(const QString &configPath)
     }
 }
 
-LineLedger::~LineLedger() = default;
+LineLedger::~LineLedger()
+{
+    m_calls.reset();
+}
+
+void LineLedger::setWaits(Waits waits)
+{
+    if (!m_calls)
+        return;
+    if (waits == Waits::GiveUp) {
+        m_calls->giveUp();
+        return;
+    }
+    m_calls->resume();
+    m_calls->setInputLetIn(waits == Waits::LetInputIn);
+}
 
 const IssuedIdentities &LineLedger::issued(const IssuedIdentities &local,
                                            LedgerIssuedIdentities::TroubleFunction onTrouble)

@@ -9,6 +9,7 @@
 
 class CounterBlocks;
 class Ledger;
+class LedgerCallThread;
 
 // A station's place on a line, as start-up finds it: cfg/line.ini read, the ledger reached and its schema
 // version checked. Without the file the station works alone and nothing here takes part. With a file that
@@ -43,11 +44,24 @@ public:
     // The blocks of the shared counters, when the line shares them (SharedCounters=true); null otherwise.
     CounterBlocks *counterBlocks();
 
+    // The duplicate queries and counter blocks run off the caller's thread, which goes on with its events while
+    // they wait. HoldInput (the default) keeps the user's input for after the wait, so that a scanner's fields
+    // stay in order; LetInputIn lets it in (the cycle's allocation, which guards itself); GiveUp (Stop, Exit)
+    // ends the waits under way and those that follow, until the next mode is set.
+    enum class Waits
+    {
+        HoldInput,
+        LetInputIn,
+        GiveUp,
+    };
+    void setWaits(Waits waits);
+
 private:
     LineConfig m_config;
     State m_state = State::Alone;
     QString m_message;
-    std::unique_ptr<Ledger> m_ledger; // the window's connection
+    std::unique_ptr<Ledger> m_ledger;          // the window's connection
+    std::unique_ptr<LedgerCallThread> m_calls; // ends its jobs before the ledger goes
     std::unique_ptr<LedgerIssuedIdentities> m_issued;
     std::unique_ptr<CounterBlocks> m_blocks;
 };

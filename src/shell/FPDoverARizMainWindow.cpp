@@ -156,6 +156,19 @@ FPDoverARizMainWindow::FPDoverARizMainWindow(QWidget *parent)
     m_worker->setClaims(m_line->makeClaims());
     m_worker->moveToThread(m_workerThread);
     m_cycle->setWorker(m_worker);
+    m_cycle->setSourceWaits([this](StationCycle::SourceWaits waits) {
+        switch (waits) {
+        case StationCycle::SourceWaits::Begin:
+            m_line->setWaits(LineLedger::Waits::LetInputIn);
+            break;
+        case StationCycle::SourceWaits::GiveUp:
+            m_line->setWaits(LineLedger::Waits::GiveUp);
+            break;
+        case StationCycle::SourceWaits::End:
+            m_line->setWaits(LineLedger::Waits::HoldInput);
+            break;
+        }
+    });
     m_workerThread->start(QThread::InheritPriority);
     connectWorker();
 
@@ -201,15 +214,18 @@ FPDoverARizMainWindow::FPDoverARizMainWindow(QWidget *parent)
 FPDoverARizMainWindow::~FPDoverARizMainWindow()
 {
     m_settings->save();
+    // What the counters on disk are past and no handset got (the set armed at the end, the values held for the
+    // next set) is named in the run's log file as well: the log pane goes with the window.
+    QStringList closing;
+    m_closingLines = &closing;
     onStop();
-    // What the counters on disk are past and no handset got is named in the run's log file as well.
+    m_identities->releaseHeld();
+    m_closingLines = nullptr;
     if (QIODevice *log = m_imeiLog.device()) {
-        for (const QString &line : m_identities->releaseHeld())
+        for (const QString &line : std::as_const(closing))
             log->write(
                 QString(Clock::now().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss ")) + line + u'\n').toLocal8Bit());
         m_imeiLog.flush();
-    } else {
-        m_identities->releaseHeld();
     }
     m_workerThread->quit();
     m_workerThread->wait();
@@ -517,7 +533,7 @@ void FPDoverARizMainWindow::keyReleaseEvent(QKeyEvent *event)
 void FPDoverARizMainWindow::onSettingUp()
 {
     // Settings changed under an armed or running cycle would not be the ones it was armed with.
-    if (stationState() == StateBusy)
+    if (stationState() == StateBusy || m_cycle->isAllocating())
         return;
     showStatus(FPColorGraphicsView::StateSetting);
     const int scanKind = m_settings->portScanKind();
@@ -588,6 +604,8 @@ QLineEdit *FPDoverARizMainWindow::identityEdit(IdentityField field) const
 
 void FPDoverARizMainWindow::logLine(const QString &text, LineColour colour)
 {
+    if (m_closingLines && colour == LineColour::Warning)
+        m_closingLines->append(text);
     const LineColours colours = lineColours(colour);
     workerStatus(text, colours.fg, colours.bg);
 }

@@ -167,6 +167,7 @@ private:
     std::unique_ptr<ToolSettings> m_settings;
     std::unique_ptr<StationHistories> m_histories;
     std::unique_ptr<IssuedIdentities> m_issued; // the station's own histories
+    QStringList *m_closingLines = nullptr;      // while closing: the warnings that go to the run's log file too
     std::unique_ptr<LineLedger> m_line;         // the line's ledger, when cfg/line.ini names one
     std::unique_ptr<IdentityAllocator> m_identities;
     QRadioButton *m_chineseRadio = nullptr;

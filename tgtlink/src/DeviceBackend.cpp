@@ -28,6 +28,19 @@ static_assert(TGTLINK_KIND_USB == TGT_CONN_USB && TGTLINK_KIND_SERIAL == TGT_CON
 
 namespace {
 
+// Why the last load failed.
+enum class Failure
+{
+    None,
+    NoFile,
+    NotLoadable, // detail: the system's reason
+    NoEntry,
+    NoTable,
+    OtherMajor, // major and minor: the backend's interface version
+    Incomplete,
+    NotStarted, // detail: the backend's reason
+};
+
 struct State
 {
     QMutex mutex;
@@ -37,7 +50,10 @@ struct State
     QString name;
     QString version;
     QString path;
-    QString error;
+    Failure failure = Failure::None;
+    QString detail;
+    int major = 0;
+    int minor = 0;
 };
 
 State &state()
@@ -89,6 +105,40 @@ QString backendText(const tgtlink_backend_functions &f)
     return QString::fromUtf8(buffer);
 }
 
+// The reason put in words when it is asked for, not when the load failed: the tool loads its backend before its
+// catalogue, and may switch language after.
+QString failureText(const State &s)
+{
+    const QString shown = QDir::toNativeSeparators(s.path);
+    switch (s.failure) {
+    case Failure::None:
+        break;
+    case Failure::NoFile:
+        return QCoreApplication::translate("DeviceBackend", "device backend %1: no such file").arg(shown);
+    case Failure::NotLoadable:
+        return QCoreApplication::translate("DeviceBackend", "device backend %1 cannot be loaded: %2")
+            .arg(shown, s.detail);
+    case Failure::NoEntry:
+        return QCoreApplication::translate("DeviceBackend", "device backend %1 is not a backend: it has no %2")
+            .arg(shown, QLatin1String(TGTLINK_BACKEND_ENTRY));
+    case Failure::NoTable:
+        return QCoreApplication::translate("DeviceBackend", "device backend %1 gives no function table").arg(shown);
+    case Failure::OtherMajor:
+        return QCoreApplication::translate("DeviceBackend",
+                                           "device backend %1 has interface version %2.%3; this tool needs %4.x")
+            .arg(shown)
+            .arg(s.major)
+            .arg(s.minor)
+            .arg(TGTLINK_BACKEND_MAJOR);
+    case Failure::Incomplete:
+        return QCoreApplication::translate("DeviceBackend", "device backend %1 has an incomplete function table")
+            .arg(shown);
+    case Failure::NotStarted:
+        return QCoreApplication::translate("DeviceBackend", "device backend %1 did not start: %2").arg(shown, s.detail);
+    }
+    return QString();
+}
+
 void unloadLocked(State &s)
 {
     if (s.functions)
@@ -104,52 +154,36 @@ bool loadLocked(State &s, const QString &backend, const QString &options)
     unloadLocked(s);
     s.tried = true;
     s.path = DeviceBackend::resolve(backend);
-    s.error.clear();
-    const QString shown = QDir::toNativeSeparators(s.path);
-    if (!QFileInfo(s.path).isFile()) {
-        s.error = QStringLiteral("device backend %1: no such file").arg(shown);
+    s.failure = Failure::None;
+    s.detail.clear();
+    const auto fail = [&s](Failure failure) {
+        s.failure = failure;
+        s.library.close();
         return false;
-    }
-    QString why;
-    if (!s.library.open(s.path, &why)) {
-        s.error = QStringLiteral("device backend %1 cannot be loaded: %2").arg(shown, why);
-        return false;
-    }
+    };
+    if (!QFileInfo(s.path).isFile())
+        return fail(Failure::NoFile);
+    if (!s.library.open(s.path, &s.detail))
+        return fail(Failure::NotLoadable);
     const auto entry =
-        reinterpret_cast<tgtlink_backend_get_functions_fn>(s.library.symbol(TGTLINK_BACKEND_ENTRY, &why));
-    if (!entry) {
-        s.error = QStringLiteral("device backend %1 is not a backend: it has no %2")
-                      .arg(shown, QLatin1String(TGTLINK_BACKEND_ENTRY));
-        s.library.close();
-        return false;
-    }
+        reinterpret_cast<tgtlink_backend_get_functions_fn>(s.library.symbol(TGTLINK_BACKEND_ENTRY, nullptr));
+    if (!entry)
+        return fail(Failure::NoEntry);
     const tgtlink_backend_functions *f = nullptr;
-    if (entry(&f) != TGTLINK_OK || !f) {
-        s.error = QStringLiteral("device backend %1 gives no function table").arg(shown);
-        s.library.close();
-        return false;
-    }
+    if (entry(&f) != TGTLINK_OK || !f)
+        return fail(Failure::NoTable);
     if (f->major != TGTLINK_BACKEND_MAJOR) {
-        s.error = QStringLiteral("device backend %1 has interface version %2.%3; this tool needs %4.x")
-                      .arg(shown)
-                      .arg(f->major)
-                      .arg(f->minor)
-                      .arg(TGTLINK_BACKEND_MAJOR);
-        s.library.close();
-        return false;
+        s.major = int(f->major);
+        s.minor = int(f->minor);
+        return fail(Failure::OtherMajor);
     }
-    if (f->size < offsetof(tgtlink_backend_functions, inject) || !complete(*f)) {
-        s.error = QStringLiteral("device backend %1 has an incomplete function table").arg(shown);
-        s.library.close();
-        return false;
-    }
+    if (f->size < offsetof(tgtlink_backend_functions, inject) || !complete(*f))
+        return fail(Failure::Incomplete);
     const int rc = f->start(options.toUtf8().constData());
     if (rc != TGTLINK_OK) {
         const QString text = backendText(*f);
-        s.error = QStringLiteral("device backend %1 did not start: %2")
-                      .arg(shown, text.isEmpty() ? QString::fromStdString(TargetStrError(rc)) : text);
-        s.library.close();
-        return false;
+        s.detail = text.isEmpty() ? QString::fromStdString(TargetStrError(rc)) : text;
+        return fail(Failure::NotStarted);
     }
     s.functions = f;
     s.name = QString::fromUtf8(f->name ? f->name : "");
@@ -212,7 +246,7 @@ void DeviceBackend::unload()
     QMutexLocker locker(&s.mutex);
     unloadLocked(s);
     s.tried = false;
-    s.error.clear();
+    s.failure = Failure::None;
 }
 
 bool DeviceBackend::isLoaded()
@@ -247,7 +281,7 @@ QString DeviceBackend::error()
 {
     State &s = state();
     QMutexLocker locker(&s.mutex);
-    return s.error;
+    return failureText(s);
 }
 
 QString DeviceBackend::description()
@@ -255,8 +289,9 @@ QString DeviceBackend::description()
     State &s = state();
     QMutexLocker locker(&s.mutex);
     if (!s.functions)
-        return s.error;
-    return QStringLiteral("device backend %1 %2 (%3)").arg(s.name, s.version, QDir::toNativeSeparators(s.path));
+        return failureText(s);
+    return QCoreApplication::translate("DeviceBackend", "device backend %1 %2 (%3)")
+        .arg(s.name, s.version, QDir::toNativeSeparators(s.path));
 }
 
 const tgtlink_backend_functions *DeviceBackend::functions()

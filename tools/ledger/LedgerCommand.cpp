@@ -4,12 +4,17 @@
 #include "ledger/Ledger.h"
 #include "ledger/LedgerReports.h"
 #include "ledger/LedgerSchema.h"
+#include "ledger/LedgerTokens.h"
 #include "ledger/LineConfig.h"
+#include "ledger/LineFigures.h"
+#include "lineview/LineViewServer.h"
 
 #include <QBuffer>
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QSaveFile>
+#include <QTextStream>
 
 namespace {
 
@@ -64,6 +69,15 @@ QString LedgerCommand::usage()
         "                                       the cycles claimed in the period as CSV (UTC times); WHEN is\n"
         "                                       yyyy-MM-dd or yyyy-MM-dd hh:mm[:ss], local time; a --to counts\n"
         "                                       whole (its day, minute or second)\n"
+        "  add-reader ROLE                      a login role for the line view, member of the read-only role\n"
+        "                                       ledger_reader: it reads, and can never claim or mark\n"
+        "  token add NAME | revoke NAME | list  the bearer tokens of the line view's API clients; add prints\n"
+        "                                       the new token once (the ledger keeps its SHA-256 only)\n"
+        "  serve [--listen ADDRESS:PORT] [--tls-cert FILE --tls-key FILE] [--shifts HH:MM,...]\n"
+        "                                       the line view (a page for the supervisor's screen) and its\n"
+        "                                       read-only JSON API; logs in as a reader (add-reader). Default\n"
+        "                                       127.0.0.1:8480, shifts starting 06:00,14:00,22:00; with a\n"
+        "                                       certificate and its key (PEM) it serves https only\n"
         "\n"
         "Exit codes: 0 done, 1 failed, 2 wrong command line, 3 the import found identities that two handsets\n"
         "carry, 4 the ledger did not answer or another session held it up (try again later).\n");
@@ -154,6 +168,12 @@ int LedgerCommand::run(const QStringList &arguments)
         return story(args);
     if (command == QLatin1String("export"))
         return exportCycles(args);
+    if (command == QLatin1String("add-reader"))
+        return addReader(args);
+    if (command == QLatin1String("token"))
+        return token(args);
+    if (command == QLatin1String("serve"))
+        return serve(args);
     return fail(QStringLiteral("Unknown command \"%1\".\n").arg(command) + usage(), Usage);
 }
 
@@ -165,7 +185,8 @@ int LedgerCommand::createSchema(QStringList args)
     if (!LedgerSchema::isValidName(role))
         return fail(QStringLiteral("Not a role name: \"%1\" (letters, digits, '_' or '-', at most 63).").arg(role),
                     Usage);
-    LedgerConnection connection(m_connection, QStringLiteral("ledger"), m_timeouts);
+    // An upgrade builds indexes over every cycle: minutes on a ledger of millions, within one statement.
+    LedgerConnection connection(m_connection, QStringLiteral("ledger"), longStatements());
     int before = 0;
     QString message;
     LedgerStatus status = LedgerSchema::version(connection, &before, &message);
@@ -400,4 +421,119 @@ int LedgerCommand::exportCycles(QStringList args)
         return fail(QStringLiteral("%1 could not be written: %2").arg(output, file.errorString()));
     m_err += QStringLiteral("%1 cycles written to %2.\n").arg(cycles).arg(output);
     return Success;
+}
+
+int LedgerCommand::addReader(const QStringList &args)
+{
+    if (args.size() != 1)
+        return fail(QStringLiteral("Usage: ledger add-reader ROLE"), Usage);
+    LedgerConnection connection(m_connection, QStringLiteral("ledger"), m_timeouts);
+    QString message;
+    const LedgerStatus status = LedgerSchema::addReader(connection, args.first(), &message);
+    if (status != LedgerStatus::Ok)
+        return failStatus(int(status), message);
+    m_out += QStringLiteral("Role %1 may now read the ledger for the line view (ledger serve), and nothing more; give "
+                            "it a password with ALTER ROLE and a ~/.pgpass entry where the view runs.\n")
+                 .arg(args.first());
+    return Success;
+}
+
+int LedgerCommand::token(const QStringList &args)
+{
+    const QString action = args.value(0);
+    const bool named = action == QLatin1String("add") || action == QLatin1String("revoke");
+    if (!(named && args.size() == 2) && !(action == QLatin1String("list") && args.size() == 1))
+        return fail(QStringLiteral("Usage: ledger token add NAME | ledger token revoke NAME | ledger token list"),
+                    Usage);
+    if (named && !LedgerSchema::isValidName(args.at(1)))
+        return fail(
+            QStringLiteral("Not a client's name: \"%1\" (letters, digits, '_' or '-', at most 63).").arg(args.at(1)),
+            Usage);
+    LedgerConnection connection(m_connection, QStringLiteral("ledger"), m_timeouts);
+    QString message;
+    LedgerStatus status = LedgerSchema::check(connection, &message);
+    if (status != LedgerStatus::Ok)
+        return failStatus(int(status), message);
+    LedgerTokens tokens(connection);
+    if (action == QLatin1String("add")) {
+        QString made;
+        status = tokens.add(args.at(1), &made, &message);
+        if (status != LedgerStatus::Ok)
+            return failStatus(int(status), message);
+        m_out += made + QLatin1Char('\n');
+        m_err +=
+            QStringLiteral("The token of %1 is shown this once: keep it where the client reads it.\n").arg(args.at(1));
+        return Success;
+    }
+    if (action == QLatin1String("revoke")) {
+        status = tokens.revoke(args.at(1), &message);
+        if (status != LedgerStatus::Ok)
+            return failStatus(int(status), message);
+        m_out += QStringLiteral("The token of %1 no longer opens the API.\n").arg(args.at(1));
+        return Success;
+    }
+    QVector<LedgerTokens::Client> clients;
+    status = tokens.list(&clients, &message);
+    if (status != LedgerStatus::Ok)
+        return failStatus(int(status), message);
+    const QString format = QStringLiteral("yyyy-MM-dd hh:mm:ss");
+    for (const LedgerTokens::Client &client : std::as_const(clients))
+        m_out += QStringLiteral("%1\tmade %2\t%3\n")
+                     .arg(client.name, client.createdAt.toLocalTime().toString(format),
+                          client.revokedAt.isValid()
+                              ? QStringLiteral("revoked %1").arg(client.revokedAt.toLocalTime().toString(format))
+                              : QStringLiteral("working"));
+    return Success;
+}
+
+int LedgerCommand::serve(QStringList args)
+{
+    QString listenText = QStringLiteral("127.0.0.1:8480"), certificate, key, shiftText;
+    shiftText = QStringLiteral("06:00,14:00,22:00");
+    if (!takeOption(args, QStringLiteral("--listen"), &listenText) ||
+        !takeOption(args, QStringLiteral("--tls-cert"), &certificate) ||
+        !takeOption(args, QStringLiteral("--tls-key"), &key) ||
+        !takeOption(args, QStringLiteral("--shifts"), &shiftText) || !args.isEmpty() ||
+        certificate.isEmpty() != key.isEmpty())
+        return fail(QStringLiteral("Usage: ledger serve [--listen ADDRESS:PORT] [--tls-cert FILE --tls-key FILE] "
+                                   "[--shifts HH:MM,...] (a certificate goes with its key)"),
+                    Usage);
+    QHostAddress address;
+    quint16 port = 0;
+    if (!LineViewServer::parseListen(listenText, &address, &port))
+        return fail(QStringLiteral("Not an address to listen on: \"%1\" (ADDRESS:PORT, [IPv6]:PORT).").arg(listenText),
+                    Usage);
+    QVector<QTime> shifts;
+    if (!LineFigures::parseShifts(shiftText, &shifts))
+        return fail(QStringLiteral("Not a list of shift starts: \"%1\" (HH:MM,HH:MM,...).").arg(shiftText), Usage);
+    // The server answers one request at a time: its waits on the ledger stay short, so that a stalled ledger
+    // holds the page up for seconds at most.
+    LedgerTimeouts timeouts = m_timeouts;
+    timeouts.connect = qMin(timeouts.connect, 3);
+    timeouts.statement = qMin(timeouts.statement, 5);
+    timeouts.lock = qMin(timeouts.lock, 2);
+    // The schema and the login are checked before listening when the ledger answers; an unreachable ledger gives
+    // 503 until it does.
+    auto api = std::make_unique<LedgerApi>(m_connection, timeouts, shifts);
+    QString message;
+    const LedgerStatus ready = api->checkReady(&message);
+    if (ready == LedgerStatus::Unreachable)
+        QTextStream(stderr) << "ledger serve: " << message << Qt::endl;
+    else if (ready != LedgerStatus::Ok)
+        return fail(message);
+    LineViewServer server(std::move(api));
+    if (!certificate.isEmpty() && !server.setupTls(certificate, key, &message))
+        return fail(message);
+    const quint16 bound = server.start(address, port, &message);
+    if (bound == 0)
+        return fail(message);
+    const QString host = address.protocol() == QAbstractSocket::IPv6Protocol
+                             ? QLatin1Char('[') + address.toString() + QLatin1Char(']')
+                             : address.toString();
+    // Said at once, not at exit: scripts and tests wait for this line (with the port chosen for port 0).
+    QTextStream(stdout) << QStringLiteral("Serving the line view on %1://%2:%3/\n")
+                               .arg(certificate.isEmpty() ? QStringLiteral("http") : QStringLiteral("https"), host)
+                               .arg(bound)
+                        << Qt::flush;
+    return QCoreApplication::exec() == 0 ? Success : Failure;
 }

@@ -7,8 +7,8 @@
 #include <QStringList>
 
 // The `ledger` command line: creates the line's ledger, adds stations, imports a station's history files,
-// tells an identity's story and exports the cycles of a period. Kept out of main() so that the tests run it
-// in-process.
+// tells an identity's story, exports the cycles of a period, and serves the line view with its clients' tokens.
+// Kept out of main() so that the tests run it in-process.
 class LedgerCommand final
 {
 public:
@@ -44,6 +44,10 @@ private:
     int import(QStringList args);
     int story(QStringList args);
     int exportCycles(QStringList args);
+    int addReader(const QStringList &args);
+    int token(const QStringList &args);
+    // Runs the line view's server until the process is ended.
+    int serve(QStringList args);
     int fail(const QString &message, int code = Failure);
     int failStatus(int status, const QString &message);
 

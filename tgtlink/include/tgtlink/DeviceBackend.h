@@ -43,7 +43,8 @@ public:
     static QString version(); // the backend's version text
     static QString path();    // the library file last tried
     static QString error();   // why the last load failed; empty after a success
-    // "bench 1.0 (/path/tgtlink-bench.so)" or the load error, for the log at start.
+    // "bench 1.0 (/path/tgtlink-bench.so)" or the load error, for the log at start. Both texts are put in the
+    // words of the catalogue installed when they are asked for (context "DeviceBackend").
     static QString description();
 
     // The loaded table; null when no backend is loaded (nor could be, with ensureLoaded).
