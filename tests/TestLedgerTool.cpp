@@ -42,6 +42,7 @@ class TestLedgerTool final : public QObject
 private slots:
     void initTestCase();
     void createAndCheck();
+    void checkNamesPrimaryAndStandby();
     void commandLine_data();
     void commandLine();
     void createSchemaWaitsWithABound();
@@ -125,6 +126,42 @@ void TestLedgerTool::createAndCheck()
     QCOMPARE(cmd.run({"--connection", QStringLiteral("host=%1 port=1 dbname=x").arg(m_server.socketDir()), "check"}),
              int(LedgerCommand::Unreachable));
     QCOMPARE(cmd.run({"--connection", m_server.connInfo(db), "frobnicate"}), int(LedgerCommand::Usage));
+}
+
+void TestLedgerTool::checkNamesPrimaryAndStandby()
+{
+    const QString db = newLedger();
+    QVERIFY(!db.isEmpty());
+    PgServerFixture standby;
+    QVERIFY2(standby.startAsStandby(m_server), qPrintable(standby.error()));
+    const QString primaryAt =
+        QStringLiteral("Server %1 port %2: primary").arg(m_server.socketDir()).arg(m_server.port());
+    // Both servers in one string, the standby first: the one that takes writes is the one reached.
+    const QString both = QStringLiteral("host=%1,%2 port=%3,%4 dbname=%5 user=%6 target_session_attrs=read-write")
+                             .arg(standby.socketDir(), m_server.socketDir())
+                             .arg(standby.port())
+                             .arg(m_server.port())
+                             .arg(db, PgServerFixture::adminUser());
+    LedgerCommand cmd;
+    QTRY_VERIFY_WITH_TIMEOUT(cmd.run({"--connection", both, "check"}) == 0 &&
+                                 cmd.out().contains(QLatin1String(": streaming, async, write lag ")),
+                             30000);
+    QVERIFY2(cmd.out().startsWith(QStringLiteral("The ledger is at version %1.\n").arg(LedgerSchema::currentVersion)),
+             qPrintable(cmd.out()));
+    QVERIFY2(cmd.out().contains(primaryAt), qPrintable(cmd.out()));
+    QVERIFY2(cmd.out().contains(QLatin1String("Replication is asynchronous")), qPrintable(cmd.out()));
+    // The standby alone: its schema is there, it reads only and says how far it has replayed.
+    QTRY_COMPARE_WITH_TIMEOUT(cmd.run({"--connection", standby.connInfo(db), "check"}), 0, 30000);
+    QVERIFY2(
+        cmd.out().contains(
+            QStringLiteral("Server %1 port %2: standby, in recovery").arg(standby.socketDir()).arg(standby.port())),
+        qPrintable(cmd.out()));
+    QVERIFY2(cmd.out().contains(QLatin1String("WAL receiver streaming")), qPrintable(cmd.out()));
+    // Without a standby a primary says so.
+    QVERIFY(standby.stop(QStringLiteral("immediate")));
+    QTRY_VERIFY_WITH_TIMEOUT(cmd.run({"--connection", m_server.connInfo(db), "check"}) == 0 &&
+                                 cmd.out().contains(QLatin1String("No standby")),
+                             30000);
 }
 
 void TestLedgerTool::commandLine_data()

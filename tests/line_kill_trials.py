@@ -15,11 +15,28 @@ crashed (pg_ctl -m immediate) and started again. Then it checks every handset wr
                station and no restart of the database between its claim and the station's next claim)
   outside      a default IMEI or Bluetooth address outside the blocks its station took of the shared counter
 
+With --standby the ledger is a primary and a standby with synchronous replication, both named in the stations'
+connection string (target_session_attrs=read-write). Instead of restarting the database it fails over, again
+and again: the standby stops hearing from the primary for --wal-stall seconds (the primary's WAL sender is
+stopped, as on a stalled link), the primary is killed (pg_ctl -m immediate), the standby promoted (pg_ctl
+promote), and a few seconds later the old primary is wiped and copied from the new one (pg_basebackup -R) as
+its standby; the next failover waits until that standby streams. The checks run on the last primary (a set
+only claimed is explained by a failover from its stall until its new standby streams, as by a crash), and add:
+
+  lost_claims  an identity on a handset that the surviving ledger does not hold: a station writes a handset
+               only once the ledger acknowledged the set's claim, so the failover lost an acknowledged claim
+
+With --async the replication is asynchronous (synchronous_standby_names empty): the primary acknowledges the
+claims made while the standby hears nothing, the failover loses them, and lost_claims (with duplicate and
+unledgered) shows it.
+
     tests/line_kill_trials.py [--stations 8] [--handsets 30] [--minutes 20] [--build DIR] [--seed S] [--keep]
+                              [--standby [--async] [--wal-stall 2]]
 
 Exit code 0 when none was found.
 """
 import argparse
+import atexit
 import glob
 import json
 import os
@@ -38,6 +55,12 @@ SOURCE = os.path.dirname(HERE)
 PG_BIN = os.environ.get("DOVERARIZ_PG_BINDIR", "/usr/lib/postgresql/15/bin")
 KINDS = {"imei": 1, "mbsn": 2, "psn": 4, "bt": 8}
 OWNER = "line_owner"
+LEFT_RUNNING = []  # servers and stations to stop when the trial ends early (sys.exit, SIGTERM)
+
+
+def stop_left_running():
+    for thing in reversed(LEFT_RUNNING):
+        thing.halt()
 
 
 def free_port():
@@ -47,14 +70,18 @@ def free_port():
 
 
 class Server:
-    """A PostgreSQL cluster in the work directory, run as postgres (or nobody) when this runs as root."""
+    """A PostgreSQL cluster in the work directory, run as postgres (or nobody) when this runs as root.
 
-    def __init__(self, work):
-        self.dir = os.path.join(work, "pg")
+    `settings` are server settings of every start (-c name=value); a standby is made by copying a running
+    primary (pg_basebackup -R), which leaves it following that primary."""
+
+    def __init__(self, work, name="pg", settings=(), primary=None):
+        self.dir = os.path.join(work, name)
         os.makedirs(self.dir)
         self.data = os.path.join(self.dir, "data")
         self.log = os.path.join(self.dir, "server.log")
         self.port = free_port()
+        self.settings = list(settings)
         self.prefix = []
         if os.geteuid() == 0:
             for name in ("postgres", "nobody"):
@@ -66,8 +93,11 @@ class Server:
                 os.chmod(work, 0o755)
                 self.prefix = ["runuser", "-u", name, "--"]
                 break
-        self.tool("initdb", "-D", self.data, "-U", OWNER, "-A", "trust", "-E", "UTF8", "--locale=C", "--no-sync",
-                  "--no-instructions")
+        if primary:
+            self.copy_of(primary)
+        else:
+            self.tool("initdb", "-D", self.data, "-U", OWNER, "-A", "trust", "-E", "UTF8", "--locale=C", "--no-sync",
+                      "--no-instructions")
 
     def tool(self, name, *args, check=True):
         r = subprocess.run(self.prefix + [os.path.join(PG_BIN, name)] + list(args), capture_output=True, text=True)
@@ -78,7 +108,13 @@ class Server:
     def start(self):
         options = ("-p %d -c listen_addresses='' -c unix_socket_directories='%s' -c fsync=off "
                    "-c full_page_writes=off -c max_connections=100 -c shared_buffers=64MB" % (self.port, self.dir))
+        options += "".join(" -c %s" % setting for setting in self.settings)
         self.tool("pg_ctl", "-D", self.data, "-l", self.log, "-w", "-t", "60", "-o", options, "start")
+        if self not in LEFT_RUNNING:
+            LEFT_RUNNING.append(self)
+
+    def halt(self):
+        self.tool("pg_ctl", "-D", self.data, "-m", "immediate", "stop", check=False)
 
     def crash(self):
         self.tool("pg_ctl", "-D", self.data, "-m", "immediate", "-w", "stop", check=False)
@@ -86,15 +122,94 @@ class Server:
     def stop(self):
         self.tool("pg_ctl", "-D", self.data, "-m", "fast", "-w", "stop", check=False)
 
+    def copy_of(self, primary):
+        """Makes this cluster anew as a standby of `primary` (which runs): its files and a standby.signal."""
+        shutil.rmtree(self.data, ignore_errors=True)
+        self.tool("pg_basebackup", "-D", self.data, "-h", primary.dir, "-p", str(primary.port), "-U", OWNER, "-R",
+                  "-X", "stream", "-c", "fast", "--no-sync")
+
+    def promote(self):
+        self.tool("pg_ctl", "-D", self.data, "-w", "-t", "60", "promote")
+
     def conn(self, user, db="line"):
         return "host=%s port=%d dbname=%s user=%s" % (self.dir, self.port, db, user)
 
-    def query(self, sql):
+    def query(self, sql, check=True, db="line"):
         r = subprocess.run([os.path.join(PG_BIN, "psql"), "-X", "-A", "-t", "-F", "|", "-v", "ON_ERROR_STOP=1", "-c",
-                            sql, self.conn(OWNER)], capture_output=True, text=True)
+                            sql, self.conn(OWNER, db)], capture_output=True, text=True)
         if r.returncode != 0:
-            sys.exit("psql failed: %s" % r.stderr)
+            if check:
+                sys.exit("psql failed: %s" % r.stderr)
+            return None
         return [line.split("|") for line in r.stdout.splitlines() if line]
+
+
+def pair_conn(servers, user, db="line"):
+    """One connection string naming both servers: libpq tries them in turn and keeps the one that takes writes."""
+    return ("host=%s port=%s dbname=%s user=%s target_session_attrs=read-write"
+            % (",".join(s.dir for s in servers), ",".join(str(s.port) for s in servers), db, user))
+
+
+class Pair:
+    """A primary and its standby that trade places: the primary is killed (pg_ctl -m immediate), the standby
+    promoted (pg_ctl promote), and the old primary's cluster made anew as the new primary's standby."""
+
+    def __init__(self, work, synchronous):
+        # A claim is acknowledged once the standby has it on disk: any standby, synchronous_commit on. With the
+        # empty list the primary acknowledges alone (asynchronous replication).
+        settings = ["synchronous_standby_names='%s'" % ("*" if synchronous else ""), "synchronous_commit=on",
+                    "wal_keep_size=256MB"]
+        self.primary = Server(work, "pg-a", settings)
+        self.standby = None
+        self.settings = settings
+        self.work = work
+        self.servers = [self.primary]
+
+    def add_standby(self):
+        if self.standby is None:
+            self.standby = Server(self.work, "pg-b", self.settings, primary=self.primary)
+            self.servers.append(self.standby)
+        else:
+            self.standby.copy_of(self.primary)
+        self.standby.start()
+
+    def streaming(self):
+        """Whether the standby streams from the primary and has caught up with it."""
+        rows = self.primary.query("SELECT count(*) FROM pg_stat_replication WHERE state = 'streaming' AND "
+                                  "replay_lsn = pg_current_wal_lsn()", check=False, db="postgres")
+        return bool(rows) and rows[0][0] != "0"
+
+    def walsenders(self):
+        rows = self.primary.query("SELECT pid FROM pg_stat_replication", check=False, db="postgres") or []
+        return [int(r[0]) for r in rows]
+
+    def claim_since(self, last):
+        """Whether a claim committed after set `last`: one the primary shows, or one waiting for the standby."""
+        rows = self.primary.query("SELECT (SELECT coalesce(max(id), 0) FROM ledger.cycles) > %d OR EXISTS (SELECT 1 "
+                                  "FROM pg_stat_activity WHERE wait_event = 'SyncRep')" % last, check=False)
+        return bool(rows) and rows[0][0] == "t"
+
+    def fail_over(self, stall):
+        """The standby stops hearing from the primary (its WAL sender is stopped) for `stall` seconds and until a
+        claim has committed meanwhile (10 s more at most), then the primary dies and the standby takes over."""
+        last = int((self.primary.query("SELECT coalesce(max(id), 0) FROM ledger.cycles", check=False) or [["0"]])[0][0])
+        senders = self.walsenders()
+        for pid in senders:
+            os.kill(pid, signal.SIGSTOP)
+        stalled = time.time()
+        time.sleep(stall)
+        # Synchronous, the claim waits for the standby and its station is never told; asynchronous, it is told.
+        while time.time() < stalled + stall + 10 and not self.claim_since(last):
+            time.sleep(0.1)
+        # What the sender still held never reaches the standby: as if the link and the primary went down together.
+        for pid in senders:
+            os.kill(pid, signal.SIGKILL)
+        self.primary.crash()
+        self.standby.promote()
+        self.primary, self.standby = self.standby, self.primary
+
+    def conn(self, user, db="line"):
+        return pair_conn(self.servers, user, db)
 
 
 class Station:
@@ -135,6 +250,13 @@ class Station:
     def start(self):
         self.proc = subprocess.Popen([os.path.join(self.app, "doverariz")], env=self.env, cwd=self.app,
                                      stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        if self not in LEFT_RUNNING:
+            LEFT_RUNNING.append(self)
+
+    def halt(self):
+        if self.proc and self.proc.poll() is None:
+            self.proc.kill()
+            self.proc.wait()
 
     def kill(self):
         self.proc.send_signal(signal.SIGKILL)
@@ -181,13 +303,42 @@ def main():
     parser.add_argument("--build", default=os.path.join(SOURCE, "build"))
     parser.add_argument("--seed", type=int, default=None)
     parser.add_argument("--keep", action="store_true", help="keep the work directory")
+    parser.add_argument("--standby", action="store_true",
+                        help="a primary and a synchronous standby: every --crash-every seconds the primary is killed "
+                             "and the standby takes over; the old primary is made the new standby")
+    parser.add_argument("--async", dest="asynchronous", action="store_true",
+                        help="with --standby: replication left asynchronous, to show the claims it loses")
+    parser.add_argument("--wal-stall", type=float, default=2.0,
+                        help="with --standby: seconds the standby hears nothing before the primary is killed")
     args = parser.parse_args()
+    if args.asynchronous:
+        args.standby = True
+    tools = ["initdb", "pg_ctl", "postgres"] + (["pg_basebackup"] if args.standby else [])
+    missing = [t for t in tools if not os.access(os.path.join(PG_BIN, t), os.X_OK)]
+    if missing:
+        # As the ledger's tests: a skip where the server is not installed, a failure where it is required.
+        print("PostgreSQL server binaries missing in %s: %s" % (PG_BIN, " ".join(missing)))
+        return 1 if os.environ.get("DOVERARIZ_REQUIRE_POSTGRESQL") else 77
     rng = random.Random(args.seed)
     runtime = os.path.join(args.build, "bin")
     work = tempfile.mkdtemp(prefix="line-kill-")
 
-    server = Server(work)
-    server.start()
+    if args.standby:
+        pair = Pair(work, not args.asynchronous)
+        pair.primary.start()
+        pair.add_standby()
+        waited = time.time()
+        while not pair.streaming():
+            if time.time() > waited + 60:
+                sys.exit("the standby did not stream within 60 s")
+            time.sleep(0.2)
+        server = pair.primary
+        ledger_conn = pair
+    else:
+        pair = None
+        server = Server(work)
+        server.start()
+        ledger_conn = server
     r = subprocess.run([os.path.join(PG_BIN, "createdb"), "-h", server.dir, "-p", str(server.port), "-U", OWNER,
                         "line"], capture_output=True, text=True)
     if r.returncode != 0:
@@ -195,7 +346,7 @@ def main():
     ledger = os.path.join(runtime, "ledger")
 
     def run_ledger(*a):
-        r = subprocess.run([ledger, "--connection", server.conn(OWNER)] + list(a), capture_output=True, text=True)
+        r = subprocess.run([ledger, "--connection", ledger_conn.conn(OWNER)] + list(a), capture_output=True, text=True)
         if r.returncode != 0:
             sys.exit("ledger %s failed: %s%s" % (" ".join(a), r.stderr, r.stdout))
 
@@ -215,9 +366,11 @@ def main():
     stations = []
     for n in range(1, args.stations + 1):
         run_ledger("add-station", "station%02d" % n, "--station", "LINE-%02d" % n)
-        stations.append(Station(n, work, runtime, server, args.block, env))
+        stations.append(Station(n, work, runtime, ledger_conn, args.block, env))
 
-    crashes = []  # (stopped, started) times of the database
+    crashes = []  # (stopped, started) times of the database; with a standby, (stalled, standby back) of failovers
+    rebuild_at = None  # when the old primary is made the new standby
+    rebuilt = False  # the new standby runs and has yet to catch up
     trials = 0
     stall_restarts = 0
     for st in stations:
@@ -247,7 +400,25 @@ def main():
                 st.take_off_if_written(0)
                 st.start()
                 stall_restarts += 1
-        if now >= next_crash:
+        if pair and rebuild_at is not None and now >= rebuild_at:
+            # Until then the primary has no standby: synchronous commits wait, and stations refuse.
+            pair.add_standby()
+            rebuild_at = None
+            rebuilt = True
+        if pair and rebuilt and pair.streaming():
+            crashes[-1] = (crashes[-1][0], time.time())
+            rebuilt = False
+        if pair and now >= next_crash and crashes and crashes[-1][1] is None:
+            pass  # the last failover is not over: the next one waits for the standby
+        elif pair and now >= next_crash:
+            stalled = time.time()
+            pair.fail_over(args.wal_stall)
+            crashes.append((stalled, None))
+            rebuild_at = time.time() + rng.uniform(1.0, 6.0)
+            # Counted from this failover, so that they come every --crash-every seconds on average where the
+            # standby is back in time.
+            next_crash = stalled + rng.expovariate(1 / args.crash_every)
+        elif now >= next_crash:
             stopped = time.time()
             server.crash()
             time.sleep(rng.uniform(0.2, 3.0))
@@ -256,13 +427,16 @@ def main():
             next_crash = time.time() + rng.expovariate(1 / args.crash_every)
         if now - last_report > 30:
             last_report = now
-            print("progress: %ds, %d handsets, %d kills, %d database crashes"
+            print("progress: %ds, %d handsets, %d kills, %d database crashes or failovers"
                   % (now - started, sum(len(s.written) for s in stations), trials, len(crashes)), flush=True)
         time.sleep(0.1)
     for st in stations:
         st.kill()
         st.take_off_if_written(0)
     end = time.time()
+    if pair:
+        server = pair.primary
+        crashes = [(stopped, started or end) for stopped, started in crashes]
 
     # What the ledger holds: the sets with their station and state, the identities, the blocks.
     cycles = {}
@@ -276,10 +450,11 @@ def main():
     for counter, first, last, station in server.query(
             "SELECT counter, first_value, last_value, station FROM ledger.counter_blocks"):
         blocks.setdefault(station, []).append((counter, int(first), int(last)))
-    server.stop()
+    for s in pair.servers if pair else [server]:
+        s.stop()
 
     seen = {}
-    duplicates = unledgered = outside = 0
+    duplicates = unledgered = outside = lost_claims = 0
     on_handsets = set()  # cycles whose identities are on a handset
     for st in stations:
         for n, values in enumerate(st.written):
@@ -290,6 +465,10 @@ def main():
                     print("duplicate: %s %s on %s #%d and %s #%d" % (kind, value, *seen[key], st.name, n))
                 seen[key] = (st.name, n)
                 cid = held.get(key)
+                if cid is None:
+                    # The station wrote the handset only once the ledger had acknowledged its claim.
+                    lost_claims += 1
+                    print("lost claim: %s %s on %s #%d is not in the surviving ledger" % (kind, value, st.name, n))
                 if cid is None or cycles.get(cid, ("",))[0] != st.name:
                     unledgered += 1
                     print("unledgered: %s %s on %s #%d" % (kind, value, st.name, n))
@@ -326,6 +505,9 @@ def main():
             killed += 1
         elif any(stopped >= claimed - 1 and stopped <= until for stopped, _ in crashes):
             refused += 1
+        elif pair and any(stopped <= until and back >= claimed - 1 for stopped, back in crashes):
+            # A mark or a claim whose answer was lost while the primary died or had no standby yet.
+            refused += 1
         else:
             unexplained += 1
             print("unexplained: set %d of %s is only claimed, and neither a kill nor a crash followed" % (cid, station))
@@ -334,7 +516,9 @@ def main():
 
     print("stations: %d" % len(stations))
     print("trials: %d" % trials)
-    print("database_crashes: %d" % len(crashes))
+    print("database_crashes: %d" % (0 if pair else len(crashes)))
+    if pair:
+        print("failovers: %d (%s replication)" % (len(crashes), "asynchronous" if args.asynchronous else "synchronous"))
     print("stall_restarts: %d" % stall_restarts)
     print("seconds: %d" % (end - started))
     print("handsets_written: %d" % sum(len(s.written) for s in stations))
@@ -348,12 +532,16 @@ def main():
     print("unledgered: %d" % unledgered)
     print("unexplained: %d" % unexplained)
     print("outside: %d" % outside)
+    if pair:
+        print("lost_claims: %d" % lost_claims)
     if args.keep:
         print("work: %s" % work)
     else:
         shutil.rmtree(work, ignore_errors=True)
-    return 0 if duplicates == unledgered == unexplained == outside == 0 else 1
+    return 0 if duplicates == unledgered == unexplained == outside == lost_claims == 0 else 1
 
 
 if __name__ == "__main__":
+    atexit.register(stop_left_running)
+    signal.signal(signal.SIGTERM, lambda *_: sys.exit("stopped by SIGTERM"))
     sys.exit(main())

@@ -1164,6 +1164,10 @@ It is left as it is, and Write stays disabled until the file is mended and the t
         <source>The ledger did not answer within %1 s.</source>
         <translation>台账在 %1 秒内没有应答。</translation>
     </message>
+    <message>
+        <source>The ledger&apos;s server kept the change, but warned: %1</source>
+        <translation>台账服务器保留了这项更改，但发出了警告：%1</translation>
+    </message>
 </context>
 <context>
     <name>LedgerCounterBlocks</name>

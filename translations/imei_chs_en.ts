@@ -1164,6 +1164,10 @@ It is left as it is, and Write stays disabled until the file is mended and the t
         <source>The ledger did not answer within %1 s.</source>
         <translation>The ledger did not answer within %1 s.</translation>
     </message>
+    <message>
+        <source>The ledger&apos;s server kept the change, but warned: %1</source>
+        <translation>The ledger&apos;s server kept the change, but warned: %1</translation>
+    </message>
 </context>
 <context>
     <name>LedgerCounterBlocks</name>

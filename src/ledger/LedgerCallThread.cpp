@@ -12,16 +12,10 @@ LedgerCallThread::LedgerCallThread() : m_context(std::make_unique<QObject>())
 LedgerCallThread::~LedgerCallThread()
 {
     m_givenUp = true;
-    // The context is deleted on its thread, after the jobs queued before it, and the thread ends there too: a
-    // quit() from here could end its loop first, dropping the deletion (and leaking the context).
-    QObject *context = m_context.release();
-    QMetaObject::invokeMethod(
-        context,
-        [context] {
-            delete context;
-            QThread::currentThread()->quit();
-        },
-        Qt::QueuedConnection);
+    // The context is deleted on its thread, after the jobs queued before it; a deferred delete, since the thread's
+    // end may come before a queued call runs (which would leak the context), never before a deferred delete.
+    m_context.release()->deleteLater();
+    m_thread.quit();
     m_thread.wait();
 }
 

@@ -131,6 +131,16 @@ int LedgerConnection::backendPid() const
     return isOpen() ? PQbackendPID(m_conn) : 0;
 }
 
+QString LedgerConnection::host() const
+{
+    return isOpen() ? QString::fromUtf8(PQhost(m_conn)) : QString();
+}
+
+QString LedgerConnection::port() const
+{
+    return isOpen() ? QString::fromUtf8(PQport(m_conn)) : QString();
+}
+
 LedgerConnection::~LedgerConnection()
 {
     close();
@@ -186,9 +196,18 @@ bool LedgerConnection::ensureOpen(QString *message)
                             nullptr};
     m_conn = PQconnectdbParams(keys, values, 1);
     if (PQstatus(m_conn) == CONNECTION_OK) {
-        // The server's notices (a cascade, a shutdown warning) are no business of the station's output.
-        PQsetNoticeProcessor(
-            m_conn, [](void *, const char *) {}, nullptr);
+        // The server's notices (a cascade, a shutdown warning) are no business of the station's output, except
+        // the generic warning of a commit whose wait for a synchronous standby was cancelled: the server kept
+        // it, but its standby may not have it, and a failover would lose it.
+        PQsetNoticeReceiver(
+            m_conn,
+            [](void *self, const PGresult *notice) {
+                if (qstrcmp(PQresultErrorField(notice, PG_DIAG_SEVERITY_NONLOCALIZED), "WARNING") == 0 &&
+                    qstrcmp(PQresultErrorField(notice, PG_DIAG_SQLSTATE), "01000") == 0)
+                    static_cast<LedgerConnection *>(self)->m_warning =
+                        trimmedMessage(PQresultErrorField(notice, PG_DIAG_MESSAGE_PRIMARY));
+            },
+            this);
         const QByteArray session =
             "SET statement_timeout = " + QByteArray::number(m_timeouts.statement * 1000) +
             "; SET lock_timeout = " + QByteArray::number(m_timeouts.lock * 1000) +
@@ -264,6 +283,7 @@ LedgerRows LedgerConnection::execOnce(const char *sql, const QVector<QByteArray>
     values.reserve(params.size());
     for (const QByteArray &param : params)
         values.append(param.isNull() ? nullptr : param.constData());
+    m_warning.clear();
     if (!PQsendQueryParams(m_conn, sql, int(values.size()), nullptr, values.constData(), nullptr, nullptr, 0)) {
         rows.m_message = trimmedMessage(PQerrorMessage(m_conn));
         rows.m_status = LedgerStatus::Unreachable;
@@ -276,6 +296,14 @@ LedgerRows LedgerConnection::execOnce(const char *sql, const QVector<QByteArray>
         return rows;
     }
     const ExecStatusType status = PQresultStatus(rows.m_result);
+    if ((status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK) && !m_warning.isEmpty()) {
+        // Not a success to report: whether the change survives the server is unknown, as after a lost answer.
+        rows.m_message =
+            QCoreApplication::translate("LedgerConnection", "The ledger's server kept the change, but warned: %1")
+                .arg(m_warning);
+        rows.m_status = LedgerStatus::Unreachable;
+        return rows;
+    }
     if (status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK) {
         rows.m_status = LedgerStatus::Ok;
         return rows;

@@ -83,6 +83,10 @@ public:
     QString lastSqlState() const { return m_lastSqlState; }
     // The server's process of this connection, 0 when closed.
     int backendPid() const;
+    // The server this connection reached, as libpq names it (a host, an address or a socket directory: of a
+    // string naming several, the one taken), and its port; empty when closed.
+    QString host() const;
+    QString port() const;
 
     // While `flag` is set, a wait for an answer ends at once, as a lost connection (the caller gave it up).
     void setGiveUpFlag(const std::atomic<bool> *flag) { m_giveUp = flag; }
@@ -105,6 +109,7 @@ private:
     LedgerTimeouts m_timeouts;
     pg_conn *m_conn = nullptr;
     QString m_lastSqlState;
+    QString m_warning; // a generic warning the server sent with the last statement's answer
     bool m_gaveUp = false; // the last statement got no answer in time
     const std::atomic<bool> *m_giveUp = nullptr;
 };

@@ -143,7 +143,7 @@ bool PgServerFixture::runTool(const QString &tool, const QStringList &args, int 
     return true;
 }
 
-bool PgServerFixture::initCluster()
+bool PgServerFixture::prepareDirectory()
 {
     if (!m_dir.isValid()) {
         m_error = QStringLiteral("no temporary directory: ") + m_dir.errorString();
@@ -164,6 +164,13 @@ bool PgServerFixture::initCluster()
             return false;
         }
     }
+    return true;
+}
+
+bool PgServerFixture::initCluster()
+{
+    if (!prepareDirectory())
+        return false;
     const QString data = m_dir.filePath(QStringLiteral("data"));
     if (!runTool(QStringLiteral("initdb"),
                  {QStringLiteral("-D"), data, QStringLiteral("-U"), adminUser(), QStringLiteral("-A"),
@@ -210,6 +217,25 @@ bool PgServerFixture::start()
     }
     m_error += QLatin1String("\n") + logTail(log);
     return false;
+}
+
+bool PgServerFixture::startAsStandby(const PgServerFixture &primary)
+{
+    if (m_initialised || !primary.isRunning()) {
+        m_error = QStringLiteral("a standby is made once, of a running primary");
+        return false;
+    }
+    if (!prepareDirectory())
+        return false;
+    if (!runTool(QStringLiteral("pg_basebackup"),
+                 {QStringLiteral("-D"), m_dir.filePath(QStringLiteral("data")), QStringLiteral("-h"),
+                  primary.socketDir(), QStringLiteral("-p"), QString::number(primary.port()), QStringLiteral("-U"),
+                  adminUser(), QStringLiteral("-R"), QStringLiteral("-X"), QStringLiteral("stream"),
+                  QStringLiteral("-c"), QStringLiteral("fast"), QStringLiteral("--no-sync")},
+                 120000))
+        return false;
+    m_initialised = true;
+    return start();
 }
 
 bool PgServerFixture::stop(const QString &mode)

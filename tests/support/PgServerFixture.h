@@ -29,6 +29,9 @@ public:
 
     // Initialises the cluster (once) and starts the server; false with error() when it does not come up.
     bool start();
+    // Makes this server a standby of `primary`, which runs: a copy of its cluster (pg_basebackup -R) that
+    // follows it, started. False with error() when it does not come up.
+    bool startAsStandby(const PgServerFixture &primary);
     // Stops the server: "fast" waits for sessions to end, "immediate" is a crash as far as clients see.
     bool stop(const QString &mode = QStringLiteral("fast"));
     bool isRunning() const { return m_running; }
@@ -53,6 +56,7 @@ public:
 
 private:
     bool initCluster();
+    bool prepareDirectory();
     bool runTool(const QString &tool, const QStringList &args, int timeoutMs);
     void startWatchdog();
 

@@ -61,7 +61,8 @@ QString LedgerCommand::usage()
         "                                       role (default ledger_station) is created when missing\n"
         "  add-station ROLE --station NAME      a login role for one station, member of the stations' role and\n"
         "                                       bound to the station's name (again: bound anew)\n"
-        "  check                                whether the schema is at the version this program needs\n"
+        "  check                                whether the schema is at the version this program needs, which\n"
+        "                                       server answered (primary or standby) and how far its standby lags\n"
         "  add-counter --imei-tac TAC [--first BODY] [--last BODY] [--block N]\n"
         "  add-counter --bt-range FIRST-LAST [--first ADDRESS] [--last ADDRESS] [--block N]\n"
         "  add-counter --name NAME --first N --last N [--block N]\n"
@@ -267,6 +268,7 @@ int LedgerCommand::check(const QStringList &args)
     if (status != LedgerStatus::Ok)
         return failStatus(int(status), message);
     m_out += QStringLiteral("The ledger is at version %1.\n").arg(LedgerSchema::currentVersion);
+    m_out += replication(connection);
     return Success;
 }
 
@@ -399,6 +401,62 @@ int LedgerCommand::counters(const QStringList &args)
     if (rows.rowCount() == 0)
         m_out += QStringLiteral("The ledger has no shared counter: add them with \"ledger add-counter\".\n");
     return Success;
+}
+
+QString LedgerCommand::replication(LedgerConnection &connection)
+{
+    // Of a connection string naming a primary and its standby, which one answered, and how far the other one is.
+    LedgerRows rows = connection.exec("SELECT pg_is_in_recovery(), current_setting('synchronous_standby_names')");
+    if (!rows.ok())
+        return QStringLiteral("Server %1 port %2: its role is unknown (%3).\n")
+            .arg(connection.host(), connection.port(), rows.message());
+    const bool standby = rows.text(0, 0) == QLatin1String("t");
+    const QString synchronous = rows.text(0, 1);
+    QString text = QStringLiteral("Server %1 port %2: %3.\n")
+                       .arg(connection.host(), connection.port(),
+                            standby ? QStringLiteral("standby, in recovery (reads only)")
+                                    : QStringLiteral("primary (takes writes)"));
+    // A lag the server shows as null is none: the standby has caught up and nothing new came.
+    const auto seconds = [](const LedgerRows &r, int row, int column) {
+        return r.isNull(row, column) ? QStringLiteral("0") : QString::number(r.text(row, column).toDouble(), 'f', 3);
+    };
+    if (standby) {
+        rows = connection.exec("SELECT extract(epoch FROM now() - pg_last_xact_replay_timestamp()), "
+                               "(SELECT status FROM pg_stat_wal_receiver)");
+        if (!rows.ok())
+            return text + QStringLiteral("Replay: unknown (%1).\n").arg(rows.message());
+        const QString receiver = rows.isNull(0, 1) ? QStringLiteral("not receiving") : rows.text(0, 1);
+        if (rows.isNull(0, 0))
+            return text +
+                   QStringLiteral("Replay: no transaction replayed since this standby started; WAL receiver %1.\n")
+                       .arg(receiver);
+        return text + QStringLiteral("Replay: the last transaction replayed committed %1 s ago; WAL receiver %2.\n")
+                          .arg(seconds(rows, 0, 0), receiver);
+    }
+    text += synchronous.isEmpty()
+                ? QStringLiteral("Replication is asynchronous (synchronous_standby_names is empty): a claim the "
+                                 "primary acknowledged may be lost when it fails.\n")
+                : QStringLiteral("A commit waits for a standby (synchronous_standby_names = '%1').\n").arg(synchronous);
+    rows = connection.exec("SELECT application_name, state, sync_state, extract(epoch FROM write_lag), "
+                           "extract(epoch FROM replay_lag), pg_wal_lsn_diff(pg_current_wal_lsn(), replay_lsn)::bigint "
+                           "FROM pg_stat_replication ORDER BY application_name, pid");
+    if (!rows.ok())
+        return text + QStringLiteral("Standbys: unknown (%1).\n").arg(rows.message());
+    if (rows.rowCount() == 0)
+        return text + (synchronous.isEmpty() ? QStringLiteral("No standby: no server streams from this one.\n")
+                                             : QStringLiteral("No standby: no server streams from this one, so every "
+                                                              "commit waits (and stations refuse) until one does.\n"));
+    for (int row = 0; row < rows.rowCount(); ++row) {
+        // Roles without pg_read_all_stats see that a standby is there, not how it stands.
+        if (rows.isNull(row, 1)) {
+            text += QStringLiteral("Standby %1: its state needs pg_read_all_stats.\n").arg(rows.text(row, 0));
+            continue;
+        }
+        text += QStringLiteral("Standby %1: %2, %3, write lag %4 s, replay lag %5 s, %6 bytes not replayed.\n")
+                    .arg(rows.text(row, 0), rows.text(row, 1), rows.text(row, 2), seconds(rows, row, 3),
+                         seconds(rows, row, 4), rows.isNull(row, 5) ? QStringLiteral("?") : rows.text(row, 5));
+    }
+    return text;
 }
 
 int LedgerCommand::import(QStringList args)

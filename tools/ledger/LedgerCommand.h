@@ -41,6 +41,8 @@ private:
     int check(const QStringList &args);
     int addCounter(QStringList args);
     int counters(const QStringList &args);
+    // Lines naming the server reached, whether it is the primary, and its standbys' lag (or its own replay).
+    static QString replication(LedgerConnection &connection);
     int import(QStringList args);
     int story(QStringList args);
     int exportCycles(QStringList args);
