@@ -320,7 +320,8 @@ def main():
         print("PostgreSQL server binaries missing in %s: %s" % (PG_BIN, " ".join(missing)))
         return 1 if os.environ.get("DOVERARIZ_REQUIRE_POSTGRESQL") else 77
     rng = random.Random(args.seed)
-    runtime = os.path.join(args.build, "bin")
+    # Absolute: the links made to it hold it as it is written.
+    runtime = os.path.abspath(os.path.join(args.build, "bin"))
     work = tempfile.mkdtemp(prefix="line-kill-")
 
     if args.standby:

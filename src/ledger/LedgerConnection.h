@@ -109,7 +109,7 @@ private:
     LedgerTimeouts m_timeouts;
     pg_conn *m_conn = nullptr;
     QString m_lastSqlState;
-    QString m_warning; // a generic warning the server sent with the last statement's answer
+    QString m_warning;     // a generic warning the server sent with the last statement's answer
     bool m_gaveUp = false; // the last statement got no answer in time
     const std::atomic<bool> *m_giveUp = nullptr;
 };
