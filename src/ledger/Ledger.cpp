@@ -131,6 +131,15 @@ QString Ledger::kindName(int kind)
     }
 }
 
+int Ledger::kindOf(const QString &name)
+{
+    for (int kind : {1, 2, 4, 8}) {
+        if (name.compare(kindName(kind), Qt::CaseInsensitive) == 0)
+            return kind;
+    }
+    return -1;
+}
+
 QString Ledger::describe(const LedgerHolder &holder)
 {
     return tr("%1 %2 is held by station %3 since %4 (%5).")

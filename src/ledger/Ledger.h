@@ -79,6 +79,8 @@ public:
                            qint64 *blockLast, QString *message);
 
     static QString kindName(int kind);
+    // The kind a name stands for ("imei", "mbsn", "psn", "bt" in any case); -1 for none.
+    static int kindOf(const QString &name);
     // "IMEI 35... is held by station S since 2026-01-02 03:04:05 (written)."
     static QString describe(const LedgerHolder &holder);
 

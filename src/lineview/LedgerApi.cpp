@@ -1,5 +1,6 @@
 #include "lineview/LedgerApi.h"
 
+#include "ledger/Ledger.h"
 #include "ledger/LedgerReports.h"
 #include "ledger/LedgerSchema.h"
 #include "ledger/LedgerTokens.h"
@@ -21,20 +22,6 @@ LedgerApi::Reply json(int status, const QJsonObject &body)
 LedgerApi::Reply error(int status, const QString &message)
 {
     return json(status, {{QStringLiteral("error"), message}});
-}
-
-int kindOf(const QString &name)
-{
-    const QString lower = name.toLower();
-    if (lower == QLatin1String("imei"))
-        return 1;
-    if (lower == QLatin1String("mbsn"))
-        return 2;
-    if (lower == QLatin1String("psn"))
-        return 4;
-    if (lower == QLatin1String("bt"))
-        return 8;
-    return -1;
 }
 
 } // namespace
@@ -217,7 +204,7 @@ LedgerApi::Reply LedgerApi::story(const QUrlQuery &query)
     const QString kindName = query.queryItemValue(QStringLiteral("kind"), QUrl::FullyDecoded);
     if (value.isEmpty() || value.size() > 64)
         return error(400, QStringLiteral("\"value\" names the identity: 1 to 64 characters."));
-    const int kind = kindName.isEmpty() ? 0 : kindOf(kindName);
+    const int kind = kindName.isEmpty() ? 0 : Ledger::kindOf(kindName);
     if (kind < 0)
         return error(400, QStringLiteral("Unknown \"kind\": imei, mbsn, psn or bt."));
     LedgerReports reports(m_connection);

@@ -1,3 +1,6 @@
+// The ledger's command line: one method a subcommand, each parsing its own options and printing its report. Past
+// 600 lines because the subcommands share the option helpers and the exit codes kept here; the work itself is in
+// the ledger library.
 #include "LedgerCommand.h"
 
 #include "ledger/HistoryImport.h"
@@ -31,20 +34,6 @@ bool takeOption(QStringList &args, const QString &name, QString *value, bool *pr
     *value = args.at(at + 1);
     args.remove(at, 2);
     return true;
-}
-
-int kindOf(const QString &name)
-{
-    const QString lower = name.toLower();
-    if (lower == QLatin1String("imei"))
-        return 1;
-    if (lower == QLatin1String("mbsn"))
-        return 2;
-    if (lower == QLatin1String("psn"))
-        return 4;
-    if (lower == QLatin1String("bt"))
-        return 8;
-    return -1;
 }
 
 } // namespace
@@ -516,7 +505,7 @@ int LedgerCommand::story(QStringList args)
     QString kindName;
     if (!takeOption(args, QStringLiteral("--kind"), &kindName) || args.size() != 1)
         return fail(QStringLiteral("Usage: ledger story [--kind imei|mbsn|psn|bt] VALUE"), Usage);
-    const int kind = kindName.isEmpty() ? 0 : kindOf(kindName);
+    const int kind = kindName.isEmpty() ? 0 : Ledger::kindOf(kindName);
     if (kind < 0)
         return fail(QStringLiteral("Unknown kind \"%1\": imei, mbsn, psn or bt.").arg(kindName), Usage);
     LedgerConnection connection(m_connection, QStringLiteral("ledger"), m_timeouts);
