@@ -1,3 +1,11 @@
+# The seams with the operating system: a class or file X has XPosix.cpp and XWin.cpp beside its header, and the
+# build takes the one of its platform. Nothing else in the tree asks which system it runs on.
+if(WIN32)
+    set(DOVERARIZ_PLATFORM Win)
+else()
+    set(DOVERARIZ_PLATFORM Posix)
+endif()
+
 # Registers one QtTest executable with ctest. GUI tests run on the offscreen platform; the bench
 # handsets run without their realistic delays.
 function(doverariz_add_test name)
@@ -14,6 +22,9 @@ endfunction()
 # folder may not be written. Run as root they would be skipped, so tests/support/run-unprivileged.sh runs them as
 # nobody then; a skip still left fails the test, so that they never pass without having run.
 function(doverariz_add_unprivileged_test name)
+    if(WIN32)
+        return() # accounts to drop to are a Linux affair here
+    endif()
     add_test(NAME ${name}_unprivileged
              COMMAND sh "${PROJECT_SOURCE_DIR}/tests/support/run-unprivileged.sh" $<TARGET_FILE:${name}> ${ARGN})
     get_test_property(${name} ENVIRONMENT environment)

@@ -5,6 +5,8 @@
 #   install-deps.sh test    everything: the suite, its PostgreSQL server and headless browser, the manuals'
 #                           checks, fuzzing, the package and its checks (scripts/test.sh, scripts/fuzz.sh,
 #                           scripts/bench.sh)
+#   install-deps.sh windows that, and the Windows build and its check: mingw-w64, wine64, NSIS, the tools that
+#                           build Debian's sources (scripts/windows.sh)
 set -euo pipefail
 use=${1:-run}
 # qt6-httpserver-dev serves the ledger's line view; Debian 12's package needs qt6-websockets-dev beside it for
@@ -14,11 +16,14 @@ run=(cmake ninja-build g++ qt6-base-dev qt6-tools-dev qt6-tools-dev-tools qt6-l1
 package=("${run[@]}" dpkg-dev fonts-dejavu-core)
 test=("${package[@]}" postgresql libqt6sql6-psql ccache clang libclang-rt-14-dev python3-openpyxl python3-xlwt
       poppler-utils shellcheck chromium openssl)
+windows=("${test[@]}" g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix mingw-w64-tools libz-mingw-w64-dev
+         wine64 nsis autoconf automake libtool pkg-config bison flex xz-utils)
 case "$use" in
 run) packages=("${run[@]}") ;;
 package) packages=("${package[@]}") ;;
 test) packages=("${test[@]}") ;;
-*) echo "usage: $0 [run|package|test]" >&2; exit 2 ;;
+windows) packages=("${windows[@]}") ;;
+*) echo "usage: $0 [run|package|test|windows]" >&2; exit 2 ;;
 esac
 missing=()
 for p in "${packages[@]}"; do

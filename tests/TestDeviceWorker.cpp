@@ -11,6 +11,8 @@
 #include "tgtlink/TargetConnection.h"
 #include "tgtlink/TargetError.h"
 
+#include "SpecialFiles.h"
+
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -20,7 +22,6 @@
 #include <QtTest>
 
 #include <atomic>
-#include <sys/stat.h>
 #include <thread>
 
 namespace {
@@ -444,9 +445,11 @@ private slots:
         QVERIFY(f.open(QIODevice::ReadWrite));
         const QByteArray original = f.readAll();
         if (pipe) {
+            if (!SpecialFiles::haveFifos())
+                QSKIP("no FIFOs here");
             f.close();
             QVERIFY(f.remove());
-            QCOMPARE(::mkfifo(QFile::encodeName(lod).constData(), 0600), 0);
+            QVERIFY(SpecialFiles::makeFifo(lod));
         } else {
             QVERIFY(f.seek(original.size() / 2));
             QVERIFY(f.write("\x5a\xa5") == 2);

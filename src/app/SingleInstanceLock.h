@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QtGlobal>
 
 // A lock on a file of the data folder, held for the life of the process, so that a second copy of the tool on
 // the same settings and histories refuses to start, whatever its account or temporary folder. The operating
@@ -21,11 +22,8 @@ public:
 private:
     QString m_path;
     bool m_locked = false;
-#ifdef Q_OS_WIN
-    void *m_handle = nullptr;
-#else
-    int m_fd = -1;
-#endif
+    // The lock file's descriptor, or the mutex's handle (SingleInstanceLockPosix.cpp, SingleInstanceLockWin.cpp).
+    qintptr m_handle = 0;
 
     SingleInstanceLock(const SingleInstanceLock &) = delete;
     SingleInstanceLock &operator=(const SingleInstanceLock &) = delete;

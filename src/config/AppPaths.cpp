@@ -1,12 +1,10 @@
 #include "config/AppPaths.h"
 
+#include "config/FileModes.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
-
-#ifdef Q_OS_UNIX
-#include <sys/stat.h>
-#endif
 
 namespace {
 QString &overrideDir()
@@ -67,9 +65,7 @@ void AppPaths::applyInstalledLayout()
         return;
     if (qEnvironmentVariableIsEmpty("TGTLINK_BENCH"))
         qputenv("TGTLINK_BENCH", QFile::encodeName(dataFilePath(QStringLiteral("bench"))));
-#ifdef Q_OS_UNIX
-    ::umask(0002);
-#endif
+    FileModes::shareNewFilesWithGroup();
 }
 
 void AppPaths::setAppDirForTesting(const QString &dir)

@@ -4,7 +4,7 @@
 
 class QFile;
 
-// The one place that talks to the platform about stable storage.
+// The one place that talks to the platform about stable storage (FileSyncPosix.cpp, FileSyncWin.cpp).
 
 // Flushes Qt's buffer and then the system's cache of an open file to the disk.
 bool syncFileToDisk(QFile &file);

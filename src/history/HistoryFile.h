@@ -8,7 +8,8 @@ class QFile;
 // regular file of its own: a link (even to a regular file), a device, a FIFO or a directory is refused, since
 // records read from it or written to it would not be the station's (a device swallows them or never ends, a FIFO
 // hangs the start, a link writes into whatever it names). Where POSIX allows, the file is opened without
-// following a link and without blocking, and what was opened is checked again.
+// following a link and without blocking, and what was opened is checked again
+// (HistoryFilePosix.cpp, HistoryFileWin.cpp).
 class HistoryFile final
 {
 public:

@@ -11,7 +11,8 @@
 // big block is mapped on its own, aligned to huge pages and advised onto them: filling a long history in
 // small pages costs tens of thousands of page faults, and the allocator's own choice (its heap or a
 // mapping, by a threshold it moves as blocks are freed) would decide that differently from one load to the
-// next. Room set aside and not written never becomes resident. Elsewhere the blocks come from malloc.
+// next. Room set aside and not written never becomes resident. On Windows a big block is reserved and
+// committed on its own for the same reason (RawMemoryPosix.cpp, RawMemoryWin.cpp).
 namespace RawMemory {
 size_t blockBytes(size_t bytes);
 void *allocateBlock(size_t bytes);

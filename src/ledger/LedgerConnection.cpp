@@ -1,16 +1,12 @@
 #include "ledger/LedgerConnection.h"
 
+#include "ledger/SocketWait.h"
+
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QStringList>
 
 #include <libpq-fe.h>
-
-#ifdef Q_OS_WIN
-#include <winsock2.h>
-#else
-#include <poll.h>
-#endif
 
 #include <utility>
 
@@ -55,14 +51,7 @@ bool waitReadable(int socket, const QDeadlineTimer &deadline, const std::atomic<
             return false;
         if (giveUp && (left < 0 || left > Slice))
             left = Slice;
-#ifdef Q_OS_WIN
-        WSAPOLLFD poller{SOCKET(socket), POLLRDNORM, 0};
-        const int ready = WSAPoll(&poller, 1, int(left));
-#else
-        pollfd poller{socket, POLLIN, 0};
-        const int ready = ::poll(&poller, 1, int(left));
-#endif
-        if (ready != 0)
+        if (SocketWait::readable(socket, int(left)))
             return true; // readable, or an error that libpq reports when it reads
     }
 }

@@ -1,27 +1,10 @@
 #include "shell/ImeiAdjustmentLog.h"
 
+#include "history/FileSync.h"
+
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
-
-#ifdef Q_OS_WIN
-#include <io.h>
-#else
-#include <unistd.h>
-#endif
-
-namespace {
-bool syncToDisk(QFile &file)
-{
-    if (!file.flush())
-        return false;
-#ifdef Q_OS_WIN
-    return _commit(file.handle()) == 0;
-#else
-    return ::fsync(file.handle()) == 0;
-#endif
-}
-} // namespace
 
 ImeiAdjustmentLog::ImeiAdjustmentLog() = default;
 
@@ -59,14 +42,14 @@ QIODevice *ImeiAdjustmentLog::device() const
 
 bool ImeiAdjustmentLog::flush()
 {
-    return m_file && syncToDisk(*m_file);
+    return m_file && syncFileToDisk(*m_file);
 }
 
 void ImeiAdjustmentLog::close()
 {
     if (!m_file)
         return;
-    syncToDisk(*m_file);
+    syncFileToDisk(*m_file);
     m_file->close();
     m_file.reset();
 }

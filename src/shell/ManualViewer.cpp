@@ -3,7 +3,6 @@
 #include <QDesktopServices>
 #include <QFileInfo>
 #include <QProcess>
-#include <QStandardPaths>
 #include <QUrl>
 
 namespace {
@@ -18,12 +17,7 @@ bool ManualViewer::hasDesktopHandler()
 {
     if (testOpener())
         return true;
-#if defined(Q_OS_WIN) || defined(Q_OS_MACOS)
-    return true;
-#else
-    // Free desktops hand documents over through xdg-open; without it there is nobody to ask.
-    return !QStandardPaths::findExecutable(QStringLiteral("xdg-open")).isEmpty();
-#endif
+    return systemHasDesktopHandler();
 }
 
 void ManualViewer::setDesktopOpenerForTesting(DesktopOpener opener)

@@ -29,4 +29,9 @@ public:
     static bool hasDesktopHandler();
     // Tests replace the desktop's handler; empty restores it.
     static void setDesktopOpenerForTesting(DesktopOpener opener);
+
+private:
+    // Whether the system hands documents to a program of the user's choice (ManualViewerPosix.cpp,
+    // ManualViewerWin.cpp).
+    static bool systemHasDesktopHandler();
 };

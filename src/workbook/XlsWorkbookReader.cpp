@@ -1,14 +1,13 @@
 #include "workbook/XlsWorkbookReader.h"
 
 #include "workbook/CellNumberFormat.h"
+#include "workbook/ChildMemoryLimit.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QProcess>
-
-#include <sys/resource.h>
 
 namespace {
 
@@ -68,13 +67,12 @@ bool XlsWorkbookReader::load(const QString &path)
     QProcess helper;
     helper.setProcessChannelMode(QProcess::SeparateChannels);
     helper.setStandardErrorFile(QProcess::nullDevice());
-    helper.setChildProcessModifier([] {
-        const rlimit memory{rlim_t(MaxHelperMemory), rlim_t(MaxHelperMemory)};
-        setrlimit(RLIMIT_AS, &memory);
-    });
+    ChildMemoryLimit limit(MaxHelperMemory);
+    limit.prepare(helper);
     helper.start(helperProgram(), {info.absoluteFilePath()}, QIODevice::ReadOnly);
     if (!helper.waitForStarted(TimeoutMs))
         return false;
+    limit.apply(helper);
     QByteArray output;
     QElapsedTimer clock;
     clock.start();

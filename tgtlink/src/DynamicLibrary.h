@@ -3,7 +3,7 @@
 #include <QString>
 
 // A shared library opened at run time. The one piece of the loader that differs per platform
-// (DynamicLibraryPosix.cpp; a Windows port adds its own file).
+// (DynamicLibraryPosix.cpp, DynamicLibraryWin.cpp).
 class DynamicLibrary final
 {
 public:

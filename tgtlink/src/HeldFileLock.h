@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QtGlobal>
 
 // An exclusive lock on a file that the operating system holds for the open file and drops when its holder ends,
 // however it ends. Nothing is written into the file, so a holder killed while taking or holding the lock leaves
@@ -23,11 +24,8 @@ public:
 private:
     QString m_path;
     bool m_locked = false;
-#ifdef Q_OS_WIN
-    void *m_handle = nullptr;
-#else
-    int m_fd = -1;
-#endif
+    // The lock file's descriptor or handle (HeldFileLockPosix.cpp, HeldFileLockWin.cpp).
+    qintptr m_handle = 0;
 
     HeldFileLock(const HeldFileLock &) = delete;
     HeldFileLock &operator=(const HeldFileLock &) = delete;

@@ -1,22 +1,16 @@
 #include "tgtlink/SettingLoader.h"
 
+#include "AtomicFile.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QRandomGenerator>
-#include <QSaveFile>
 #include <QSet>
 #include <QSettings>
 #include <QStringDecoder>
 #include <QTemporaryFile>
 
 #include <algorithm>
-
-#ifdef Q_OS_UNIX
-#include <cerrno>
-#include <fcntl.h>
-#include <unistd.h>
-#endif
 
 namespace {
 
@@ -90,71 +84,6 @@ QString makeScratch(const QByteArray &original)
     const QString name = scratch.fileName();
     scratch.close();
     return name;
-}
-
-// The rename of `path` made durable; true where the file system needs nothing more.
-bool syncDirectory(const QString &path)
-{
-#ifdef Q_OS_UNIX
-    const QByteArray dir = QFile::encodeName(QFileInfo(path).absolutePath());
-    const int fd = ::open(dir.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    const bool synced = ::fsync(fd) == 0 || errno == EINVAL;
-    ::close(fd);
-    return synced;
-#else
-    Q_UNUSED(path);
-    return true;
-#endif
-}
-
-bool replaceAtomically(const QString &path, const QByteArray &bytes)
-{
-    // Like QSettings itself, a missing folder (cfg/ on a first run) is created.
-    if (!QDir().mkpath(QFileInfo(path).absolutePath()))
-        return false;
-#ifdef Q_OS_UNIX
-    // A new file beside the old one, flushed once (the save-file class would flush it a second time), then renamed
-    // over it.
-    QFile file;
-    for (int attempt = 0; attempt < 8 && !file.isOpen(); ++attempt) {
-        file.setFileName(
-            path + QStringLiteral(".new-%1").arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0')));
-        file.open(QIODevice::WriteOnly | QIODevice::NewOnly);
-    }
-    if (!file.isOpen())
-        return false;
-    const QString temporary = file.fileName();
-    const QFileInfo old(path);
-    bool ok =
-        (!old.exists() || file.setPermissions(old.permissions())) && file.write(bytes) == bytes.size() && file.flush();
-    if (ok) {
-        int rc;
-        do {
-            rc = ::fsync(file.handle());
-        } while (rc != 0 && errno == EINTR);
-        ok = rc == 0;
-    }
-    file.close();
-    ok = ok && file.error() == QFileDevice::NoError &&
-         ::rename(QFile::encodeName(temporary).constData(), QFile::encodeName(path).constData()) == 0;
-    if (!ok) {
-        QFile::remove(temporary);
-        return false;
-    }
-    return syncDirectory(path);
-#else
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    if (file.write(bytes) != bytes.size()) {
-        file.cancelWriting();
-        return false;
-    }
-    // On disk before the rename makes it the settings file: commit() flushes it.
-    return file.commit();
-#endif
 }
 
 // A value as the settings format gives it back from a file: text, or a list of texts.
@@ -303,7 +232,7 @@ SettingLoader::InPlace SettingLoader::replaceInPlace(const QString &path, const 
         return InPlace::NotInPlace;
     for (qsizetype k = 0; k < values.size(); ++k)
         lines[at[k]] = values.at(k).first.toLatin1() + '=' + values.at(k).second.toLatin1();
-    if (!replaceAtomically(path, lines.join('\n'))) {
+    if (!AtomicFile::replace(path, lines.join('\n'))) {
         problem = QStringLiteral("it could not be replaced");
         return InPlace::NotSaved;
     }
@@ -406,7 +335,7 @@ bool SettingLoader::commit()
     if (written && file.open(QIODevice::ReadOnly) && file.size() <= 16 * MaxFileBytes) {
         const QByteArray bytes = file.readAll();
         file.close();
-        saved = replaceAtomically(m_path, bytes);
+        saved = AtomicFile::replace(m_path, bytes);
     }
     QFile::remove(scratch);
     if (!saved) {

@@ -1,5 +1,7 @@
 #include "HandsetCommand.h"
 
+#include "FolderAccess.h"
+
 #include "Bench.h"
 #include "BenchFaults.h"
 #include "tgtlink/ChipInfo.h"
@@ -14,7 +16,6 @@
 #include <QJsonObject>
 #include <QThread>
 #include <optional>
-#include <unistd.h>
 
 namespace {
 
@@ -83,7 +84,7 @@ QString unwritableBenchFolder()
     for (const char *sub : {"usb", "com", "dbg", ".side"})
         folders << bench + QLatin1Char('/') + QLatin1String(sub);
     for (const QString &folder : folders) {
-        if (QFileInfo(folder).isDir() && ::access(QFile::encodeName(folder).constData(), W_OK | X_OK) != 0)
+        if (QFileInfo(folder).isDir() && !FolderAccess::canWriteInto(folder))
             return folder;
     }
     return QString();

@@ -2,9 +2,9 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QtGlobal>
 
-// A serial device opened raw and exclusively (SerialLinePosix.cpp holds the termios code; a Windows port adds
-// its own file).
+// A serial device opened raw and exclusively (SerialLinePosix.cpp: termios; SerialLineWin.cpp: the COM port API).
 class SerialLine final
 {
 public:
@@ -14,7 +14,7 @@ public:
     // TGT_OK, TGT_ERR_NO_DEVICE (no such device), TGT_ERR_IO (in use or not a serial device).
     int open(const QString &path, int baud, QString *error);
     void close();
-    bool isOpen() const { return m_fd >= 0; }
+    bool isOpen() const { return m_handle != -1; }
 
     // Writes all of `bytes`; false when the line is gone.
     bool write(const QByteArray &bytes);
@@ -24,12 +24,12 @@ public:
     // Drops whatever was received and not read yet.
     void discardInput();
 
-    // Serial devices present: /dev/ttyUSB*, /dev/ttyACM*, sorted.
+    // Serial devices present, sorted: /dev/ttyUSB* and /dev/ttyACM*, or the COM ports the system knows.
     static QStringList present();
 
 private:
     SerialLine(const SerialLine &) = delete;
     SerialLine &operator=(const SerialLine &) = delete;
 
-    int m_fd = -1;
+    qintptr m_handle = -1; // a descriptor or a handle
 };

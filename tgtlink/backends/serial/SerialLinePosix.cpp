@@ -76,47 +76,49 @@ int SerialLine::open(const QString &path, int baud, QString *error)
         return TGT_ERR_IO;
     }
     tcflush(fd, TCIOFLUSH);
-    m_fd = fd;
+    m_handle = fd;
     return TGT_OK;
 }
 
 void SerialLine::close()
 {
-    if (m_fd >= 0)
-        ::close(m_fd);
-    m_fd = -1;
+    if (m_handle != -1)
+        ::close(int(m_handle));
+    m_handle = -1;
 }
 
 bool SerialLine::write(const QByteArray &bytes)
 {
+    const int fd = int(m_handle);
     qsizetype done = 0;
-    while (m_fd >= 0 && done < bytes.size()) {
-        const ssize_t n = ::write(m_fd, bytes.constData() + done, size_t(bytes.size() - done));
+    while (fd >= 0 && done < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
         if (n > 0) {
             done += n;
             continue;
         }
         if (n < 0 && errno != EAGAIN && errno != EINTR)
             return false;
-        pollfd p{m_fd, POLLOUT, 0};
+        pollfd p{fd, POLLOUT, 0};
         if (poll(&p, 1, 1000) <= 0 || (p.revents & (POLLERR | POLLHUP)))
             return false;
     }
-    return m_fd >= 0;
+    return fd >= 0;
 }
 
 bool SerialLine::read(QByteArray &out, int timeoutMs)
 {
-    if (m_fd < 0)
+    const int fd = int(m_handle);
+    if (fd < 0)
         return false;
-    pollfd p{m_fd, POLLIN, 0};
+    pollfd p{fd, POLLIN, 0};
     const int ready = poll(&p, 1, timeoutMs);
     if (ready < 0)
         return errno == EINTR;
     if (ready == 0)
         return true;
     char buffer[1024];
-    const ssize_t n = ::read(m_fd, buffer, sizeof buffer);
+    const ssize_t n = ::read(fd, buffer, sizeof buffer);
     if (n > 0) {
         out.append(buffer, n);
         return true;
@@ -128,8 +130,8 @@ bool SerialLine::read(QByteArray &out, int timeoutMs)
 
 void SerialLine::discardInput()
 {
-    if (m_fd >= 0)
-        tcflush(m_fd, TCIFLUSH);
+    if (m_handle != -1)
+        tcflush(int(m_handle), TCIFLUSH);
 }
 
 QStringList SerialLine::present()

@@ -2,14 +2,9 @@
 
 #include <QFile>
 
-#ifdef Q_OS_WIN
-#include <io.h>
-#include <windows.h>
-#else
 #include <cerrno>
 #include <fcntl.h>
 #include <unistd.h>
-#endif
 
 bool syncFileToDisk(QFile &file)
 {
@@ -18,25 +13,16 @@ bool syncFileToDisk(QFile &file)
     const int fd = file.handle();
     if (fd < 0)
         return false;
-#ifdef Q_OS_WIN
-    const HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(fd));
-    return handle != INVALID_HANDLE_VALUE && FlushFileBuffers(handle);
-#else
     int rc;
     do {
         rc = ::fsync(fd);
     } while (rc != 0 && errno == EINTR);
     // EINVAL: the file is of a kind that has no synchronisation (a pipe, a device); nothing more can be done.
     return rc == 0 || errno == EINVAL;
-#endif
 }
 
 bool syncDirectoryToDisk(const QString &dirPath)
 {
-#ifdef Q_OS_WIN
-    Q_UNUSED(dirPath);
-    return true; // NTFS keeps directory entries in its journal
-#else
     const QByteArray path = QFile::encodeName(dirPath);
     int fd;
     do {
@@ -51,5 +37,4 @@ bool syncDirectoryToDisk(const QString &dirPath)
     const bool ok = rc == 0 || errno == EINVAL;
     ::close(fd);
     return ok;
-#endif
 }

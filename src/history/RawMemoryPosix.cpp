@@ -3,9 +3,7 @@
 #include <cstdint>
 #include <cstdlib>
 
-#ifdef Q_OS_LINUX
 #include <sys/mman.h>
-#endif
 
 namespace {
 constexpr size_t HugePage = size_t(2) << 20;
@@ -19,7 +17,6 @@ size_t RawMemory::blockBytes(size_t bytes)
 
 void *RawMemory::allocateBlock(size_t bytes)
 {
-#ifdef Q_OS_LINUX
     if (bytes >= MappedBytes) {
         const size_t size = blockBytes(bytes);
         void *raw = ::mmap(nullptr, size + HugePage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
@@ -34,7 +31,6 @@ void *RawMemory::allocateBlock(size_t bytes)
         ::madvise(reinterpret_cast<void *>(aligned), size, MADV_HUGEPAGE); // only a hint
         return reinterpret_cast<void *>(aligned);
     }
-#endif
     return std::malloc(bytes);
 }
 
@@ -42,13 +38,9 @@ void RawMemory::releaseBlock(void *block, size_t bytes)
 {
     if (!block)
         return;
-#ifdef Q_OS_LINUX
     if (bytes >= MappedBytes) {
         ::munmap(block, blockBytes(bytes));
         return;
     }
-#else
-    Q_UNUSED(bytes);
-#endif
     std::free(block);
 }

@@ -4,18 +4,9 @@
 #include <QFile>
 #include <QThread>
 
-#ifdef Q_OS_WIN
 #include <windows.h>
-#else
-#include <cerrno>
-#include <fcntl.h>
-#include <sys/file.h>
-#include <unistd.h>
-#endif
 
 namespace {
-
-#ifdef Q_OS_WIN
 
 using Handle = void *;
 const Handle NoHandle = nullptr;
@@ -38,38 +29,6 @@ void release(Handle handle)
 {
     CloseHandle(static_cast<HANDLE>(handle)); // drops the lock with the handle
 }
-
-#else
-
-using Handle = int;
-constexpr Handle NoHandle = -1;
-
-Handle openLockFile(const QString &path, bool create)
-{
-    const QByteArray name = QFile::encodeName(path);
-    // Close-on-exec: a program started by the holder must not inherit the lock and outlive it with it.
-    int fd = ::open(name.constData(), O_RDWR | O_CLOEXEC | (create ? O_CREAT : 0), 0666);
-    if (fd < 0 && errno == EACCES)
-        fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC); // another user's file still takes a lock
-    return fd;
-}
-
-// flock belongs to the open file, not to the process: a second open in the same process is refused as well.
-bool lockOnce(Handle fd)
-{
-    int rc;
-    do {
-        rc = ::flock(fd, LOCK_EX | LOCK_NB);
-    } while (rc != 0 && errno == EINTR);
-    return rc == 0;
-}
-
-void release(Handle fd)
-{
-    ::close(fd); // drops the lock with the descriptor
-}
-
-#endif
 
 } // namespace
 
@@ -95,11 +54,7 @@ bool HeldFileLock::tryLock(int timeoutMs)
         }
         QThread::msleep(ulong(qMin<qint64>(deadline.remainingTime(), 10)));
     }
-#ifdef Q_OS_WIN
-    m_handle = handle;
-#else
-    m_fd = handle;
-#endif
+    m_handle = reinterpret_cast<qintptr>(handle);
     m_locked = true;
     return true;
 }
@@ -108,13 +63,8 @@ void HeldFileLock::unlock()
 {
     if (!m_locked)
         return;
-#ifdef Q_OS_WIN
-    release(m_handle);
-    m_handle = nullptr;
-#else
-    release(m_fd);
-    m_fd = -1;
-#endif
+    release(reinterpret_cast<Handle>(m_handle));
+    m_handle = 0;
     m_locked = false;
 }
 

@@ -5,13 +5,11 @@
 #include <QFile>
 #include <QFileInfo>
 
-#ifdef Q_OS_UNIX
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#endif
 
 namespace {
 
@@ -21,7 +19,6 @@ QString notRegular(const QString &path, const QString &what)
         .arg(QDir::toNativeSeparators(path), what);
 }
 
-#ifdef Q_OS_UNIX
 QString kindOf(mode_t mode)
 {
     if (S_ISLNK(mode))
@@ -71,51 +68,21 @@ bool open(QFile &file, const QString &path, int flags, QIODevice::OpenMode mode,
     }
     return true;
 }
-#else
-bool open(QFile &file, const QString &path, QIODevice::OpenMode mode, QString *why)
-{
-    const QFileInfo info(path);
-    if (info.isSymLink() || info.isJunction() || (info.exists() && !info.isFile())) {
-        *why = notRegular(path, info.isDir() ? QCoreApplication::translate("HistoryFile", "a directory")
-                                             : QCoreApplication::translate("HistoryFile", "a special file"));
-        return false;
-    }
-    file.setFileName(path);
-    if (!file.open(mode | QIODevice::Unbuffered)) {
-        *why = QCoreApplication::translate("HistoryFile", "%1 cannot be opened: %2")
-                   .arg(QDir::toNativeSeparators(path), file.errorString());
-        return false;
-    }
-    return true;
-}
-#endif
 
 } // namespace
 
 bool HistoryFile::exists(const QString &path)
 {
-#ifdef Q_OS_UNIX
     struct stat st;
     return ::lstat(QFile::encodeName(path).constData(), &st) == 0;
-#else
-    return QFileInfo::exists(path) || QFileInfo(path).isSymLink();
-#endif
 }
 
 bool HistoryFile::openForReading(QFile &file, const QString &path, QString *why)
 {
-#ifdef Q_OS_UNIX
     return open(file, path, O_RDONLY, QIODevice::ReadOnly, why);
-#else
-    return open(file, path, QIODevice::ReadOnly, why);
-#endif
 }
 
 bool HistoryFile::openForAppend(QFile &file, const QString &path, QString *why)
 {
-#ifdef Q_OS_UNIX
     return open(file, path, O_RDWR | O_APPEND | O_CREAT, QIODevice::ReadWrite | QIODevice::Append, why);
-#else
-    return open(file, path, QIODevice::ReadWrite | QIODevice::Append, why);
-#endif
 }

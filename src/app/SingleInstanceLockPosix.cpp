@@ -1,58 +1,20 @@
 #include "app/SingleInstanceLock.h"
 
-#include <QCryptographicHash>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 
-#ifdef Q_OS_WIN
-#include <windows.h>
-#else
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
-#endif
 
 SingleInstanceLock::SingleInstanceLock(const QString &path) : m_path(QFileInfo(path).absoluteFilePath()) {}
 
-#ifdef Q_OS_WIN
-
 SingleInstanceLock::~SingleInstanceLock()
-{
-    if (m_handle)
-        CloseHandle(static_cast<HANDLE>(m_handle));
-}
-
-QString SingleInstanceLock::location() const
-{
-    // Global: one per machine, as the data folder is shared by every account.
-    const QByteArray key =
-        QCryptographicHash::hash(QDir::cleanPath(m_path).toLower().toUtf8(), QCryptographicHash::Sha1);
-    return QStringLiteral("Global\\doverariz-") + QString::fromLatin1(key.toHex());
-}
-
-bool SingleInstanceLock::tryLock()
 {
     if (m_locked)
-        return true;
-    HANDLE handle = CreateMutexW(nullptr, FALSE, reinterpret_cast<const wchar_t *>(location().utf16()));
-    if (!handle)
-        return false;
-    if (GetLastError() == ERROR_ALREADY_EXISTS) {
-        CloseHandle(handle);
-        return false;
-    }
-    m_handle = handle; // the system releases it with the process
-    m_locked = true;
-    return true;
-}
-
-#else
-
-SingleInstanceLock::~SingleInstanceLock()
-{
-    if (m_fd >= 0)
-        ::close(m_fd); // drops the lock; the file stays for the next start
+        ::close(int(m_handle)); // drops the lock; the file stays for the next start
 }
 
 QString SingleInstanceLock::location() const
@@ -82,9 +44,7 @@ bool SingleInstanceLock::tryLock()
         ::close(fd);
         return false;
     }
-    m_fd = fd;
+    m_handle = fd;
     m_locked = true;
     return true;
 }
-
-#endif

@@ -1,0 +1,60 @@
+#!/usr/bin/env bash
+# Builds the tool, handset, ledger and xlscells for 64-bit Windows into build-windows/, makes the NSIS installer,
+# and checks the build under wine: the suites that run there, and the tool itself writing a bench handset while
+# a second copy is refused. The toolchain (Qt for Windows) is installed from ../shared/toolchains when absent;
+# the C libraries are cross-built from Debian's own sources by scripts/windows-deps.sh. Both are kept between
+# runs in the cache folder beside the clone (DOVERARIZ_WINDOWS_CACHE to choose another).
+# Use: scripts/windows.sh [--no-check]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+source_dir=$PWD
+check=1
+[ "${1:-}" = "--no-check" ] && check=0
+
+scripts/install-deps.sh windows
+cache=${DOVERARIZ_WINDOWS_CACHE:-$(dirname "$source_dir")/doverariz-windows-cache}
+mkdir -p "$cache"
+cache=$(cd "$cache" && pwd)
+
+qt=/opt/qt6-mingw64
+if [ ! -x "$qt/bin/qt-cmake" ]; then
+    toolchain=$(dirname "$source_dir")/shared/toolchains/qt6.4.2-mingw64-posix.tar.xz
+    [ -f "$toolchain" ] || { echo "No Qt for Windows at $qt and no $toolchain to install it from" >&2; exit 1; }
+    sudo=""
+    [ "$(id -u)" -eq 0 ] || sudo="sudo"
+    $sudo tar -C /opt -xJf "$toolchain"
+fi
+
+deps=$cache/deps
+scripts/windows-deps.sh "$deps"
+
+runtime=/usr/lib/gcc/x86_64-w64-mingw32/12-posix
+dll_dirs="$qt/bin;$deps/bin;$runtime;/usr/x86_64-w64-mingw32/lib"
+# Only the Windows libraries' pkg-config files, never the machine's own.
+export PKG_CONFIG_LIBDIR=$deps/lib/pkgconfig PKG_CONFIG_PATH=
+export WINEPREFIX=$cache/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+# What the programs load at run time under wine: Qt, the libraries, the compiler's runtime.
+export WINEPATH="Z:${qt}/bin;Z:${deps}/bin;Z:${runtime};Z:/usr/x86_64-w64-mingw32/lib"
+export QT_PLUGIN_PATH="Z:${qt}/plugins"
+
+build=build-windows
+"$qt/bin/qt-cmake" -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+    -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
+    -DCMAKE_CROSSCOMPILING_EMULATOR=/usr/lib/wine/wine64 \
+    -DDOVERARIZ_BUILD_BENCH=OFF -DDOVERARIZ_WINDOWS_DLL_DIRS="$dll_dirs"
+cmake --build "$build" -j"$(nproc)"
+
+# The manuals are rendered by the Linux build (they are pictures of the window and PDF made there).
+for manuals in DOC doc; do
+    if [ -d build/bin/$manuals ]; then
+        rm -rf "$build/bin/$manuals"
+        cp -r build/bin/$manuals "$build/bin/$manuals"
+    fi
+done
+(cd "$build" && cpack -G NSIS)
+
+[ $check -eq 1 ] || exit 0
+# The first start of wine makes its prefix; later runs reuse it.
+/usr/lib/wine/wine64 wineboot --init >/dev/null 2>&1 || true
+ctest --test-dir "$build" --output-on-failure -j"$(nproc)"
+python3 tests/windows_station_check.py "$build"

@@ -1,0 +1,8 @@
+#include "config/FileModes.h"
+
+#include <sys/stat.h>
+
+void FileModes::shareNewFilesWithGroup()
+{
+    ::umask(0002);
+}
