@@ -7,7 +7,7 @@
 set(DOVERARIZ_WINDOWS_DLL_DIRS "" CACHE STRING "Folders holding the DLLs the Windows programs need")
 set(doverariz_windows_dlls
     Qt6Core.dll Qt6Gui.dll Qt6Widgets.dll Qt6Network.dll
-    libpq.dll libzip.dll freexl.dll zlib1.dll
+    libpq.dll libzip.dll libfreexl-1.dll zlib1.dll
     libgcc_s_seh-1.dll libstdc++-6.dll libwinpthread-1.dll)
 set(doverariz_dll_files "")
 foreach(dll IN LISTS doverariz_windows_dlls)

@@ -11,7 +11,7 @@
 #include "tgtlink/TargetConnection.h"
 #include "tgtlink/TargetError.h"
 
-#include "SpecialFiles.h"
+#include "support/SpecialFiles.h"
 
 #include <QDir>
 #include <QElapsedTimer>

@@ -8,7 +8,7 @@
 #include "history/ImeiHistory.h"
 #include "history/StationHistories.h"
 
-#include "SpecialFiles.h"
+#include "support/SpecialFiles.h"
 
 #include <QBuffer>
 #include <QDir>
