@@ -125,12 +125,11 @@ bool lineViewBenchmark(PgServerFixture &server)
     }
     print("lineview_upgrade_to_v3_10m", msSince(timer), "ms");
     // A pool of 100,000 MBSN from a workbook, half of it claimed over the last days, a hundred this hour.
-    if (!server.exec(db, QStringLiteral(
-                             "INSERT INTO ledger.pools (name, kind, size) VALUES ('mbsn-lot', 2, 100000); "
-                             "INSERT INTO ledger.pool_values (kind, value, pool, claimed_at) "
-                             "SELECT 2, 'MBP' || lpad(g::text, 8, '0'), 'mbsn-lot', "
-                             "CASE WHEN g <= 50000 THEN now() - g * interval '36 seconds' END "
-                             "FROM generate_series(1, 100000) g; ANALYZE ledger.pool_values"))) {
+    if (!server.exec(db, QStringLiteral("INSERT INTO ledger.pools (name, kind, size) VALUES ('mbsn-lot', 2, 100000); "
+                                        "INSERT INTO ledger.pool_values (kind, value, pool, claimed_at) "
+                                        "SELECT 2, 'MBP' || lpad(g::text, 8, '0'), 'mbsn-lot', "
+                                        "CASE WHEN g <= 50000 THEN now() - g * interval '36 seconds' END "
+                                        "FROM generate_series(1, 100000) g; ANALYZE ledger.pool_values"))) {
         QTextStream(stderr) << server.error() << Qt::endl;
         return false;
     }

@@ -1,11 +1,11 @@
 #include "support/PgServerFixture.h"
 
 #include "LedgerCommand.h"
+#include "identity/ImeiRules.h"
 #include "ledger/Ledger.h"
 #include "ledger/LedgerReports.h"
 #include "ledger/LedgerSchema.h"
 #include "ledger/LineFigures.h"
-#include "identity/ImeiRules.h"
 
 #include <QJsonArray>
 
@@ -499,13 +499,13 @@ void TestLedgerTool::pools_data()
     QTest::newRow("other values under the name")
         << psn4 << QByteArray("PS01\nPS02\n") << QStringList() << QByteArray("PS01\nPS03\n") << "lot"
         << QStringList{"PS03"} << failure << "holds other values" << 2 << 2;
-    QTest::newRow("a value of another pool") << psn4 << QByteArray("PS01\nPS02\n") << QStringList()
-                                             << QByteArray("PS03\nPS02\n") << "lot2" << QStringList() << failure
-                                             << "PSN PS02 lies in the pool lot already" << 2 << 2;
+    QTest::newRow("a value of another pool")
+        << psn4 << QByteArray("PS01\nPS02\n") << QStringList() << QByteArray("PS03\nPS02\n") << "lot2" << QStringList()
+        << failure << "PSN PS02 lies in the pool lot already" << 2 << 2;
     QTest::newRow("nothing a station takes") << mbsn6 << QByteArray("MB1\nMB2\n") << QStringList() << QByteArray()
                                              << QString() << QStringList() << failure << "holds no value" << -1 << 0;
-    QTest::newRow("no workbook") << mbsn6 << QByteArray() << QStringList() << QByteArray() << QString()
-                                 << QStringList() << failure << "does not exist" << -1 << 0;
+    QTest::newRow("no workbook") << mbsn6 << QByteArray() << QStringList() << QByteArray() << QString() << QStringList()
+                                 << failure << "does not exist" << -1 << 0;
     QTest::newRow("not a pool's kind") << QStringList{"--kind", "bt"} << QByteArray("00112233\n") << QStringList()
                                        << QByteArray() << QString() << QStringList() << int(LedgerCommand::Usage)
                                        << "imei, mbsn or psn" << -1 << 0;

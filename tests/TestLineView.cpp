@@ -229,9 +229,8 @@ bool TestLineView::fill(QString *why)
             if (!file.open(QIODevice::WriteOnly) || file.write(sheet) != sheet.size())
                 return false;
             file.close();
-            const QString out = runLedger({"add-pool", "--name", "mb-lot", "--kind", "mbsn", "--length", "8",
-                                           file.fileName()},
-                                          &code);
+            const QString out =
+                runLedger({"add-pool", "--name", "mb-lot", "--kind", "mbsn", "--length", "8", file.fileName()}, &code);
             if (code != 0) {
                 *why = QStringLiteral("add-pool: ") + out;
                 return false;

@@ -91,7 +91,8 @@ bool SheetImport::importSerialsFromSheet(const ToolSettings &settings, IdentityF
 bool SheetImport::readSerials(const ToolSettings &settings, IdentityFrontEnd &frontEnd, const IssuedIdentities &issued,
                               int kind, const TakeSet &take)
 {
-    return serialRows(settings, frontEnd, issued, kind, [] { return false; }, take);
+    return serialRows(
+        settings, frontEnd, issued, kind, [] { return false; }, take);
 }
 
 bool SheetImport::serialRows(const ToolSettings &settings, IdentityFrontEnd &frontEnd, const IssuedIdentities &issued,
@@ -153,10 +154,11 @@ bool SheetImport::importImeisFromSheet(const ToolSettings &settings, IdentityFro
         });
 }
 
-bool SheetImport::readImeiSets(const ToolSettings &settings, IdentityFrontEnd &frontEnd,
-                               const IssuedIdentities &issued, const TakeSet &take)
+bool SheetImport::readImeiSets(const ToolSettings &settings, IdentityFrontEnd &frontEnd, const IssuedIdentities &issued,
+                               const TakeSet &take)
 {
-    return imeiRows(settings, frontEnd, issued, [] { return false; }, take);
+    return imeiRows(
+        settings, frontEnd, issued, [] { return false; }, take);
 }
 
 bool SheetImport::imeiRows(const ToolSettings &settings, IdentityFrontEnd &frontEnd, const IssuedIdentities &issued,

@@ -69,12 +69,12 @@ LedgerStatus LedgerPools::add(const QString &name, int kind, const QStringList &
     rows = m_connection.exec("INSERT INTO ledger.pools (name, kind, size) VALUES ($1, $2, $3)",
                              {name.toUtf8(), kindText, QByteArray::number(values.size())});
     if (rows.ok())
-        rows = m_connection.exec(
-            "INSERT INTO ledger.pool_values (kind, value, pool, claimed_at) "
-            "SELECT $1, u.v, $2, (SELECT c.claimed_at FROM ledger.identities i JOIN ledger.cycles c ON c.id = i.cycle_id "
-            "                     WHERE i.kind = $1 AND i.value = u.v) "
-            "FROM unnest($3::text[]) u(v)",
-            {kindText, name.toUtf8(), list});
+        rows = m_connection.exec("INSERT INTO ledger.pool_values (kind, value, pool, claimed_at) "
+                                 "SELECT $1, u.v, $2, (SELECT c.claimed_at FROM ledger.identities i JOIN ledger.cycles "
+                                 "c ON c.id = i.cycle_id "
+                                 "                     WHERE i.kind = $1 AND i.value = u.v) "
+                                 "FROM unnest($3::text[]) u(v)",
+                                 {kindText, name.toUtf8(), list});
     if (rows.ok())
         rows = m_connection.exec("COMMIT");
     if (!rows.ok())

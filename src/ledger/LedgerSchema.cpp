@@ -567,8 +567,7 @@ CREATE TRIGGER pool_values AFTER INSERT ON ledger.identities REFERENCING NEW TAB
 )SQL";
 
 // The steps from one version to the next; step i brings version i to version i + 1.
-const char *const upgradeSteps[] = {schemaVersion1, schemaVersion2, schemaVersion3, schemaVersion4,
-                                    schemaVersion5};
+const char *const upgradeSteps[] = {schemaVersion1, schemaVersion2, schemaVersion3, schemaVersion4, schemaVersion5};
 static_assert(sizeof upgradeSteps / sizeof *upgradeSteps == LedgerSchema::currentVersion,
               "one step per schema version");
 

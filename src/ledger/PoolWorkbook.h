@@ -31,7 +31,7 @@ public:
     void focusField(IdentityField, bool) override {}
     void setStatusState(int) override {}
     void endCycle() override {}
-    QIODevice *adjustmentLog() const override { return const_cast<QBuffer *>(&m_adjustments); }
+    QIODevice *adjustmentLog() const override { return &m_adjustments; }
 
     bool isIssued(int, const QString &) const override { return false; }
 
@@ -39,5 +39,5 @@ private:
     QStringList m_values;
     QStringList m_refusals;
     QString m_failure;
-    QBuffer m_adjustments;
+    mutable QBuffer m_adjustments; // written through adjustmentLog()
 };

@@ -438,7 +438,8 @@ int LedgerCommand::addPool(QStringList args)
     const LedgerStatus status = pools.add(name, kind, workbook.values(), &added, &message);
     if (status != LedgerStatus::Ok)
         return failStatus(int(status), message);
-    const QString counted = kind == 1 ? QStringLiteral("IMEI sets") : Ledger::kindName(kind) + QStringLiteral(" values");
+    const QString counted =
+        kind == 1 ? QStringLiteral("IMEI sets") : Ledger::kindName(kind) + QStringLiteral(" values");
     m_out += added ? QStringLiteral("Pool %1 added: %2 %3, %4 rows refused.\n")
                          .arg(name)
                          .arg(workbook.values().size())

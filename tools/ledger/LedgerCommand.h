@@ -6,9 +6,9 @@
 #include <QString>
 #include <QStringList>
 
-// The `ledger` command line: creates the line's ledger, adds stations, shared counters and workbook pools, imports a station's history
-// files, tells an identity's story, exports the cycles of a period, and serves the line view with its clients' tokens.
-// Kept out of main() so that the tests run it in-process.
+// The `ledger` command line: creates the line's ledger, adds stations, shared counters and workbook pools, imports a
+// station's history files, tells an identity's story, exports the cycles of a period, and serves the line view with its
+// clients' tokens. Kept out of main() so that the tests run it in-process.
 class LedgerCommand final
 {
 public:
