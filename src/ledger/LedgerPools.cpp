@@ -80,5 +80,7 @@ LedgerStatus LedgerPools::add(const QString &name, int kind, const QStringList &
     if (!rows.ok())
         return abandon(rows, message);
     *added = true;
+    // A table of a few rows is never analysed by autovacuum; the line view's plan counts its rows.
+    m_connection.exec("ANALYZE ledger.pools, ledger.pool_values");
     return LedgerStatus::Ok;
 }

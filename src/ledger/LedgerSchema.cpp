@@ -544,6 +544,8 @@ CREATE TABLE ledger.pool_values (
     claimed_at timestamptz,
     PRIMARY KEY (kind, value)
 );
+-- What is left of a pool, and what of it was claimed since a time, each counted through an index of its own.
+CREATE INDEX pool_values_left ON ledger.pool_values (pool) WHERE claimed_at IS NULL;
 CREATE INDEX pool_values_pool ON ledger.pool_values (pool, claimed_at);
 REVOKE ALL ON ledger.pools, ledger.pool_values FROM PUBLIC;
 GRANT SELECT ON ledger.pools, ledger.pool_values TO @READER@;
