@@ -40,7 +40,7 @@ export QT_PLUGIN_PATH="Z:${qt}/plugins"
 build=build-windows
 "$qt/bin/qt-cmake" -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
     -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
-    -DCMAKE_CROSSCOMPILING_EMULATOR=/usr/lib/wine/wine64 \
+    -DCMAKE_CROSSCOMPILING_EMULATOR="$source_dir/tests/support/wine-run.sh" \
     -DDOVERARIZ_BUILD_BENCH=OFF -DDOVERARIZ_WINDOWS_DLL_DIRS="$dll_dirs"
 cmake --build "$build" -j"$(nproc)"
 

@@ -1,9 +1,13 @@
 #include "support/PgServerFixture.h"
 
 #include "LedgerCommand.h"
+#include "identity/ImeiRules.h"
 #include "ledger/Ledger.h"
 #include "ledger/LedgerReports.h"
 #include "ledger/LedgerSchema.h"
+#include "ledger/LineFigures.h"
+
+#include <QJsonArray>
 
 #include <QtTest>
 
@@ -53,6 +57,8 @@ private slots:
     void story();
     void exportCycles_data();
     void exportCycles();
+    void pools_data();
+    void pools();
 
 private:
     int run(const QString &db, const QStringList &args, LedgerCommand *command = nullptr);
@@ -460,3 +466,104 @@ void TestLedgerTool::exportCycles()
 
 QTEST_GUILESS_MAIN(TestLedgerTool)
 #include "TestLedgerTool.moc"
+
+void TestLedgerTool::pools_data()
+{
+    QTest::addColumn<QStringList>("options"); // --kind and --length of both adds
+    QTest::addColumn<QByteArray>("workbook"); // the sheet as CSV; empty: no file
+    QTest::addColumn<QStringList>("claimedBefore");
+    QTest::addColumn<QByteArray>("again"); // a second add, of this sheet
+    QTest::addColumn<QString>("againName");
+    QTest::addColumn<QStringList>("claimedAfter");
+    QTest::addColumn<int>("exitCode"); // of the last add
+    QTest::addColumn<QString>("words");
+    QTest::addColumn<int>("size"); // -1: no pool
+    QTest::addColumn<int>("left");
+
+    const QStringList mbsn6{"--kind", "mbsn", "--length", "6"};
+    const QStringList psn4{"--kind", "PSN", "--length", "4"};
+    const int failure = int(LedgerCommand::Failure);
+    QTest::newRow("claims before and after, a row of another length")
+        << mbsn6 << QByteArray("MB0001\nMB0002\nMB003\nMB0004\nMB0005\n") << QStringList{"MB0001"} << QByteArray()
+        << QString() << QStringList{"MB0004", "MB9999", "MB003"} << 0 << "Refused: The length of the 3th MBSN" << 4
+        << 2;
+    // Sets count once, by their first IMEI; a wrong check digit is repaired as a station repairs it.
+    QTest::newRow("IMEI sets, a repair and a repeat")
+        << QStringList{"--kind", "imei"}
+        << QByteArray("35000000000001,35000000000002\n35000000000003\n350000000000041\n35000000000002\n")
+        << QStringList{"35000000000002"} << QByteArray() << QString() << QStringList{"35000000000004"} << 0
+        << "repeated with previous" << 3 << 2;
+    QTest::newRow("the same pool twice") << psn4 << QByteArray("PS01\nPS02\n") << QStringList{"PS02"}
+                                         << QByteArray("PS01\nPS02\n") << "lot" << QStringList() << 0
+                                         << "there already, with these 2" << 2 << 1;
+    QTest::newRow("other values under the name")
+        << psn4 << QByteArray("PS01\nPS02\n") << QStringList() << QByteArray("PS01\nPS03\n") << "lot"
+        << QStringList{"PS03"} << failure << "holds other values" << 2 << 2;
+    QTest::newRow("a value of another pool")
+        << psn4 << QByteArray("PS01\nPS02\n") << QStringList() << QByteArray("PS03\nPS02\n") << "lot2" << QStringList()
+        << failure << "PSN PS02 lies in the pool lot already" << 2 << 2;
+    QTest::newRow("nothing a station takes") << mbsn6 << QByteArray("MB1\nMB2\n") << QStringList() << QByteArray()
+                                             << QString() << QStringList() << failure << "holds no value" << -1 << 0;
+    QTest::newRow("no workbook") << mbsn6 << QByteArray() << QStringList() << QByteArray() << QString() << QStringList()
+                                 << failure << "does not exist" << -1 << 0;
+    QTest::newRow("not a pool's kind") << QStringList{"--kind", "bt"} << QByteArray("00112233\n") << QStringList()
+                                       << QByteArray() << QString() << QStringList() << int(LedgerCommand::Usage)
+                                       << "imei, mbsn or psn" << -1 << 0;
+    QTest::newRow("a length for IMEIs") << QStringList{"--kind", "imei", "--length", "15"}
+                                        << QByteArray("35000000000001\n") << QStringList() << QByteArray() << QString()
+                                        << QStringList() << int(LedgerCommand::Usage) << "--length" << -1 << 0;
+}
+
+void TestLedgerTool::pools()
+{
+    QFETCH(QStringList, options);
+    QFETCH(QByteArray, workbook);
+    QFETCH(QStringList, claimedBefore);
+    QFETCH(QByteArray, again);
+    QFETCH(QString, againName);
+    QFETCH(QStringList, claimedAfter);
+    QFETCH(int, exitCode);
+    QFETCH(QString, words);
+    QFETCH(int, size);
+    QFETCH(int, left);
+    const QString db = newLedger();
+    QVERIFY(!db.isEmpty());
+    const int kind = Ledger::kindOf(options.at(1));
+    Ledger station(m_server.connInfo(db, db + "_a"), QStringLiteral("LINE1-02"));
+    const auto claim = [&](const QStringList &values) {
+        for (const QString &value : values) {
+            const QString held = kind == 1 ? adjustImei(value) : value;
+            QVERIFY2(station.claim({{kind, held, 1}}, "USB1", "0x52B0").status == LedgerStatus::Ok, qPrintable(held));
+        }
+    };
+    // One sheet a file: the pool's kind names the file, whatever the workbook named on the command line.
+    QTemporaryDir dir;
+    const QString sheet = dir.filePath(kind == 1 ? "IMEI.csv" : kind == 2 ? "MBSN.csv" : "PSN.csv");
+    QVERIFY(workbook.isEmpty() || writeFile(sheet, workbook));
+    claim(claimedBefore);
+    int code = run(db, QStringList{"add-pool", "--name", "lot"} + options + QStringList{sheet});
+    if (!again.isEmpty()) {
+        QCOMPARE(code, 0);
+        QVERIFY(writeFile(sheet, again));
+        code = run(db, QStringList{"add-pool", "--name", againName} + options + QStringList{sheet});
+    }
+    QVERIFY2(code == exitCode, qPrintable(m_last.err()));
+    QVERIFY2(QString(m_last.out() + m_last.err()).contains(words), qPrintable(m_last.out() + m_last.err()));
+    claim(claimedAfter);
+
+    // As the line view tells it: every value claimed this hour, and what is left.
+    LedgerConnection reader(m_server.connInfo(db));
+    QJsonObject figures;
+    QString message;
+    const QDateTime now = QDateTime::currentDateTime();
+    QCOMPARE(LineFigures(reader).collect(now, {now, now.addSecs(3600)}, &figures, &message), LedgerStatus::Ok);
+    const QJsonArray pools = figures.value("pools").toArray();
+    QCOMPARE(pools.size(), size < 0 ? 0 : 1);
+    if (size < 0)
+        return;
+    const QJsonObject pool = pools.first().toObject();
+    QCOMPARE(pool.value("name").toString(), QStringLiteral("lot"));
+    QCOMPARE(pool.value("size").toInt(), size);
+    QCOMPARE(pool.value("left").toInt(), left);
+    QCOMPARE(pool.value("takenLastHour").toInt(), size - left);
+}

@@ -218,6 +218,24 @@ bool TestLineView::fill(QString *why)
             if (m_knownImei.isEmpty())
                 m_knownImei = set.first().value;
         }
+        // A pool of 40 MBSN from a workbook, added between the stations: L1-01's claims are marked as it is added,
+        // L1-02's as they are claimed.
+        if (s == 0) {
+            QByteArray sheet;
+            for (int n = 0; n < 40; ++n)
+                sheet += QStringLiteral("MB%1\n").arg(n, 6, 10, QLatin1Char('0')).toUtf8();
+            QFile file(m_dir.filePath(QStringLiteral("MBSN.csv")));
+            int code = -1;
+            if (!file.open(QIODevice::WriteOnly) || file.write(sheet) != sheet.size())
+                return false;
+            file.close();
+            const QString out =
+                runLedger({"add-pool", "--name", "mb-lot", "--kind", "mbsn", "--length", "8", file.fileName()}, &code);
+            if (code != 0) {
+                *why = QStringLiteral("add-pool: ") + out;
+                return false;
+            }
+        }
         if (s == 1) {
             qint64 first = 0, last = 0;
             const qint64 bt = 0x001122334400LL;
@@ -367,6 +385,11 @@ void TestLineView::figures()
     QCOMPARE(ranges[QStringLiteral("bt")][QStringLiteral("runsOutInShift")].toBool(), true);
     QCOMPARE(ranges[QStringLiteral("imei-tac")][QStringLiteral("left")].toInt(), 999999 - 100);
     QCOMPARE(ranges[QStringLiteral("imei-tac")][QStringLiteral("runsOutInShift")].toBool(), false);
+    // The workbook's 40 MBSN, 19 claimed this hour: 21 left, gone within the shift.
+    const QJsonObject pool = answer.json[QStringLiteral("pools")][0].toObject();
+    QCOMPARE(pool[QStringLiteral("left")].toInt(), 21);
+    QCOMPARE(pool[QStringLiteral("takenLastHour")].toInt(), 19);
+    QCOMPARE(pool[QStringLiteral("runsOutInShift")].toBool(), true);
 }
 
 void TestLineView::paging()
@@ -527,6 +550,9 @@ void TestLineView::page()
     QVERIFY2(dom.contains(QStringLiteral("自 ")) && dom.contains(QStringLiteral("起连续失败")),
              "the failing station is shown failing");
     QVERIFY2(dom.contains(QStringLiteral("本班内用尽")), "the Bluetooth range is shown running out in the shift");
+    static const QRegularExpression pool(QStringLiteral("data-pool=\"mb-lot\"><td class=\"range\">表格MBSN mb-lot</td>"
+                                                        "<td class=\"number left bad\">21<"));
+    QVERIFY2(pool.match(dom).hasMatch(), "the workbook's pool is shown running out in the shift");
     QVERIFY2(dom.count(QStringLiteral("class=\"bar\"")) > 0, "the chart is drawn");
 
     // The screenshot stays beside the test as its artifact.

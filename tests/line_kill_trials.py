@@ -26,12 +26,19 @@ only claimed is explained by a failover from its stall until its new standby str
   lost_claims  an identity on a handset that the surviving ledger does not hold: a station writes a handset
                only once the ledger acknowledged the set's claim, so the failover lost an acknowledged claim
 
+With --view the line view is checked against what the trial wrote, once the stations are stopped: `ledger serve`
+runs as a reader of the ledger, its API and its page (in headless chromium) must show each station's sets written
+in the last hour and its first-pass yield, the shift's sets, and what is left of each shared counter, as the
+ledger's own rows give them:
+
+  view_mismatch  a figure of the API or the page that differs from the ledger's rows
+
 With --async the replication is asynchronous (synchronous_standby_names empty): the primary acknowledges the
 claims made while the standby hears nothing, the failover loses them, and lost_claims (with duplicate and
 unledgered) shows it.
 
     tests/line_kill_trials.py [--stations 8] [--handsets 30] [--minutes 20] [--build DIR] [--seed S] [--keep]
-                              [--standby [--async] [--wal-stall 2]]
+                              [--standby [--async] [--wal-stall 2]] [--view]
 
 Exit code 0 when none was found.
 """
@@ -42,6 +49,7 @@ import json
 import os
 import pwd
 import random
+import re
 import shutil
 import signal
 import socket
@@ -49,6 +57,7 @@ import subprocess
 import sys
 import tempfile
 import time
+import urllib.request
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 SOURCE = os.path.dirname(HERE)
@@ -290,6 +299,81 @@ def station_ini():
     return ini + "ImeiDefaultValue=356938035600000\nlanguage=English\n"
 
 
+def check_view(ledger, conn, server, work):
+    """The line view's API and page against the ledger's rows; the number of figures that differ."""
+    run = lambda *a: subprocess.run([ledger, "--connection", conn(OWNER)] + list(a), capture_output=True,
+                                    text=True, check=True).stdout
+    run("add-reader", "line_view")
+    token = run("token", "add", "screen").strip()
+    # The shift began an hour ago and ends in four, as TestLineView's.
+    now = time.localtime()
+    starts = ",".join(time.strftime("%H:%M", time.localtime(time.time() + d)) for d in (-3600, 4 * 3600))
+    serve = subprocess.Popen([ledger, "--connection", conn("line_view"), "serve", "--listen", "127.0.0.1:0",
+                              "--shifts", starts], stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+    try:
+        line = serve.stdout.readline()
+        if "Serving the line view on " not in line:
+            print("view_mismatch: ledger serve did not start: %s%s" % (line, serve.stderr.read()))
+            return 1
+        base = line.split(" on ", 1)[1].strip().rstrip("/")
+        request = urllib.request.Request(base + "/api/line", headers={"Authorization": "Bearer " + token})
+        figures = json.load(urllib.request.urlopen(request, timeout=30))
+        chromium = shutil.which("chromium")
+        dom = subprocess.run([chromium, "--headless=new", "--no-sandbox", "--disable-gpu", "--no-first-run",
+                              "--user-data-dir=" + os.path.join(work, "chromium"), "--virtual-time-budget=10000",
+                              "--dump-dom", base + "/?lang=en#token=" + token],
+                             capture_output=True, text=True, timeout=120).stdout
+    finally:
+        serve.kill()
+        serve.wait()
+
+    # What the ledger's rows say, at the API's instant: a claim open for three minutes is a failed attempt.
+    at = figures["generatedAt"]
+    day = time.strftime("%Y-%m-%dT00:00:00%z", now)
+    rows = server.query(
+        "SELECT station, count(*) FILTER (WHERE written_at >= '{at}'::timestamptz - interval '1 hour'), "
+        "count(*) FILTER (WHERE claimed_at >= '{day}' AND state = 'written'), "
+        "count(*) FILTER (WHERE claimed_at >= '{day}' AND (state = 'written' OR "
+        "claimed_at < '{at}'::timestamptz - interval '3 minutes')) "
+        "FROM ledger.cycles WHERE NOT imported GROUP BY station ORDER BY station".format(at=at, day=day))
+    expected = {station: (int(hour), int(today), int(attempts)) for station, hour, today, attempts in rows}
+    counters = {name: int(left) for name, left in server.query(
+        "SELECT k.name, greatest(0, k.last_value - greatest(k.next_value - 1, coalesce(max(b.last_value), "
+        "k.next_value - 1))) FROM ledger.counters k LEFT JOIN ledger.counter_blocks b ON b.counter = k.name "
+        "GROUP BY k.name, k.next_value, k.last_value")}
+    mismatches = []
+    shown = {s["station"]: s for s in figures["stations"]}
+    for station, (hour, today, attempts) in expected.items():
+        s = shown.get(station, {})
+        fpy = today / attempts if attempts else None
+        if s.get("writtenLastHour") != hour or (fpy is None) != (s.get("firstPassYield") is None) or (
+                fpy is not None and abs(s["firstPassYield"] - fpy) > 1e-9):
+            mismatches.append("API %s: %s, the ledger %d written of %d" % (station, s, hour, attempts))
+        cell = re.search(r'data-station="%s".*?class="number hour">(\d+)<.*?class="number yield[^"]*">([^<]*)<'
+                         % re.escape(station), dom)
+        page_fpy = "%.1f %%" % (fpy * 100) if fpy is not None else "\u2014"
+        if not cell or int(cell.group(1)) != hour or cell.group(2) != page_fpy:
+            mismatches.append("page %s: %s, the ledger %d written, %s" % (station, cell and cell.groups(), hour,
+                                                                          page_fpy))
+    shift = sum(b["sets"] for b in figures["throughput"]["buckets"])
+    bars = sum(int(n) for n in re.findall(r'class="bar"[^>]*data-sets="(\d+)"', dom))
+    written = sum(hour for hour, _, _ in expected.values())
+    if shift != written or bars != written:
+        mismatches.append("shift: API %d, page %d, the ledger %d" % (shift, bars, written))
+    for r in figures["ranges"]:
+        cell = re.search(r'data-range="%s".*?class="number left[^"]*">(\d+)<' % re.escape(r["name"]), dom)
+        if r["left"] != counters.get(r["name"]) or not cell or int(cell.group(1)) != r["left"]:
+            mismatches.append("counter %s: API %d, page %s, the ledger %s" % (r["name"], r["left"],
+                                                                             cell and cell.group(1),
+                                                                             counters.get(r["name"])))
+    if len(figures["ranges"]) != len(counters):
+        mismatches.append("counters: API %d, the ledger %d" % (len(figures["ranges"]), len(counters)))
+    for m in mismatches:
+        print("view_mismatch: " + m)
+    print("view_checked: %d stations, %d sets this shift, %d counters" % (len(expected), written, len(counters)))
+    return len(mismatches)
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("--stations", type=int, default=8)
@@ -308,11 +392,16 @@ def main():
                              "and the standby takes over; the old primary is made the new standby")
     parser.add_argument("--async", dest="asynchronous", action="store_true",
                         help="with --standby: replication left asynchronous, to show the claims it loses")
+    parser.add_argument("--view", action="store_true",
+                        help="then check the line view's API and page (headless chromium) against the ledger")
     parser.add_argument("--wal-stall", type=float, default=2.0,
                         help="with --standby: seconds the standby hears nothing before the primary is killed")
     args = parser.parse_args()
     if args.asynchronous:
         args.standby = True
+    if args.view and not shutil.which("chromium"):
+        print("chromium is not installed (scripts/install-deps.sh test)")
+        return 1 if os.environ.get("DOVERARIZ_REQUIRE_POSTGRESQL") else 77
     tools = ["initdb", "pg_ctl", "postgres"] + (["pg_basebackup"] if args.standby else [])
     missing = [t for t in tools if not os.access(os.path.join(PG_BIN, t), os.X_OK)]
     if missing:
@@ -451,6 +540,7 @@ def main():
     for counter, first, last, station in server.query(
             "SELECT counter, first_value, last_value, station FROM ledger.counter_blocks"):
         blocks.setdefault(station, []).append((counter, int(first), int(last)))
+    view_mismatches = check_view(ledger, ledger_conn.conn, server, work) if args.view else 0
     for s in pair.servers if pair else [server]:
         s.stop()
 
@@ -539,7 +629,7 @@ def main():
         print("work: %s" % work)
     else:
         shutil.rmtree(work, ignore_errors=True)
-    return 0 if duplicates == unledgered == unexplained == outside == lost_claims == 0 else 1
+    return 0 if duplicates == unledgered == unexplained == outside == lost_claims == view_mismatches == 0 else 1
 
 
 if __name__ == "__main__":

@@ -1207,6 +1207,25 @@ It is left as it is, and Write stays disabled until the file is mended and the t
     </message>
 </context>
 <context>
+    <name>LedgerPools</name>
+    <message>
+        <source>The pool %1 holds no value.</source>
+        <translation>号池 %1 不含任何号码。</translation>
+    </message>
+    <message>
+        <source>A pool is named with letters, digits, &apos;_&apos; or &apos;-&apos; (at most 63), and holds IMEI sets, MBSN or PSN values: &quot;%1&quot;.</source>
+        <translation>号池名称由字母、数字、“_”或“-”组成（最多 63 个），内容为 IMEI 组、MBSN 或 PSN：“%1”。</translation>
+    </message>
+    <message>
+        <source>The pool %1 holds other values already, and a pool never changes: add these under another name.</source>
+        <translation>号池 %1 已含其他号码，号池不可更改：请用另一名称添加这些号码。</translation>
+    </message>
+    <message>
+        <source>%1 %2 lies in the pool %3 already: a value counts in one pool only.</source>
+        <translation>%1 %2 已在号池 %3 中：一个号码只能属于一个号池。</translation>
+    </message>
+</context>
+<context>
     <name>LedgerReports</name>
     <message>
         <source>%1: %2 imported from the history of station %3 (set %4).</source>

@@ -1207,6 +1207,25 @@ It is left as it is, and Write stays disabled until the file is mended and the t
     </message>
 </context>
 <context>
+    <name>LedgerPools</name>
+    <message>
+        <source>The pool %1 holds no value.</source>
+        <translation>The pool %1 holds no value.</translation>
+    </message>
+    <message>
+        <source>A pool is named with letters, digits, &apos;_&apos; or &apos;-&apos; (at most 63), and holds IMEI sets, MBSN or PSN values: &quot;%1&quot;.</source>
+        <translation>A pool is named with letters, digits, &apos;_&apos; or &apos;-&apos; (at most 63), and holds IMEI sets, MBSN or PSN values: &quot;%1&quot;.</translation>
+    </message>
+    <message>
+        <source>The pool %1 holds other values already, and a pool never changes: add these under another name.</source>
+        <translation>The pool %1 holds other values already, and a pool never changes: add these under another name.</translation>
+    </message>
+    <message>
+        <source>%1 %2 lies in the pool %3 already: a value counts in one pool only.</source>
+        <translation>%1 %2 lies in the pool %3 already: a value counts in one pool only.</translation>
+    </message>
+</context>
+<context>
     <name>LedgerReports</name>
     <message>
         <source>%1: %2 imported from the history of station %3 (set %4).</source>

@@ -82,13 +82,28 @@ std::unique_ptr<WorkbookReader> SheetImport::openSheet(const QString &path, cons
 bool SheetImport::importSerialsFromSheet(const ToolSettings &settings, IdentityFrontEnd &frontEnd,
                                          const IssuedIdentities &issued, int maxCount, IdentityPool &pool, int kind)
 {
+    const int limit = qBound(0, maxCount, IdentityPool::Capacity);
+    return serialRows(
+        settings, frontEnd, issued, kind, [&] { return pool.total >= limit; },
+        [&](const QStringList &values) { pool.values[pool.total++] = values.first(); });
+}
+
+bool SheetImport::readSerials(const ToolSettings &settings, IdentityFrontEnd &frontEnd, const IssuedIdentities &issued,
+                              int kind, const TakeSet &take)
+{
+    return serialRows(
+        settings, frontEnd, issued, kind, [] { return false; }, take);
+}
+
+bool SheetImport::serialRows(const ToolSettings &settings, IdentityFrontEnd &frontEnd, const IssuedIdentities &issued,
+                             int kind, const IsFull &full, const TakeSet &take)
+{
     const bool mbsn = kind == HistoryMbsn;
     if (!mbsn && kind != HistoryPsn)
         return false;
     const QString sheet = mbsn ? QStringLiteral("MBSN") : QStringLiteral("PSN");
     const bool checkRepeats = mbsn ? settings.MbsnCheckRepetitive : settings.PsnCheckRepetitive;
     const int length = mbsn ? settings.Mbsnlen : settings.Psnlen;
-    const int limit = qBound(0, maxCount, IdentityPool::Capacity);
 
     int row = 0;
     const std::unique_ptr<WorkbookReader> reader =
@@ -103,7 +118,7 @@ bool SheetImport::importSerialsFromSheet(const ToolSettings &settings, IdentityF
             frontEnd.warningBox(tr("Read excel file error!"));
             return false;
         }
-        if (value.isEmpty() || pool.total >= limit)
+        if (value.isEmpty() || full())
             return true;
         QString why;
         if (!SerialNumber::parse(value, &why)) {
@@ -119,7 +134,7 @@ bool SheetImport::importSerialsFromSheet(const ToolSettings &settings, IdentityF
                                   : tr("The length of the %1th PSN in excel file is invalid!").arg(row),
                              LineColour::Error);
         } else {
-            pool.values[pool.total++] = value;
+            take({value});
             taken.insert(value);
         }
         letEventsThrough();
@@ -130,6 +145,25 @@ bool SheetImport::importImeisFromSheet(const ToolSettings &settings, IdentityFro
                                        const IssuedIdentities &issued, int maxCount, ImeiPool &pool)
 {
     const int limit = qBound(0, maxCount, ImeiPool::Capacity);
+    return imeiRows(
+        settings, frontEnd, issued, [&] { return pool.total >= limit; },
+        [&](const QStringList &set) {
+            for (int list = 0; list < ImeiPool::Lists; ++list)
+                pool.lists[list][pool.total] = set.at(list);
+            ++pool.total;
+        });
+}
+
+bool SheetImport::readImeiSets(const ToolSettings &settings, IdentityFrontEnd &frontEnd, const IssuedIdentities &issued,
+                               const TakeSet &take)
+{
+    return imeiRows(
+        settings, frontEnd, issued, [] { return false; }, take);
+}
+
+bool SheetImport::imeiRows(const ToolSettings &settings, IdentityFrontEnd &frontEnd, const IssuedIdentities &issued,
+                           const IsFull &full, const TakeSet &take)
+{
     int row = 0;
     const std::unique_ptr<WorkbookReader> reader =
         openSheet(settings.ImeiFromFile, QStringLiteral("IMEI"), frontEnd, row);
@@ -181,7 +215,7 @@ bool SheetImport::importImeisFromSheet(const ToolSettings &settings, IdentityFro
             frontEnd.warningBox(tr("Read excel file error!"));
             return false;
         }
-        if (text.isEmpty() || pool.total >= limit)
+        if (text.isEmpty() || full())
             return true;
         QString why;
         const QString first = adjusted(text, rawNumber, why);
@@ -193,8 +227,7 @@ bool SheetImport::importImeisFromSheet(const ToolSettings &settings, IdentityFro
             refuse(tr("The imei of %1th line in excel file is repeated with previous!"));
             continue;
         }
-        const int set = pool.total;
-        pool.lists[0][set] = first;
+        QStringList set{first};
         taken.insert(first);
 
         bool complete = true;
@@ -204,7 +237,7 @@ bool SheetImport::importImeisFromSheet(const ToolSettings &settings, IdentityFro
                 return false;
             }
             if (text.isEmpty()) {
-                pool.lists[column][set] = first;
+                set.append(first);
                 continue;
             }
             const QString imei = adjusted(text, rawNumber, why);
@@ -215,12 +248,12 @@ bool SheetImport::importImeisFromSheet(const ToolSettings &settings, IdentityFro
                 refuse(tr("The imei of %1th line in excel file is repeated with previous!"));
                 complete = false;
             } else {
-                pool.lists[column][set] = imei;
+                set.append(imei);
                 taken.insert(imei);
             }
         }
         if (complete) {
-            pool.total = set + 1;
+            take(set);
             letEventsThrough();
         }
     }

@@ -2,7 +2,9 @@
 
 #include <QCoreApplication>
 #include <QString>
+#include <QStringList>
 
+#include <functional>
 #include <memory>
 
 class IdentityFrontEnd;
@@ -30,7 +32,22 @@ public:
     static bool importSerialsFromSheet(const ToolSettings &settings, IdentityFrontEnd &frontEnd,
                                        const IssuedIdentities &issued, int maxCount, IdentityPool &pool, int kind);
 
+    // The same reading, checks and reports, into `take` instead of a pool and without its bound: each IMEI set
+    // as the pool's lists hold it (four IMEIs, a missing one repeating the first), or each MBSN or PSN value.
+    // The ledger's owner reads a line's pool through it (ledger add-pool).
+    using TakeSet = std::function<void(const QStringList &values)>;
+    static bool readImeiSets(const ToolSettings &settings, IdentityFrontEnd &frontEnd, const IssuedIdentities &issued,
+                             const TakeSet &take);
+    static bool readSerials(const ToolSettings &settings, IdentityFrontEnd &frontEnd, const IssuedIdentities &issued,
+                            int kind, const TakeSet &take);
+
 private:
+    using IsFull = std::function<bool()>;
+    static bool imeiRows(const ToolSettings &settings, IdentityFrontEnd &frontEnd, const IssuedIdentities &issued,
+                         const IsFull &full, const TakeSet &take);
+    static bool serialRows(const ToolSettings &settings, IdentityFrontEnd &frontEnd, const IssuedIdentities &issued,
+                           int kind, const IsFull &full, const TakeSet &take);
+
     // The steps both imports share: the file, the sheet and the first row. Null after a message box.
     static std::unique_ptr<WorkbookReader> openSheet(const QString &path, const QString &sheet,
                                                      IdentityFrontEnd &frontEnd, int &firstRow);

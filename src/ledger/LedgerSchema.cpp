@@ -527,8 +527,49 @@ END
 $$;
 )SQL";
 
+// Version 5: pools the owner copied from the line's workbooks (ledger add-pool), so that the line view tells what is
+// left of them. A value is marked claimed by the claim itself, so that what is left is counted through an index.
+const char *const schemaVersion5 = R"SQL(
+CREATE TABLE ledger.pools (
+    name text PRIMARY KEY CHECK (name ~ '^[A-Za-z0-9_-]{1,63}$'),
+    kind smallint NOT NULL CHECK (kind IN (1, 2, 4)),
+    size integer NOT NULL CHECK (size > 0),
+    added_at timestamptz NOT NULL DEFAULT now()
+);
+-- A value lies in one pool at most (an IMEI set by its first IMEI); claimed_at is its claim's time.
+CREATE TABLE ledger.pool_values (
+    kind smallint NOT NULL,
+    value text NOT NULL,
+    pool text NOT NULL REFERENCES ledger.pools (name),
+    claimed_at timestamptz,
+    PRIMARY KEY (kind, value)
+);
+-- What is left of a pool, and what of it was claimed since a time, each counted through an index of its own.
+CREATE INDEX pool_values_left ON ledger.pool_values (pool) WHERE claimed_at IS NULL;
+CREATE INDEX pool_values_pool ON ledger.pool_values (pool, claimed_at);
+REVOKE ALL ON ledger.pools, ledger.pool_values FROM PUBLIC;
+GRANT SELECT ON ledger.pools, ledger.pool_values TO @READER@;
+
+-- Marks the pool values a statement claimed, in the claiming transaction: a claim rolled back marks nothing.
+-- It runs as the schema's owner, since stations may not write pools.
+CREATE FUNCTION ledger.mark_pool_values() RETURNS trigger LANGUAGE plpgsql SECURITY DEFINER
+SET search_path = pg_catalog AS $$
+BEGIN
+    IF EXISTS (SELECT 1 FROM ledger.pools) THEN
+        UPDATE ledger.pool_values p SET claimed_at = c.claimed_at
+        FROM claimed a JOIN ledger.cycles c ON c.id = a.cycle_id
+        WHERE p.kind = a.kind AND p.value = a.value AND p.claimed_at IS NULL;
+    END IF;
+    RETURN NULL;
+END
+$$;
+REVOKE ALL ON FUNCTION ledger.mark_pool_values() FROM PUBLIC;
+CREATE TRIGGER pool_values AFTER INSERT ON ledger.identities REFERENCING NEW TABLE AS claimed
+    FOR EACH STATEMENT EXECUTE FUNCTION ledger.mark_pool_values();
+)SQL";
+
 // The steps from one version to the next; step i brings version i to version i + 1.
-const char *const upgradeSteps[] = {schemaVersion1, schemaVersion2, schemaVersion3, schemaVersion4};
+const char *const upgradeSteps[] = {schemaVersion1, schemaVersion2, schemaVersion3, schemaVersion4, schemaVersion5};
 static_assert(sizeof upgradeSteps / sizeof *upgradeSteps == LedgerSchema::currentVersion,
               "one step per schema version");
 

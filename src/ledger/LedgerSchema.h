@@ -17,7 +17,7 @@
 class LedgerSchema final
 {
 public:
-    static constexpr int currentVersion = 4;
+    static constexpr int currentVersion = 5;
     static QString defaultStationRole() { return QStringLiteral("ledger_station"); }
     // The group role of the line view's logins: it may read the line's records and look up an API client's
     // token, nothing more (no claim, mark, counter block or token).

@@ -1,5 +1,7 @@
 #include "ledger/LineFigures.h"
 
+#include "ledger/Ledger.h"
+
 #include <QJsonArray>
 #include <QRegularExpression>
 
@@ -17,6 +19,22 @@ QJsonValue isoOrNull(const LedgerRows &rows, int row, int column)
     if (rows.isNull(row, column))
         return QJsonValue::Null;
     return QDateTime::fromMSecsSinceEpoch(rows.number(row, column), Qt::UTC).toString(Qt::ISODateWithMs);
+}
+
+// When `left` values run out at `perHour`: null when nothing is taken; now when none is left.
+void addRunOut(QJsonObject *entry, const QDateTime &now, const LineFigures::Shift &shift, qint64 left, qint64 perHour)
+{
+    QJsonValue runsOut = QJsonValue::Null;
+    bool withinShift = left == 0;
+    if (left == 0) {
+        runsOut = now.toUTC().toString(Qt::ISODateWithMs);
+    } else if (perHour > 0) {
+        const QDateTime at = now.addMSecs(qint64(double(left) / double(perHour) * 3600.0 * 1000.0));
+        runsOut = at.toUTC().toString(Qt::ISODateWithMs);
+        withinShift = at <= shift.end;
+    }
+    entry->insert(QStringLiteral("runsOutAt"), runsOut);
+    entry->insert(QStringLiteral("runsOutInShift"), withinShift);
 }
 
 LedgerStatus failed(const LedgerRows &rows, QString *message)
@@ -65,12 +83,19 @@ LineFigures::Shift LineFigures::shiftAt(const QVector<QTime> &starts, const QDat
 
 LedgerStatus LineFigures::collect(const QDateTime &now, const Shift &shift, QJsonObject *figures, QString *message)
 {
-    QJsonArray stationList, buckets, rangeList;
+    QJsonArray stationList, buckets, rangeList, poolList;
+    // The figures' queries are short: compiling them (JIT, which a high estimate turns on) costs far more than it
+    // saves.
+    const LedgerRows noJit = m_connection.exec("SET jit = off");
+    if (!noJit.ok())
+        return failed(noJit, message);
     LedgerStatus status = stations(now, &stationList, message);
     if (status == LedgerStatus::Ok)
         status = throughput(now, shift, &buckets, message);
     if (status == LedgerStatus::Ok)
         status = ranges(now, shift, &rangeList, message);
+    if (status == LedgerStatus::Ok)
+        status = pools(now, shift, &poolList, message);
     if (status != LedgerStatus::Ok)
         return status;
     *figures = QJsonObject{
@@ -83,6 +108,7 @@ LedgerStatus LineFigures::collect(const QDateTime &now, const Shift &shift, QJso
         {QStringLiteral("throughput"),
          QJsonObject{{QStringLiteral("bucketMinutes"), bucketMinutes}, {QStringLiteral("buckets"), buckets}}},
         {QStringLiteral("ranges"), rangeList},
+        {QStringLiteral("pools"), poolList},
     };
     return LedgerStatus::Ok;
 }
@@ -208,24 +234,40 @@ LedgerStatus LineFigures::ranges(const QDateTime &now, const Shift &shift, QJson
             kind = QStringLiteral("bt");
             label = name.mid(3);
         }
-        QJsonValue runsOut = QJsonValue::Null;
-        bool withinShift = left == 0;
-        if (left == 0) {
-            runsOut = now.toUTC().toString(Qt::ISODateWithMs);
-        } else if (perHour > 0) {
-            const QDateTime at = now.addMSecs(qint64(double(left) / double(perHour) * 3600.0 * 1000.0));
-            runsOut = at.toUTC().toString(Qt::ISODateWithMs);
-            withinShift = at <= shift.end;
-        }
-        out->append(QJsonObject{{QStringLiteral("name"), name},
-                                {QStringLiteral("kind"), kind},
-                                {QStringLiteral("label"), label},
-                                {QStringLiteral("first"), rows.number(row, 1)},
-                                {QStringLiteral("last"), rows.number(row, 2)},
-                                {QStringLiteral("left"), left},
-                                {QStringLiteral("takenLastHour"), perHour},
-                                {QStringLiteral("runsOutAt"), runsOut},
-                                {QStringLiteral("runsOutInShift"), withinShift}});
+        QJsonObject entry{{QStringLiteral("name"), name},
+                          {QStringLiteral("kind"), kind},
+                          {QStringLiteral("label"), label},
+                          {QStringLiteral("first"), rows.number(row, 1)},
+                          {QStringLiteral("last"), rows.number(row, 2)},
+                          {QStringLiteral("left"), left},
+                          {QStringLiteral("takenLastHour"), perHour}};
+        addRunOut(&entry, now, shift, left, perHour);
+        out->append(entry);
+    }
+    return LedgerStatus::Ok;
+}
+
+LedgerStatus LineFigures::pools(const QDateTime &now, const Shift &shift, QJsonArray *out, QString *message)
+{
+    // Both counts read the index on (pool, claimed_at): the values not claimed, and those claimed this hour.
+    const LedgerRows rows = m_connection.exec(
+        "SELECT p.name, p.kind, p.size, "
+        "       (SELECT count(*) FROM ledger.pool_values v WHERE v.pool = p.name AND v.claimed_at IS NULL), "
+        "       (SELECT count(*) FROM ledger.pool_values v WHERE v.pool = p.name AND v.claimed_at >= $1) "
+        "FROM ledger.pools p ORDER BY p.name",
+        {param(now.addSecs(-3600))});
+    if (!rows.ok())
+        return failed(rows, message);
+    for (int row = 0; row < rows.rowCount(); ++row) {
+        const qint64 left = rows.number(row, 3);
+        const qint64 perHour = rows.number(row, 4);
+        QJsonObject entry{{QStringLiteral("name"), rows.text(row, 0)},
+                          {QStringLiteral("kind"), Ledger::kindName(int(rows.number(row, 1))).toLower()},
+                          {QStringLiteral("size"), rows.number(row, 2)},
+                          {QStringLiteral("left"), left},
+                          {QStringLiteral("takenLastHour"), perHour}};
+        addRunOut(&entry, now, shift, left, perHour);
+        out->append(entry);
     }
     return LedgerStatus::Ok;
 }

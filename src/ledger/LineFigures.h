@@ -11,8 +11,8 @@
 // today, the first-pass yield (the share of today's write attempts that were written: a handset written at its
 // second attempt counts one failure), the last failed attempt and since when the station fails, and how long it
 // has been idle; for the line the sets written in each quarter hour of the shift, and what is left of every
-// shared counter (default-IMEI allocation codes, Bluetooth ranges, other counters) with the time it runs out at
-// the last hour's rate.
+// shared counter (default-IMEI allocation codes, Bluetooth ranges, other counters) and of every pool copied from a
+// workbook (ledger add-pool), with the time it runs out at the last hour's rate.
 class LineFigures final
 {
 public:
@@ -39,6 +39,7 @@ private:
     LedgerStatus stations(const QDateTime &now, QJsonArray *out, QString *message);
     LedgerStatus throughput(const QDateTime &now, const Shift &shift, QJsonArray *out, QString *message);
     LedgerStatus ranges(const QDateTime &now, const Shift &shift, QJsonArray *out, QString *message);
+    LedgerStatus pools(const QDateTime &now, const Shift &shift, QJsonArray *out, QString *message);
 
     LedgerConnection &m_connection;
 };

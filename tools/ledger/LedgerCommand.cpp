@@ -7,11 +7,13 @@
 
 #include "ledger/HistoryImport.h"
 #include "ledger/Ledger.h"
+#include "ledger/LedgerPools.h"
 #include "ledger/LedgerReports.h"
 #include "ledger/LedgerSchema.h"
 #include "ledger/LedgerTokens.h"
 #include "ledger/LineConfig.h"
 #include "ledger/LineFigures.h"
+#include "ledger/PoolWorkbook.h"
 
 #include <QBuffer>
 #include <QCoreApplication>
@@ -43,6 +45,12 @@ QString LedgerCommand::usage()
         "                                       digits, its LAST not handed out), another counter; stations\n"
         "                                       take blocks only of counters added\n"
         "  counters                             the shared counters, their blocks and the values left\n"
+        "  add-pool --name NAME --kind imei|mbsn|psn [--length N] WORKBOOK\n"
+        "                                       a pool the stations read from this workbook, for the line view\n"
+        "                                       to count down: the values a station takes from it (an IMEI set\n"
+        "                                       counts once), checked as a station checks them (MBSN and PSN of\n"
+        "                                       --length characters, default 17 and 20); refused rows are\n"
+        "                                       listed. A pool never changes\n"
         "  import --station NAME DIR            a station's history files (DIR holds cfg/, or is it)\n"
         "  story [--kind imei|mbsn|psn|bt] VALUE  everything the ledger knows of an identity\n"
         "  export --from WHEN --to WHEN [--output FILE]\n"
@@ -156,6 +164,8 @@ int LedgerCommand::run(const QStringList &arguments)
         return addCounter(args);
     if (command == QLatin1String("counters"))
         return counters(args);
+    if (command == QLatin1String("add-pool"))
+        return addPool(args);
     if (command == QLatin1String("serve"))
         return serve(args);
     return fail(QStringLiteral("Unknown command \"%1\".\n").arg(command) + usage(), Usage);
@@ -371,6 +381,56 @@ int LedgerCommand::counters(const QStringList &args)
     }
     if (rows.rowCount() == 0)
         m_out += QStringLiteral("The ledger has no shared counter: add them with \"ledger add-counter\".\n");
+    return Success;
+}
+
+int LedgerCommand::addPool(QStringList args)
+{
+    QString name, kindName, lengthText;
+    if (!takeOption(args, QStringLiteral("--name"), &name) || !takeOption(args, QStringLiteral("--kind"), &kindName) ||
+        !takeOption(args, QStringLiteral("--length"), &lengthText) || args.size() != 1 || name.isEmpty() ||
+        kindName.isEmpty())
+        return fail(QStringLiteral("Usage: ledger add-pool --name NAME --kind imei|mbsn|psn [--length N] WORKBOOK"),
+                    Usage);
+    if (!LedgerSchema::isValidName(name))
+        return fail(QStringLiteral("Not a pool's name: \"%1\" (letters, digits, '_' or '-', at most 63).").arg(name),
+                    Usage);
+    const int kind = Ledger::kindOf(kindName);
+    if (kind != 1 && kind != 2 && kind != 4)
+        return fail(QStringLiteral("A pool holds imei, mbsn or psn values, not \"%1\".").arg(kindName), Usage);
+    // A station's default length (Mbsnlen, Psnlen) unless the line's stations say otherwise.
+    int length = kind == 2 ? 17 : 20;
+    bool lengthOk = true;
+    if (!lengthText.isEmpty())
+        length = lengthText.toInt(&lengthOk);
+    if (!lengthOk || length < 1 || length > 64 || (kind == 1 && !lengthText.isEmpty()))
+        return fail(QStringLiteral("--length is an MBSN's or PSN's length, 1 to 64: \"%1\".").arg(lengthText), Usage);
+    PoolWorkbook workbook;
+    const bool read = workbook.read(kind, args.first(), length);
+    for (const QString &line : workbook.adjustments())
+        m_err += line + QLatin1Char('\n');
+    for (const QString &refusal : workbook.refusals())
+        m_err += QStringLiteral("Refused: %1\n").arg(refusal);
+    if (!read)
+        return fail(QStringLiteral("%1: %2").arg(args.first(), workbook.failure()));
+    LedgerConnection connection(m_connection, QStringLiteral("ledger"), longStatements());
+    LedgerPools pools(connection);
+    QString message;
+    bool added = false;
+    const LedgerStatus status = pools.add(name, kind, workbook.values(), &added, &message);
+    if (status != LedgerStatus::Ok)
+        return failStatus(int(status), message);
+    const QString counted =
+        kind == 1 ? QStringLiteral("IMEI sets") : Ledger::kindName(kind) + QStringLiteral(" values");
+    m_out += added ? QStringLiteral("Pool %1 added: %2 %3, %4 rows refused.\n")
+                         .arg(name)
+                         .arg(workbook.values().size())
+                         .arg(counted)
+                         .arg(workbook.refusals().size())
+                   : QStringLiteral("Pool %1 is there already, with these %2 %3.\n")
+                         .arg(name)
+                         .arg(workbook.values().size())
+                         .arg(counted);
     return Success;
 }
 

@@ -6,9 +6,9 @@
 #include <QString>
 #include <QStringList>
 
-// The `ledger` command line: creates the line's ledger, adds stations and shared counters, imports a station's history
-// files, tells an identity's story, exports the cycles of a period, and serves the line view with its clients' tokens.
-// Kept out of main() so that the tests run it in-process.
+// The `ledger` command line: creates the line's ledger, adds stations, shared counters and workbook pools, imports a
+// station's history files, tells an identity's story, exports the cycles of a period, and serves the line view with its
+// clients' tokens. Kept out of main() so that the tests run it in-process.
 class LedgerCommand final
 {
 public:
@@ -41,6 +41,7 @@ private:
     int check(const QStringList &args);
     int addCounter(QStringList args);
     int counters(const QStringList &args);
+    int addPool(QStringList args);
     // Lines naming the server reached, whether it is the primary, and its standbys' lag (or its own replay).
     static QString replication(LedgerConnection &connection);
     int import(QStringList args);

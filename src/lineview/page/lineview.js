@@ -6,20 +6,22 @@ const texts = {
   en: {
     title: 'Line view', station: 'Station', lastHour: 'Last hour', today: 'Today', yield: 'First-pass yield',
     lastError: 'Last error', idle: 'Idle', writing: 'writing', none: '—', failingSince: 'failing since {t}',
-    pastError: '{t} (set {c})', throughput: 'Sets written this shift, per quarter hour', ranges: 'Identity ranges left',
+    pastError: '{t} (set {c})', throughput: 'Sets written this shift, per quarter hour', ranges: 'Identity ranges and pools left',
     range: 'Range', left: 'Left', rate: 'Taken last hour', runsOut: 'Runs out', inShift: 'RUNS OUT THIS SHIFT: {t}',
     usedUp: 'USED UP', updated: 'Updated {t}', unreachable: 'No figures since {t}: {m}', tokenPrompt: 'Token for this screen',
     show: 'Show', total: 'Shift {s}–{e}: {n} sets', noStations: 'No station has written yet.', minutes: '{n} min',
     hours: '{h} h {m} min', never: 'never', other: 'switch', kinds: { 'imei-tac': 'Default IMEI TAC', bt: 'Bluetooth', counter: 'Counter' },
+    pools: { imei: 'IMEI sets of workbook', mbsn: 'MBSN of workbook', psn: 'PSN of workbook' },
   },
   zh: {
     title: '产线看板', station: '工位', lastHour: '近一小时', today: '今日', yield: '直通率',
     lastError: '最近错误', idle: '空闲', writing: '正在写号', none: '—', failingSince: '自 {t} 起连续失败',
-    pastError: '{t}（第 {c} 套）', throughput: '本班产量（每刻钟）', ranges: '号段余量',
+    pastError: '{t}（第 {c} 套）', throughput: '本班产量（每刻钟）', ranges: '号段与号池余量',
     range: '号段', left: '剩余', rate: '近一小时用量', runsOut: '用尽时间', inShift: '本班内用尽：{t}',
     usedUp: '已用尽', updated: '更新于 {t}', unreachable: '自 {t} 起无数据：{m}', tokenPrompt: '本屏令牌',
     show: '显示', total: '本班 {s}–{e}：{n} 套', noStations: '尚无工位写号。', minutes: '{n} 分钟',
     hours: '{h} 小时 {m} 分钟', never: '从未', other: '切换', kinds: { 'imei-tac': '默认IMEI TAC', bt: '蓝牙', counter: '计数器' },
+    pools: { imei: '表格IMEI组', mbsn: '表格MBSN', psn: '表格PSN' },
   },
 };
 
@@ -140,13 +142,17 @@ function drawChart(figures) {
     t('total', { s: clock(figures.shift.start), e: clock(figures.shift.end), n: total });
 }
 
-function drawRanges(ranges) {
+// The shared counters, then the pools read from workbooks: the same columns and warnings.
+function drawRanges(ranges, pools) {
   const body = document.querySelector('#ranges tbody');
   body.replaceChildren();
-  for (const r of ranges) {
+  const rows = ranges.map((r) => ({ ...r, title: t('kinds')[r.kind] + ' ' + r.label }))
+    .concat((pools || []).map((p) => ({ ...p, title: t('pools')[p.kind] + ' ' + p.name, pool: true })));
+  for (const r of rows) {
     const row = body.insertRow();
-    row.dataset.range = r.name;
-    cell(row, t('kinds')[r.kind] + ' ' + r.label, 'range');
+    if (r.pool) row.dataset.pool = r.name;
+    else row.dataset.range = r.name;
+    cell(row, r.title, 'range');
     cell(row, r.left, 'number left' + (r.runsOutInShift ? ' bad' : ''));
     cell(row, r.takenLastHour, 'number rate');
     if (r.left === 0) cell(row, t('usedUp'), 'runs-out bad');
@@ -159,7 +165,7 @@ function drawRanges(ranges) {
 function draw(figures) {
   drawStations(figures.stations);
   drawChart(figures);
-  drawRanges(figures.ranges);
+  drawRanges(figures.ranges, figures.pools);
 }
 
 function setStatus(text, down) {
