@@ -146,8 +146,11 @@ EOF
 built_any=
 
 # --- zlib: mingw's, from libz-mingw-w64-dev ----------------------------------------------------------------
-zlib_dll=$(ls /usr/$host/bin/zlib1.dll /usr/$host/lib/zlib1.dll 2>/dev/null | head -n1) ||
-    die "no zlib1.dll in /usr/$host/bin or /usr/$host/lib"
+zlib_dll=
+for candidate in /usr/$host/bin/zlib1.dll /usr/$host/lib/zlib1.dll; do
+    [[ -e $candidate ]] && zlib_dll=$candidate && break
+done
+[[ -n $zlib_dll ]] || die "no zlib1.dll in /usr/$host/bin or /usr/$host/lib"
 cmp -s "$zlib_dll" "$prefix/bin/zlib1.dll" || cp "$zlib_dll" "$prefix/bin/zlib1.dll"
 
 # --- iconv shim --------------------------------------------------------------------------------------------
@@ -193,6 +196,7 @@ if prepare_source freexl freexl; then
     run make -C "$builddir/src" install
     run make -C "$builddir/headers" install
     run make -C "$builddir" install-pkgconfigDATA
+    rm -f "$prefix/lib/libfreexl.la" # libtool's, with this build's paths: mingw links need no .la
     # FreeXL's own tests read .xls workbooks of several Excel versions (code pages, UTF-16 text)
     # through the shim.
     run make -C "$builddir/tests" -j"$jobs" check TESTS=
@@ -282,7 +286,7 @@ if [[ -n $built_any || ! -e $work/build/load_check.ok ]]; then
     rm -f "$work/build/load_check.ok"
     run "$cc" -O2 -Wall -I"$prefix/include" "$here/packaging/windows/load_check.c" -L"$prefix/lib" \
         -lzip -lpq -lfreexl -o "$work/build/load_check.exe"
-    versions=$(cd "$work/build" && wine_run ./load_check.exe 2>&1) ||
+    versions=$(cd "$work/build" && wine_run ./load_check.exe 2>&1 | tr -d '\r') ||
         die "the DLLs of $prefix/bin did not load under wine: $versions"
     expected="libzip $(sed -n 's/^Version: //p' "$prefix/lib/pkgconfig/libzip.pc")"
     expected+=" libpq $(sed -n 's/^Version: //p' "$prefix/lib/pkgconfig/libpq.pc")"
