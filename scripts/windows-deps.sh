@@ -96,6 +96,7 @@ EOF
 prepare_source() {
     local lib=$1 package=$2 v plain
     update_lists
+    : >"$work/logs/$lib-source.log"
     local versions
     versions=$(apt-cache "${apt_opts[@]}" showsrc --only-source "$package" 2>/dev/null |
         sed -n 's/^Version: //p' | sort -u -V -r)
@@ -109,25 +110,26 @@ prepare_source() {
         srcdir=$work/src/$package-$plain
         if [[ ! -e $srcdir/.unpacked ]]; then
             if ! (cd "$work/src" && nice apt-get "${apt_opts[@]}" source --download-only -qq "$package=$v") \
-                >>"$work/logs/$lib.log" 2>&1; then
+                >>"$work/logs/$lib-source.log" 2>&1; then
                 say "$lib: $package $v cannot be downloaded, trying an older version"
                 continue
             fi
             rm -rf "$srcdir" "$srcdir.tmp"
-            step=$lib run dpkg-source -x "$work/src/${package}_$plain.dsc" "$srcdir.tmp"
+            step=$lib-source run dpkg-source -x "$work/src/${package}_$plain.dsc" "$srcdir.tmp"
             touch "$srcdir.tmp/.unpacked"
             mv "$srcdir.tmp" "$srcdir"
         fi
         version=$plain
         return 0
     done
-    die "no version of $package could be downloaded (log: $work/logs/$lib.log)"
+    die "no version of $package could be downloaded (log: $work/logs/$lib-source.log)"
 }
 
-fresh_build_dir() { # the build tree of library $1, emptied
+fresh_build_dir() { # the build tree of library $1, and its log, emptied
     builddir=$work/build/$1
     rm -rf "$builddir"
     mkdir -p "$builddir"
+    : >"$work/logs/$1.log"
 }
 
 cat >"$work/mingw.cmake" <<EOF
@@ -142,8 +144,6 @@ set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 EOF
-
-built_any=
 
 # --- zlib: mingw's, from libz-mingw-w64-dev ----------------------------------------------------------------
 zlib_dll=
@@ -162,7 +162,6 @@ if [[ -e $prefix/.stamp-iconv-shim-$shim_version ]]; then
 else
     t0=$SECONDS
     say "iconv shim $shim_version: building and testing under wine (the first wine start takes a while)"
-    : >"$work/logs/$step.log"
     fresh_build_dir iconv-shim
     run "$cc" -O2 -Wall -Wextra -std=c99 -c "$shim_dir/iconv.c" -o "$builddir/iconv.o"
     run $host-ar rcs "$builddir/libiconv.a" "$builddir/iconv.o"
@@ -177,7 +176,6 @@ else
     cp "$builddir/libiconv.a" "$prefix/lib/"
     rm -f "$prefix"/.stamp-freexl-* # FreeXL links the shim in: relink it
     stamp iconv-shim "$shim_version"
-    built_any=1
     say "iconv shim: $((SECONDS - t0)) s"
 fi
 
@@ -207,7 +205,6 @@ if prepare_source freexl freexl; then
     ((${#failed[@]} == 0)) || die "FreeXL's tests failed under wine: ${failed[*]} (log: $work/logs/$step.log)"
     say "FreeXL: its $(ls "$builddir"/tests/.libs/*.exe | wc -l) tests pass under wine"
     stamp freexl "$version"
-    built_any=1
     say "FreeXL: $((SECONDS - t0)) s"
 fi
 
@@ -226,7 +223,6 @@ if prepare_source libzip libzip; then
     run cmake --build "$builddir" --parallel "$jobs"
     run cmake --install "$builddir"
     stamp libzip "$version"
-    built_any=1
     say "libzip: $((SECONDS - t0)) s"
 fi
 
@@ -234,7 +230,7 @@ fi
 step=libpq
 if prepare_source libpq postgresql-15; then
     t0=$SECONDS
-    say "libpq $version: configuring PostgreSQL (the slow part)"
+    say "libpq $version: configuring PostgreSQL (slow: a couple of minutes)"
     fresh_build_dir libpq
     (cd "$builddir" && run "$srcdir/configure" --host=$host CC="$cc" CXX=$host-g++-posix \
         --prefix="$prefix" --without-readline --without-zlib --without-icu --without-openssl \
@@ -258,7 +254,6 @@ if prepare_source libpq postgresql-15; then
     # src/port and src/common are inside the DLL: a static link would not find them.
     sed 's/ -lpgcommon -lpgport//' "$pq/libpq.pc" >"$prefix/lib/pkgconfig/libpq.pc"
     stamp libpq "$version"
-    built_any=1
     say "libpq: $((SECONDS - t0)) s"
 fi
 
@@ -280,7 +275,9 @@ for dll in "$prefix"/bin/*.dll; do
 done
 ((${#unresolved[@]} == 0)) || die "imports that are neither system DLLs nor in $prefix/bin: ${unresolved[*]}"
 
-if [[ -n $built_any || ! -e $work/build/load_check.ok ]]; then
+# Run again whenever a library was built since (the file holds the stamps and their times it ran with).
+stamps=$(cd "$prefix" && stat -c "%n %Y" .stamp-*)
+if [[ $(cat "$work/build/load_check.ok" 2>/dev/null) != "$stamps" ]]; then
     step=load-check
     : >"$work/logs/$step.log"
     rm -f "$work/build/load_check.ok"
@@ -292,7 +289,7 @@ if [[ -n $built_any || ! -e $work/build/load_check.ok ]]; then
     expected+=" libpq $(sed -n 's/^Version: //p' "$prefix/lib/pkgconfig/libpq.pc")"
     expected+=" freexl $(sed -n 's/^Version: //p' "$prefix/lib/pkgconfig/freexl.pc")"
     [[ $(echo $versions) == "$expected" ]] || die "the DLLs under wine say \"$(echo $versions)\", not \"$expected\""
-    touch "$work/build/load_check.ok"
+    echo "$stamps" >"$work/build/load_check.ok"
     say "the DLLs load under wine: $(echo $versions)"
 fi
 
