@@ -8,7 +8,8 @@
 # PREFIX gets include/, lib/ (import libraries), lib/pkgconfig/*.pc (prefix=PREFIX), bin/ (the DLLs and
 # zlib1.dll). The results are cached in PREFIX: a library whose stamp PREFIX/.stamp-<lib>-<Debian
 # version> exists is not built again, so a second run takes seconds. Sources, build trees, logs, the
-# package lists and the wine prefix the checks run in are kept beside it, in PREFIX-work/.
+# package lists and the wine prefix the checks run in (unless WINEPREFIX is set) are kept beside it, in
+# PREFIX-work/.
 # Checks: the iconv shim's test and FreeXL's own tests run under wine64, a program loading the three
 # DLLs runs under wine64, and every DLL may import only system DLLs, the mingw runtime or each other.
 #
@@ -54,9 +55,11 @@ run() {
     fi
 }
 
-# Runs a Windows program under wine, in a prefix of the cache (created on first use, which is slow).
+# Runs a Windows program under wine, in the caller's WINEPREFIX or else one of the cache (created on
+# first use, which is slow).
+wineprefix=${WINEPREFIX:-$work/wine}
 wine_run() {
-    WINEPREFIX=$work/wine WINEDEBUG=-all WINEDLLOVERRIDES='mscoree,mshtml=' \
+    WINEPREFIX=$wineprefix WINEDEBUG=-all WINEDLLOVERRIDES='mscoree,mshtml=' \
         WINEPATH="Z:${prefix//\//\\}\\bin" "$wine" "$@"
 }
 
