@@ -59,21 +59,22 @@ set(CPACK_NSIS_MUI_FINISHPAGE_RUN doverariz.exe)
 # data folder and data-location are made at install time; the uninstaller removes data-location (it is the
 # installation's) and leaves the data folder with the station's settings, histories and logs.
 set(CPACK_NSIS_EXTRA_PREINSTALL_COMMANDS "SetShellVarContext all")
+# CPack writes these into its configuration as they are and reads them back: quotes and backslashes escaped once.
 set(CPACK_NSIS_EXTRA_INSTALL_COMMANDS [=[
   SetShellVarContext all
-  CreateDirectory "$APPDATA\DoverAriz"
-  CreateDirectory "$APPDATA\DoverAriz\cfg"
-  CreateDirectory "$APPDATA\DoverAriz\log"
-  CreateDirectory "$APPDATA\DoverAriz\bench\usb"
-  CreateDirectory "$APPDATA\DoverAriz\bench\com"
-  CreateDirectory "$APPDATA\DoverAriz\bench\dbg"
-  nsExec::Exec 'icacls "$APPDATA\DoverAriz" /grant *S-1-5-32-545:(OI)(CI)M'
+  CreateDirectory \"$APPDATA\\DoverAriz\"
+  CreateDirectory \"$APPDATA\\DoverAriz\\cfg\"
+  CreateDirectory \"$APPDATA\\DoverAriz\\log\"
+  CreateDirectory \"$APPDATA\\DoverAriz\\bench\\usb\"
+  CreateDirectory \"$APPDATA\\DoverAriz\\bench\\com\"
+  CreateDirectory \"$APPDATA\\DoverAriz\\bench\\dbg\"
+  nsExec::Exec 'icacls \"$APPDATA\\DoverAriz\" /grant *S-1-5-32-545:(OI)(CI)M'
   Pop $0
-  FileOpen $0 "$INSTDIR\data-location" w
-  FileWrite $0 "$APPDATA\DoverAriz$\r$\n"
+  FileOpen $0 \"$INSTDIR\\data-location\" w
+  FileWrite $0 \"$APPDATA\\DoverAriz$\\r$\\n\"
   FileClose $0
 ]=])
 set(CPACK_NSIS_EXTRA_UNINSTALL_COMMANDS [=[
-  Delete "$INSTDIR\data-location"
+  Delete \"$INSTDIR\\data-location\"
 ]=])
 include(CPack)

@@ -25,6 +25,7 @@ if [ ! -x "$qt/bin/qt-cmake" ]; then
     $sudo tar -C /opt -xJf "$toolchain"
 fi
 
+export WINEPREFIX=$cache/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 deps=$cache/deps
 scripts/windows-deps.sh "$deps"
 
@@ -32,16 +33,14 @@ runtime=/usr/lib/gcc/x86_64-w64-mingw32/12-posix
 dll_dirs="$qt/bin;$deps/bin;$runtime;/usr/x86_64-w64-mingw32/lib"
 # Only the Windows libraries' pkg-config files, never the machine's own.
 export PKG_CONFIG_LIBDIR=$deps/lib/pkgconfig PKG_CONFIG_PATH=
-export WINEPREFIX=$cache/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 # What the programs load at run time under wine: Qt, the libraries, the compiler's runtime.
 export WINEPATH="Z:${qt}/bin;Z:${deps}/bin;Z:${runtime};Z:/usr/x86_64-w64-mingw32/lib"
-export QT_PLUGIN_PATH="Z:${qt}/plugins"
 
 build=build-windows
 "$qt/bin/qt-cmake" -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
     -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
     -DCMAKE_CROSSCOMPILING_EMULATOR="$source_dir/tests/support/wine-run.sh" \
-    -DDOVERARIZ_BUILD_BENCH=OFF -DDOVERARIZ_WINDOWS_DLL_DIRS="$dll_dirs"
+    -DDOVERARIZ_BUILD_BENCH=OFF -DDOVERARIZ_WINDOWS_DEPS="$deps" -DDOVERARIZ_WINDOWS_DLL_DIRS="$dll_dirs"
 cmake --build "$build" -j"$(nproc)"
 
 # The manuals are rendered by the Linux build (they are pictures of the window and PDF made there).
@@ -56,5 +55,13 @@ done
 [ $check -eq 1 ] || exit 0
 # The first start of wine makes its prefix; later runs reuse it.
 /usr/lib/wine/wine64 wineboot --init >/dev/null 2>&1 || true
+# Temporary folders on drive Z:, where the build's Unix paths resolve: the tests name their files by those paths
+# relative to a current folder inside a temporary one.
+mkdir -p "$cache/temp"
+for variable in TEMP TMP; do
+    /usr/lib/wine/wine64 reg add 'HKCU\Environment' /v $variable /t REG_EXPAND_SZ /d "Z:${cache//\//\\}\\temp" /f >/dev/null
+done
+# Wine passes no QT_ variable of the machine's on to its programs: the checks' platform is set in its prefix.
+/usr/lib/wine/wine64 reg add 'HKCU\Environment' /v QT_QPA_PLATFORM /d offscreen /f >/dev/null
 ctest --test-dir "$build" --output-on-failure -j"$(nproc)"
 python3 tests/windows_station_check.py "$build"

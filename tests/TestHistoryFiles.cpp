@@ -1105,6 +1105,10 @@ void TestHistoryFiles::historyListLoads()
 {
     QFETCH(QStringList, cycle);
     QFETCH(int, lines);
+    for (const QString &value : std::as_const(cycle)) {
+        if (QString::fromLocal8Bit(value.toLocal8Bit()) != value)
+            QSKIP("the system's code page cannot hold these values");
+    }
     QStringList expected;
     expected.reserve(lines);
     QByteArray file = "#History MBSN\n";
@@ -1317,9 +1321,11 @@ void TestHistoryFiles::refusedHistoryFiles()
     if (setup == QLatin1String("regular file")) {
         QVERIFY(writeBytes(path, "#h\n"));
     } else if (setup == QLatin1String("link to a regular file")) {
-        QVERIFY(QFile::link(target, path));
+        if (!SpecialFiles::makeLink(target, path))
+            QSKIP("this account makes no links here");
     } else if (setup == QLatin1String("link to nothing")) {
-        QVERIFY(QFile::link(m_dir->filePath(QStringLiteral("nothing")), path));
+        if (!SpecialFiles::makeLink(m_dir->filePath(QStringLiteral("nothing")), path))
+            QSKIP("this account makes no links here");
     } else if (setup.startsWith(QLatin1String("/dev/"))) {
         if (!QFileInfo::exists(setup))
             QSKIP("no such device here");

@@ -13,3 +13,8 @@ bool SpecialFiles::haveFifos()
 {
     return true;
 }
+
+bool SpecialFiles::makeLink(const QString &target, const QString &path)
+{
+    return QFile::link(target, path);
+}

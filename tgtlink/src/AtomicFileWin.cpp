@@ -5,7 +5,6 @@
 #include <QFileInfo>
 #include <QRandomGenerator>
 
-#include <io.h>
 #include <windows.h>
 
 bool AtomicFile::replace(const QString &path, const QByteArray &bytes)
@@ -23,11 +22,17 @@ bool AtomicFile::replace(const QString &path, const QByteArray &bytes)
         return false;
     const QString temporary = file.fileName();
     bool ok = file.write(bytes) == bytes.size() && file.flush();
-    if (ok) {
-        const HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(file.handle()));
-        ok = handle != INVALID_HANDLE_VALUE && FlushFileBuffers(handle);
-    }
     file.close();
+    if (ok) {
+        // On the disk before the rename: through a handle of its own, as Qt does not give out the one it holds.
+        const QString native = QDir::toNativeSeparators(temporary);
+        const HANDLE handle =
+            CreateFileW(reinterpret_cast<const wchar_t *>(native.utf16()), GENERIC_WRITE,
+                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0, nullptr);
+        ok = handle != INVALID_HANDLE_VALUE && FlushFileBuffers(handle);
+        if (handle != INVALID_HANDLE_VALUE)
+            CloseHandle(handle);
+    }
     // Write-through: the rename itself is on the disk when the call returns.
     const QString from = QDir::toNativeSeparators(temporary);
     const QString to = QDir::toNativeSeparators(path);

@@ -1,5 +1,7 @@
 #include "BenchPaths.h"
 
+#include "PortFileName.h"
+
 #include "tgtlink/TargetConnection.h"
 
 #include <QCoreApplication>
@@ -42,7 +44,7 @@ unsigned kindFromFolder(const QString &folder)
 
 QString imagePath(unsigned kind, const QString &port)
 {
-    return benchDir() + QLatin1Char('/') + kindFolder(kind) + QLatin1Char('/') + port;
+    return benchDir() + QLatin1Char('/') + kindFolder(kind) + QLatin1Char('/') + PortFileName::of(port);
 }
 
 QString sideDir()
@@ -52,7 +54,7 @@ QString sideDir()
 
 QString sidePath(const QString &port, const QString &suffix)
 {
-    return sideDir() + QLatin1Char('/') + port + suffix;
+    return sideDir() + QLatin1Char('/') + PortFileName::of(port) + suffix;
 }
 
 bool isValidPortName(const QString &port)
@@ -81,8 +83,13 @@ QStringList portsIn(unsigned kind)
     const QString folder = kindFolder(kind);
     if (folder.isEmpty())
         return {};
-    QStringList names = QDir(benchDir() + QLatin1Char('/') + folder).entryList(QDir::Files | QDir::NoDotAndDotDot);
-    names.removeIf([](const QString &name) { return !isValidPortName(name); });
+    QStringList names;
+    for (const QString &name :
+         QDir(benchDir() + QLatin1Char('/') + folder).entryList(QDir::Files | QDir::NoDotAndDotDot)) {
+        const QString port = PortFileName::portOf(name);
+        if (isValidPortName(port))
+            names.append(port);
+    }
     names.sort(Qt::CaseSensitive);
     return names;
 }
