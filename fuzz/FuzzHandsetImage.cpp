@@ -8,9 +8,11 @@
 #include "FuzzWorkDir.h"
 
 #include "Bench.h"
+#include "BenchPaths.h"
 #include "Crc32.h"
 #include "FactoryStore.h"
 #include "HandsetImage.h"
+#include "tgtlink/TargetConnection.h"
 #include "tgtlink/TargetError.h"
 
 #include <QFile>
@@ -83,7 +85,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     if (headerOk && (flags & 2))
         fixCopyChecksums(image, header);
 
-    const QString path = FuzzWorkDir::path(QStringLiteral("bench/usb/") + Port);
+    const QString path = BenchPaths::imagePath(TGT_CONN_USB, Port);
     FUZZ_CHECK(FuzzWorkDir::writeFile(path, image));
     HandsetHeader read;
     FUZZ_CHECK((HandsetImage::readHeader(path, read) == TGT_OK) == headerOk);

@@ -1,5 +1,7 @@
 #include "ledger/LineConfig.h"
 
+#include "support/SpecialFiles.h"
+
 #include <QtTest>
 
 // cfg/line.ini: what makes a station part of a line, and what is refused.
@@ -104,7 +106,8 @@ void TestLineConfig::load()
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("line.ini"));
     if (text.startsWith("->")) {
-        QVERIFY(QFile::link(QString::fromUtf8(text.mid(2)), path));
+        if (!SpecialFiles::makeLink(QString::fromUtf8(text.mid(2)), path))
+            QSKIP("this account makes no links here");
     } else if (!text.isNull()) {
         QFile file(path);
         QVERIFY(file.open(QIODevice::WriteOnly) && file.write(text) == text.size());

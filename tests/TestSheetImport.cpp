@@ -511,7 +511,7 @@ void TestSheetImport::damagedWorkbook_data()
     QVERIFY(writeXlsx(badString, sheetXml("<row r=\"1\"><c r=\"A1\" t=\"s\"><v>7</v></c></row>")));
     QTest::newRow("xlsx shared string out of range") << badString;
 
-    QTest::newRow("csv with NUL") << file("nul/IMEI.csv", QByteArray("352099001761408\n\0\n", 18));
+    QTest::newRow("csv with NUL") << file("zero/IMEI.csv", QByteArray("352099001761408\n\0\n", 18));
     QTest::newRow("csv not UTF-8") << file("latin/IMEI.csv", "352099001761408\n\xE9t\xE9\n");
     QTest::newRow("csv quote left open") << file("open/IMEI.csv", "\"352099001761408\n352099001761416\n");
     QTest::newRow("csv row over 1 MiB") << file("wide/IMEI.csv", QByteArray(2 << 20, ',') + '\n');

@@ -176,8 +176,8 @@ private slots:
         BenchFixture bench;
         for (const char *port : {"USB2", "USB10", "USB1", "COM12", "COM3", "DBG0"})
             QVERIFY(bench.plug(QLatin1String(port)));
-        // Temporary, lock and stray files in the port folders are no handsets.
-        for (const char *junk : {"usb/USB5.tmp", "usb/.USB6", "usb/USB7~", "com/COM9.lock", "com/COM8.abc123"})
+        // Temporary, lock and stray files in the port folders are no handsets (named so that Windows allows them).
+        for (const char *junk : {"usb/USB5.tmp", "usb/.USB6", "usb/USB7~", "com/COM19.lock", "com/COM18.abc123"})
             QVERIFY(writeFile(bench.benchDir() + QLatin1Char('/') + QLatin1String(junk), "x"));
         QDir().mkpath(bench.benchDir() + QStringLiteral("/usb/USB4"));
 

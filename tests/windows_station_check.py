@@ -61,17 +61,15 @@ def main():
 
     tool = subprocess.Popen([WINE, os.path.join(app, "doverariz.exe")], env=env, cwd=app,
                             stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True)
+    # A second copy on the same data folder, once the first holds it: refused with the message.
+    time.sleep(8)
+    second = run(os.path.join(app, "doverariz.exe"), timeout=90)
+    second_checked = True
+    if second.returncode == 0 or "You have already run an application." not in second.stdout:
+        failures.append("a second copy was not refused (exit %d): %s" % (second.returncode, second.stdout.strip()))
     written = None
     deadline = time.monotonic() + 180
-    second_checked = False
     while time.monotonic() < deadline and tool.poll() is None:
-        if not second_checked and os.path.exists(os.path.join(app, "cfg")) and time.monotonic() > deadline - 170:
-            # A second copy on the same data folder: refused with the message, whatever the first is doing.
-            second = run(os.path.join(app, "doverariz.exe"), timeout=90)
-            if second.returncode == 0 or "You have already run an application." not in second.stdout:
-                failures.append("a second copy was not refused (exit %d): %s" % (second.returncode,
-                                                                               second.stdout.strip()))
-            second_checked = True
         r = run(handset, "show", "USB1", "--json")
         if r.returncode == 0:
             factory = json.loads(r.stdout).get("factoryData") or {}

@@ -2,6 +2,7 @@
 // the output. A process of its own, so that a damaged workbook that makes the reader fail ends this process,
 // not the tool. Exit status 0 after the end record, 2 for a workbook that cannot be read, 1 for a bad command line.
 
+#include "BinaryOutput.h"
 #include "workbook/XlsSheetDump.h"
 
 #include <cstdio>
@@ -12,5 +13,6 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "usage: xlscells WORKBOOK.xls\n");
         return 1;
     }
+    setBinaryOutput(stdout);
     return dumpXlsWorkbook(argv[1], stdout);
 }
