@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds everything and runs the whole suite twice: a normal build, then one under AddressSanitizer
-# and UndefinedBehaviorSanitizer; then builds the Debian package and checks it.
+# and UndefinedBehaviorSanitizer; then builds the Debian package and checks it, and last the Windows build with its
+# installer and its check under wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh test
@@ -21,3 +22,7 @@ ctest --test-dir build-sanitize --output-on-failure -j"$jobs"
 # scripts, then installed, started, reinstalled and purged in a scratch root.
 scripts/package.sh
 scripts/check-package.sh
+
+# The Windows build and its installer, checked under wine (the suites that run there, and the tool writing a
+# bench handset while a second copy is refused).
+scripts/windows.sh
