@@ -24,8 +24,14 @@ public:
 private:
     QString m_path;
     bool m_locked = false;
-    // The lock file's descriptor or handle (HeldFileLockPosix.cpp, HeldFileLockWin.cpp).
-    qintptr m_handle = 0;
+    // The system's part (HeldFileLockPosix.cpp, HeldFileLockWin.cpp): the lock file opened (created when missing
+    // and `create`), or NoHandle; one try at the lock; the file closed, which drops the lock.
+    static constexpr qintptr NoHandle = -1;
+    static qintptr openFile(const QString &path, bool create);
+    static bool lockOnce(qintptr handle);
+    static void release(qintptr handle);
+
+    qintptr m_handle = NoHandle; // a descriptor or a handle
 
     HeldFileLock(const HeldFileLock &) = delete;
     HeldFileLock &operator=(const HeldFileLock &) = delete;
