@@ -11,7 +11,7 @@
 #include "tgtlink/TargetConnection.h"
 #include "tgtlink/TargetError.h"
 
-#include "support/SpecialFiles.h"
+#include "support/FileKinds.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -445,11 +445,11 @@ private slots:
         QVERIFY(f.open(QIODevice::ReadWrite));
         const QByteArray original = f.readAll();
         if (pipe) {
-            if (!SpecialFiles::haveFifos())
+            if (!FileKinds::haveFifos())
                 QSKIP("no FIFOs here");
             f.close();
             QVERIFY(f.remove());
-            QVERIFY(SpecialFiles::makeFifo(lod));
+            QVERIFY(FileKinds::makeFifo(lod));
         } else {
             QVERIFY(f.seek(original.size() / 2));
             QVERIFY(f.write("\x5a\xa5") == 2);

@@ -8,7 +8,7 @@
 #include "history/ImeiHistory.h"
 #include "history/StationHistories.h"
 
-#include "support/SpecialFiles.h"
+#include "support/FileKinds.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -1321,19 +1321,19 @@ void TestHistoryFiles::refusedHistoryFiles()
     if (setup == QLatin1String("regular file")) {
         QVERIFY(writeBytes(path, "#h\n"));
     } else if (setup == QLatin1String("link to a regular file")) {
-        if (!SpecialFiles::makeLink(target, path))
+        if (!FileKinds::makeLink(target, path))
             QSKIP("this account makes no links here");
     } else if (setup == QLatin1String("link to nothing")) {
-        if (!SpecialFiles::makeLink(m_dir->filePath(QStringLiteral("nothing")), path))
+        if (!FileKinds::makeLink(m_dir->filePath(QStringLiteral("nothing")), path))
             QSKIP("this account makes no links here");
     } else if (setup.startsWith(QLatin1String("/dev/"))) {
         if (!QFileInfo::exists(setup))
             QSKIP("no such device here");
         QVERIFY(QFile::link(setup, path));
     } else if (setup == QLatin1String("FIFO")) {
-        if (!SpecialFiles::haveFifos())
+        if (!FileKinds::haveFifos())
             QSKIP("no FIFOs here");
-        QVERIFY(SpecialFiles::makeFifo(path));
+        QVERIFY(FileKinds::makeFifo(path));
     } else {
         QVERIFY(QDir().mkdir(path));
     }

@@ -1,6 +1,6 @@
 #include "ledger/LineConfig.h"
 
-#include "support/SpecialFiles.h"
+#include "support/FileKinds.h"
 
 #include <QtTest>
 
@@ -106,7 +106,7 @@ void TestLineConfig::load()
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("line.ini"));
     if (text.startsWith("->")) {
-        if (!SpecialFiles::makeLink(QString::fromUtf8(text.mid(2)), path))
+        if (!FileKinds::makeLink(QString::fromUtf8(text.mid(2)), path))
             QSKIP("this account makes no links here");
     } else if (!text.isNull()) {
         QFile file(path);

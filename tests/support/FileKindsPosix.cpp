@@ -1,20 +1,20 @@
-#include "SpecialFiles.h"
+#include "FileKinds.h"
 
 #include <QFile>
 
 #include <sys/stat.h>
 
-bool SpecialFiles::makeFifo(const QString &path)
+bool FileKinds::makeFifo(const QString &path)
 {
     return ::mkfifo(QFile::encodeName(path).constData(), 0600) == 0;
 }
 
-bool SpecialFiles::haveFifos()
+bool FileKinds::haveFifos()
 {
     return true;
 }
 
-bool SpecialFiles::makeLink(const QString &target, const QString &path)
+bool FileKinds::makeLink(const QString &target, const QString &path)
 {
     return QFile::link(target, path);
 }

@@ -1,22 +1,22 @@
-#include "SpecialFiles.h"
+#include "FileKinds.h"
 
 #include <QDir>
 
 #include <windows.h>
 
-bool SpecialFiles::makeFifo(const QString &path)
+bool FileKinds::makeFifo(const QString &path)
 {
     Q_UNUSED(path);
     return false;
 }
 
-bool SpecialFiles::haveFifos()
+bool FileKinds::haveFifos()
 {
     return false; // named pipes live in a namespace of their own, not among files
 }
 
 // A file system link, not the shell's shortcut (a plain file) that QFile::link makes here.
-bool SpecialFiles::makeLink(const QString &target, const QString &path)
+bool FileKinds::makeLink(const QString &target, const QString &path)
 {
     const QString from = QDir::toNativeSeparators(path);
     const QString to = QDir::toNativeSeparators(target);
