@@ -43,7 +43,10 @@ build=build-windows
     -DDOVERARIZ_BUILD_BENCH=OFF -DDOVERARIZ_WINDOWS_DEPS="$deps" -DDOVERARIZ_WINDOWS_DLL_DIRS="$dll_dirs"
 cmake --build "$build" -j"$(nproc)"
 
-# The manuals are rendered by the Linux build (they are pictures of the window and PDF made there).
+# The Linux build (configured as scripts/test.sh does) renders the manuals, pictures of the window and PDF made
+# there, and has the agent that starts the ledger suites' PostgreSQL servers for the check.
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DDOVERARIZ_BUILD_MANUALS=ON -DDOVERARIZ_BUILD_TESTS=ON
+cmake --build build -j"$(nproc)" --target doverariz_manuals PgServerAgent
 for manuals in DOC doc; do
     if [ -d build/bin/$manuals ]; then
         rm -rf "$build/bin/$manuals"
@@ -57,7 +60,8 @@ done
 # test's output open, and ctest would wait for it.
 /usr/lib/wine/wineserver -k >/dev/null 2>&1 || true
 /usr/lib/wine/wineserver -p </dev/null >/dev/null 2>&1
-trap '/usr/lib/wine/wineserver -k >/dev/null 2>&1 || true' EXIT
+agent_pid=""
+trap '/usr/lib/wine/wineserver -k >/dev/null 2>&1 || true; [ -z "$agent_pid" ] || kill "$agent_pid" 2>/dev/null || true' EXIT
 # The first start of wine makes its prefix; later runs reuse it.
 /usr/lib/wine/wine64 wineboot --init >/dev/null 2>&1 || true
 # Temporary folders on drive Z:, where the build's Unix paths resolve: the tests name their files by those paths
@@ -72,5 +76,16 @@ done
 # POSIX permission bits named by the test, the window's long suites that have not yet run through under wine,
 # and the settings seeds, one of which (a key with backslashes) saves differently through Qt's Windows code.
 linux_fonts_and_devices='^(TestColorGraphicsView|TestSettingDlg|TestDeviceBackend|TestTgtlinkSettingLoader|TestMainWindow|TestWorkbookWrite|TestOperatorTrial|FuzzSettingsFile_seeds)$'
+# The ledger suites' servers: Linux ones on the loopback port, each started for a suite by the agent and removed
+# when the suite ends (a missing server is a failure here, not a skip).
+agent_out=$cache/temp/pg-agent.out
+build/tests/PgServerAgent >"$agent_out" 2>&1 &
+agent_pid=$!
+for _ in $(seq 100); do
+    grep -q '^listening ' "$agent_out" && break
+    kill -0 "$agent_pid" 2>/dev/null || { cat "$agent_out" >&2; exit 1; }
+    sleep 0.1
+done
+export DOVERARIZ_PG_AGENT="127.0.0.1:$(sed -n 's/^listening //p' "$agent_out")" DOVERARIZ_REQUIRE_POSTGRESQL=1
 ctest --test-dir "$build" --output-on-failure -j"$(nproc)" -E "$linux_fonts_and_devices"
 python3 tests/windows_station_check.py "$build"

@@ -5,7 +5,6 @@
 
 #include <QtTest>
 
-#include <signal.h>
 
 #include <atomic>
 #include <thread>
@@ -719,7 +718,7 @@ void TestLedger::concurrentClaimsNeverShare()
 void TestLedger::messagesNeverShowConnection()
 {
     Ledger ledger(
-        QStringLiteral("host=%1 port=1 dbname=secretdb user=secretuser password=hunter2").arg(m_server.socketDir()),
+        QStringLiteral("host=%1 port=1 dbname=secretdb user=secretuser password=hunter2").arg(m_server.host()),
         QStringLiteral("S1"));
     QString message;
     QCOMPARE(ledger.open(&message), LedgerStatus::Unreachable);
@@ -783,10 +782,8 @@ void TestLedger::stalledLedger()
     if (stall == QLatin1String("backend")) {
         stopped = backend;
     } else if (stall == QLatin1String("server")) {
-        QFile status(QStringLiteral("/proc/%1/status").arg(backend));
-        QVERIFY(status.open(QIODevice::ReadOnly));
-        const QRegularExpression parent(QStringLiteral("PPid:\\s*(\\d+)"));
-        stopped = parent.match(QString::fromLatin1(status.readAll())).captured(1).toLongLong();
+        stopped = m_server.serverPid();
+        QVERIFY2(stopped > 0, qPrintable(m_server.error()));
     } else {
         QVERIFY(admin.command("BEGIN", nullptr) &&
                 admin.command("LOCK TABLE ledger.identities IN ACCESS EXCLUSIVE MODE", nullptr));
@@ -794,13 +791,13 @@ void TestLedger::stalledLedger()
     Ledger fresh(stationConn(db, QStringLiteral("b")), QStringLiteral("S2"), quick);
     Ledger &station = stall == QLatin1String("server") ? fresh : b;
     if (stopped)
-        QCOMPARE(::kill(pid_t(stopped), SIGSTOP), 0);
+        QVERIFY2(m_server.pauseProcess(stopped), qPrintable(m_server.error()));
     QElapsedTimer timer;
     timer.start();
     const LedgerClaim claim = station.claim(set({{2, "M1"}}), QStringLiteral("USB2"), {});
     const qint64 elapsed = timer.elapsed();
     if (stopped)
-        ::kill(pid_t(stopped), SIGCONT);
+        QVERIFY2(m_server.resumeProcess(stopped), qPrintable(m_server.error()));
     else
         admin.command("ROLLBACK", nullptr);
     QCOMPARE(claim.status, LedgerStatus::Unreachable);

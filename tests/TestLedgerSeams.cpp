@@ -11,7 +11,6 @@
 #include <QSet>
 #include <QtTest>
 
-#include <signal.h>
 
 namespace {
 
@@ -339,8 +338,8 @@ void TestLedgerSeams::stoppedWaits()
     const LedgerRows backend =
         admin.exec("SELECT pid FROM pg_stat_activity WHERE application_name = 'doverariz S1'", {});
     QVERIFY(backend.ok() && backend.rowCount() == 1);
-    const pid_t pid = pid_t(backend.number(0, 0));
-    QCOMPARE(::kill(pid, SIGSTOP), 0);
+    const qint64 pid = backend.number(0, 0);
+    QVERIFY2(m_server.pauseProcess(pid), qPrintable(m_server.error()));
     int ticks = 0;
     QTimer live;
     QObject::connect(&live, &QTimer::timeout, [&] {
@@ -356,7 +355,7 @@ void TestLedgerSeams::stoppedWaits()
                                   : issued.isIssued(2, QStringLiteral("HELD"));
     const qint64 elapsed = timer.elapsed();
     live.stop();
-    ::kill(pid, SIGCONT);
+    QVERIFY2(m_server.resumeProcess(pid), qPrintable(m_server.error()));
     QVERIFY(!answered);
     QVERIFY2(ticks >= 5 && elapsed < 10000, qPrintable(QString::number(elapsed)));
     QVERIFY2(troubles.isEmpty(), qPrintable(troubles.join(u'\n')));

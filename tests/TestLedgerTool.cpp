@@ -129,7 +129,7 @@ void TestLedgerTool::createAndCheck()
     QCOMPARE(cmd.run({"--connection", m_server.connInfo(db) + " password=hunter2", "check"}),
              int(LedgerCommand::Usage));
     QVERIFY(!cmd.err().contains(QLatin1String("hunter2")));
-    QCOMPARE(cmd.run({"--connection", QStringLiteral("host=%1 port=1 dbname=x").arg(m_server.socketDir()), "check"}),
+    QCOMPARE(cmd.run({"--connection", QStringLiteral("host=%1 port=1 dbname=x").arg(m_server.host()), "check"}),
              int(LedgerCommand::Unreachable));
     QCOMPARE(cmd.run({"--connection", m_server.connInfo(db), "frobnicate"}), int(LedgerCommand::Usage));
 }
@@ -141,10 +141,10 @@ void TestLedgerTool::checkNamesPrimaryAndStandby()
     PgServerFixture standby;
     QVERIFY2(standby.startAsStandby(m_server), qPrintable(standby.error()));
     const QString primaryAt =
-        QStringLiteral("Server %1 port %2: primary").arg(m_server.socketDir()).arg(m_server.port());
+        QStringLiteral("Server %1 port %2: primary").arg(m_server.host()).arg(m_server.port());
     // Both servers in one string, the standby first: the one that takes writes is the one reached.
     const QString both = QStringLiteral("host=%1,%2 port=%3,%4 dbname=%5 user=%6 target_session_attrs=read-write")
-                             .arg(standby.socketDir(), m_server.socketDir())
+                             .arg(standby.host(), m_server.host())
                              .arg(standby.port())
                              .arg(m_server.port())
                              .arg(db, PgServerFixture::adminUser());
@@ -160,7 +160,7 @@ void TestLedgerTool::checkNamesPrimaryAndStandby()
     QTRY_COMPARE_WITH_TIMEOUT(cmd.run({"--connection", standby.connInfo(db), "check"}), 0, 30000);
     QVERIFY2(
         cmd.out().contains(
-            QStringLiteral("Server %1 port %2: standby, in recovery").arg(standby.socketDir()).arg(standby.port())),
+            QStringLiteral("Server %1 port %2: standby, in recovery").arg(standby.host()).arg(standby.port())),
         qPrintable(cmd.out()));
     QVERIFY2(cmd.out().contains(QLatin1String("WAL receiver streaming")), qPrintable(cmd.out()));
     // Without a standby a primary says so.

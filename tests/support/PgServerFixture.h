@@ -2,7 +2,8 @@
 
 #include <QString>
 #include <QStringList>
-#include <QTemporaryDir>
+
+#include <memory>
 
 struct pg_conn;
 
@@ -11,6 +12,8 @@ struct pg_conn;
 // When the suite runs as root the server runs as an unprivileged user (postgres, or nobody), since the
 // server refuses to run as root. Tests give every case a database of its own (createDatabase), so that
 // test executables and cases never see each other's data.
+// On Windows the server is a Linux one, asked for from the agent named in DOVERARIZ_PG_AGENT (host:port; the
+// Windows check starts it) and reached over the loopback port; the agent stops and removes it when this ends.
 class PgServerFixture final
 {
 public:
@@ -19,9 +22,7 @@ public:
     PgServerFixture(const PgServerFixture &) = delete;
     PgServerFixture &operator=(const PgServerFixture &) = delete;
 
-    // The directory of initdb, pg_ctl and postgres: DOVERARIZ_PG_BINDIR, else the Debian path of version 15.
-    static QString binDir();
-    // Whether the server binaries are there. When they are not, a test skips with skipMessage(), unless
+    // Whether the server binaries (on Windows, the agent) are there. When they are not, a test skips with skipMessage(), unless
     // DOVERARIZ_REQUIRE_POSTGRESQL is set (as the suite's script does), where it fails instead.
     static bool binariesPresent();
     static QString skipMessage();
@@ -37,8 +38,14 @@ public:
     bool isRunning() const { return m_running; }
     QString error() const { return m_error; }
 
-    QString socketDir() const;
+    // Where clients find the server: its socket directory, or on Windows the loopback address.
+    QString host() const;
     int port() const { return m_port; }
+    // The server's main process, and stopping and resuming a process of the server (SIGSTOP, SIGCONT): a
+    // server that hangs, as far as its clients see.
+    qint64 serverPid();
+    bool pauseProcess(qint64 pid);
+    bool resumeProcess(qint64 pid);
     // The superuser that owns the cluster; connections through the socket need no password.
     static QString adminUser();
     // A libpq connection string for `user` to `database` through the socket.
@@ -55,17 +62,10 @@ public:
     pg_conn *connect(const QString &database, const QString &user = adminUser());
 
 private:
-    bool initCluster();
-    bool prepareDirectory();
-    bool runTool(const QString &tool, const QStringList &args, int timeoutMs);
-    void startWatchdog();
-
-    QTemporaryDir m_dir;
-    QString m_runAs; // empty when the server runs as the current user
+    struct Platform; // the cluster's directory and tools, or the link to the agent
+    std::unique_ptr<Platform> m_platform;
     QString m_error;
     int m_port = 0;
     int m_databases = 0;
-    bool m_initialised = false;
     bool m_running = false;
-    bool m_watchdog = false;
 };
