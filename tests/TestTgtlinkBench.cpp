@@ -1,6 +1,8 @@
 // The bench itself: handset images, scans, the exclusive connection lock, unplugging and fault injection.
 #include "support/TestSupport.h"
 
+#include "BenchPaths.h"
+
 #include <QtTest>
 #include <atomic>
 #include <memory>
@@ -270,9 +272,10 @@ private slots:
         QFETCH(QByteArray, content);
         BenchFixture bench;
         QVERIFY(bench.plug());
-        QDir().mkpath(bench.benchDir() + QStringLiteral("/.side"));
-        QVERIFY(writeFile(bench.benchDir() + QStringLiteral("/.side/USB1.lock"), content));
-        QVERIFY(writeFile(bench.benchDir() + QStringLiteral("/.side/USB1.faults.lock"), content));
+        // The bench's own names: a port's files are named apart where the system reserves the port's name.
+        QDir().mkpath(BenchPaths::sideDir());
+        QVERIFY(writeFile(BenchPaths::sidePath(QStringLiteral("USB1"), QStringLiteral(".lock")), content));
+        QVERIFY(writeFile(BenchPaths::sidePath(QStringLiteral("USB1"), QStringLiteral(".faults.lock")), content));
         QVERIFY(!bench.read().inUse);
         QElapsedTimer timer;
         timer.start();

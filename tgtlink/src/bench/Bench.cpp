@@ -12,11 +12,13 @@
 #include "tgtlink/FactorySet.h"
 #include "tgtlink/TargetError.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
 #include <QSaveFile>
+#include <QThread>
 
 namespace {
 
@@ -225,9 +227,17 @@ bool Bench::unplug(const QString &port, QString *error)
         setError(error, QStringLiteral("nothing is plugged in as %1").arg(port));
         return false;
     }
-    if (!QFile::remove(path)) {
-        setError(error, QStringLiteral("cannot remove %1").arg(path));
-        return false;
+    // A look at the handset (a scan's probe, `handset show`) holds its image open for an instant, and some
+    // systems refuse to remove an open file: the unplug waits that instant out.
+    QDeadlineTimer patience(2000);
+    while (!QFile::remove(path)) {
+        if (!QFileInfo::exists(path))
+            break;
+        if (patience.hasExpired()) {
+            setError(error, QStringLiteral("cannot remove %1").arg(path));
+            return false;
+        }
+        QThread::msleep(5);
     }
     FaultStore::clear(port, QString(), nullptr);
     return true;
