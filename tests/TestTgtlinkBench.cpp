@@ -435,6 +435,20 @@ private slots:
         QVERIFY(Bench::ports().isEmpty());
         QVERIFY(BenchFaults::list(QStringLiteral("USB1")).isEmpty());
         QVERIFY(!bench.unplug());
+        // A look that holds the image open for an instant (some systems refuse to remove an open file).
+        QVERIFY(bench.plug());
+        std::atomic<bool> opened{false};
+        std::unique_ptr<QThread> looker(QThread::create([&] {
+            QFile image(BenchPaths::imagePath(TGT_CONN_USB, QStringLiteral("USB1")));
+            opened = image.open(QIODevice::ReadOnly);
+            QThread::msleep(100);
+        }));
+        looker->start();
+        QTRY_VERIFY(opened.load() || looker->isFinished());
+        QVERIFY(opened.load());
+        QVERIFY(bench.unplug());
+        looker->wait();
+        QVERIFY(Bench::ports().isEmpty());
     }
 };
 
