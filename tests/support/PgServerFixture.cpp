@@ -13,6 +13,17 @@ QString quoted(const QString &value)
 
 } // namespace
 
+bool PgServerFixture::start()
+{
+    if (m_running)
+        return true;
+    if (!binariesPresent()) {
+        m_error = skipMessage();
+        return false;
+    }
+    return startServer();
+}
+
 bool PgServerFixture::required()
 {
     return qEnvironmentVariableIsSet("DOVERARIZ_REQUIRE_POSTGRESQL");

@@ -62,6 +62,8 @@ public:
     pg_conn *connect(const QString &database, const QString &user = adminUser());
 
 private:
+    bool startServer();
+
     struct Platform; // the cluster's directory and tools, or the link to the agent
     std::unique_ptr<Platform> m_platform;
     QString m_error;

@@ -161,14 +161,8 @@ bool PgServerFixture::Platform::prepareDirectory(QString &error)
     return true;
 }
 
-bool PgServerFixture::start()
+bool PgServerFixture::startServer()
 {
-    if (m_running)
-        return true;
-    if (!binariesPresent()) {
-        m_error = skipMessage();
-        return false;
-    }
     Platform &p = *m_platform;
     const QString data = p.dir.filePath(QStringLiteral("data"));
     if (!p.initialised) {

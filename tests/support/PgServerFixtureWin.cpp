@@ -88,14 +88,8 @@ QString PgServerFixture::host() const
     return QStringLiteral("127.0.0.1");
 }
 
-bool PgServerFixture::start()
+bool PgServerFixture::startServer()
 {
-    if (m_running)
-        return true;
-    if (!binariesPresent()) {
-        m_error = skipMessage();
-        return false;
-    }
     qint64 port = 0;
     if (!m_platform->connectToAgent(m_error) || !m_platform->ask("start", &port, m_error))
         return false;
