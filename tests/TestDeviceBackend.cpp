@@ -38,7 +38,7 @@ private slots:
         QTest::newRow("bench by name") << QByteArray("[Device]\nBackend=bench\n") << QString();
         QTest::newRow("bench by path") << QByteArray("[Device]\nBackend=" BENCH_BACKEND "\n") << QString();
         QTest::newRow("missing file") << QByteArray("[Device]\nBackend=nowhere\n")
-                                      << QStringLiteral("tgtlink-nowhere.so: no such file");
+                                      << QStringLiteral("tgtlink-nowhere" LIBRARY_SUFFIX ": no such file");
         QTest::newRow("not a library") << QByteArray("[Device]\nBackend=@TEXT@\n")
                                        << QStringLiteral("cannot be loaded");
         QTest::newRow("no entry point") << QByteArray("[Device]\nBackend=" NO_ENTRY_BACKEND "\n")
@@ -93,16 +93,22 @@ private slots:
     void optionsReachTheBackend()
     {
         QTemporaryDir dir;
+        // Files stand for the named ports on every system: listed when present, refused when opened.
+        const QString first = dir.filePath(QStringLiteral("port-a")), second = dir.filePath(QStringLiteral("port-b"));
+        const QString missing = dir.filePath(QStringLiteral("port-missing"));
+        QVERIFY(writeFile(first, "") && writeFile(second, ""));
         const QString iniPath = dir.filePath(QStringLiteral("device.ini"));
-        QVERIFY(writeFile(iniPath, "[Device]\nBackend=serial\nOptions=timeout=100 ports=/dev/null,/dev/zero\n"));
+        QVERIFY(writeFile(iniPath, QStringLiteral("[Device]\nBackend=serial\nOptions=timeout=100 ports=%1,%2,%3\n")
+                                       .arg(first, missing, second)
+                                       .toUtf8()));
         qputenv("TGTLINK_DEVICE_INI", iniPath.toUtf8());
         QVERIFY2(DeviceBackend::ensureLoaded(), qPrintable(DeviceBackend::error()));
         QCOMPARE(DeviceBackend::name(), QStringLiteral("serial"));
         const QStringList ports = SerialDeviceScan({});
-        QVERIFY2(ports.contains(QStringLiteral("/dev/null")) && ports.contains(QStringLiteral("/dev/zero")),
+        QVERIFY2(ports.contains(first) && ports.contains(second) && !ports.contains(missing),
                  qPrintable(ports.join(QLatin1Char(' '))));
         // Not a serial device: refused as a port, not a crash.
-        QVERIFY(!std::unique_ptr<TargetConnection>(CreateTargetConnection(QStringLiteral("/dev/null"))));
+        QVERIFY(!std::unique_ptr<TargetConnection>(CreateTargetConnection(first)));
     }
 };
 

@@ -614,27 +614,33 @@ void TestMainWindow::manuals_data()
     QTest::newRow("F1 is the chinese manual whatever the language") << true << true << "named" << key << key << "";
     QTest::newRow("help through the desktop") << false << false << "desktop" << cn << cn << "";
     QTest::newRow("F1 through the desktop") << true << false << "desktop" << key << key << "";
-    // The boxes name what is missing and where (%1: the application directory).
-    const QString noViewer = QStringLiteral("No PDF viewer was found to open the manual %1/%2: there is no "
-                                            "%1/FoxitReader.exe beside the tool, and the desktop has no program "
+    // The boxes name what is missing and where (%1: the application directory), in the system's spelling of a path.
+    const auto native = [](const QString &relative) {
+        return QDir::toNativeSeparators(QStringLiteral("%1/") + relative);
+    };
+    const QString noViewer = QStringLiteral("No PDF viewer was found to open the manual %1: there is no "
+                                            "%2 beside the tool, and the desktop has no program "
                                             "for PDF files. Install a PDF viewer.");
-    const QString noViewerZh =
-        QStringLiteral("找不到可以打开手册 %1/%2 的 PDF 阅读器：工具旁边没有 %1/FoxitReader.exe，"
-                       "桌面也没有打开 PDF 文件的程序。请安装一个 PDF 阅读器。");
-    QTest::newRow("help, no viewer") << false << false << "none" << cn << "" << noViewerZh.arg("%1", cn);
-    QTest::newRow("help, English, no viewer") << false << true << "none" << en << "" << noViewer.arg("%1", en);
-    QTest::newRow("F1, no viewer") << true << false << "none" << key << "" << noViewerZh.arg("%1", key);
+    const QString noViewerZh = QStringLiteral("找不到可以打开手册 %1 的 PDF 阅读器：工具旁边没有 %2，"
+                                              "桌面也没有打开 PDF 文件的程序。请安装一个 PDF 阅读器。");
+    const QString viewerPath = native(QStringLiteral("FoxitReader.exe"));
+    QTest::newRow("help, no viewer") << false << false << "none" << cn << "" << noViewerZh.arg(native(cn), viewerPath);
+    QTest::newRow("help, English, no viewer")
+        << false << true << "none" << en << "" << noViewer.arg(native(en), viewerPath);
+    QTest::newRow("F1, no viewer") << true << false << "none" << key << "" << noViewerZh.arg(native(key), viewerPath);
     QTest::newRow("help, manual missing")
         << false << true << "named"
         << ""
         << ""
-        << "The manual DOVER_ARIZ_TOOL_USERGUIDE_en.pdf was not found in %1/DOC. Reinstall the tool, or put the "
-           "manual there.";
+        << QStringLiteral("The manual DOVER_ARIZ_TOOL_USERGUIDE_en.pdf was not found in %1. Reinstall the tool, or "
+                          "put the manual there.")
+               .arg(native(QStringLiteral("DOC")));
     QTest::newRow("F1, manual missing") << true << false << "desktop"
                                         << ""
                                         << ""
-                                        << QStringLiteral("在 %1/doc 中找不到手册 dover_ariz_tool_manual_cn.pdf。"
-                                                          "请重新安装工具，或把手册放到该位置。");
+                                        << QStringLiteral("在 %1 中找不到手册 dover_ariz_tool_manual_cn.pdf。"
+                                                          "请重新安装工具，或把手册放到该位置。")
+                                               .arg(native(QStringLiteral("doc")));
 }
 
 void TestMainWindow::manuals()

@@ -493,7 +493,14 @@ bool TrialRun::setUp()
     m_previousDir = QDir::currentPath();
     QDir::setCurrent(m_dir->path());
     AppPaths::setAppDirForTesting(m_dir->path());
-    QFile::link(QDir(m_bench.runtimeDir()).filePath(QStringLiteral("ramrun")), path(QStringLiteral("ramrun")));
+    // The RAM-run images beside the executable: copies, as a link made by Qt is a shell shortcut on Windows.
+    const QDir images(QDir(m_bench.runtimeDir()).filePath(QStringLiteral("ramrun")));
+    if (!QDir().mkpath(path(QStringLiteral("ramrun"))))
+        return false;
+    for (const QString &name : images.entryList(QDir::Files)) {
+        if (!QFile::copy(images.filePath(name), path(QStringLiteral("ramrun/") + name)))
+            return false;
+    }
     for (const QString &port : Bench::ports())
         m_bench.unplug(port);
     RandomSource::restartDefaultSequence();

@@ -299,10 +299,12 @@ bool SettingLoader::commit()
     // byte-order mark inside a value) would change with every save or make the file unreadable: dropped, each
     // named in a warning, until the file reads back as written. The others are copied into a new scratch file:
     // such a key's name may not even address it (a removal of "//" would remove every key).
+    bool rebuilt = false;
     for (int round = 0; round < 4 && m_settings->status() == QSettings::NoError; ++round) {
         const QStringList unstable = unstableKeys(*m_settings);
         if (unstable.isEmpty())
             break;
+        rebuilt = true;
         for (const QString &key : unstable) {
             qWarning("SettingLoader: %s loses the key \"%s\", which it cannot write back as it was", qPrintable(m_path),
                      qPrintable(key));
@@ -326,6 +328,29 @@ bool SettingLoader::commit()
         const QString previous = m_settings->fileName();
         m_settings = std::make_unique<QSettings>(fresh, QSettings::IniFormat);
         QFile::remove(previous);
+    }
+    // The rebuilt file lists its groups in the order the keys were set; the format writes a file it has read in
+    // an order of its own (on Windows the keys outside every group first). Written once more from a reading of
+    // it, under a name the format has not cached, so that the next save writes the same bytes.
+    if (rebuilt && m_settings->status() == QSettings::NoError) {
+        QFile file(m_settings->fileName());
+        const QString copy = file.open(QIODevice::ReadOnly) ? makeScratch(file.readAll()) : QString();
+        file.close();
+        if (!copy.isEmpty()) {
+            auto reread = std::make_unique<QSettings>(copy, QSettings::IniFormat);
+            const QStringList keys = reread->allKeys();
+            if (!keys.isEmpty())
+                reread->setValue(keys.first(), reread->value(keys.first()));
+            reread->sync();
+            if (reread->status() == QSettings::NoError) {
+                const QString previous = m_settings->fileName();
+                m_settings = std::move(reread);
+                QFile::remove(previous);
+            } else {
+                reread.reset();
+                QFile::remove(copy);
+            }
+        }
     }
     const QString scratch = m_settings->fileName();
     const bool written = m_settings->status() == QSettings::NoError;
