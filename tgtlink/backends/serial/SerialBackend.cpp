@@ -7,7 +7,6 @@
 #include "tgtlink/TargetError.h"
 #include "tgtlink/tgtlink_backend.h"
 
-#include <QFile>
 #include <QMap>
 #include <QMutex>
 #include <QRegularExpression>
@@ -105,7 +104,7 @@ int serialScan(uint32_t kind, const char * /*exclude*/, char *buffer, size_t siz
     if (kind == TGTLINK_KIND_SERIAL) {
         found = SerialLine::present();
         for (const QString &port : namedPorts) {
-            if (QFile::exists(port) && !found.contains(port))
+            if (SerialLine::exists(port) && !found.contains(port))
                 found.append(port);
         }
         found.sort();

@@ -26,6 +26,9 @@ public:
 
     // Serial devices present, sorted: /dev/ttyUSB* and /dev/ttyACM*, or the COM ports the system knows.
     static QStringList present();
+    // Whether a port named in the backend's options is there: a device file, or on Windows a device name
+    // ("COM7"), which is no file.
+    static bool exists(const QString &path);
 
 private:
     SerialLine(const SerialLine &) = delete;

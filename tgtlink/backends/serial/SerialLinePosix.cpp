@@ -144,3 +144,8 @@ QStringList SerialLine::present()
     paths.sort();
     return paths;
 }
+
+bool SerialLine::exists(const QString &path)
+{
+    return QFile::exists(path);
+}

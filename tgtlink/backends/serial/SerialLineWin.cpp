@@ -2,6 +2,7 @@
 
 #include "tgtlink/TargetError.h"
 
+#include <QFile>
 #include <QSettings>
 #include <QStringList>
 
@@ -138,4 +139,13 @@ QStringList SerialLine::present()
         return a.size() != b.size() ? a.size() < b.size() : a < b; // COM2 before COM10
     });
     return ports;
+}
+
+bool SerialLine::exists(const QString &path)
+{
+    if (QFile::exists(path))
+        return true;
+    const QString name = path.startsWith(QLatin1String("\\\\.\\")) ? path.mid(4) : path;
+    wchar_t target[512];
+    return QueryDosDeviceW(reinterpret_cast<const wchar_t *>(name.utf16()), target, 512) != 0;
 }
