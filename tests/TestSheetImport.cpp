@@ -265,6 +265,14 @@ void TestSheetImport::importImeis_data()
             << path("start_row3") << true << none << 1000 << true
             << QStringList{set(I0, I1, I0, I0), same(I2), set(I3, I4, I5, I6)} << QStringList{imeiLine(5)} << none
             << QString();
+        // A folder named in scripts that no single code page holds: the path reaches the reader whole.
+        const QString named =
+            m_dir.filePath(QStringLiteral("工作簿 ไทย/") + f + u'/') + QFileInfo(path("start_row3")).fileName();
+        QDir().mkpath(QFileInfo(named).absolutePath());
+        QFile::copy(path("start_row3"), named);
+        row("in a folder named in Chinese and Thai")
+            << named << true << none << 1000 << true << QStringList{set(I0, I1, I0, I0), same(I2), set(I3, I4, I5, I6)}
+            << QStringList{imeiLine(5)} << none << QString();
         row("repeats taken with the test off")
             << path("start_row3") << false << none << 1000 << true
             << QStringList{set(I0, I1, I0, I0), same(I2), same(I0), set(I3, I4, I5, I6)} << none << none << QString();

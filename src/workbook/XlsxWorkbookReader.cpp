@@ -110,6 +110,59 @@ bool isTrue(QStringView value)
 
 } // namespace
 
+// The container read through a QFile: the path never goes to libzip as bytes, whose encoding it would have to
+// guess (on Windows it takes UTF-8, where the system's code page is what a narrow path means elsewhere).
+struct XlsxWorkbookReader::Container
+{
+    QFile file;
+    zip_error_t error;
+
+    static zip_int64_t call(void *state, void *data, zip_uint64_t length, zip_source_cmd_t command)
+    {
+        Container &c = *static_cast<Container *>(state);
+        switch (command) {
+        case ZIP_SOURCE_OPEN:
+            return c.file.seek(0) ? 0 : c.fail();
+        case ZIP_SOURCE_READ: {
+            const qint64 got = c.file.read(static_cast<char *>(data), qint64(qMin<zip_uint64_t>(length, 1u << 30)));
+            return got < 0 ? c.fail() : got;
+        }
+        case ZIP_SOURCE_CLOSE:
+        case ZIP_SOURCE_FREE:
+            return 0;
+        case ZIP_SOURCE_STAT: {
+            zip_stat_t *stat = static_cast<zip_stat_t *>(data);
+            zip_stat_init(stat);
+            stat->size = zip_uint64_t(c.file.size());
+            stat->valid |= ZIP_STAT_SIZE;
+            return sizeof *stat;
+        }
+        case ZIP_SOURCE_ERROR:
+            return zip_error_to_data(&c.error, data, length);
+        case ZIP_SOURCE_SEEK: {
+            const zip_int64_t at = zip_source_seek_compute_offset(zip_uint64_t(c.file.pos()),
+                                                                  zip_uint64_t(c.file.size()), data, length, &c.error);
+            return at < 0 || !c.file.seek(at) ? -1 : 0;
+        }
+        case ZIP_SOURCE_TELL:
+            return c.file.pos();
+        case ZIP_SOURCE_SUPPORTS:
+            return zip_source_make_command_bitmap(ZIP_SOURCE_OPEN, ZIP_SOURCE_READ, ZIP_SOURCE_CLOSE, ZIP_SOURCE_STAT,
+                                                  ZIP_SOURCE_ERROR, ZIP_SOURCE_FREE, ZIP_SOURCE_SEEK, ZIP_SOURCE_TELL,
+                                                  ZIP_SOURCE_SUPPORTS, -1);
+        default:
+            zip_error_set(&c.error, ZIP_ER_OPNOTSUPP, 0);
+            return -1;
+        }
+    }
+
+    zip_int64_t fail()
+    {
+        zip_error_set(&error, ZIP_ER_READ, 0);
+        return -1;
+    }
+};
+
 XlsxWorkbookReader::XlsxWorkbookReader() = default;
 
 XlsxWorkbookReader::~XlsxWorkbookReader()
@@ -118,6 +171,8 @@ XlsxWorkbookReader::~XlsxWorkbookReader()
     m_sheetDevice.reset(); // closes its part before the container
     if (m_zip)
         zip_discard(m_zip);
+    if (m_container)
+        zip_error_fini(&m_container->error);
 }
 
 std::unique_ptr<QIODevice> XlsxWorkbookReader::openPart(const QString &part) const
@@ -137,8 +192,21 @@ bool XlsxWorkbookReader::load(const QString &path)
     const QFileInfo info(path);
     if (!info.isFile() || info.size() > MaxFileBytes)
         return false;
-    int error = 0;
-    m_zip = zip_open(QFile::encodeName(path).constData(), ZIP_RDONLY, &error);
+    if (m_zip || m_container)
+        return false; // one workbook a reader
+    m_container = std::make_unique<Container>();
+    zip_error_init(&m_container->error);
+    m_container->file.setFileName(path);
+    if (!m_container->file.open(QIODevice::ReadOnly))
+        return false;
+    zip_error_t error;
+    zip_error_init(&error);
+    zip_source_t *source = zip_source_function_create(&Container::call, m_container.get(), &error);
+    if (source)
+        m_zip = zip_open_from_source(source, ZIP_RDONLY, &error);
+    if (source && !m_zip)
+        zip_source_free(source);
+    zip_error_fini(&error);
     if (!m_zip)
         return false;
 

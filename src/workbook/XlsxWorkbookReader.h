@@ -50,6 +50,8 @@ private:
     bool readCellElement(QXmlStreamReader &xml, int &column, QString &text);
     QString numberText(const QString &value, int style) const;
 
+    struct Container;
+    std::unique_ptr<Container> m_container; // outlives m_zip, which reads through it
     zip *m_zip = nullptr;
     QVector<Sheet> m_sheets;
     bool m_date1904 = false;
