@@ -36,7 +36,7 @@ export PKG_CONFIG_LIBDIR=$deps/lib/pkgconfig PKG_CONFIG_PATH=
 # What the programs load at run time under wine: Qt, the libraries, the compiler's runtime.
 export WINEPATH="Z:${qt}/bin;Z:${deps}/bin;Z:${runtime};Z:/usr/x86_64-w64-mingw32/lib"
 
-build=build-windows
+build="build-windows"
 "$qt/bin/qt-cmake" -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
     -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
     -DCMAKE_CROSSCOMPILING_EMULATOR="$source_dir/tests/support/wine-run.sh" \
@@ -49,7 +49,7 @@ cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DDOVERARIZ_BUILD
 cmake --build build -j"$(nproc)" --target doverariz_manuals PgServerAgent
 for manuals in DOC doc; do
     if [ -d build/bin/$manuals ]; then
-        rm -rf "$build/bin/$manuals"
+        rm -rf "${build:?}/bin/$manuals"
         cp -r build/bin/$manuals "$build/bin/$manuals"
     fi
 done
@@ -66,6 +66,8 @@ trap '/usr/lib/wine/wineserver -k >/dev/null 2>&1 || true; [ -z "$agent_pid" ] |
 /usr/lib/wine/wine64 wineboot --init >/dev/null 2>&1 || true
 # Temporary folders on drive Z:, where the build's Unix paths resolve: the tests name their files by those paths
 # relative to a current folder inside a temporary one.
+# Emptied first: a test that a killed program could not clean up after leaves its folder here.
+rm -rf "$cache/temp"
 mkdir -p "$cache/temp"
 for variable in TEMP TMP; do
     /usr/lib/wine/wine64 reg add 'HKCU\Environment' /v $variable /t REG_EXPAND_SZ /d "Z:${cache//\//\\}\\temp" /f >/dev/null
@@ -87,6 +89,7 @@ for _ in $(seq 100); do
     kill -0 "$agent_pid" 2>/dev/null || { cat "$agent_out" >&2; exit 1; }
     sleep 0.1
 done
-export DOVERARIZ_PG_AGENT="127.0.0.1:$(sed -n 's/^listening //p' "$agent_out")" DOVERARIZ_REQUIRE_POSTGRESQL=1
+agent_port=$(sed -n 's/^listening //p' "$agent_out")
+export DOVERARIZ_PG_AGENT="127.0.0.1:$agent_port" DOVERARIZ_REQUIRE_POSTGRESQL=1
 ctest --test-dir "$build" --output-on-failure -j"$(nproc)"
 python3 tests/windows_station_check.py "$build"
