@@ -5,9 +5,8 @@
 
 #include <QtTest>
 
-
 #include <atomic>
-#include <thread>
+#include <memory>
 #include <vector>
 
 namespace {
@@ -683,9 +682,11 @@ void TestLedger::concurrentClaimsNeverShare()
     constexpr int stations = 4, sets = 200;
     std::atomic<int> won[sets] = {};
     std::atomic<int> failures{0};
-    std::vector<std::thread> threads;
+    // QThreads, not threads Qt adopts: a station's ledger uses Qt's per-thread data, which Qt for Windows releases
+    // for an adopted thread from another thread after it ends (that release crashed under wine).
+    std::vector<std::unique_ptr<QThread>> threads;
     for (int s = 0; s < stations; ++s) {
-        threads.emplace_back([&, s] {
+        threads.emplace_back(QThread::create([&, s] {
             Ledger ledger(stationConn(db, s % 2 ? QStringLiteral("a") : QStringLiteral("b")),
                           s % 2 ? QStringLiteral("S1") : QStringLiteral("S2"));
             for (int i = 0; i < sets; ++i) {
@@ -702,10 +703,11 @@ void TestLedger::concurrentClaimsNeverShare()
                 else if (claim.status != LedgerStatus::Conflict)
                     ++failures;
             }
-        });
+        }));
+        threads.back()->start();
     }
-    for (std::thread &thread : threads)
-        thread.join();
+    for (const std::unique_ptr<QThread> &thread : threads)
+        thread->wait();
     QCOMPARE(failures.load(), 0);
     for (int n = 0; n < sets; n += 2) // of each pair sharing a PSN, exactly one set is won, once
         QCOMPARE(won[n].load() + won[n + 1].load(), 1);
@@ -824,7 +826,10 @@ void TestLedger::standbyWaitCancelledIsNoSuccess()
     Ledger a(lone.connInfo(db, db + QLatin1String("_a")), QStringLiteral("S1"));
     QCOMPARE(a.open(&message), LedgerStatus::Ok);
     LedgerClaim claim;
-    std::thread station([&] { claim = a.claim(set({{2, "M1"}}), QStringLiteral("USB1"), {}); });
+    std::unique_ptr<QThread> station(QThread::create([&] {
+        claim = a.claim(set({{2, "M1"}}), QStringLiteral("USB1"), {});
+    }));
+    station->start();
     // Someone cancels the waiting commit: the server keeps the claim without its standby, and says so only in a
     // warning. The station must not take that for a claim the line holds.
     bool cancelled = false; // the macro tries once more after success: one cancel only
@@ -832,7 +837,7 @@ void TestLedger::standbyWaitCancelledIsNoSuccess()
                                                                  "WHERE wait_event = 'SyncRep'")
                                                               .rowCount() == 1,
                              10000);
-    station.join();
+    station->wait();
     QVERIFY2(claim.status == LedgerStatus::Unreachable, qPrintable(claim.message));
     QVERIFY2(claim.message.contains(QLatin1String("synchronous replication")), qPrintable(claim.message));
 }
