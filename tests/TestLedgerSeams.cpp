@@ -11,7 +11,6 @@
 #include <QSet>
 #include <QtTest>
 
-
 namespace {
 
 // A station's own history, as a set of "kind:value".

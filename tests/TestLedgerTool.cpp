@@ -140,8 +140,7 @@ void TestLedgerTool::checkNamesPrimaryAndStandby()
     QVERIFY(!db.isEmpty());
     PgServerFixture standby;
     QVERIFY2(standby.startAsStandby(m_server), qPrintable(standby.error()));
-    const QString primaryAt =
-        QStringLiteral("Server %1 port %2: primary").arg(m_server.host()).arg(m_server.port());
+    const QString primaryAt = QStringLiteral("Server %1 port %2: primary").arg(m_server.host()).arg(m_server.port());
     // Both servers in one string, the standby first: the one that takes writes is the one reached.
     const QString both = QStringLiteral("host=%1,%2 port=%3,%4 dbname=%5 user=%6 target_session_attrs=read-write")
                              .arg(standby.host(), m_server.host())
@@ -158,10 +157,9 @@ void TestLedgerTool::checkNamesPrimaryAndStandby()
     QVERIFY2(cmd.out().contains(QLatin1String("Replication is asynchronous")), qPrintable(cmd.out()));
     // The standby alone: its schema is there, it reads only and says how far it has replayed.
     QTRY_COMPARE_WITH_TIMEOUT(cmd.run({"--connection", standby.connInfo(db), "check"}), 0, 30000);
-    QVERIFY2(
-        cmd.out().contains(
-            QStringLiteral("Server %1 port %2: standby, in recovery").arg(standby.host()).arg(standby.port())),
-        qPrintable(cmd.out()));
+    QVERIFY2(cmd.out().contains(
+                 QStringLiteral("Server %1 port %2: standby, in recovery").arg(standby.host()).arg(standby.port())),
+             qPrintable(cmd.out()));
     QVERIFY2(cmd.out().contains(QLatin1String("WAL receiver streaming")), qPrintable(cmd.out()));
     // Without a standby a primary says so.
     QVERIFY(standby.stop(QStringLiteral("immediate")));

@@ -22,8 +22,8 @@ public:
     PgServerFixture(const PgServerFixture &) = delete;
     PgServerFixture &operator=(const PgServerFixture &) = delete;
 
-    // Whether the server binaries (on Windows, the agent) are there. When they are not, a test skips with skipMessage(), unless
-    // DOVERARIZ_REQUIRE_POSTGRESQL is set (as the suite's script does), where it fails instead.
+    // Whether the server binaries (on Windows, the agent) are there. When they are not, a test skips with
+    // skipMessage(), unless DOVERARIZ_REQUIRE_POSTGRESQL is set (as the suite's script does), where it fails instead.
     static bool binariesPresent();
     static QString skipMessage();
     static bool required();

@@ -131,7 +131,7 @@ bool PgServerFixture::Platform::runTool(const QString &tool, const QStringList &
     }
     if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0) {
         error = tool + QLatin1String(" failed: ") + QString::fromLocal8Bit(process.readAllStandardError()) +
-                  QString::fromLocal8Bit(process.readAllStandardOutput());
+                QString::fromLocal8Bit(process.readAllStandardOutput());
         return false;
     }
     return true;
