@@ -176,7 +176,7 @@ void TestStartup::secondInstanceRefused()
         other.insert(QStringLiteral("TMPDIR"), m_root->path() + QStringLiteral("/tmp2"));
     }
     auto second = start(0, QString(), other);
-    QVERIFY(second->waitForFinished(StartTimeout));
+    QVERIFY2(second->waitForFinished(StartTimeout), qPrintable(second->errorString()));
     QCOMPARE(second->exitStatus(), QProcess::NormalExit);
     QCOMPARE(qint8(second->exitCode()), qint8(-1));
     const QString out = QString::fromUtf8(second->readAllStandardOutput());
