@@ -2,16 +2,12 @@
 
 #include <libpq-fe.h>
 
-namespace {
-
-QString quoted(const QString &value)
+QString PgServerFixture::quoted(const QString &value)
 {
     QString text = value;
     text.replace(QLatin1Char('\\'), QLatin1String("\\\\")).replace(QLatin1Char('\''), QLatin1String("\\'"));
     return QLatin1Char('\'') + text + QLatin1Char('\'');
 }
-
-} // namespace
 
 bool PgServerFixture::start()
 {

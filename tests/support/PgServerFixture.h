@@ -63,6 +63,8 @@ public:
 
 private:
     bool startServer();
+    // A value in single quotes as libpq's connection strings and the server's options take it.
+    static QString quoted(const QString &value);
 
     struct Platform; // the cluster's directory and tools, or the link to the agent
     std::unique_ptr<Platform> m_platform;

@@ -37,13 +37,6 @@ int freeLocalPort()
     return port;
 }
 
-QString quoted(const QString &value)
-{
-    QString text = value;
-    text.replace(QLatin1Char('\\'), QLatin1String("\\\\")).replace(QLatin1Char('\''), QLatin1String("\\'"));
-    return QLatin1Char('\'') + text + QLatin1Char('\'');
-}
-
 // The tail of the server's log, for a failure message.
 QString logTail(const QString &path)
 {
