@@ -1,10 +1,15 @@
 // The serial backend on a line that misbehaves: slow, dead, or gone. Each ends in a code, in bounded time.
+// The handset's side of the line on its own: noise before a request does not hide the request.
+#include "SerialFrame.h"
 #include "support/TestSupport.h"
 
 #include "tgtlink/DeviceBackend.h"
 
 #include <QtTest>
+#include <fcntl.h>
 #include <memory>
+#include <poll.h>
+#include <unistd.h>
 
 class TestSerialBackend final : public QObject
 {
@@ -65,6 +70,46 @@ private slots:
         }
         line.kill();
         line.waitForFinished(5000);
+    }
+
+    // Noise that reads as the start of a long frame, then a whole request, then silence: once the line has
+    // paused the handset drops the false start and answers the request (no bytes come to make it look again).
+    void requestBehindFalseStart_data()
+    {
+        QTest::addColumn<QByteArray>("noise");
+        QTest::newRow("none") << QByteArray();
+        QTest::newRow("false start") << QByteArray("\xA5\x00\x08", 3);
+        QTest::newRow("two false starts") << QByteArray("\xA5\x00\x0F\x13\xA5\x40\x01", 7);
+    }
+    void requestBehindFalseStart()
+    {
+        QFETCH(QByteArray, noise);
+        QProcess line;
+        line.start(QStringLiteral(EMULATOR_EXE), QStringList{QStringLiteral("--handset"), QStringLiteral("COM3")});
+        QVERIFY(line.waitForReadyRead(10000));
+        const QByteArray port = line.readLine().trimmed();
+        const int fd = ::open(port.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+        QVERIFY(fd >= 0);
+        const QByteArray bytes = noise + SerialFrame::encode(SerialFrame::ChipId, 9, {});
+        QCOMPARE(::write(fd, bytes.constData(), size_t(bytes.size())), ssize_t(bytes.size()));
+        SerialFrame::Reader reader;
+        std::optional<SerialFrame::Frame> reply;
+        QElapsedTimer timer;
+        timer.start();
+        while (!reply && timer.elapsed() < 3000) {
+            pollfd p{fd, POLLIN, 0};
+            char in[256];
+            const ssize_t n = poll(&p, 1, 20) > 0 ? ::read(fd, in, sizeof in) : 0;
+            if (n > 0)
+                reader.append(in, n);
+            reply = reader.next();
+        }
+        ::close(fd);
+        line.kill();
+        line.waitForFinished(5000);
+        QVERIFY2(reply, "no answer");
+        QCOMPARE(int(reply->type), int(SerialFrame::ChipId | SerialFrame::Reply));
+        QCOMPARE(int(reply->sequence), 9);
     }
 };
 

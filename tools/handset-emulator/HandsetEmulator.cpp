@@ -79,13 +79,16 @@ void HandsetEmulator::run(const std::atomic<bool> &stop)
         if (!m_terminal.read(bytes, 20))
             return;
         if (bytes.isEmpty()) {
-            if (!m_reader.isEmpty() && uptime().elapsed() - lastByteMs >= StallMs)
-                m_reader.skipStalled();
-            continue;
+            if (m_reader.isEmpty() || uptime().elapsed() - lastByteMs < StallMs)
+                continue;
+            // Looked at again at once: a whole request may lie behind the start given up on. Left until more
+            // bytes came, it was eaten a byte a slice, and every copy the host sent again went the same way.
+            m_reader.skipStalled();
+        } else {
+            lastByteMs = uptime().elapsed();
+            bytes = damaged(bytes);
+            m_reader.append(bytes.constData(), bytes.size());
         }
-        lastByteMs = uptime().elapsed();
-        bytes = damaged(bytes);
-        m_reader.append(bytes.constData(), bytes.size());
         while (const std::optional<Frame> frame = m_reader.next())
             handle(*frame);
     }
