@@ -789,6 +789,10 @@ It is left as it is, and Write stays disabled until the file is mended and the t
 <context>
     <name>HistoryImport</name>
     <message>
+        <source>Nothing imported: %1</source>
+        <translation>未导入任何记录：%1</translation>
+    </message>
+    <message>
         <source>IMEI record %1: &quot;%2&quot; is not an IMEI, left out.</source>
         <translation>IMEI 记录 %1：“%2”不是 IMEI，已跳过。</translation>
     </message>

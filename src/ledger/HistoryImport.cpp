@@ -55,6 +55,14 @@ LedgerStatus failed(const LedgerRows &rows, QString *message)
     return rows.status() == LedgerStatus::Ok ? LedgerStatus::Failed : rows.status();
 }
 
+// A history read in part would leave identities out of the ledger, free to be issued again: nothing is imported.
+bool unreadable(const QString &why, QString *message)
+{
+    if (message)
+        *message = QCoreApplication::translate("HistoryImport", "Nothing imported: %1").arg(why);
+    return false;
+}
+
 // Records per transaction.
 constexpr qsizetype batchSize = 5000;
 
@@ -93,7 +101,9 @@ bool HistoryImport::readFiles(const QString &cfgDir, QVector<Record> *records, R
     if (QFileInfo::exists(imeiPath)) {
         any = true;
         ImeiHistory history;
-        readImeiHistory(imeiPath, history);
+        QString why;
+        if (!readImeiHistory(imeiPath, history, &why))
+            return unreadable(why, message);
         KindCount &count = report->counts[0];
         for (qsizetype i = 0; i < history.size(); ++i) {
             const ImeiHistoryRecord line = history.at(i);
@@ -124,7 +134,9 @@ bool HistoryImport::readFiles(const QString &cfgDir, QVector<Record> *records, R
             continue;
         any = true;
         HistoryList values;
-        readHistoryList(path, values, list.kind);
+        QString why;
+        if (!readHistoryList(path, values, list.kind, &why))
+            return unreadable(why, message);
         KindCount &count = report->counts[kindIndex(list.kind)];
         for (qsizetype i = 0; i < values.size(); ++i) {
             const QString value = values.at(i);
