@@ -81,8 +81,7 @@ void HandsetEmulator::run(const std::atomic<bool> &stop)
         if (bytes.isEmpty()) {
             if (m_reader.isEmpty() || uptime().elapsed() - lastByteMs < StallMs)
                 continue;
-            // Looked at again at once: a whole request may lie behind the start given up on. Left until more
-            // bytes came, it was eaten a byte a slice, and every copy the host sent again went the same way.
+            // Read again at once: a whole request may lie behind the start given up on, and no more bytes may come.
             m_reader.skipStalled();
         } else {
             lastByteMs = uptime().elapsed();
